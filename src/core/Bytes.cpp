@@ -1,0 +1,135 @@
+#include "core/Bytes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
+std::string BytesToHex(const std::uint8_t* buffer, std::size_t count)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(count * 2);
+    for (std::size_t i = 0; i < count; ++i) {
+        out.push_back(digits[buffer[i] >> 4]);
+        out.push_back(digits[buffer[i] & 0x0F]);
+    }
+    return out;
+}
+
+std::string BytesToHex(const Bytes& buffer, std::size_t count)
+{
+    return BytesToHex(buffer.data(), std::min(count, buffer.size()));
+}
+
+std::string BytesToHex(const Bytes& buffer)
+{
+    return BytesToHex(buffer.data(), buffer.size());
+}
+
+static void AppendLatin1AsUtf8(std::string& out, std::uint8_t byte)
+{
+    if (byte < 0x80) {
+        out.push_back(static_cast<char>(byte));
+    } else {
+        out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+        out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+    }
+}
+
+std::string BytesToText(const Bytes& buffer, std::size_t start, std::size_t length)
+{
+    std::string out;
+    for (std::size_t i = start; i < buffer.size() && i - start < length; ++i)
+        AppendLatin1AsUtf8(out, buffer[i]);
+    return out;
+}
+
+void CopyBytes(Bytes& destination, const Bytes& source, std::size_t n)
+{
+    n = std::min({n, destination.size(), source.size()});
+    for (std::size_t i = 0; i < n; ++i)
+        destination[i] = source[i];
+}
+
+std::optional<Bytes> TextToLatin1(const std::string& utf8)
+{
+    Bytes out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<std::uint8_t>(utf8[i]);
+        if (lead < 0x80) {
+            out.push_back(lead);
+            ++i;
+        } else if ((lead & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
+            const auto next = static_cast<std::uint8_t>(utf8[i + 1]);
+            const unsigned code = ((lead & 0x1Fu) << 6) | (next & 0x3Fu);
+            if ((next & 0xC0) != 0x80 || code > 0xFF)
+                return std::nullopt;
+            out.push_back(static_cast<std::uint8_t>(code));
+            i += 2;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+double LeadingNumber(const std::string& text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    std::string number;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        number.push_back(text[i++]);
+    bool digits = false;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (std::isdigit(static_cast<unsigned char>(c))) {
+            number.push_back(c);
+            digits = true;
+        } else if (c == '.' && !point) {
+            number.push_back(c);
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return 0.0;
+    const double value = std::strtod(number.c_str(), nullptr);
+    return std::isfinite(value) ? value : 0.0;
+}
+
+long long RoundHalfEven(double value)
+{
+    if (!std::isfinite(value))
+        return 0;
+    const double clamped = std::clamp(value, -9.0e18, 9.0e18);
+    return static_cast<long long>(std::nearbyint(clamped));
+}
+
+std::string ZeroPadded(long long value, int width)
+{
+    std::string digits = std::to_string(value < 0 ? -value : value);
+    if (static_cast<int>(digits.size()) < width)
+        digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+    return value < 0 ? "-" + digits : digits;
+}
+
+std::string ToUpperAscii(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string Trim(const std::string& text)
+{
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    const auto last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr const char* kCrLf = "\r\n";
+
+// Upper-case hexadecimal dump, two digits a byte, no separators. Reads at most the buffer's size.
+std::string BytesToHex(const std::uint8_t* buffer, std::size_t count);
+std::string BytesToHex(const Bytes& buffer, std::size_t count);
+std::string BytesToHex(const Bytes& buffer);
+
+// Each byte taken as one Latin-1 character, returned as UTF-8. Bytes outside the buffer are absent.
+std::string BytesToText(const Bytes& buffer, std::size_t start, std::size_t length);
+
+// Copies elements 0..n-1 (bounded by both sizes).
+void CopyBytes(Bytes& destination, const Bytes& source, std::size_t n);
+
+// UTF-8 text to single-byte characters; nothing when a character has no single byte.
+std::optional<Bytes> TextToLatin1(const std::string& utf8);
+
+// The leading decimal number of a text (blanks skipped, optional sign, "." as decimal point);
+// 0 when the text does not start with a number.
+double LeadingNumber(const std::string& text);
+
+// Rounds to the nearest integer, halves going to the even one.
+long long RoundHalfEven(double value);
+
+// Zero-padded decimal text of at least `width` digits.
+std::string ZeroPadded(long long value, int width);
+
+std::string ToUpperAscii(std::string text);
+std::string Trim(const std::string& text);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+struct LocalDateTime {
+    int year = 2000;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// Clock and event pump. Every wait of the program is a loop of the form
+//   while (!condition && host.Now() < deadline) host.Yield(deadline);
+// so the same code runs in real time against a port and in virtual time against the simulator.
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // Monotonic seconds; never jumps back.
+    virtual double Now() const = 0;
+    // Millisecond tick counter.
+    virtual std::int64_t TickMs() const = 0;
+    virtual LocalDateTime LocalNow() const = 0;
+
+    // Delivers pending events (received bytes, timer ticks, clicks), then sleeps until the next
+    // event or the deadline (monotonic seconds), whichever comes first. Never spins.
+    virtual void Yield(double deadline) = 0;
+
+    // True once the program is ending: every wait returns at once and operations unwind.
+    virtual bool Quitting() const = 0;
+
+    // The one-second ticker of the time-out timer; an empty function stops it.
+    virtual void SetSecondTicker(std::function<void()> onTick) = 0;
+};

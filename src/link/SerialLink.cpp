@@ -1,0 +1,139 @@
+#include "link/SerialLink.h"
+
+#include "core/ResultCodes.h"
+#include "link/Frames.h"
+
+SerialLink::SerialLink(SerialPort& port, Host& host, Dialogs& dialogs)
+    : port_(port), host_(host), dialogs_(dialogs)
+{
+    port_.SetReceiveHandler([this] { OnReceive(); });
+}
+
+SerialLink::~SerialLink()
+{
+    port_.SetReceiveHandler({});
+    port_.Close();
+}
+
+int SerialLink::InitSeriale(int portNumber, const std::string& baudText)
+{
+    return OpenWithSettings(portNumber, baudText + ",N,8,1");
+}
+
+int SerialLink::OpenWithSettings(int portNumber, const std::string& lineSettings)
+{
+    Rx.RxBuffer.assign(kRxLastIndexIdle + 1, 0);
+    if (port_.IsOpen())
+        port_.Close();
+    Delay(kInitRawModePauseS);
+    port_.SetPortNumber(portNumber);
+    port_.SetLineSettings(lineSettings);
+    if (!port_.IsOpen()) {
+        const PortOpenResult result = port_.Open();
+        if (result.kind == PortOpenResult::Kind::NotFound) {
+            dialogs_.Message(MsgIcon::Critical, "Error",
+                             "Error: COM" + std::to_string(portNumber) + "  (" +
+                                 std::to_string(result.errorNumber) + ") " + result.description +
+                                 kCrLf + "Serial port not available");
+            return code::kPortMissing;
+        }
+        if (result.kind == PortOpenResult::Kind::Failed) {
+            dialogs_.Message(MsgIcon::Critical, "Routine <InitSeriale>",
+                             "Error :" + std::to_string(result.errorNumber) + kCrLf + result.description);
+            return code::kRefused;
+        }
+    }
+    Delay(kInitSettlePauseS);
+    return code::kOk;
+}
+
+void SerialLink::CloseSeriale()
+{
+    if (port_.IsOpen())
+        port_.Close();
+}
+
+bool SerialLink::TryOpenPort(int portNumber)
+{
+    port_.SetPortNumber(portNumber);
+    bool ok = true;
+    if (!port_.IsOpen())
+        ok = port_.Open().ok();
+    port_.Close();
+    return ok;
+}
+
+void SerialLink::Delay(double seconds)
+{
+    WaitFor(seconds, [] { return false; });
+}
+
+int SerialLink::SendFrame(const Bytes& payload, double answerWaitS, bool noAnswerFrame)
+{
+    const Bytes frame = BuildFrame(payload);
+    BootMode = false;
+    Rx.ResetForExchange();
+    overrunReported_ = false;
+    if (port_.IsOpen())
+        port_.Write(frame);
+    WaitFor(kAckWaitS, [this] { return Rx.RxAck != 0; });
+    if (Rx.RxAck == ctl::ACK && !noAnswerFrame)
+        WaitFor(answerWaitS, [this] { return Rx.RxFrameDone; });
+    return Rx.RxCount;
+}
+
+bool SerialLink::WriteRaw(const Bytes& bytes)
+{
+    overrunReported_ = false;
+    return port_.IsOpen() && port_.Write(bytes);
+}
+
+bool SerialLink::StoreBootByte(std::uint8_t byte)
+{
+    if (Boot.BootRxCount < 0 || Boot.BootRxCount > kBootRxLastIndex)
+        return false;
+    Boot.BootRxBuffer[static_cast<std::size_t>(Boot.BootRxCount)] = byte;
+    ++Boot.BootRxCount;
+    const auto& area = Boot.BootRxBuffer;
+    if (!Boot.Tunnel) {
+        if (Boot.BootRxCount >= 2 && byte == 0x79 && area[0] == 0x79)
+            BootAck = true;
+    } else {
+        if (Boot.BootRxCount >= 3 && byte == 0x79 && area[1] == 0x79)
+            BootAck = true;
+    }
+    return true;
+}
+
+void SerialLink::ReportOverrun(const std::string& dump)
+{
+    // One message per exchange: a flood of bytes must not stack message boxes.
+    if (overrunReported_)
+        return;
+    overrunReported_ = true;
+    dialogs_.Message(MsgIcon::Information, "Errore Rx dato (OnComm)",
+                     std::string("Errore Rx dato (OnComm)") + kCrLf + dump);
+}
+
+void SerialLink::OnReceive()
+{
+    // A nested receive event (delivered inside the yield below) drains the same port in order.
+    std::uint8_t byte = 0;
+    while (port_.IsOpen() && port_.ReadByte(byte)) {
+        const bool stored = BootMode ? StoreBootByte(byte) : Rx.Accept(byte);
+        if (!stored) {
+            if (!overrunReported_) {
+                const std::string dump = BootMode
+                    ? BytesToHex(Boot.BootRxBuffer.data(), Boot.BootRxBuffer.size())
+                    : BytesToHex(Rx.RxBuffer, static_cast<std::size_t>(std::max(Rx.RxCount, 0)));
+                ReportOverrun(dump);
+            }
+            continue;  // excess bytes are dropped
+        }
+        if (!inReceive_ && port_.BytesWaiting() > 0) {
+            inReceive_ = true;
+            host_.Yield(host_.Now());
+            inReceive_ = false;
+        }
+    }
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/Bytes.h"
+#include "core/Dialogs.h"
+#include "core/Host.h"
+#include "core/SerialPort.h"
+#include "link/RxState.h"
+
+// Waits of the link, in seconds.
+constexpr double kAckWaitS = 0.4;
+constexpr double kAnswerWaitS = 1.0;
+constexpr double kInitRawModePauseS = 0.05;
+constexpr double kInitSettlePauseS = 0.2;
+
+constexpr int kBootRxLastIndex = 3000;
+
+// Bootloader receive area and the fields of the bootloader exchange that the receive path uses.
+struct BootContext {
+    std::array<std::uint8_t, kBootRxLastIndex + 1> BootRxBuffer{};
+    int BootRxCount = 0;
+    bool Tunnel = false;
+    std::int32_t TimeOutFlag = 0;
+    std::string ErrText;
+};
+
+// The one serial port of the program, its receive path and the framed exchange.
+class SerialLink {
+public:
+    SerialLink(SerialPort& port, Host& host, Dialogs& dialogs);
+    SerialLink(const SerialLink&) = delete;
+    SerialLink& operator=(const SerialLink&) = delete;
+    ~SerialLink();
+
+    // Port and speed every operation opens the port with.
+    int CommPortNumber = 1;
+    std::string BaudText = "115200";
+
+    RxState Rx;
+    bool BootMode = false;
+    bool BootAck = false;
+    bool BootError = false;
+    BootContext Boot;
+
+    // Opens the port at "<baud>,N,8,1": 0, 21 on a general error, 1000 when the port does not exist.
+    int InitSeriale(int portNumber, const std::string& baudText);
+    // Same, with the given line settings text (the bootloader opens with even parity).
+    int OpenWithSettings(int portNumber, const std::string& lineSettings);
+    void CloseSeriale();
+    // Opens and closes the port; true when that worked. Shows no message.
+    bool TryOpenPort(int portNumber);
+    bool IsOpen() const { return port_.IsOpen(); }
+
+    // Waits that long, delivering events meanwhile.
+    void Delay(double seconds);
+    // Waits until the condition holds or the time has passed; true when it held.
+    template <typename Condition>
+    bool WaitFor(double seconds, Condition condition)
+    {
+        const double deadline = host_.Now() + seconds;
+        while (!condition()) {
+            if (host_.Quitting() || host_.Now() >= deadline)
+                return false;
+            host_.Yield(deadline);
+        }
+        return true;
+    }
+
+    // One exchange, one attempt: the payload goes out in a frame, then the ACK is awaited for 0.4 s
+    // and, after an ACK and unless `noAnswerFrame`, the answer frame for `answerWaitS`.
+    // Returns the count of bytes received.
+    int SendFrame(const Bytes& payload, double answerWaitS, bool noAnswerFrame = false);
+
+    // Writes raw bytes (bootloader frames); false when the port refused them.
+    bool WriteRaw(const Bytes& bytes);
+
+    // The port's receive event.
+    void OnReceive();
+
+    Host& host() { return host_; }
+    Dialogs& dialogs() { return dialogs_; }
+    SerialPort& port() { return port_; }
+
+private:
+    bool StoreBootByte(std::uint8_t byte);
+    void ReportOverrun(const std::string& dump);
+
+    SerialPort& port_;
+    Host& host_;
+    Dialogs& dialogs_;
+    bool overrunReported_ = false;
+    bool inReceive_ = false;
+};

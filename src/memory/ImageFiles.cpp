@@ -1,0 +1,235 @@
+#include "memory/ImageFiles.h"
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "core/Paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Byte offsets where the characters of a UTF-8 text start, followed by the text's size, so
+// character i spans [starts[i], starts[i + 1]). A stray continuation byte joins the character
+// before it.
+std::vector<std::size_t> CharacterStarts(const std::string& text)
+{
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (i == 0 || (byte & 0xC0) != 0x80)
+            starts.push_back(i);
+    }
+    starts.push_back(text.size());
+    return starts;
+}
+
+std::string FirstCharacters(const std::string& text, std::size_t count)
+{
+    const auto starts = CharacterStarts(text);
+    return count + 1 >= starts.size() ? text : text.substr(0, starts[count]);
+}
+
+// Upper-cases ASCII and Latin-1 letters in place of their UTF-8 bytes; the byte length, and so
+// every character boundary, stays the same.
+std::string FoldCase(std::string text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 'a' && byte <= 'z') {
+            text[i] = static_cast<char>(byte - 0x20);
+        } else if (byte == 0xC3 && i + 1 < text.size()) {
+            const auto next = static_cast<unsigned char>(text[i + 1]);
+            if ((next & 0xC0) != 0x80)
+                continue;
+            // U+00E0..U+00FE except U+00F7 (division sign) map to U+00C0..U+00DE.
+            if (next >= 0xA0 && next <= 0xBE && next != 0xB7)
+                text[i + 1] = static_cast<char>(next - 0x20);
+            ++i;
+        }
+    }
+    return text;
+}
+
+// <prefix>*<suffix> on case-folded texts; the characters of both parts are literal.
+bool MatchesPrefixAnySuffix(const std::string& folded, const std::string& prefix,
+                            const std::string& suffix)
+{
+    return folded.size() >= prefix.size() + suffix.size()
+        && folded.compare(0, prefix.size(), prefix) == 0
+        && folded.compare(folded.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+fs::path ToFsPath(const std::string& utf8)
+{
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string FromFsPath(const fs::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+fs::path FolderToList(std::string folder)
+{
+    if (folder.empty())
+        return fs::path(".");
+#ifdef _WIN32
+    if (folder.back() == ':')
+        folder += '\\';  // "C:" alone would be the drive's current folder
+#endif
+    return ToFsPath(folder);
+}
+
+// Names of the entries of a folder, in no particular order; empty when it cannot be listed.
+std::vector<std::string> EntryNames(const std::string& folder, bool regularFilesOnly)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator it(FolderToList(folder), error);
+         !error && it != fs::directory_iterator(); it.increment(error)) {
+        std::error_code typeError;
+        if (regularFilesOnly && !it->is_regular_file(typeError))
+            continue;
+        names.push_back(FromFsPath(it->path().filename()));
+    }
+    return names;
+}
+
+int LeadingDigits(std::string_view text)
+{
+    int value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            break;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+std::string TwoDigits(int value)
+{
+    return ZeroPadded(value, 2);
+}
+
+}  // namespace
+
+std::string ImageBaseName(const InstrumentInfo& info, const LocalDateTime& at)
+{
+    return info.Name + "_" + info.SerialNumber + "_fwV" + FirstCharacters(info.FwVersion, 4) + "_"
+        + TwoDigits((at.year % 100 + 100) % 100) + TwoDigits(at.month) + TwoDigits(at.day)
+        + TwoDigits(at.hour) + TwoDigits(at.minute) + TwoDigits(at.second);
+}
+
+std::string EepromImageName(const std::string& baseName)
+{
+    return baseName + ".epr";
+}
+
+std::string FlashImageName(const std::string& baseName, int firstPage, int lastPage)
+{
+    return baseName + "_" + ZeroPadded(firstPage, 4) + "-" + ZeroPadded(lastPage, 4) + ".fla";
+}
+
+std::optional<FlashImagePages> ParseFlashImageName(const std::string& fileName)
+{
+    const std::string name = FileNameOfPath(fileName);
+    const auto starts = CharacterStarts(name);
+    const std::size_t length = starts.size() - 1;
+    if (length <= 16)
+        return std::nullopt;
+
+    // Positions are 1-based, as counted from the end: L - 13 is "_", L - 8 is "-".
+    const auto text = [&](std::size_t position, std::size_t count) {
+        const std::size_t begin = starts[position - 1];
+        return std::string_view(name).substr(begin, starts[position - 1 + count] - begin);
+    };
+    if (text(length - 13, 1) != "_" || text(length - 8, 1) != "-")
+        return std::nullopt;
+    return FlashImagePages{LeadingDigits(text(length - 12, 4)), LeadingDigits(text(length - 7, 4))};
+}
+
+std::optional<std::string> FindFlashImageFor(const std::string& eepromImagePath)
+{
+    const std::string name = FileNameOfPath(eepromImagePath);
+    const auto starts = CharacterStarts(name);
+    const std::size_t length = starts.size() - 1;
+    if (length < 4)
+        return std::nullopt;
+
+    // The path up to and including its last separator, kept as given for the result.
+    const std::string lead = eepromImagePath.substr(0, eepromImagePath.size() - name.size());
+    std::string folder = FolderOfPath(eepromImagePath);
+    if (folder.empty() && !lead.empty())
+        folder = lead;  // a file in the root folder
+
+    const std::string prefix = FoldCase(name.substr(0, starts[length - 4]));
+    std::vector<std::string> matches;
+    for (const std::string& candidate : EntryNames(folder, true)) {
+        if (MatchesPrefixAnySuffix(FoldCase(candidate), prefix, ".FLA"))
+            matches.push_back(candidate);
+    }
+    if (matches.empty())
+        return std::nullopt;
+
+    const auto byName = [](const std::string& a, const std::string& b) {
+        const std::string foldedA = FoldCase(a);
+        const std::string foldedB = FoldCase(b);
+        return foldedA != foldedB ? foldedA < foldedB : a < b;
+    };
+    return lead + *std::min_element(matches.begin(), matches.end(), byName);
+}
+
+std::optional<std::string> DeviceNameOfEepromImage(const std::string& fileName)
+{
+    const std::string name = FileNameOfPath(fileName);
+    const auto underscore = name.find('_');
+    if (underscore == std::string::npos)
+        return std::nullopt;
+    return name.substr(0, underscore);
+}
+
+std::optional<int> RecordCountOffset(const std::string& deviceName)
+{
+    struct Entry {
+        std::string_view name;
+        int offset;
+    };
+    static constexpr std::array<Entry, 11> kOffsets{{
+        {"QSLUM", 154},   {"QS408t", 154},  {"QMX-ARN", 272},  {"BRSKCHK", 272},
+        {"VRTA708", 272}, {"VRTA709", 272}, {"VRTA710", 272},  {"VRTA611", 272},
+        {"ULTVRTS", 272}, {"QMX-ARN+", 272}, {"GRP4917", 272},
+    }};
+    for (const Entry& entry : kOffsets) {
+        if (entry.name == deviceName)
+            return entry.offset;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> RecordCountInImage(const Bytes& image, int offset)
+{
+    if (offset < 0 || image.size() < 2)
+        return std::nullopt;
+    const auto at = static_cast<std::size_t>(offset);
+    if (at > image.size() - 2)
+        return std::nullopt;
+    return image[at] | (image[at + 1] << 8);
+}
+
+bool ImageBaseInUse(const std::string& folder, const std::string& baseName)
+{
+    const std::string eeprom = FoldCase(EepromImageName(baseName));
+    const std::string flashPrefix = FoldCase(baseName + "_");
+    for (const std::string& entry : EntryNames(folder, false)) {
+        const std::string folded = FoldCase(entry);
+        if (folded == eeprom || MatchesPrefixAnySuffix(folded, flashPrefix, ".FLA"))
+            return true;
+    }
+    return false;
+}

@@ -1,0 +1,64 @@
+#include "platform/PortResolver.h"
+
+#include <cstdlib>
+#include <sstream>
+
+#include "core/Bytes.h"
+
+PortResolver::PortResolver(const SettingsStore* settings) : settings_(settings) {}
+
+std::map<int, std::string> PortResolver::ParsePortMap(const std::string& text)
+{
+    std::map<int, std::string> map;
+    std::stringstream entries(text);
+    std::string entry;
+    while (std::getline(entries, entry, ',')) {
+        const auto equals = entry.find('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string number = Trim(entry.substr(0, equals));
+        const std::string device = Trim(entry.substr(equals + 1));
+        if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos || number.size() > 2)
+            continue;
+        const int port = std::stoi(number);
+        if (port >= 1 && port <= 15 && !device.empty())
+            map[port] = device;
+    }
+    return map;
+}
+
+std::optional<std::string> PortResolver::DefaultDevice(int portNumber)
+{
+#ifdef _WIN32
+    if (portNumber >= 1 && portNumber <= 15)
+        return "COM" + std::to_string(portNumber);
+    return std::nullopt;
+#else
+    if (portNumber >= 1 && portNumber <= 4)
+        return "/dev/ttyS" + std::to_string(portNumber - 1);
+    if (portNumber >= 5 && portNumber <= 9)
+        return "/dev/ttyUSB" + std::to_string(portNumber - 5);
+    if (portNumber >= 10 && portNumber <= 15)
+        return "/dev/ttyACM" + std::to_string(portNumber - 10);
+    return std::nullopt;
+#endif
+}
+
+std::optional<std::string> PortResolver::DeviceFor(int portNumber) const
+{
+    if (const char* override = std::getenv("SERVICETOOL_PORT_MAP")) {
+        const auto map = ParsePortMap(override);
+        const auto it = map.find(portNumber);
+        if (it == map.end())
+            return std::nullopt;
+        return it->second;
+    }
+#ifndef _WIN32
+    if (settings_ && portNumber >= 1 && portNumber <= 15) {
+        const std::string configured = settings_->Value("Ports", "COM" + std::to_string(portNumber), "");
+        if (!configured.empty())
+            return configured;
+    }
+#endif
+    return DefaultDevice(portNumber);
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "core/SettingsStore.h"
+
+// Turns a port number 1..15 into a device name.
+//  - SERVICETOOL_PORT_MAP ("1=/tmp/sim/ttyA,4=/dev/ttyUSB0"), when set, is the whole map;
+//  - on Windows: "COM<n>";
+//  - elsewhere the per-user setting "Ports"/"COM<n>" when present, else
+//    COM1..COM4 -> /dev/ttyS0..3, COM5..COM9 -> /dev/ttyUSB0..4, COM10..COM15 -> /dev/ttyACM0..5.
+class PortResolver {
+public:
+    explicit PortResolver(const SettingsStore* settings = nullptr);
+
+    // Nothing when the number names no port.
+    std::optional<std::string> DeviceFor(int portNumber) const;
+
+    static std::map<int, std::string> ParsePortMap(const std::string& text);
+    static std::optional<std::string> DefaultDevice(int portNumber);
+
+private:
+    const SettingsStore* settings_;
+};

@@ -1,0 +1,145 @@
+#include "platform/QtSerialPort.h"
+
+#include <QFileInfo>
+#include <sstream>
+
+QtSerialPort::QtSerialPort(PortResolver resolver) : resolver_(std::move(resolver))
+{
+    QObject::connect(&port_, &QSerialPort::readyRead, [this] {
+        if (onReceive_)
+            onReceive_();
+        if (afterReceive_)
+            afterReceive_();
+    });
+    QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError error) { OnError(error); });
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    onReceive_ = nullptr;
+    port_.close();
+}
+
+void QtSerialPort::SetPortNumber(int number)
+{
+    number_ = number;
+    const auto device = resolver_.DeviceFor(number);
+    device_ = device ? QString::fromStdString(*device) : QString();
+}
+
+void QtSerialPort::SetLineSettings(const std::string& settings)
+{
+    settings_ = settings;
+    if (port_.isOpen()) {
+        PortOpenResult ignored;
+        ApplyLineSettings(ignored);
+    }
+}
+
+bool QtSerialPort::IsPseudoTerminal(const QString& device)
+{
+    const QString target = QFileInfo(device).canonicalFilePath();
+    return target.startsWith("/dev/pts/") || target == "/dev/ptmx";
+}
+
+PortOpenResult QtSerialPort::Failure(PortOpenResult::Kind kind)
+{
+    PortOpenResult result;
+    result.kind = kind;
+    result.errorNumber = static_cast<int>(port_.error());
+    result.description = port_.error() == QSerialPort::NoError ? std::string("Unknown error")
+                                                               : port_.errorString().toStdString();
+    return result;
+}
+
+PortOpenResult QtSerialPort::Open()
+{
+    if (device_.isEmpty()) {
+        PortOpenResult missing;
+        missing.kind = PortOpenResult::Kind::NotFound;
+        missing.errorNumber = static_cast<int>(QSerialPort::DeviceNotFoundError);
+        missing.description = "No such port";
+        return missing;
+    }
+    port_.setPortName(device_);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        const bool missing = port_.error() == QSerialPort::DeviceNotFoundError;
+        return Failure(missing ? PortOpenResult::Kind::NotFound : PortOpenResult::Kind::Failed);
+    }
+    PortOpenResult failure;
+    if (!ApplyLineSettings(failure)) {
+        port_.close();
+        return failure;
+    }
+    return {};
+}
+
+// "115200,N,8,1": speed, parity, data bits, stop bits.
+bool QtSerialPort::ApplyLineSettings(PortOpenResult& failure)
+{
+    std::stringstream fields(settings_);
+    std::string baud, parity, dataBits, stopBits;
+    std::getline(fields, baud, ',');
+    std::getline(fields, parity, ',');
+    std::getline(fields, dataBits, ',');
+    std::getline(fields, stopBits, ',');
+    const bool pty = IsPseudoTerminal(device_);
+    const auto check = [&](bool ok, bool optionalOnPty) {
+        if (ok || (pty && optionalOnPty))
+            return true;
+        failure = Failure(PortOpenResult::Kind::Failed);
+        return false;
+    };
+    const int speed = std::atoi(baud.c_str());
+    const QSerialPort::Parity wanted = parity == "E" ? QSerialPort::EvenParity
+                                     : parity == "O" ? QSerialPort::OddParity
+                                                     : QSerialPort::NoParity;
+    return check(speed > 0 && port_.setBaudRate(speed), false) &&
+           check(port_.setDataBits(dataBits == "7" ? QSerialPort::Data7 : QSerialPort::Data8), false) &&
+           check(port_.setStopBits(stopBits == "2" ? QSerialPort::TwoStop : QSerialPort::OneStop), false) &&
+           check(port_.setFlowControl(QSerialPort::NoFlowControl), false) &&
+           check(port_.setParity(wanted), true) &&
+           check(port_.setRequestToSend(true), true) &&
+           check(port_.setDataTerminalReady(true), true);
+}
+
+void QtSerialPort::Close()
+{
+    if (port_.isOpen())
+        port_.close();
+}
+
+bool QtSerialPort::IsOpen() const
+{
+    return port_.isOpen();
+}
+
+std::size_t QtSerialPort::BytesWaiting() const
+{
+    return port_.isOpen() ? static_cast<std::size_t>(port_.bytesAvailable()) : 0;
+}
+
+bool QtSerialPort::ReadByte(std::uint8_t& byte)
+{
+    char c = 0;
+    if (!port_.isOpen() || port_.read(&c, 1) != 1)
+        return false;
+    byte = static_cast<std::uint8_t>(c);
+    return true;
+}
+
+bool QtSerialPort::Write(const Bytes& bytes)
+{
+    if (!port_.isOpen())
+        return false;
+    const auto written = port_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    port_.flush();
+    return written == static_cast<qint64>(bytes.size());
+}
+
+void QtSerialPort::OnError(QSerialPort::SerialPortError error)
+{
+    // A vanished device floods these errors until the port is closed.
+    if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
+        Close();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QSerialPort>
+#include <functional>
+
+#include "core/SerialPort.h"
+#include "platform/PortResolver.h"
+
+// SerialPort on QSerialPort. A pseudo-terminal cannot carry parity, RTS or DTR: there the port goes
+// on without them; on a real port such a refusal is an open failure.
+class QtSerialPort : public SerialPort {
+public:
+    explicit QtSerialPort(PortResolver resolver);
+    ~QtSerialPort() override;
+
+    void SetPortNumber(int number) override;
+    int PortNumber() const override { return number_; }
+    void SetLineSettings(const std::string& settings) override;
+    std::string LineSettings() const override { return settings_; }
+
+    PortOpenResult Open() override;
+    void Close() override;
+    bool IsOpen() const override;
+
+    std::size_t BytesWaiting() const override;
+    bool ReadByte(std::uint8_t& byte) override;
+    bool Write(const Bytes& bytes) override;
+
+    void SetReceiveHandler(std::function<void()> handler) override { onReceive_ = std::move(handler); }
+    // Runs after every receive event (the host ends its current wait there).
+    void SetAfterReceive(std::function<void()> after) { afterReceive_ = std::move(after); }
+
+    // True when the device is a pseudo-terminal (after following links).
+    static bool IsPseudoTerminal(const QString& device);
+
+private:
+    bool ApplyLineSettings(PortOpenResult& failure);
+    PortOpenResult Failure(PortOpenResult::Kind kind);
+    void OnError(QSerialPort::SerialPortError error);
+
+    QSerialPort port_;
+    PortResolver resolver_;
+    int number_ = 0;
+    QString device_;
+    std::string settings_ = "115200,N,8,1";
+    std::function<void()> onReceive_;
+    std::function<void()> afterReceive_;
+};

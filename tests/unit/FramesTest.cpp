@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "core/ResultCodes.h"
+#include "link/Answers.h"
+#include "link/Frames.h"
+#include "link/RxState.h"
+
+namespace {
+
+Bytes Payload(std::size_t n)
+{
+    Bytes p(n);
+    std::iota(p.begin(), p.end(), 0);
+    return p;
+}
+
+unsigned SumThroughLf(const Bytes& frame)
+{
+    return std::accumulate(frame.begin(), frame.end() - 1, 0u) % 256;
+}
+
+RxState Fed(const Bytes& bytes)
+{
+    RxState rx;
+    rx.ResetForExchange();
+    for (const auto b : bytes)
+        rx.Accept(b);
+    return rx;
+}
+
+}  // namespace
+
+TEST(Frames, IdentificationRequestIsTheKnownFrame)
+{
+    const Bytes frame = BuildShortFrame({0x49});
+    EXPECT_EQ(frame, (Bytes{0x01, 0x05, 0x49, 0xA7, 0x0A, 0x04}));
+    EXPECT_EQ(SumThroughLf(frame), 0u);
+    EXPECT_EQ(FrameChecksum({0x01, 0x05, 0x49}), 0xA7);
+}
+
+TEST(Frames, ShortAndLongFrameBoundary)
+{
+    const Bytes at251 = BuildFrame(Payload(251));
+    ASSERT_EQ(at251.size(), 256u);
+    EXPECT_EQ(at251[0], ctl::SOH);
+    EXPECT_EQ(at251[1], 255);
+    EXPECT_EQ(SumThroughLf(at251), 0u);
+
+    const Bytes at252 = BuildFrame(Payload(252));
+    ASSERT_EQ(at252.size(), 258u);
+    EXPECT_EQ(at252[0], ctl::STX);
+    EXPECT_EQ(at252[1], 0x01);
+    EXPECT_EQ(at252[2], 0x01);  // LEN 257
+    EXPECT_EQ(at252[254], 251);  // last payload byte
+    EXPECT_EQ(at252.back(), ctl::EOT);
+    EXPECT_EQ(at252[at252.size() - 2], ctl::LF);
+    EXPECT_EQ(SumThroughLf(at252), 0u);
+
+    const Bytes flashWrite = BuildFrame(Payload(1030));
+    EXPECT_EQ(flashWrite.size(), 1036u);
+    EXPECT_EQ(flashWrite[1] * 256 + flashWrite[2], 1035);
+}
+
+TEST(Recogniser, ShortAnswerCompletesOnEotAtItsLength)
+{
+    // ACK, SOH, LEN 6, three payload bytes, CKS, LF, EOT: complete at index 7... with LEN 6 the
+    // answer holds LEN + 2 = 8 bytes.
+    RxState rx = Fed({ctl::ACK, ctl::SOH, 6, '0', 'A', 'B'});
+    EXPECT_EQ(rx.RxAck, ctl::ACK);
+    EXPECT_FALSE(rx.RxFrameDone);
+    rx.Accept(ctl::EOT);
+    EXPECT_FALSE(rx.RxFrameDone) << "EOT at index 6 is not the end";
+    rx.Accept(ctl::EOT);
+    EXPECT_TRUE(rx.RxFrameDone);
+    EXPECT_EQ(rx.RxCount, 8);
+}
+
+TEST(Recogniser, MissingEotNeverCompletes)
+{
+    RxState rx = Fed({ctl::ACK, ctl::SOH, 6, '0', 'A', 'B', 0x0A, 0x05, 0x04, 0x04});
+    EXPECT_FALSE(rx.RxFrameDone);
+    EXPECT_EQ(rx.RxCount, 10);
+}
+
+TEST(Recogniser, NakAndGarbageBeforeAck)
+{
+    RxState nak = Fed({ctl::NAK});
+    EXPECT_EQ(nak.RxAck, ctl::NAK);
+    EXPECT_FALSE(nak.RxFrameDone);
+
+    // Garbage is stored and shifts every index; the frame still completes by its own length.
+    RxState shifted = Fed({0x55, 0xAA, ctl::ACK, ctl::SOH, 5, '0', 0x00, 0x0A, ctl::EOT});
+    EXPECT_EQ(shifted.RxAck, ctl::ACK);
+    EXPECT_TRUE(shifted.RxFrameDone);
+    EXPECT_EQ(shifted.RxCount, 9);
+    std::string message;
+    EXPECT_EQ(DecodeAnswer(3, shifted.RxBuffer, shifted.RxCount, message), code::kMalformed);
+    EXPECT_EQ(message, "Error (Rx: 55AA06010530000A04)");
+}
+
+TEST(Recogniser, LongFrameAndBytesAfterTheEnd)
+{
+    Bytes answer{ctl::ACK};
+    const Bytes frame = BuildLongFrame(Payload(1024));
+    answer.insert(answer.end(), frame.begin(), frame.end());
+    RxState rx = Fed(answer);
+    EXPECT_TRUE(rx.RxFrameDone);
+    EXPECT_EQ(rx.RxCount, 1031);
+    rx.Accept(0x77);
+    EXPECT_TRUE(rx.RxFrameDone);
+    EXPECT_EQ(rx.RxCount, 1032) << "bytes after the end are still stored and counted";
+}
+
+TEST(Recogniser, NeverWritesPastTheBuffer)
+{
+    RxState rx;
+    rx.ResetForExchange();
+    int refused = 0;
+    for (int i = 0; i < 6000; ++i)
+        refused += rx.Accept(0x33) ? 0 : 1;
+    EXPECT_EQ(rx.RxCount, kRxLastIndexExchange + 1);
+    EXPECT_EQ(refused, 6000 - (kRxLastIndexExchange + 1));
+}
+
+TEST(DecodeAnswer, EveryStatusByte)
+{
+    struct Case {
+        std::uint8_t status;
+        int code;
+        const char* message;
+    };
+    const Case cases[] = {{ctl::ACK, 0, "OK"}, {ctl::NAK, 5, "NAK"},      {'0', 0, "OK"},
+                          {'1', 8, "NO OK !!"}, {'2', 9, "Busy ..."}, {'3', 0, "No Valid block"}};
+    for (const auto& c : cases) {
+        const Bytes buffer{ctl::ACK, ctl::SOH, 5, c.status, 0x00, 0x0A, ctl::EOT};
+        std::string message;
+        EXPECT_EQ(DecodeAnswer(3, buffer, 7, message), c.code) << int(c.status);
+        EXPECT_EQ(message, c.message);
+    }
+    std::string message;
+    EXPECT_EQ(DecodeAnswer(3, Bytes{ctl::ACK, 1, 5, 'x', 0, 10, 4}, 7, message), code::kMalformed);
+    EXPECT_EQ(message, "Error (Rx: 06010578000A04)");
+    // Too few bytes for the index: malformed, dump of what there is.
+    EXPECT_EQ(DecodeAnswer(3, Bytes{ctl::NAK}, 1, message), code::kMalformed);
+    EXPECT_EQ(message, "Error (Rx: 15)");
+    // A count larger than the buffer never reads past it.
+    EXPECT_EQ(DecodeAnswer(3, Bytes{ctl::ACK, 1, 5}, 500, message), code::kMalformed);
+    EXPECT_EQ(message, "Error (Rx: 060105)");
+}
+
+TEST(GetAnswerText, TextAndNumericForms)
+{
+    RxState rx = Fed({ctl::ACK, ctl::SOH, 9, '0', '1', '2', '3', '4', 0x00, 0x0A, ctl::EOT});
+    ASSERT_TRUE(rx.RxFrameDone);
+    int result = -1;
+    EXPECT_EQ(GetAnswerText(rx, false, result), "1234");
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(GetAnswerText(rx, true, result), "48");
+
+    RxState incomplete = Fed({ctl::ACK, ctl::SOH});
+    EXPECT_EQ(GetAnswerText(incomplete, false, result), "");
+    EXPECT_EQ(result, code::kNoFrame);
+}

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include "core/ResultCodes.h"
+#include "link/Frames.h"
+#include "link/SerialLink.h"
+#include "sim/VirtualHost.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ScriptedPort.h"
+
+namespace {
+
+struct LinkFixture : ::testing::Test {
+    ScriptedPort port;
+    VirtualHost host;
+    ScriptedDialogs dialogs;
+    SerialLink link{port, host, dialogs};
+};
+
+using SerialLinkTest = LinkFixture;
+
+}  // namespace
+
+TEST_F(SerialLinkTest, DelayWaitsItsTimeAcrossMidnight)
+{
+    host.SetLocalStart({2025, 12, 31, 23, 59, 59});
+    host.RunUntil(0.9);
+    const double start = host.Now();
+    link.Delay(0.2);
+    EXPECT_DOUBLE_EQ(host.Now() - start, 0.2);
+    EXPECT_EQ(host.LocalNow().year, 2026);
+}
+
+TEST_F(SerialLinkTest, DelayDeliversEventsMeanwhile)
+{
+    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
+    host.CallAfter(0.1, [&] { port.Arrive({ctl::ACK}); });
+    link.Rx.ResetForExchange();
+    link.Delay(0.5);
+    EXPECT_EQ(link.Rx.RxAck, ctl::ACK);
+    EXPECT_EQ(link.Rx.RxCount, 1);
+}
+
+TEST_F(SerialLinkTest, InitSerialeReopensAnOpenPortWithNewSettings)
+{
+    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
+    EXPECT_TRUE(port.IsOpen());
+    ASSERT_EQ(link.InitSeriale(1, "57600"), 0);
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(port.closes, 1);
+    EXPECT_EQ(port.opens, (std::vector<std::string>{"115200,N,8,1", "57600,N,8,1"}));
+    EXPECT_EQ(link.Rx.RxBuffer.size(), 301u);
+    EXPECT_DOUBLE_EQ(host.Now(), 0.5) << "two opens, 0.05 s + 0.2 s each";
+    link.CloseSeriale();
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST_F(SerialLinkTest, OpenFailuresGiveTheirCodesAndMessages)
+{
+    EXPECT_EQ(link.InitSeriale(4, "115200"), code::kPortMissing);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].title, "Error");
+    const std::string& missing = dialogs.messages[0].text;
+    EXPECT_EQ(missing.rfind("Error: ", 0), 0u);
+    EXPECT_NE(missing.find("COM4"), std::string::npos);
+    EXPECT_NE(missing.find("Device not found"), std::string::npos);
+    EXPECT_EQ(missing.substr(missing.size() - 25), "Serial port not available");
+
+    port.existing.insert(2);
+    port.busy.insert(2);
+    EXPECT_EQ(link.InitSeriale(2, "115200"), code::kRefused);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].icon, MsgIcon::Critical);
+    EXPECT_EQ(dialogs.messages[1].title, "Routine <InitSeriale>");
+    EXPECT_EQ(dialogs.messages[1].text, "Error :2\r\nPermission denied");
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST_F(SerialLinkTest, TryOpenPortProbesWithoutLeavingThePortOpen)
+{
+    port.existing = {1, 3};
+    port.busy = {3};
+    EXPECT_TRUE(link.TryOpenPort(1));
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(link.TryOpenPort(3));
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(link.TryOpenPort(2));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(SerialLinkTest, BootAckRuleDirect)
+{
+    ASSERT_EQ(link.InitSeriale(1, "57600"), 0);
+    link.BootMode = true;
+    link.Boot.Tunnel = false;
+    port.Arrive({0x79, 0x00});
+    EXPECT_FALSE(link.BootAck);
+    port.Arrive({0x79});
+    EXPECT_TRUE(link.BootAck) << "0x79 0x00 0x79 sets it at the third byte";
+    EXPECT_EQ(link.Boot.BootRxCount, 3);
+    EXPECT_EQ(link.Rx.RxCount, 0) << "nothing reaches the protocol buffer in bootloader mode";
+
+    link.BootAck = false;
+    link.Boot.BootRxCount = 0;
+    port.Arrive({0x1F, 0x79});
+    EXPECT_FALSE(link.BootAck) << "0x1F 0x79 never sets it";
+    port.Arrive({0x79});
+    EXPECT_FALSE(link.BootAck);
+}
+
+TEST_F(SerialLinkTest, BootAckRuleTunnel)
+{
+    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
+    link.BootMode = true;
+    link.Boot.Tunnel = true;
+    port.Arrive({0x06, 0x79});
+    EXPECT_FALSE(link.BootAck);
+    port.Arrive({0x79});
+    EXPECT_TRUE(link.BootAck);
+
+    link.BootAck = false;
+    link.Boot.BootRxCount = 0;
+    port.Arrive({0x79, 0x79});
+    EXPECT_FALSE(link.BootAck) << "two bytes are not enough in the tunnel";
+}
+
+TEST_F(SerialLinkTest, FloodShowsOneOverrunMessageAndDropsTheExcess)
+{
+    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
+    port.onWrite = [&](const Bytes&) {
+        host.CallAfter(0.001, [&] { port.Arrive(Bytes(7000, 0x33)); });
+        host.CallAfter(0.002, [&] { port.Arrive(Bytes(500, 0x44)); });
+    };
+    link.SendFrame({'I'}, 1.0);
+    EXPECT_EQ(link.Rx.RxCount, 5001);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].title, "Errore Rx dato (OnComm)");
+    EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Information);
+    EXPECT_EQ(dialogs.messages[0].text.substr(0, 25), "Errore Rx dato (OnComm)\r\n");
+    EXPECT_EQ(dialogs.messages[0].text.size(), 25u + 2 * 5001);
+    EXPECT_EQ(port.BytesWaiting(), 0u) << "excess bytes are drained, not left to flood later";
+
+    // The next exchange may report again.
+    port.onWrite = [&](const Bytes&) { host.CallAfter(0.001, [&] { port.Arrive(Bytes(5002, 0x55)); }); };
+    link.SendFrame({'I'}, 1.0);
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+}
+
+TEST_F(SerialLinkTest, BootAreaOverrunIsRefusedTheSameWay)
+{
+    ASSERT_EQ(link.InitSeriale(1, "57600"), 0);
+    link.BootMode = true;
+    port.Arrive(Bytes(3100, 0x11));
+    EXPECT_EQ(link.Boot.BootRxCount, 3001);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].title, "Errore Rx dato (OnComm)");
+}
+
+TEST_F(SerialLinkTest, SendFrameWritesOneFrameAndSwitchesBootModeOff)
+{
+    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
+    link.BootMode = true;
+    const double start = host.Now();
+    EXPECT_EQ(link.SendFrame({'I'}, 1.0), 0);
+    EXPECT_FALSE(link.BootMode);
+    ASSERT_EQ(port.written.size(), 1u);
+    EXPECT_EQ(port.written[0], (Bytes{0x01, 0x05, 0x49, 0xA7, 0x0A, 0x04}));
+    EXPECT_DOUBLE_EQ(host.Now() - start, kAckWaitS) << "silence costs the acknowledge wait only";
+}
