@@ -30,6 +30,7 @@ int SerialLink::OpenWithSettings(int portNumber, const std::string& lineSettings
     port_.SetLineSettings(lineSettings);
     if (!port_.IsOpen()) {
         const PortOpenResult result = port_.Open();
+        lastOpenError_ = result;
         if (result.kind == PortOpenResult::Kind::NotFound) {
             dialogs_.Message(MsgIcon::Critical, "Error",
                              "Error: COM" + std::to_string(portNumber) + "  (" +

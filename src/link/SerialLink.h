@@ -53,6 +53,8 @@ public:
     // Opens and closes the port; true when that worked. Shows no message.
     bool TryOpenPort(int portNumber);
     bool IsOpen() const { return port_.IsOpen(); }
+    // Why the last open failed.
+    const PortOpenResult& LastOpenError() const { return lastOpenError_; }
 
     // Waits that long, delivering events meanwhile.
     void Delay(double seconds);
@@ -91,6 +93,7 @@ private:
     SerialPort& port_;
     Host& host_;
     Dialogs& dialogs_;
+    PortOpenResult lastOpenError_;
     bool overrunReported_ = false;
     bool inReceive_ = false;
 };

@@ -119,9 +119,22 @@ std::string TwoDigits(int value)
 
 }  // namespace
 
+// The identification comes from the instrument: a character that cannot stand in a file name
+// (a separator, a wildcard, a control byte) becomes "-".
+static std::string SafeNamePart(std::string text)
+{
+    for (char& c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos)
+            c = '-';
+    }
+    return text;
+}
+
 std::string ImageBaseName(const InstrumentInfo& info, const LocalDateTime& at)
 {
-    return info.Name + "_" + info.SerialNumber + "_fwV" + FirstCharacters(info.FwVersion, 4) + "_"
+    return SafeNamePart(info.Name) + "_" + SafeNamePart(info.SerialNumber) + "_fwV" +
+        SafeNamePart(FirstCharacters(info.FwVersion, 4)) + "_"
         + TwoDigits((at.year % 100 + 100) % 100) + TwoDigits(at.month) + TwoDigits(at.day)
         + TwoDigits(at.hour) + TwoDigits(at.minute) + TwoDigits(at.second);
 }

@@ -387,3 +387,14 @@ TEST_F(ImageFolderTest, BaseInUseTakesBaseLiterallyAndIgnoresMissingFolders)
     EXPECT_FALSE(ImageBaseInUse(Folder() + "/missing", "V1.0[1]_2"));
     EXPECT_FALSE(ImageBaseInUse(PathOf("V1.0[1]_2_.fla"), "V1.0[1]_2"));  // a file, not a folder
 }
+
+TEST(ImageBaseNameSafety, CharactersThatCannotStandInAFileNameAreReplaced)
+{
+    InstrumentInfo info;
+    info.Name = "VRTA708";
+    info.SerialNumber = "12/../34";
+    info.FwVersion = "1.0*";
+    const std::string base = ImageBaseName(info, LocalDateTime{2025, 3, 5, 14, 7, 9});
+    EXPECT_EQ(base, "VRTA708_12-..-34_fwV1.0-_250305140709");
+    EXPECT_EQ(base.find('/'), std::string::npos);
+}
