@@ -1,5 +1,7 @@
 #include "link/SerialLink.h"
 
+#include <algorithm>
+
 #include "core/ResultCodes.h"
 #include "link/Frames.h"
 

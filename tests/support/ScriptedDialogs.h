@@ -16,7 +16,8 @@ public:
         std::string text;
     };
 
-    MsgAnswer Message(MsgIcon icon, const std::string& title, const std::string& text, MsgButtons buttons) override;
+    MsgAnswer Message(MsgIcon icon, const std::string& title, const std::string& text,
+                      MsgButtons buttons = MsgButtons::Ok) override;
     std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
 

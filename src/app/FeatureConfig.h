@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Feature configuration file beside the executable: each line that is exactly one keyword switches
+// a feature on; the order of the lines is kept (it orders the service list).
+constexpr const char* kConfigFileName = "Config314x0.cfg";
+
+enum class Feature {
+    FlashOpen,   // "31400-flashopen": every Down mem option, the page range, memory upload
+    ParamEdit,   // "31400-paramedit": the Param tab
+    EeWipeFull,  // "31400-EeWipeFull": EEPROM clear-all
+    WlanOps,     // "31400-WlanOps": the Service tab with the Wi-Fi commands
+    CalStmp,     // "314x0-CalStmp": the Service tab with the calibration date
+};
+
+// The feature of a line compared whole: case-sensitive, nothing trimmed.
+std::optional<Feature> FeatureOfLine(const std::string& line);
+
+// The file's lines without their line ends; none when the file is missing or unreadable.
+// A line ends at LF, and a CR just before that LF belongs to the line end (files written on
+// Windows end their lines with CR LF). Nothing else is removed: a blank or any other character
+// before or after a keyword, a lone CR included, leaves that line ineffective.
+std::vector<std::string> ReadConfigLines(const std::string& path);
+
+// Features of the file's lines, in file order (a repeated line repeats its feature).
+std::vector<Feature> ReadFeatures(const std::string& path);

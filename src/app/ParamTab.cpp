@@ -1,0 +1,85 @@
+#include "app/ParamTab.h"
+
+#include <QGridLayout>
+#include <algorithm>
+
+#include "app/QtText.h"
+#include "core/Bytes.h"
+
+ParamTab::ParamTab(ParamCatalogue& catalogue, QWidget* parent) : QWidget(parent), catalogue_(catalogue)
+{
+    HScroll1->setRange(0, ParamCatalogue::kLastIndex);
+    LayOut();
+    connect(cmbParamTipoStrum, &QComboBox::currentIndexChanged, this, [this] { OnFamilySelected(); });
+    connect(txtParTipo, &QLineEdit::textChanged, this, [this] { OnIndexTextChanged(); });
+    connect(HScroll1, &QScrollBar::valueChanged, this, [this](int position) { OnScrollChanged(position); });
+}
+
+void ParamTab::LayOut()
+{
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(cmbParamTipoStrum, 0, 0, 1, 3);
+    grid->addWidget(txtParTipo, 1, 0);
+    grid->addWidget(HScroll1, 1, 1, 1, 2);
+    grid->addWidget(lblTipoParm, 2, 0, 1, 3);
+    grid->addWidget(txtParValue, 3, 0);
+    grid->addWidget(cmdParamReadSingle, 4, 0);
+    grid->addWidget(cmdParamWriteSingle, 4, 1);
+    grid->addWidget(cmdParamInfo, 4, 2);
+    grid->addWidget(txtParamStatus, 5, 0, 1, 3);
+    grid->setRowStretch(5, 1);
+}
+
+void ParamTab::FillFamilies(const std::vector<ParamFamily>& families)
+{
+    for (const ParamFamily& family : families)
+        cmbParamTipoStrum->addItem(ToQ(family.entry));
+    cmbParamTipoStrum->setCurrentIndex(0);
+}
+
+void ParamTab::OnFamilySelected()
+{
+    // The catalogue is loaded before the maximum changes: a position moved down by the new maximum
+    // updates the text and the description from the new family.
+    if (const auto lastIndex = catalogue_.LoadFamily(FromQ(cmbParamTipoStrum->currentText())))
+        HScroll1->setMaximum(*lastIndex);
+    ShowDescription(IndexOfText());
+}
+
+int ParamTab::FamilyLastIndex() const
+{
+    const std::string entry = FromQ(cmbParamTipoStrum->currentText());
+    const auto& families = ParamFamilies();
+    const auto family = std::find_if(families.begin(), families.end(),
+                                     [&](const ParamFamily& f) { return f.entry == entry; });
+    return family != families.end() ? family->lastIndex : HScroll1->maximum();
+}
+
+long long ParamTab::IndexOfText() const
+{
+    return RoundHalfEven(LeadingNumber(FromQ(txtParTipo->text())));
+}
+
+void ParamTab::OnIndexTextChanged()
+{
+    const long long index = IndexOfText();
+    if (index < 0 || index > FamilyLastIndex()) {
+        txtParTipo->setText("0");
+        HScroll1->setValue(0);
+        ShowDescription(0);
+        return;
+    }
+    HScroll1->setValue(static_cast<int>(index));
+    ShowDescription(index);
+}
+
+void ParamTab::OnScrollChanged(int position)
+{
+    txtParTipo->setText(QString::number(position));
+}
+
+void ParamTab::ShowDescription(long long index)
+{
+    const bool inTable = index >= 0 && index <= ParamCatalogue::kLastIndex;
+    lblTipoParm->setText(inTable ? ToQ(catalogue_.Description(static_cast<int>(index))) : QString());
+}

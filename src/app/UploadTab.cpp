@@ -1,0 +1,62 @@
+#include "app/UploadTab.h"
+
+#include <QGridLayout>
+
+#include "app/QtText.h"
+#include "app/UploadTargets.h"
+
+UploadTab::UploadTab(QWidget* parent) : QWidget(parent)
+{
+    PrgBar1->setRange(0, 100);
+    LayOut();
+    connect(cmbUploadTipoStrum, &QComboBox::currentIndexChanged, this, [this] { OnTargetSelected(); });
+}
+
+void UploadTab::LayOut()
+{
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(cmbUploadTipoStrum, 0, 0);
+    grid->addWidget(CmdBrowse, 0, 1);
+    grid->addWidget(lblNomeFile, 1, 0, 1, 2);
+    grid->addWidget(CmdStartProg, 2, 1);
+    grid->addWidget(txtProgStatus, 3, 0, 1, 2);
+    grid->addWidget(PrgBar1, 4, 0);
+    grid->addWidget(lblPercUpload, 4, 1);
+    grid->setRowStretch(3, 1);
+}
+
+void UploadTab::FillTargets(const std::vector<std::string>& targets)
+{
+    for (const std::string& target : targets)
+        cmbUploadTipoStrum->addItem(ToQ(target));
+    cmbUploadTipoStrum->setCurrentIndex(0);
+}
+
+std::string UploadTab::SelectedTarget() const
+{
+    return FromQ(cmbUploadTipoStrum->currentText());
+}
+
+void UploadTab::OnTargetSelected()
+{
+    const auto target = UploadTargetFor(SelectedTarget());
+    if (!target)
+        return;
+    fileFilter_ = target->filter;
+    txtProgStatus->SetText(target->instructions);
+    dialogFileName_.clear();
+    lblNomeFile->clear();
+}
+
+void UploadTab::OnTabEntered()
+{
+    HideProgress();
+    txtProgStatus->Clear();
+    OnTargetSelected();
+}
+
+void UploadTab::HideProgress()
+{
+    PrgBar1->hide();
+    lblPercUpload->hide();
+}

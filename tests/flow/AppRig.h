@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <memory>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "app/Form1.h"
+#include "link/SerialLink.h"
+#include "sim/SimInstrument.h"
+#include "sim/SimPort.h"
+#include "sim/VirtualHost.h"
+#include "support/MemorySettings.h"
+#include "support/ScriptedDialogs.h"
+
+// The main window in virtual time, with the simulated instrument on a port whose existing numbers
+// the test chooses, scripted dialogs, in-memory settings and a fresh folder as the program's folder.
+class AppRig {
+public:
+    explicit AppRig(std::set<int> existingPorts = {1})
+    {
+        port.SetExistingPorts(std::move(existingPorts));
+        // Waits deliver the window's events, as they do in the program.
+        host.SetOnYield([] { QCoreApplication::processEvents(); });
+    }
+
+    VirtualHost host;
+    SimInstrument instrument;
+    SimPort port{instrument, host};
+    ScriptedDialogs dialogs;
+    MemorySettings settings;
+    QTemporaryDir folder;
+    SerialLink link{port, host, dialogs};
+    std::unique_ptr<Form1> form;
+
+    Form1& Make()
+    {
+        form = std::make_unique<Form1>(AppServices{link, host, dialogs, settings, folder.path().toStdString()});
+        return *form;
+    }
+
+    // Builds the window and runs the start-up; true when the program goes on.
+    bool Start(bool anotherInstanceRunning = false)
+    {
+        if (!form)
+            Make();
+        return form->Startup(anotherInstanceRunning);
+    }
+
+    void SavePort(const std::string& value) { settings.values["Startup/CommPort"] = value; }
+    std::string SavedPort() const
+    {
+        const auto it = settings.values.find("Startup/CommPort");
+        return it == settings.values.end() ? "<none>" : it->second;
+    }
+
+    // Writes the configuration file byte for byte.
+    void WriteConfig(const std::string& content)
+    {
+        QFile file(folder.filePath("Config314x0.cfg"));
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(content.data(), static_cast<qint64>(content.size())) != static_cast<qint64>(content.size()))
+            throw std::runtime_error("cannot write the configuration file");
+    }
+
+    // A control of the window by its name.
+    template <typename T>
+    T& Control(const char* name) const
+    {
+        T* control = form->findChild<T*>(QString::fromLatin1(name));
+        if (!control)
+            throw std::runtime_error(std::string("no control named ") + name);
+        return *control;
+    }
+
+    bool TabShown(int index) const { return form->SSTab1->isTabVisible(index); }
+};
+
+// "Shown" as the program means it: not hidden itself, whatever tab or window is on screen.
+inline bool Shown(const QWidget& widget)
+{
+    return !widget.isHidden();
+}

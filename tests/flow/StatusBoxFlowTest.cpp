@@ -1,0 +1,80 @@
+#include <QTextDocument>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "AppRig.h"
+
+namespace {
+
+int CaretPosition(const StatusBox& box)
+{
+    return box.textCursor().position();
+}
+
+int EndPosition(const StatusBox& box)
+{
+    return box.document()->characterCount() - 1;
+}
+
+struct StatusBoxes : ::testing::Test {
+    AppRig rig;
+    void SetUp() override
+    {
+        rig.WriteConfig("31400-paramedit\r\n31400-WlanOps\r\n");
+        ASSERT_TRUE(rig.Start());
+    }
+    StatusBox& Box(const char* name) { return rig.Control<StatusBox>(name); }
+};
+
+}  // namespace
+
+TEST_F(StatusBoxes, CrLfIsOneLineBreakOnScreenAndKeptInTheText)
+{
+    for (const char* name : {"txtProgStatus", "txtDownStatus", "txtParamStatus", "txtService"}) {
+        SCOPED_TRACE(name);
+        StatusBox& box = Box(name);
+        box.SetText(" Serial error !!\r\n\r\n  Check connection.");
+        EXPECT_EQ(box.Text(), " Serial error !!\r\n\r\n  Check connection.");
+        EXPECT_EQ(box.toPlainText().toStdString(), " Serial error !!\n\n  Check connection.");
+        EXPECT_EQ(box.document()->blockCount(), 3);
+    }
+}
+
+TEST_F(StatusBoxes, AppendedPiecesShowAsTheWholeTextWould)
+{
+    StatusBox& box = Box("txtDownStatus");
+    box.SetText("EEprom");
+    box.Append(" OK\r");
+    box.Append("\nPage 1\r\n");
+    box.Append("Page 2");
+    EXPECT_EQ(box.Text(), "EEprom OK\r\nPage 1\r\nPage 2");
+    EXPECT_EQ(box.toPlainText().toStdString(), "EEprom OK\nPage 1\nPage 2");
+    EXPECT_EQ(box.document()->blockCount(), 3);
+}
+
+TEST_F(StatusBoxes, UploadAndDownMemLogsKeepTheCaretAtTheEnd)
+{
+    for (const char* name : {"txtProgStatus", "txtDownStatus"}) {
+        SCOPED_TRACE(name);
+        StatusBox& box = Box(name);
+        box.SetText("first line\r\nsecond line\r\n");
+        EXPECT_EQ(CaretPosition(box), EndPosition(box));
+
+        box.moveCursor(QTextCursor::Start);
+        box.Append("third line\r\n");
+        EXPECT_GT(EndPosition(box), 0);
+        EXPECT_EQ(CaretPosition(box), EndPosition(box));
+
+        box.moveCursor(QTextCursor::Start);
+        box.SetText("short");
+        EXPECT_EQ(CaretPosition(box), 5);
+    }
+}
+
+TEST_F(StatusBoxes, TextsWithAccentsShowAsWritten)
+{
+    StatusBox& box = Box("txtParamStatus");
+    box.SetText("Page N\xC2\xB0 3  accetabilit\xC3\xA0");
+    EXPECT_EQ(box.toPlainText(), QString::fromUtf8("Page N° 3  accetabilità"));
+}
