@@ -16,6 +16,7 @@ public:
     LocalDateTime LocalNow() const override;
     void Yield(double deadline) override;
     bool Quitting() const override { return quitting_; }
+    void RequestQuit() override { quitting_ = true; }
     void SetSecondTicker(std::function<void()> onTick) override;
 
     void CallAt(double when, std::function<void()> action) override;

@@ -1,11 +1,14 @@
 #include "app/Form1.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QMenuBar>
 #include <QSignalBlocker>
 #include <algorithm>
 #include <utility>
 
+#include "app/DownMemActions.h"
+#include "app/ParamActions.h"
 #include "app/QtText.h"
 #include "core/Bytes.h"
 #include "core/Paths.h"
@@ -30,6 +33,19 @@ Form1::Form1(AppServices services, QWidget* parent) : QMainWindow(parent), servi
     BuildTabs();
     BuildMenus();
     BuildStatusBar();
+    paramActions = std::make_unique<ParamActions>(*this);
+    downMemActions = std::make_unique<DownMemActions>(*this);
+}
+
+Form1::~Form1() = default;
+
+// Closing the window ends the program, also in the middle of an operation: its waits return at
+// once, it unwinds (a transfer stops as after Stop) and the port is closed.
+void Form1::closeEvent(QCloseEvent* event)
+{
+    services_.host.RequestQuit();
+    QMainWindow::closeEvent(event);
+    QCoreApplication::quit();
 }
 
 void Form1::BuildTabs()

@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@
 #include "app/UploadTab.h"
 #include "app/frmAvviso.h"
 #include "params/ParamCatalogue.h"
+
+class ParamActions;
+class DownMemActions;
 
 // Tabs of SSTab1.
 enum TabIndex : int { kUploadTab = 0, kDownMemTab = 1, kParamTab = 2, kServiceTab = 3 };
@@ -34,6 +38,7 @@ class Form1 : public QMainWindow {
 
 public:
     explicit Form1(AppServices services, QWidget* parent = nullptr);
+    ~Form1() override;
 
     // Everything from program start until the window is ready. False when the program must end
     // (another instance runs, or no serial port exists); the message has been shown then.
@@ -101,5 +106,12 @@ private:
     void SetTitleSuffix(const char* suffix);
     void ExitProgram();
 
+    void closeEvent(QCloseEvent* event) override;
+
     std::array<QAction*, kLastCommPort + 1> mnuCOMM_{};  // index = port number; [0] unused
+
+public:
+    // The operations behind the tabs' buttons.
+    std::unique_ptr<ParamActions> paramActions;
+    std::unique_ptr<DownMemActions> downMemActions;
 };

@@ -31,6 +31,7 @@ public:
 
     // True once the program is ending: every wait returns at once and operations unwind.
     virtual bool Quitting() const = 0;
+    virtual void RequestQuit() = 0;
 
     // The one-second ticker of the time-out timer; an empty function stops it.
     virtual void SetSecondTicker(std::function<void()> onTick) = 0;

@@ -23,7 +23,7 @@ public:
     // Ends the current wait early (something it may be waiting for has happened).
     void Wake();
     // Every wait returns at once from now on.
-    void RequestQuit();
+    void RequestQuit() override;
 
 private:
     QElapsedTimer clock_;

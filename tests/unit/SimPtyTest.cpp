@@ -324,12 +324,15 @@ std::string ReadLine(int fd, double timeoutS)
     return line;
 }
 
+// SERVICETOOL_BIN, else the folder of this test program (the build puts both there).
 std::string ProgramPath()
 {
-    const char* bin = std::getenv("SERVICETOOL_BIN");
-    if (!bin)
-        return {};
-    const std::string path = std::string(bin) + "/servicetool-sim";
+    std::string folder;
+    if (const char* bin = std::getenv("SERVICETOOL_BIN"))
+        folder = bin;
+    else
+        folder = fs::read_symlink("/proc/self/exe").parent_path().string();
+    const std::string path = folder + "/servicetool-sim";
     return access(path.c_str(), X_OK) == 0 ? path : std::string();
 }
 
