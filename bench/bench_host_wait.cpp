@@ -33,7 +33,6 @@ int main(int argc, char** argv)
     qputenv("SERVICETOOL_PORT_MAP", QByteArray("1=") + pty.link().c_str());
     QtHost host;
     QtSerialPort port{PortResolver()};
-    port.SetAfterReceive([&] { host.Wake(); });
     ScriptedDialogs dialogs;
     SerialLink link(port, host, dialogs);
     if (link.InitSeriale(1, "115200") != 0) {

@@ -18,4 +18,4 @@
 //       length=N   bytes (truncated, overlong)
 //       bytes=HEX  bytes (garbage, scripted)
 // Example: "nak,cmd=0xE5,after=2,times=1"
-std::optional<SimFaultRule> ParseFaultSpec(const std::string& spec, std::string& error);
+std::optional<SimFaultRule> ParseFaultRule(const std::string& text, std::string& error);

@@ -269,7 +269,11 @@ double PtyServer::NextDue() const
 {
     const Outgoing& item = outgoing_.front();
     const double byteTime = ByteTime();
-    return byteTime > 0.0 ? item.start + static_cast<double>(item.sent + 1) * byteTime : item.start;
+    if (byteTime <= 0.0)
+        return item.start;
+    const auto slice = static_cast<std::size_t>(std::max(1.0, std::floor(options_.sliceS / byteTime)));
+    const std::size_t upTo = std::min(item.bytes.size(), item.sent + slice);
+    return item.start + static_cast<double>(upTo) * byteTime;
 }
 
 bool PtyServer::WriteDue(double now, std::string& error)

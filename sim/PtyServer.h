@@ -9,6 +9,9 @@ struct PtyServerOptions {
     std::string linkPath;  // symbolic link made to point at the terminal's slave side
     bool pace = false;     // answers leave at the line rate of `baud` (10 bits a byte)
     int baud = 115200;
+    // Paced answers leave in slices of this long, as a USB serial adapter hands them over
+    // (0: byte by byte). Every slice still leaves at the line rate.
+    double sliceS = 0.001;
 };
 
 // Serves a simulated instrument on a pseudo-terminal, so any program can open the link path as

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/FaultSpec.h"
+#include "sim/FaultRuleText.h"
 #include "sim/PtyServer.h"
 #include "sim/SimInstrument.h"
 
@@ -22,14 +22,15 @@ void OnSignal(int)
 
 constexpr const char* kUsage =
     "usage: servicetool-sim --link PATH [--model NAME] [--serial S] [--version T] [--pace] [--baud N]\n"
-    "                       [--fault SPEC]...\n"
+    "                       [--fault RULE]...\n"
     "  --link PATH    symbolic link to the pseudo-terminal the instrument answers on\n"
     "  --model NAME   device name the instrument reports (default VRTA708)\n"
     "  --serial S     serial number, 8 characters (default 00001234)\n"
     "  --version T    version text of the identification answer (default \"1.051.02  0314\")\n"
     "  --pace         answers at the line rate of --baud (10 bits a byte)\n"
     "  --baud N       line rate for --pace (default 115200)\n"
-    "  --fault SPEC   KIND[,key=value]...; KIND: silence nak busy notok garbage noeot truncated\n"
+    "  --slice-ms M   paced answers leave in slices of M ms, as from a USB adapter (default 1; 0: by byte)\n"
+    "  --fault RULE   KIND[,key=value]...; KIND: silence nak busy notok garbage noeot truncated\n"
     "                 overlong slow slowframe scripted; keys: cmd= page= eeprom= target= after=\n"
     "                 times= delay= length= bytes=  (e.g. nak,cmd=0xE5,after=2,times=1)\n";
 
@@ -75,9 +76,15 @@ int main(int argc, char** argv)
             if (*end != '\0' || baud < 50 || baud > 4000000)
                 return Fail(std::string("bad baud ") + v);
             options.baud = static_cast<int>(baud);
+        } else if (arg == "--slice-ms") {
+            char* end = nullptr;
+            const double ms = std::strtod(v, &end);
+            if (*end != '\0' || !(ms >= 0.0 && ms <= 1000.0))
+                return Fail(std::string("bad slice ") + v);
+            options.sliceS = ms / 1000.0;
         } else if (arg == "--fault") {
             std::string error;
-            auto rule = ParseFaultSpec(v, error);
+            auto rule = ParseFaultRule(v, error);
             if (!rule)
                 return Fail(error);
             faults.push_back(std::move(*rule));

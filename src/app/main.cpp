@@ -72,7 +72,6 @@ int main(int argc, char** argv)
         port = std::move(simPort);
     } else {
         auto realPort = std::make_unique<QtSerialPort>(PortResolver(&settings));
-        realPort->SetAfterReceive([&host] { host.Wake(); });
         port = std::move(realPort);
     }
     SerialLink link(*port, host, dialogs);

@@ -29,6 +29,9 @@ public:
     // event or the deadline (monotonic seconds), whichever comes first. Never spins.
     virtual void Yield(double deadline) = 0;
 
+    // Ends the current wait early: something it waits for may have happened.
+    virtual void Wake() {}
+
     // True once the program is ending: every wait returns at once and operations unwind.
     virtual bool Quitting() const = 0;
     virtual void RequestQuit() = 0;

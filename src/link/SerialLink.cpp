@@ -79,9 +79,9 @@ int SerialLink::SendFrame(const Bytes& payload, double answerWaitS, bool noAnswe
     overrunReported_ = false;
     if (port_.IsOpen())
         port_.Write(frame);
-    WaitFor(kAckWaitS, [this] { return Rx.RxAck != 0; });
+    WaitFor(kAckWaitS, [this] { return Rx.RxAck != 0; }, WakeOn::FrameProgress);
     if (Rx.RxAck == ctl::ACK && !noAnswerFrame)
-        WaitFor(answerWaitS, [this] { return Rx.RxFrameDone; });
+        WaitFor(answerWaitS, [this] { return Rx.RxFrameDone; }, WakeOn::FrameProgress);
     return Rx.RxCount;
 }
 
@@ -120,7 +120,17 @@ void SerialLink::ReportOverrun(const std::string& dump)
 
 void SerialLink::OnReceive()
 {
-    // A nested receive event (delivered inside the yield below) drains the same port in order.
+    // A wait for a whole frame is woken by its acknowledge and its end only, not by every byte.
+    const bool ackBefore = Rx.RxAck != 0;
+    const bool doneBefore = Rx.RxFrameDone;
+    ReceiveWaitingBytes();
+    const bool progress = (Rx.RxAck != 0) != ackBefore || Rx.RxFrameDone != doneBefore || BootMode;
+    if (wakeOn_ == WakeOn::EveryByte || progress)
+        host_.Wake();
+}
+
+void SerialLink::ReceiveWaitingBytes()
+{
     std::uint8_t byte = 0;
     while (port_.IsOpen() && port_.ReadByte(byte)) {
         const bool stored = BootMode ? StoreBootByte(byte) : Rx.Accept(byte);
@@ -132,11 +142,6 @@ void SerialLink::OnReceive()
                 ReportOverrun(dump);
             }
             continue;  // excess bytes are dropped
-        }
-        if (!inReceive_ && port_.BytesWaiting() > 0) {
-            inReceive_ = true;
-            host_.Yield(host_.Now());
-            inReceive_ = false;
         }
     }
 }

@@ -58,17 +58,26 @@ public:
 
     // Waits that long, delivering events meanwhile.
     void Delay(double seconds);
+    // What a wait needs to be woken for when bytes arrive.
+    enum class WakeOn { EveryByte, FrameProgress };
+
     // Waits until the condition holds or the time has passed; true when it held.
     template <typename Condition>
-    bool WaitFor(double seconds, Condition condition)
+    bool WaitFor(double seconds, Condition condition, WakeOn wakeOn = WakeOn::EveryByte)
     {
+        const WakeOn outer = wakeOn_;
+        wakeOn_ = wakeOn;
         const double deadline = host_.Now() + seconds;
+        bool held = true;
         while (!condition()) {
-            if (host_.Quitting() || host_.Now() >= deadline)
-                return false;
+            if (host_.Quitting() || host_.Now() >= deadline) {
+                held = false;
+                break;
+            }
             host_.Yield(deadline);
         }
-        return true;
+        wakeOn_ = outer;
+        return held;
     }
 
     // One exchange, one attempt: the payload goes out in a frame, then the ACK is awaited for 0.4 s
@@ -87,6 +96,7 @@ public:
     SerialPort& port() { return port_; }
 
 private:
+    void ReceiveWaitingBytes();
     bool StoreBootByte(std::uint8_t byte);
     void ReportOverrun(const std::string& dump);
 
@@ -95,5 +105,5 @@ private:
     Dialogs& dialogs_;
     PortOpenResult lastOpenError_;
     bool overrunReported_ = false;
-    bool inReceive_ = false;
+    WakeOn wakeOn_ = WakeOn::EveryByte;
 };

@@ -247,7 +247,8 @@ int MemoryDownload::DownloadFlash()
             ++retries;
         }
         progress = std::min(100.0, progress + step);
-        view_.SetProgress(static_cast<int>(progress));
+        // Rounded, not truncated: the sum of the steps can fall a hair short of 100 on the last page.
+        view_.SetProgress(static_cast<int>(std::lround(progress)));
     }
     file.Close();
     view_.SetProgressVisible(false);

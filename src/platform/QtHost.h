@@ -21,7 +21,7 @@ public:
     void SetSecondTicker(std::function<void()> onTick) override;
 
     // Ends the current wait early (something it may be waiting for has happened).
-    void Wake();
+    void Wake() override;
     // Every wait returns at once from now on.
     void RequestQuit() override;
 

@@ -8,8 +8,6 @@ QtSerialPort::QtSerialPort(PortResolver resolver) : resolver_(std::move(resolver
     QObject::connect(&port_, &QSerialPort::readyRead, [this] {
         if (onReceive_)
             onReceive_();
-        if (afterReceive_)
-            afterReceive_();
     });
     QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError error) { OnError(error); });
 }
@@ -107,6 +105,8 @@ void QtSerialPort::Close()
 {
     if (port_.isOpen())
         port_.close();
+    pending_.clear();
+    taken_ = 0;
 }
 
 bool QtSerialPort::IsOpen() const
@@ -116,15 +116,23 @@ bool QtSerialPort::IsOpen() const
 
 std::size_t QtSerialPort::BytesWaiting() const
 {
-    return port_.isOpen() ? static_cast<std::size_t>(port_.bytesAvailable()) : 0;
+    if (!port_.isOpen())
+        return 0;
+    return pending_.size() - taken_ + static_cast<std::size_t>(port_.bytesAvailable());
 }
 
+// Bytes are handed out one at a time, but taken from the port in one read.
 bool QtSerialPort::ReadByte(std::uint8_t& byte)
 {
-    char c = 0;
-    if (!port_.isOpen() || port_.read(&c, 1) != 1)
+    if (!port_.isOpen())
         return false;
-    byte = static_cast<std::uint8_t>(c);
+    if (taken_ == static_cast<std::size_t>(pending_.size())) {
+        pending_ = port_.readAll();
+        taken_ = 0;
+        if (pending_.isEmpty())
+            return false;
+    }
+    byte = static_cast<std::uint8_t>(pending_[static_cast<qsizetype>(taken_++)]);
     return true;
 }
 

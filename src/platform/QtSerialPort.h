@@ -27,8 +27,6 @@ public:
     bool Write(const Bytes& bytes) override;
 
     void SetReceiveHandler(std::function<void()> handler) override { onReceive_ = std::move(handler); }
-    // Runs after every receive event (the host ends its current wait there).
-    void SetAfterReceive(std::function<void()> after) { afterReceive_ = std::move(after); }
 
     // True when the device is a pseudo-terminal (after following links).
     static bool IsPseudoTerminal(const QString& device);
@@ -39,10 +37,11 @@ private:
     void OnError(QSerialPort::SerialPortError error);
 
     QSerialPort port_;
+    QByteArray pending_;      // read from the port, not yet handed out
+    std::size_t taken_ = 0;
     PortResolver resolver_;
     int number_ = 0;
     QString device_;
     std::string settings_ = "115200,N,8,1";
     std::function<void()> onReceive_;
-    std::function<void()> afterReceive_;
 };

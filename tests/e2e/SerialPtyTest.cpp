@@ -28,7 +28,6 @@ TEST(SerialPty, InitSerialeExchangesBytesThroughARealPortAndCloses)
 
     QtHost host;
     QtSerialPort port{PortResolver()};
-    port.SetAfterReceive([&] { host.Wake(); });
     ScriptedDialogs dialogs;
     SerialLink link(port, host, dialogs);
 

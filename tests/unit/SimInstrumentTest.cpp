@@ -5,7 +5,7 @@
 #include "link/Frames.h"
 #include "link/Identification.h"
 #include "link/RxState.h"
-#include "sim/FaultSpec.h"
+#include "sim/FaultRuleText.h"
 #include "sim/SimInstrument.h"
 
 namespace {
@@ -604,58 +604,58 @@ TEST(SimFaults, FlashPageAndEepromBlockTargets)
 
 // ------------------------------------------------------------------ fault texts of the program
 
-TEST(SimFaultSpec, ParsesRules)
+TEST(SimFaultRuleText, ParsesRules)
 {
     std::string error;
-    auto rule = ParseFaultSpec("nak,cmd=0xE5,after=2,times=1", error);
+    auto rule = ParseFaultRule("nak,cmd=0xE5,after=2,times=1", error);
     ASSERT_TRUE(rule) << error;
     EXPECT_EQ(rule->fault, SimFault::Nak);
     EXPECT_EQ(rule->commands, Bytes{0xE5});
     EXPECT_EQ(rule->after, 2);
     EXPECT_EQ(rule->times, 1);
 
-    rule = ParseFaultSpec("busy,cmd=I", error);
+    rule = ParseFaultRule("busy,cmd=I", error);
     ASSERT_TRUE(rule);
     EXPECT_EQ(rule->commands, Bytes{'I'});
     EXPECT_EQ(rule->times, kSimForever);
 
-    rule = ParseFaultSpec("silence,page=5,times=forever", error);
+    rule = ParseFaultRule("silence,page=5,times=forever", error);
     ASSERT_TRUE(rule);
     EXPECT_EQ(rule->commands, (Bytes{0xE5, 0xE6}));
     EXPECT_EQ(rule->targetFrom, 5u * 4096);
     EXPECT_EQ(rule->targetTo, 5u * 4096 + 4095);
 
-    rule = ParseFaultSpec("slow,delay=0.25,cmd=010,target=100-0x200", error);
+    rule = ParseFaultRule("slow,delay=0.25,cmd=010,target=100-0x200", error);
     ASSERT_TRUE(rule);
     EXPECT_DOUBLE_EQ(rule->delayS, 0.25);
     EXPECT_EQ(rule->commands, Bytes{10});  // decimal, not octal
     EXPECT_EQ(rule->targetFrom, 100u);
     EXPECT_EQ(rule->targetTo, 0x200u);
 
-    rule = ParseFaultSpec("garbage,bytes=FF00a5,eeprom=500", error);
+    rule = ParseFaultRule("garbage,bytes=FF00a5,eeprom=500", error);
     ASSERT_TRUE(rule);
     EXPECT_EQ(rule->bytes, (Bytes{0xFF, 0x00, 0xA5}));
     EXPECT_EQ(rule->commands, Bytes{'e'});
     EXPECT_EQ(rule->targetFrom, 500u);
 
-    rule = ParseFaultSpec("truncated,length=10", error);
+    rule = ParseFaultRule("truncated,length=10", error);
     ASSERT_TRUE(rule);
     EXPECT_EQ(rule->length, 10u);
 
     // A parsed rule does what it says.
     SimInstrument sim;
-    sim.AddFault(*ParseFaultSpec("notok,cmd=r,after=1", error));
+    sim.AddFault(*ParseFaultRule("notok,cmd=r,after=1", error));
     EXPECT_EQ(AskBytes(sim, {'r'}), Status('0'));
     EXPECT_EQ(AskBytes(sim, {'r'}), Status('1'));
 }
 
-TEST(SimFaultSpec, RejectsBadText)
+TEST(SimFaultRuleText, RejectsBadText)
 {
-    for (const char* spec : {"", "explode", "nak,cmd=0x100", "nak,cmd=", "nak,page=2048", "nak,after=-1",
+    for (const char* text : {"", "explode", "nak,cmd=0x100", "nak,cmd=", "nak,page=2048", "nak,after=-1",
                              "nak,after=1x", "slow,delay=abc", "slow,delay=-1", "nak,colour=red", "garbage,bytes=F",
                              "garbage,bytes=GG", "nak,target=9-3", "nak,times=0x"}) {
         std::string error;
-        EXPECT_FALSE(ParseFaultSpec(spec, error)) << spec;
-        EXPECT_FALSE(error.empty()) << spec;
+        EXPECT_FALSE(ParseFaultRule(text, error)) << text;
+        EXPECT_FALSE(error.empty()) << text;
     }
 }

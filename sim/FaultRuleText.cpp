@@ -1,4 +1,4 @@
-#include "sim/FaultSpec.h"
+#include "sim/FaultRuleText.h"
 
 #include <cctype>
 #include <cerrno>
@@ -41,7 +41,7 @@ std::optional<Bytes> Hex(const std::string& text)
 
 }  // namespace
 
-std::optional<SimFaultRule> ParseFaultSpec(const std::string& spec, std::string& error)
+std::optional<SimFaultRule> ParseFaultRule(const std::string& text, std::string& error)
 {
     static const std::map<std::string, SimFault> kinds{
         {"silence", SimFault::Silence},      {"nak", SimFault::Nak},
@@ -52,11 +52,11 @@ std::optional<SimFaultRule> ParseFaultSpec(const std::string& spec, std::string&
         {"scripted", SimFault::Scripted},
     };
     std::vector<std::string> parts;
-    std::stringstream stream(spec);
+    std::stringstream stream(text);
     for (std::string part; std::getline(stream, part, ',');)
         parts.push_back(part);
     if (parts.empty() || kinds.count(parts[0]) == 0) {
-        error = "unknown fault kind in \"" + spec + "\"";
+        error = "unknown fault kind in \"" + text + "\"";
         return std::nullopt;
     }
     SimFaultRule rule = SimFaultRule::Any(kinds.at(parts[0]));
@@ -65,7 +65,7 @@ std::optional<SimFaultRule> ParseFaultSpec(const std::string& spec, std::string&
         const std::string key = parts[i].substr(0, eq);
         const std::string value = eq == std::string::npos ? std::string() : parts[i].substr(eq + 1);
         const auto bad = [&] {
-            error = "bad value for " + key + " in \"" + spec + "\"";
+            error = "bad value for " + key + " in \"" + text + "\"";
             return std::nullopt;
         };
         if (key == "cmd") {
@@ -124,7 +124,7 @@ std::optional<SimFaultRule> ParseFaultSpec(const std::string& spec, std::string&
                 return bad();
             rule.bytes = *bytes;
         } else {
-            error = "unknown key " + key + " in \"" + spec + "\"";
+            error = "unknown key " + key + " in \"" + text + "\"";
             return std::nullopt;
         }
     }
