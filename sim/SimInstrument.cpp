@@ -504,6 +504,23 @@ SimInstrument::Answer SimInstrument::ReadParamAnswer(const Bytes& p) const
     return DataAnswer(std::move(payload));
 }
 
+void SimInstrument::SetParamFamily(const std::string& familyEntry)
+{
+    widths_ = ParamCatalogue();
+    familyLoaded_ = widths_.LoadFamily(familyEntry).has_value();
+}
+
+// The instrument keeps as many bytes as the parameter is wide.
+std::string SimInstrument::StoredParamText(int index, const std::string& digits) const
+{
+    const int size = familyLoaded_ ? widths_.Type(index).Size : 0;
+    if (size <= 0 || size > 4)
+        return digits;
+    const unsigned long long value = std::strtoull(digits.c_str(), nullptr, 10);
+    const unsigned long long modulus = 1ULL << (8 * size);
+    return std::to_string(value % modulus);
+}
+
 SimInstrument::Answer SimInstrument::WriteParamAnswer(const Bytes& p)
 {
     if (p.size() < 4)
@@ -512,7 +529,8 @@ SimInstrument::Answer SimInstrument::WriteParamAnswer(const Bytes& p)
     const bool numeric = std::all_of(p.begin() + 3, p.end(), [](std::uint8_t b) { return b >= '0' && b <= '9'; });
     if (digits > kParamMaxDigits || !numeric)
         return StatusAnswer(kStatusNotOk);
-    params_[static_cast<int>(Be16(p, 1))] = std::string(p.begin() + 3, p.end());
+    const int index = static_cast<int>(Be16(p, 1));
+    params_[index] = StoredParamText(index, std::string(p.begin() + 3, p.end()));
     return StatusAnswer(kStatusOk);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/Bytes.h"
+#include "params/ParamCatalogue.h"
 
 // Bytes the instrument sends back, `delayS` after the last byte of the request arrived.
 // `inputEnd` tells which request it answers: the number of bytes of the Receive() input up to and
@@ -120,6 +121,9 @@ public:
     // parameters, no EEPROM copy.
     void SetRecordCount(int count);
     int Commits() const { return commits_; }
+    // Parameter widths of a family ("31400 QMX, VERTA", "31420 QS-LUMPROB"): a written value keeps
+    // only that many bytes. Without a family every written text is kept as it came.
+    void SetParamFamily(const std::string& familyEntry);
 
     // --- Wi-Fi module
     bool WifiModuleOn() const { return wifiOn_; }
@@ -168,6 +172,7 @@ private:
     Answer Identification() const;
     Answer ReadParamAnswer(const Bytes& p) const;
     Answer WriteParamAnswer(const Bytes& p);
+    std::string StoredParamText(int index, const std::string& digits) const;
     Answer EepromAnswer(const Bytes& p);
     Answer FlashReadAnswer(const Bytes& p) const;
     Answer FlashWriteAnswer(const Bytes& p);
@@ -179,6 +184,8 @@ private:
     std::unordered_map<std::uint32_t, Bytes> flash_;  // page -> 4096 bytes
     std::map<int, std::string> params_;
     std::map<int, std::string> readBack_;
+    ParamCatalogue widths_;
+    bool familyLoaded_ = false;
     std::map<int, Bytes> wifiRegisters_;
     bool wifiOn_ = true;
     double wifiSwitchOnDelayS_ = 2.0;

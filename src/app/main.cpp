@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/Form1.h"
+#include "link/Registry.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtHost.h"
 #include "platform/QtScheduler.h"
@@ -63,6 +64,8 @@ int main(int argc, char** argv)
     SimIdentity identity;
     identity.name = options.simulatorModel;
     SimInstrument instrument(identity);
+    const bool lumFamily = IsRecordCountParam26Device(options.simulatorModel);
+    instrument.SetParamFamily(lumFamily ? "31420 QS-LUMPROB" : "31400 QMX, VERTA");
     QtScheduler scheduler(host);
     std::unique_ptr<SerialPort> port;
     if (options.simulator) {

@@ -204,6 +204,24 @@ TEST(SimInstrument, ParametersReadWriteAndCommit)
     EXPECT_EQ(sim.Commits(), 1);
 }
 
+TEST(SimInstrument, ParametersKeepTheirFamilysWidth)
+{
+    SimInstrument sim;
+    sim.SetParamFamily("31420 QS-LUMPROB");
+    EXPECT_EQ(AskBytes(sim, ParamWrite(29, "65535")), Status('0'));  // one byte there
+    EXPECT_EQ(sim.Param(29), "255");
+    EXPECT_EQ(AskBytes(sim, ParamWrite(25, "65536")), Status('0'));  // two bytes
+    EXPECT_EQ(sim.Param(25), "0");
+    EXPECT_EQ(AskBytes(sim, ParamWrite(0, "4294967295")), Status('0'));
+    EXPECT_EQ(sim.Param(0), "4294967295");
+
+    sim.SetParamFamily("31400 QMX, VERTA");
+    EXPECT_EQ(AskBytes(sim, ParamWrite(29, "65535")), Status('0'));  // two bytes there
+    EXPECT_EQ(sim.Param(29), "65535");
+    EXPECT_EQ(AskBytes(sim, ParamWrite(250, "70000")), Status('0'));  // no width: kept as sent
+    EXPECT_EQ(sim.Param(250), "70000");
+}
+
 TEST(SimInstrument, RecordCountLivesInItsParameterAndEeprom)
 {
     SimInstrument vrta;
