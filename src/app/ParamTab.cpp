@@ -15,19 +15,34 @@ ParamTab::ParamTab(ParamCatalogue& catalogue, QWidget* parent) : QWidget(parent)
     connect(HScroll1, &QScrollBar::valueChanged, this, [this](int position) { OnScrollChanged(position); });
 }
 
+// Family on top; index, scroll bar and the index's description on one line; then the value
+// with the three buttons, and the outcome below.
 void ParamTab::LayOut()
 {
     auto* grid = new QGridLayout(this);
+    auto* indexLabel = new QLabel("Index", this);
+    auto* valueLabel = new QLabel("Value", this);
+    txtParTipo->setMaximumWidth(70);
+    HScroll1->setMinimumWidth(160);
+    HScroll1->setMaximumWidth(220);
+    txtParValue->setMaximumWidth(160);
+    lblTipoParm->setWordWrap(true);
+    lblTipoParm->setMinimumWidth(300);
+    lblTipoParm->setFrameShape(QFrame::StyledPanel);
+    lblTipoParm->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(cmbParamTipoStrum, 0, 0, 1, 3);
-    grid->addWidget(txtParTipo, 1, 0);
-    grid->addWidget(HScroll1, 1, 1, 1, 2);
-    grid->addWidget(lblTipoParm, 2, 0, 1, 3);
-    grid->addWidget(txtParValue, 3, 0);
-    grid->addWidget(cmdParamReadSingle, 4, 0);
-    grid->addWidget(cmdParamWriteSingle, 4, 1);
-    grid->addWidget(cmdParamInfo, 4, 2);
-    grid->addWidget(txtParamStatus, 5, 0, 1, 3);
-    grid->setRowStretch(5, 1);
+    grid->addWidget(indexLabel, 1, 0);
+    grid->addWidget(txtParTipo, 1, 1);
+    grid->addWidget(HScroll1, 1, 2);
+    grid->addWidget(lblTipoParm, 1, 3, 1, 3);
+    grid->addWidget(valueLabel, 2, 0);
+    grid->addWidget(txtParValue, 2, 1, 1, 2);
+    grid->addWidget(cmdParamReadSingle, 2, 3);
+    grid->addWidget(cmdParamWriteSingle, 2, 4);
+    grid->addWidget(cmdParamInfo, 2, 5);
+    grid->addWidget(txtParamStatus, 3, 0, 1, 6);
+    grid->setColumnStretch(3, 1);
+    grid->setRowStretch(3, 1);
 }
 
 void ParamTab::FillFamilies(const std::vector<ParamFamily>& families)
