@@ -46,10 +46,26 @@ QString LockFilePath()
     return folder + "/servicetool.lock";
 }
 
+// Without a display Qt would abort; say why instead.
+bool DisplayAvailable()
+{
+#if defined(__linux__)
+    const bool platformChosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    return platformChosen || !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (!DisplayAvailable()) {
+        std::fprintf(stderr, "servicetool: no display (DISPLAY is not set); start it in a desktop session "
+                             "or under xvfb-run -a\n");
+        return 2;
+    }
     QApplication app(argc, argv);
     const Options options = ParseOptions(QApplication::arguments());
 
