@@ -11,15 +11,9 @@
 #include "link/SerialLink.h"
 #include "platform/QtHost.h"
 #include "platform/QtSerialPort.h"
+#include "support/ProcessClock.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProgram.h"
-
-static double CpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
 
 int main(int argc, char** argv)
 {
@@ -43,7 +37,7 @@ int main(int argc, char** argv)
 
     const double requestBytes = static_cast<double>(BuildFrame(Bytes(6)).size());
     double lineBytes = 0.0;
-    const double cpuStart = CpuSeconds();
+    const double cpuStart = ProcessCpuSeconds();
     const double start = host.Now();
     int failures = 0;
     for (int i = 0; i < blocks; ++i) {
@@ -56,7 +50,7 @@ int main(int argc, char** argv)
         lineBytes += requestBytes + link.Rx.RxCount;
     }
     const double wall = host.Now() - start;
-    const double cpu = CpuSeconds() - cpuStart;
+    const double cpu = ProcessCpuSeconds() - cpuStart;
     const double lineTime = lineBytes * kBitsPerByte / kBaud;
     std::printf("flash blocks: %d (%d failed)\n", blocks, failures);
     std::printf("measured %.3f s, line rate %.3f s, ratio %.4f\n", wall, lineTime, wall / lineTime);

@@ -13,14 +13,8 @@
 #include "platform/QtHost.h"
 #include "platform/QtSerialPort.h"
 #include "support/Pty.h"
+#include "support/ProcessClock.h"
 #include "support/ScriptedDialogs.h"
-
-static double CpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
 
 int main(int argc, char** argv)
 {
@@ -40,10 +34,10 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const double cpuBefore = CpuSeconds();
+    const double cpuBefore = ProcessCpuSeconds();
     const double wallBefore = host.Now();
     link.Delay(2.0);
-    std::printf("idle Delay(2.0): wall %.3f s, CPU %.4f s\n", host.Now() - wallBefore, CpuSeconds() - cpuBefore);
+    std::printf("idle Delay(2.0): wall %.3f s, CPU %.4f s\n", host.Now() - wallBefore, ProcessCpuSeconds() - cpuBefore);
 
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 200;
     std::vector<double> latencies;
