@@ -115,7 +115,9 @@ bool MemoryDownload::ChooseFolder(int& code)
     }
     folder_ = FolderOfPath(*chosen);
     if (!PickUnusedBaseName()) {
-        failure_ = {TransferFailure::Kind::Other, 17, "Image files named " + baseName_ + " already exist"};
+        // Closing the window cuts the wait short; the run then ends as quietly as after Stop.
+        if (!link_.host().Quitting())
+            failure_ = {TransferFailure::Kind::Other, 17, "Image files named " + baseName_ + " already exist"};
         code = code::kRefused;
         return false;
     }

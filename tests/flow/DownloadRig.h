@@ -85,6 +85,13 @@ struct DownloadFlow : ::testing::Test {
         return lines;
     }
 
+    std::string LastPageLine() const
+    {
+        const auto lines = PageLines();
+        return lines.empty() ? "<no page line>" : lines.back();
+    }
+    int LastProgress() const { return progress.empty() ? -1 : progress.back(); }
+
     std::vector<std::string> SavedFiles() const
     {
         std::vector<std::string> names;
@@ -124,13 +131,25 @@ struct DownloadFlow : ::testing::Test {
                 addresses.push_back(*SimInstrument::RequestTarget(request));
         return addresses;
     }
-    // Command bytes of every request, in order ("Ile...").
+    // Command bytes of every request in order, runs counted: "I l ex20 E5x12".
     std::string Commands() const
     {
-        std::string commands;
-        for (const Bytes& request : rig.instrument.Requests())
-            commands += static_cast<char>(request[0]);
-        return commands;
+        std::string text;
+        const auto& requests = rig.instrument.Requests();
+        for (std::size_t i = 0; i < requests.size();) {
+            const std::uint8_t command = requests[i][0];
+            std::size_t run = 1;
+            while (i + run < requests.size() && requests[i + run][0] == command)
+                ++run;
+            if (!text.empty())
+                text += ' ';
+            text += command >= 0x20 && command < 0x7F ? std::string(1, static_cast<char>(command))
+                                                      : BytesToHex(&command, 1);
+            if (run > 1)
+                text += 'x' + std::to_string(run);
+            i += run;
+        }
+        return text;
     }
 
     // Runs `action` once, at the first millisecond of virtual time at which `condition` holds.

@@ -1,0 +1,230 @@
+// The Download of the Down mem tab against `servicetool-sim --pace` through a pseudo-terminal and
+// the real serial port: the EEPROM and flash pages F..T, as the tab runs it (same operation, a view
+// without widgets). Prints the wall time against the time the bytes take on the line at 115200
+// baud (10 bits a byte, request and answer of every exchange), the CPU time and the peak memory,
+// and checks the images against what the simulated instrument holds.
+//   bench_download [--quick] [--from F] [--to T]    (pages 0..2047; --quick: 0..63)
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "core/ResultCodes.h"
+#include "link/SerialLink.h"
+#include "memory/ImageFiles.h"
+#include "memory/MemoryDownload.h"
+#include "params/ParamCatalogue.h"
+#include "platform/QtHost.h"
+#include "platform/QtSerialPort.h"
+#include "sim/SimInstrument.h"
+#include "support/ProcessClock.h"
+#include "support/ScriptedDialogs.h"
+#include "support/SimProgram.h"
+
+namespace {
+
+constexpr double kBaud = 115200.0;
+constexpr double kBitsPerByte = 10.0;
+
+// The real port, counting every byte that crosses it.
+class CountingPort : public SerialPort {
+public:
+    explicit CountingPort(SerialPort& port) : port_(port) {}
+
+    std::size_t bytesOut = 0;
+    std::size_t bytesIn = 0;
+    std::size_t writes = 0;
+
+    void SetPortNumber(int number) override { port_.SetPortNumber(number); }
+    int PortNumber() const override { return port_.PortNumber(); }
+    void SetLineSettings(const std::string& settings) override { port_.SetLineSettings(settings); }
+    std::string LineSettings() const override { return port_.LineSettings(); }
+    PortOpenResult Open() override { return port_.Open(); }
+    void Close() override { port_.Close(); }
+    bool IsOpen() const override { return port_.IsOpen(); }
+    std::size_t BytesWaiting() const override { return port_.BytesWaiting(); }
+    bool ReadByte(std::uint8_t& byte) override
+    {
+        const bool read = port_.ReadByte(byte);
+        bytesIn += read ? 1 : 0;
+        return read;
+    }
+    bool Write(const Bytes& bytes) override
+    {
+        const bool written = port_.Write(bytes);
+        if (written) {
+            bytesOut += bytes.size();
+            ++writes;
+        }
+        return written;
+    }
+    void SetReceiveHandler(std::function<void()> handler) override { port_.SetReceiveHandler(std::move(handler)); }
+
+private:
+    SerialPort& port_;
+};
+
+// The tab without widgets: both memories chosen, the page range given, no Stop. Reports the
+// progress every 10 % on stderr and notes when the flash stage begins.
+class BenchView : public DownMemView {
+public:
+    BenchView(Host& host, int first, int last) : host_(host), from_(std::to_string(first)), to_(std::to_string(last)) {}
+
+    double flashStageStart = -1.0;
+
+    std::string Status() const override { return status_; }
+    void SetStatus(const std::string& text) override
+    {
+        status_ = text;
+        if (flashStageStart < 0.0 && status_.find("Download  FLASH") != std::string::npos)
+            flashStageStart = host_.Now();
+    }
+    void SetProgressVisible(bool) override {}
+    void SetProgress(int percent) override
+    {
+        if (percent / 10 > shownTenth_) {
+            shownTenth_ = percent / 10;
+            std::fprintf(stderr, "  %3d %% at %.1f s\n", percent, host_.Now());
+        }
+    }
+    bool EepromChosen() const override { return true; }
+    bool FlashChosen() const override { return true; }
+    bool RecordCountRangeChosen() const override { return false; }
+    std::string FromPageText() const override { return from_; }
+    std::string ToPageText() const override { return to_; }
+    void SetPageTexts(const std::string& from, const std::string& to) override
+    {
+        from_ = from;
+        to_ = to;
+    }
+    bool AbortRequested() const override { return false; }
+
+private:
+    Host& host_;
+    std::string status_;
+    std::string from_;
+    std::string to_;
+    int shownTenth_ = 0;
+};
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Empty when the images hold what the instrument holds, else what is wrong.
+std::string CheckImages(const QTemporaryDir& folder, int first, int last)
+{
+    const QStringList eprs = QDir(folder.path()).entryList({"*.epr"}, QDir::Files);
+    const QStringList flas = QDir(folder.path()).entryList({"*.fla"}, QDir::Files);
+    if (eprs.size() != 1 || flas.size() != 1)
+        return "expected one .epr and one .fla";
+    const QByteArray eeprom = ReadAll(folder.filePath(eprs[0]));
+    if (eeprom.size() != kEepromSize)
+        return ".epr holds " + std::to_string(eeprom.size()) + " bytes";
+    for (int a = 0; a < kEepromSize; ++a)
+        if (static_cast<std::uint8_t>(eeprom[a]) != SimInstrument::EepromPattern(a))
+            return ".epr differs at " + std::to_string(a);
+    const QByteArray flash = ReadAll(folder.filePath(flas[0]));
+    const qsizetype expected = static_cast<qsizetype>(last - first + 1) * kFlashPageSize;
+    if (flash.size() != expected)
+        return ".fla holds " + std::to_string(flash.size()) + " bytes, not " + std::to_string(expected);
+    const auto base = static_cast<std::uint32_t>(first) * kFlashPageSize;
+    for (qsizetype i = 0; i < flash.size(); ++i)
+        if (static_cast<std::uint8_t>(flash[i]) != SimInstrument::FlashPattern(base + static_cast<std::uint32_t>(i)))
+            return ".fla differs at offset " + std::to_string(i);
+    return {};
+}
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: bench_download [--quick] [--from F] [--to T]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    int first = 0;
+    int last = kFlashLastPage;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--quick")
+            last = 63;
+        else if (arg == "--from" && i + 1 < argc)
+            first = std::atoi(argv[++i]);
+        else if (arg == "--to" && i + 1 < argc)
+            last = std::atoi(argv[++i]);
+        else
+            return Usage();
+    }
+    if (first < 0 || last > kFlashLastPage || first > last)
+        return Usage();
+
+    SimProgram sim({"--pace"});
+    if (!sim.ok()) {
+        std::fprintf(stderr, "%s\n", sim.error().c_str());
+        return 1;
+    }
+    qputenv("SERVICETOOL_PORT_MAP", QByteArray("1=") + sim.link().c_str());
+
+    QtHost host;
+    QtSerialPort serial{PortResolver()};
+    CountingPort port(serial);
+    ScriptedDialogs dialogs;
+    SerialLink link(port, host, dialogs);
+    link.CommPortNumber = 1;
+    link.BaudText = "115200";
+    ParamCatalogue catalogue;
+    catalogue.LoadFamily("31400 QMX, VERTA");
+
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        std::fprintf(stderr, "no temporary folder\n");
+        return 1;
+    }
+    dialogs.filePaths.push_back(folder.filePath("chosen").toStdString());
+    BenchView view(host, first, last);
+    MemoryDownload download(link, dialogs, catalogue, view, folder.path().toStdString());
+
+    std::printf("download of the EEPROM and pages %d..%d from %s (paced, 115200 baud)\n", first, last,
+                sim.link().c_str());
+    std::fflush(stdout);
+    const double cpuStart = ProcessCpuSeconds();
+    const double start = host.Now();
+    const int code = download.Run();
+    const double wall = host.Now() - start;
+    const double cpu = ProcessCpuSeconds() - cpuStart;
+    link.CloseSeriale();
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    const double lineTime = static_cast<double>(port.bytesOut + port.bytesIn) * kBitsPerByte / kBaud;
+    const std::string wrong = code == code::kOk ? CheckImages(folder, first, last) : "the download failed";
+
+    std::printf("result code %d; %zu exchanges, %zu bytes sent, %zu bytes received\n", code, port.writes,
+                port.bytesOut, port.bytesIn);
+    if (view.flashStageStart >= 0.0)
+        std::printf("EEPROM stage and set-up %.3f s, flash stage %.3f s\n", view.flashStageStart - start,
+                    start + wall - view.flashStageStart);
+    std::printf("wall time        %10.3f s\n", wall);
+    std::printf("line-rate time   %10.3f s\n", lineTime);
+    std::printf("ratio wall/line  %10.4f\n", wall / lineTime);
+    std::printf("CPU time         %10.3f s (%.2f %% of the wall time; user %.3f s, system %.3f s in all)\n", cpu,
+                100.0 * cpu / wall, seconds(usage.ru_utime), seconds(usage.ru_stime));
+    std::printf("peak memory      %10.1f MiB (maximum resident set)\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+    std::printf("images           %s\n", wrong.empty() ? "match the instrument" : wrong.c_str());
+    if (!dialogs.messages.empty())
+        std::printf("message shown: %s\n", dialogs.messages.front().text.c_str());
+    return wrong.empty() ? 0 : 1;
+}
