@@ -383,15 +383,20 @@ TEST_F(DownloadFlow, NoInstrumentGivesTheSerialErrorAndAsksForNoFolder)
 
 TEST_F(DownloadFlow, UnreadableRecordCountEndsAfterTheIdentification)
 {
+    // Silent, busy or "not OK": no count, so no range can be taken from it.
     Start();
-    rig.instrument.AddFault(SimFaultRule::Command('l', SimFault::Silence));
-    Download();
+    for (const SimFault fault : {SimFault::Silence, SimFault::Busy, SimFault::NotOk}) {
+        rig.instrument.ClearRecord();
+        rig.instrument.ClearFaults();
+        rig.instrument.AddFault(SimFaultRule::Command('l', fault));
+        Download();
 
-    EXPECT_EQ(Log(), "VRTA708  SN.00001234\r\n");
-    EXPECT_TRUE(rig.dialogs.fileRequests.empty());
-    EXPECT_TRUE(rig.dialogs.messages.empty());
-    EXPECT_EQ(Commands(), "I l");
-    ExpectIdle();
+        EXPECT_EQ(Log(), "VRTA708  SN.00001234\r\n");
+        EXPECT_TRUE(rig.dialogs.fileRequests.empty());
+        EXPECT_TRUE(rig.dialogs.messages.empty());
+        EXPECT_EQ(Commands(), "I l");
+        ExpectIdle();
+    }
 }
 
 TEST_F(DownloadFlow, FolderThatCannotBeWrittenIsReportedAndNothingIsRead)
