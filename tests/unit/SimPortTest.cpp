@@ -1,44 +1,30 @@
+// The simulated port: which ports open, and when the instrument's bytes arrive, in virtual time.
 #include <gtest/gtest.h>
 
-#include "link/Frames.h"
-#include "sim/SimPort.h"
-#include "sim/VirtualHost.h"
+#include "SimTestHelpers.h"
+
+using namespace simtest;
 
 namespace {
 
-class SimPortTest : public ::testing::Test {
+// Records every byte the receive handler reads, with its arrival time.
+class SimPortTest : public SimRigTest {
 protected:
     void SetUp() override
     {
         port.SetReceiveHandler([this] {
             ++events;
-            std::uint8_t b = 0;
-            while (port.ReadByte(b)) {
+            for (std::uint8_t b = 0; port.ReadByte(b);) {
                 got.push_back(b);
                 at.push_back(host.Now());
             }
         });
     }
 
-    Bytes Answer(const Bytes& payload)
-    {
-        SimInstrument twin;
-        twin.SetAnswerDelay(sim.AnswerDelay());
-        Bytes all;
-        for (const auto& r : twin.Receive(BuildFrame(payload)))
-            all.insert(all.end(), r.bytes.begin(), r.bytes.end());
-        return all;
-    }
-
-    VirtualHost host;
-    SimInstrument sim;
-    SimPort port{sim, host};
     Bytes got;
     std::vector<double> at;
     int events = 0;
 };
-
-constexpr double kEps = 1e-9;
 
 }  // namespace
 
@@ -54,29 +40,16 @@ TEST(SimByteTime, BitsOfTheLineSettings)
     EXPECT_EQ(SimByteTime("-5,N,8,1"), 0.0);
 }
 
-TEST_F(SimPortTest, OpensOnlyExistingFreePorts)
+// Missing and busy ports: SimCommandTest.MissingAndBusyPorts.
+TEST_F(SimPortTest, OpenTwiceOrWriteWhileClosed)
 {
-    port.SetPortNumber(2);
-    PortOpenResult r = port.Open();
-    EXPECT_EQ(r.kind, PortOpenResult::Kind::NotFound);
-    EXPECT_EQ(r.errorNumber, SimPort::kNotFoundErrorNumber);
-    EXPECT_FALSE(r.description.empty());
-    EXPECT_FALSE(port.IsOpen());
-
-    port.SetExistingPorts({1, 3});
-    port.SetBusy(3, true);
-    port.SetPortNumber(3);
-    r = port.Open();
-    EXPECT_EQ(r.kind, PortOpenResult::Kind::Failed);
-    EXPECT_EQ(r.errorNumber, SimPort::kBusyErrorNumber);
-    EXPECT_EQ(r.description, "Permission denied");
-    port.SetBusy(3, false);
-    EXPECT_TRUE(port.Open().ok());
-    EXPECT_EQ(port.Open().kind, PortOpenResult::Kind::Failed);  // already open
+    ASSERT_TRUE(port.Open().ok());
+    const PortOpenResult again = port.Open();
+    EXPECT_EQ(again.kind, PortOpenResult::Kind::Failed);
+    EXPECT_EQ(again.errorNumber, SimPort::kBusyErrorNumber);
     port.Close();
-
-    // Nothing reaches the instrument through a closed port.
-    EXPECT_FALSE(port.Write(BuildFrame({'I'})));
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(port.Write(BuildFrame({'I'})));  // nothing reaches the instrument
     EXPECT_TRUE(sim.Requests().empty());
     EXPECT_TRUE(port.Writes().empty());
     EXPECT_EQ(port.Opens(), 1);
@@ -85,14 +58,13 @@ TEST_F(SimPortTest, OpensOnlyExistingFreePorts)
 TEST_F(SimPortTest, AnswerArrivesAfterLatencyInFewEvents)
 {
     ASSERT_TRUE(port.Open().ok());
-    const Bytes request = BuildFrame({0xE5, 0x00, 0x10, 0x00, 0x04, 0x00});
+    const Bytes request = BuildFrame(FlashRead(0x1000));
     ASSERT_TRUE(port.Write(request));
-    EXPECT_EQ(port.Writes(), std::vector<Bytes>{request});
     EXPECT_EQ(sim.Requests().size(), 1u);
     EXPECT_TRUE(got.empty());  // nothing before the clock moves
 
     host.RunUntil(10.0);
-    EXPECT_EQ(got, Answer({0xE5, 0x00, 0x10, 0x00, 0x04, 0x00}));
+    EXPECT_EQ(got, AnswerOf(FlashRead(0x1000)));
     ASSERT_EQ(got.size(), 1031u);
     EXPECT_NEAR(at.front(), SimPort::kDefaultLatencyS + sim.AnswerDelay(), kEps);
     EXPECT_NEAR(at.back(), at.front(), kEps);
@@ -106,7 +78,9 @@ TEST_F(SimPortTest, ClosingDropsWhatIsOnItsWay)
     sim.AddFault(SimFaultRule::Any(SimFault::Slow).Delay(1.0).Times(1));
     ASSERT_TRUE(port.Write(BuildFrame({'I'})));
     host.RunUntil(0.5);
+    EXPECT_EQ(port.PendingDeliveries(), 1u);
     port.Close();
+    EXPECT_EQ(port.PendingDeliveries(), 0u);
     ASSERT_TRUE(port.Open().ok());
     host.RunUntil(5.0);
     EXPECT_TRUE(got.empty());
@@ -144,15 +118,15 @@ TEST_F(SimPortTest, PacedBytesTakeTheirLineTime)
     ASSERT_TRUE(port.Open().ok());
     const double start = host.Now();
     const double pt = 11.0 / 115200;
-    Bytes two = BuildFrame({'r'});
-    const Bytes second = BuildFrame({'r'});
-    two.insert(two.end(), second.begin(), second.end());
+    const Bytes one = BuildFrame({'r'});
+    Bytes two = one;
+    two.insert(two.end(), one.begin(), one.end());
     ASSERT_TRUE(port.Write(two));
     host.RunUntil(start + 1.0);
     ASSERT_EQ(got.size(), 14u);
-    EXPECT_NEAR(at[0] - start, 7.0 * pt, kEps);    // first request ends at 6, its ACK at 7
-    EXPECT_NEAR(at[6] - start, 13.0 * pt, kEps);   // first answer done
-    EXPECT_NEAR(at[7] - start, 14.0 * pt, kEps);   // second answer waits for the line
+    EXPECT_NEAR(at[0] - start, 7.0 * pt, kEps);   // first request ends at 6, its ACK at 7
+    EXPECT_NEAR(at[6] - start, 13.0 * pt, kEps);  // first answer done
+    EXPECT_NEAR(at[7] - start, 14.0 * pt, kEps);  // second answer waits for the line
     EXPECT_NEAR(at[13] - start, 20.0 * pt, kEps);
     EXPECT_EQ(sim.Commits(), 2);
 }
@@ -164,8 +138,10 @@ TEST_F(SimPortTest, InjectedBytesAndAnswerOrder)
     // An answer due earlier than bytes already on the line still comes after them.
     ASSERT_TRUE(port.Write(BuildFrame({'r'})));
     host.RunUntil(1.0);
-    ASSERT_EQ(got.size(), 9u);
-    EXPECT_EQ((Bytes{got[0], got[1], got[2]}), (Bytes{0x11, 0x22, 0x06}));
+    Bytes expected{0x11, 0x22};
+    const Bytes answer = Status('0');
+    expected.insert(expected.end(), answer.begin(), answer.end());
+    ASSERT_EQ(got, expected);
     EXPECT_NEAR(at[0], 0.25, kEps);
     EXPECT_NEAR(at[8], 0.25, kEps);
 }

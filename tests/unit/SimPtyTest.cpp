@@ -1,101 +1,33 @@
-// The simulator on a real pseudo-terminal, opened the way any serial program opens a port.
+// The simulator on a real pseudo-terminal, opened the way any serial program opens a port, and the
+// simulator program itself.
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdlib>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
 
-#include "link/Frames.h"
 #include "sim/PtyServer.h"
+#include "support/SimProgram.h"
+#include "SimTestHelpers.h"
 
 extern char** environ;
+
+using namespace simtest;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempDir {
-public:
-    TempDir()
-    {
-        char name[] = "/tmp/simpty.XXXXXX";
-        if (mkdtemp(name))
-            path_ = name;
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        if (!path_.empty())
-            fs::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-int OpenClient(const std::string& path)
-{
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return fd;
-    termios t{};
-    tcgetattr(fd, &t);
-    cfmakeraw(&t);
-    tcsetattr(fd, TCSANOW, &t);
-    return fd;
-}
-
-void ReadAvailable(int fd, Bytes& got)
-{
-    std::uint8_t buffer[512];
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n <= 0)
-            return;
-        got.insert(got.end(), buffer, buffer + n);
-    }
-}
-
-// Lets the server run until the client holds `count` bytes; about two seconds at most.
-Bytes Exchange(PtyServer& server, int fd, std::size_t count)
-{
-    Bytes got;
-    std::string error;
-    for (int round = 0; round < 100 && got.size() < count; ++round) {
-        EXPECT_TRUE(server.RunFor(0.02, error)) << error;
-        ReadAvailable(fd, got);
-    }
-    return got;
-}
-
-// Reads until `count` bytes or `timeoutS`, sleeping in poll (the server runs elsewhere).
-Bytes ReadFor(int fd, std::size_t count, double timeoutS)
-{
-    Bytes got;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutS);
-    while (got.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            break;
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left.count())) <= 0)
-            break;
-        ReadAvailable(fd, got);
-    }
-    return got;
-}
 
 bool Send(int fd, const Bytes& payload)
 {
@@ -103,126 +35,184 @@ bool Send(int fd, const Bytes& payload)
     return write(fd, frame.data(), frame.size()) == static_cast<ssize_t>(frame.size());
 }
 
-Bytes AnswerOf(const Bytes& payload, SimIdentity identity = {})
+// Reads from `fd` until it has `count` bytes or `timeoutS` has passed. With a server, runs it
+// meanwhile on this thread; otherwise waits in poll (something else writes).
+Bytes ReadFor(int fd, std::size_t count, double timeoutS, PtyServer* server = nullptr)
 {
-    SimInstrument twin(std::move(identity));
-    Bytes all;
-    for (const auto& r : twin.Receive(BuildFrame(payload)))
-        all.insert(all.end(), r.bytes.begin(), r.bytes.end());
-    return all;
+    Bytes got;
+    std::string error;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutS);
+    while (got.size() < count && std::chrono::steady_clock::now() < deadline) {
+        if (server) {
+            EXPECT_TRUE(server->RunFor(0.02, error)) << error;
+        } else {
+            pollfd p{fd, POLLIN, 0};
+            poll(&p, 1, 20);
+        }
+        std::uint8_t buffer[512];
+        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+            got.insert(got.end(), buffer, buffer + n);
+    }
+    return got;
 }
 
-std::size_t Unread(int fd)
-{
-    int n = 0;
-    ioctl(fd, FIONREAD, &n);
-    return static_cast<std::size_t>(n);
-}
+// A temporary folder with a link path in it, a server on that link with one client, and child
+// processes of the simulator program; whatever a test leaves is cleaned up.
+class SimPty : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char name[] = "/tmp/simpty.XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        dir = name;
+        link = dir + "/ttySIM";
+    }
+    void TearDown() override
+    {
+        if (child > 0)
+            WaitExit(0.0);
+        Disconnect();
+        server.reset();
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    void Serve(PtyServerOptions options = {})
+    {
+        options.linkPath = link;
+        server = std::make_unique<PtyServer>(sim, options);
+        std::string error;
+        ASSERT_TRUE(server->Start(error)) << error;
+        Connect();
+    }
+    // Opens the link as a client in raw mode, as a serial program does.
+    void Connect()
+    {
+        Disconnect();
+        fd = open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(fd, 0) << std::strerror(errno);
+        termios t{};
+        tcgetattr(fd, &t);
+        cfmakeraw(&t);
+        tcsetattr(fd, TCSANOW, &t);
+    }
+    void Disconnect()
+    {
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+    }
+
+    // Starts the program with its standard output on a pipe (read end non-blocking).
+    void Spawn(const std::vector<std::string>& args)
+    {
+        int pipeFds[2];
+        ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
+        fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        std::vector<char*> argv;
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            child = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(pipeFds[1]);
+        childOut = pipeFds[0];
+        ASSERT_GT(child, 0);
+    }
+    // Exit status of the child, waiting at most `timeoutS`; -1 when it did not end (it is killed).
+    int WaitExit(double timeoutS)
+    {
+        const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+        if (pidfd >= 0) {
+            pollfd p{pidfd, POLLIN, 0};
+            if (poll(&p, 1, static_cast<int>(timeoutS * 1000)) <= 0)
+                kill(child, SIGKILL);
+            close(pidfd);
+        }
+        int status = 0;
+        const bool reaped = waitpid(child, &status, 0) == child;
+        child = -1;
+        close(childOut);
+        return reaped && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    static std::string ProgramPath()
+    {
+        const std::string path = SimProgram::BinFolder() + "/servicetool-sim";
+        return access(path.c_str(), X_OK) == 0 ? path : std::string();
+    }
+
+    std::string dir;
+    std::string link;
+    SimInstrument sim;
+    std::unique_ptr<PtyServer> server;
+    int fd = -1;
+    pid_t child = -1;
+    int childOut = -1;
+};
+
+using SimPtyProgram = SimPty;
 
 }  // namespace
 
-TEST(SimPty, ServesOneClientAfterAnother)
+TEST_F(SimPty, ServesOneClientAfterAnother)
 {
-    TempDir dir;
-    ASSERT_FALSE(dir.path().empty());
-    const std::string link = dir.path() + "/ttySIM";
-    SimInstrument sim;
-    {
-        PtyServer server(sim, {link});
-        std::string error;
-        ASSERT_TRUE(server.Start(error)) << error;
-        ASSERT_TRUE(fs::is_symlink(link));
-        EXPECT_EQ(fs::read_symlink(link).string(), server.SlaveName());
-
-        int fd = OpenClient(link);
-        ASSERT_GE(fd, 0) << std::strerror(errno);
-        ASSERT_TRUE(Send(fd, {'I'}));
-        EXPECT_EQ(Exchange(server, fd, 36), AnswerOf({'I'}));
-        close(fd);
-
-        // The next client finds the instrument still there; control characters pass untouched.
-        fd = OpenClient(link);
-        ASSERT_GE(fd, 0);
-        const Bytes values{'0', 0x7F, 0x0D, 0x11, 0x13, 0x03, 0x1C, 0x0A, 0xFF};
-        ASSERT_TRUE(Send(fd, values));
-        EXPECT_EQ(Exchange(server, fd, 7), AnswerOf(values));
-        ASSERT_NE(sim.WifiRegister(0x7F), nullptr);
-        EXPECT_EQ(*sim.WifiRegister(0x7F), (Bytes{0x0D, 0x11, 0x13, 0x03, 0x1C, 0x0A, 0xFF}));
-        close(fd);
-    }
-    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));  // removed with the server
-    EXPECT_EQ(sim.Requests().size(), 2u);
-}
-
-TEST(SimPty, AnswerLeftUnreadDoesNotReachTheNextClient)
-{
-    TempDir dir;
-    const std::string link = dir.path() + "/ttySIM";
-    SimInstrument sim;
-    PtyServer server(sim, {link, true, 2400});  // 36 bytes take 150 ms
-    std::string error;
-    ASSERT_TRUE(server.Start(error)) << error;
-
-    int fd = OpenClient(link);
-    ASSERT_GE(fd, 0);
+    fs::create_symlink("/nonexistent/tty", link);  // a stale link is replaced
+    ASSERT_NO_FATAL_FAILURE(Serve());
+    ASSERT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link).string(), server->SlaveName());
     ASSERT_TRUE(Send(fd, {'I'}));
-    const Bytes first = Exchange(server, fd, 1);
-    ASSERT_FALSE(first.empty());
-    EXPECT_EQ(first[0], ctl::ACK);
-    close(fd);
-    ASSERT_TRUE(server.RunFor(0.05, error));
+    EXPECT_EQ(ReadFor(fd, 36, 2.0, server.get()), AnswerOf({'I'}));
 
-    fd = OpenClient(link);
-    ASSERT_GE(fd, 0);
-    ASSERT_TRUE(Send(fd, {'r'}));
-    EXPECT_EQ(Exchange(server, fd, 7), AnswerOf({'r'}));
-    ASSERT_TRUE(server.RunFor(0.3, error));
-    EXPECT_EQ(Unread(fd), 0u);
-    close(fd);
-}
-
-TEST(SimPty, UnfinishedFrameIsDroppedAfterAQuietGap)
-{
-    TempDir dir;
-    const std::string link = dir.path() + "/ttySIM";
-    SimInstrument sim;
-    PtyServer server(sim, {link});
-    std::string error;
-    ASSERT_TRUE(server.Start(error)) << error;
-    const int fd = OpenClient(link);
-    ASSERT_GE(fd, 0);
-
-    // A client gave up half-way through a frame; after the quiet gap the next frame stands alone.
+    // The client gives up half-way through a frame; after the quiet gap the next frame stands alone.
     const Bytes frame = BuildFrame({'I'});
     ASSERT_EQ(write(fd, frame.data(), 3), 3);
+    std::string error;
     for (int round = 0; round < 20 && (round == 0 || sim.ReceivingFrame()); ++round)
-        ASSERT_TRUE(server.RunFor(0.1, error)) << error;
+        ASSERT_TRUE(server->RunFor(0.1, error)) << error;
     EXPECT_FALSE(sim.ReceivingFrame());
     EXPECT_EQ(sim.DiscardedBytes(), 3u);
     ASSERT_TRUE(Send(fd, {'I'}));
-    EXPECT_EQ(Exchange(server, fd, 36), AnswerOf({'I'}));
+    EXPECT_EQ(ReadFor(fd, 36, 2.0, server.get()), AnswerOf({'I'}));
     EXPECT_EQ(sim.BadFrames(), 0);
-    close(fd);
+
+    // The next client finds the instrument still there; control characters pass untouched.
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    ASSERT_TRUE(Send(fd, {'0', 0x7F, 0x0D, 0x11, 0x13, 0x03, 0x1C, 0x0A, 0xFF}));
+    EXPECT_EQ(ReadFor(fd, 7, 2.0, server.get()), Status('0'));
+    ASSERT_NE(sim.WifiRegister(0x7F), nullptr);
+    EXPECT_EQ(*sim.WifiRegister(0x7F), (Bytes{0x0D, 0x11, 0x13, 0x03, 0x1C, 0x0A, 0xFF}));
+    server.reset();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));  // removed with the server
+    EXPECT_EQ(sim.Requests().size(), 3u);
 }
 
-TEST(SimPty, LinkPathRules)
+TEST_F(SimPty, AnswerLeftUnreadDoesNotReachTheNextClient)
 {
-    TempDir dir;
-    SimInstrument sim;
+    ASSERT_NO_FATAL_FAILURE(Serve({"", true, 2400}));  // paced: 36 bytes take 150 ms
+    ASSERT_TRUE(Send(fd, {'I'}));
+    const Bytes first = ReadFor(fd, 1, 2.0, server.get());
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first[0], ctl::ACK);
+    Disconnect();
     std::string error;
+    ASSERT_TRUE(server->RunFor(0.05, error));
 
-    // A stale link is replaced.
-    const std::string link = dir.path() + "/stale";
-    fs::create_symlink("/nonexistent/tty", link);
-    {
-        PtyServer server(sim, {link});
-        ASSERT_TRUE(server.Start(error)) << error;
-        EXPECT_EQ(fs::read_symlink(link).string(), server.SlaveName());
-    }
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    ASSERT_TRUE(Send(fd, {'r'}));
+    EXPECT_EQ(ReadFor(fd, 7, 2.0, server.get()), Status('0'));
+    EXPECT_TRUE(ReadFor(fd, 1, 0.3, server.get()).empty());
+}
 
-    // Any other file is left alone.
-    const std::string file = dir.path() + "/file";
-    { std::FILE* f = std::fopen(file.c_str(), "w"); ASSERT_NE(f, nullptr); std::fclose(f); }
+TEST_F(SimPty, RefusesAnyOtherFileAtTheLinkPathAndNoPath)
+{
+    const std::string file = dir + "/file";
+    std::ofstream(file) << "x";
+    std::string error;
     PtyServer refused(sim, {file});
     EXPECT_FALSE(refused.Start(error));
     EXPECT_NE(error.find("not a symbolic link"), std::string::npos) << error;
@@ -233,159 +223,40 @@ TEST(SimPty, LinkPathRules)
     EXPECT_FALSE(noPath.Run(error));
 }
 
-TEST(SimPty, RunServesUntilStopped)
-{
-    TempDir dir;
-    const std::string link = dir.path() + "/ttySIM";
-    SimInstrument sim;
-    PtyServer server(sim, {link});
-    std::string error;
-    ASSERT_TRUE(server.Start(error)) << error;
-    const int fd = OpenClient(link);
-    ASSERT_GE(fd, 0);
-
-    bool ran = false;
-    std::string runError;
-    std::thread serving([&] { ran = server.Run(runError); });
-    const bool sent = Send(fd, {'I'});
-    const Bytes got = ReadFor(fd, 36, 5.0);
-    server.Stop();
-    serving.join();
-    close(fd);
-
-    EXPECT_TRUE(sent);
-    EXPECT_EQ(got, AnswerOf({'I'}));
-    EXPECT_TRUE(ran) << runError;
-}
-
-// ------------------------------------------------------------------ the program
-
-namespace {
-
-struct Child {
-    pid_t pid = -1;
-    int out = -1;
-};
-
-Child Spawn(const std::vector<std::string>& args)
-{
-    Child child;
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0)
-        return child;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    if (posix_spawn(&child.pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        child.pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    child.out = pipeFds[0];
-    return child;
-}
-
-// Exit status of the child, waiting at most `timeoutS`; -1 when it did not end (it is killed).
-int WaitExit(pid_t pid, double timeoutS)
-{
-    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    if (pidfd >= 0) {
-        pollfd p{pidfd, POLLIN, 0};
-        const int ready = poll(&p, 1, static_cast<int>(timeoutS * 1000));
-        close(pidfd);
-        if (ready <= 0)
-            kill(pid, SIGKILL);
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string ReadLine(int fd, double timeoutS)
-{
-    std::string line;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutS);
-    while (line.find('\n') == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd p{fd, POLLIN, 0};
-        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0)
-            break;
-        char buffer[256];
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        line.append(buffer, static_cast<std::size_t>(n));
-    }
-    return line;
-}
-
-// SERVICETOOL_BIN, else the folder of this test program (the build puts both there).
-std::string ProgramPath()
-{
-    std::string folder;
-    if (const char* bin = std::getenv("SERVICETOOL_BIN"))
-        folder = bin;
-    else
-        folder = fs::read_symlink("/proc/self/exe").parent_path().string();
-    const std::string path = folder + "/servicetool-sim";
-    return access(path.c_str(), X_OK) == 0 ? path : std::string();
-}
-
-}  // namespace
-
-TEST(SimPtyProgram, AnswersAsToldAndCleansUpOnSigterm)
+TEST_F(SimPtyProgram, AnswersAsToldAndCleansUpOnSigterm)
 {
     const std::string program = ProgramPath();
     if (program.empty())
         GTEST_SKIP() << "servicetool-sim not built (SERVICETOOL_BIN)";
-    TempDir dir;
-    const std::string link = dir.path() + "/ttySIM";
-    Child child = Spawn({program, "--link", link, "--model", "QSLUM", "--serial", "99999999", "--fault",
-                         "busy,cmd=r,times=1"});
-    ASSERT_GT(child.pid, 0);
-    const std::string line = ReadLine(child.out, 5.0);
+    ASSERT_NO_FATAL_FAILURE(Spawn({program, "--link", link, "--model", "QSLUM", "--serial", "99999999", "--fault",
+                                   "busy,cmd=r,times=1"}));
     const std::string prefix = "servicetool-sim: " + link + " -> /dev/pts/";
-    EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
+    const Bytes said = ReadFor(childOut, prefix.size() + 2, 5.0);
+    ASSERT_EQ(std::string(said.begin(), said.end()).rfind(prefix, 0), 0u) << std::string(said.begin(), said.end());
 
-    const int fd = OpenClient(link);
-    EXPECT_GE(fd, 0);
-    if (fd >= 0) {
-        EXPECT_TRUE(Send(fd, {'I'}));
-        EXPECT_EQ(ReadFor(fd, 36, 5.0), AnswerOf({'I'}, {"QSLUM", "99999999"}));
-        EXPECT_TRUE(Send(fd, {'r'}));
-        Bytes busy = AnswerOf({'r'});
-        busy[3] = '2';
-        busy[4] = static_cast<std::uint8_t>(busy[4] - 2);
-        EXPECT_EQ(ReadFor(fd, 7, 5.0), busy);
-        close(fd);
-    }
-    kill(child.pid, SIGTERM);
-    EXPECT_EQ(WaitExit(child.pid, 5.0), 0);
-    close(child.out);
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    EXPECT_TRUE(Send(fd, {'I'}));
+    EXPECT_EQ(ReadFor(fd, 36, 5.0), AnswerOf({'I'}, {}, {"QSLUM", "99999999"}));
+    EXPECT_TRUE(Send(fd, {'r'}));
+    EXPECT_EQ(ReadFor(fd, 7, 5.0), Status('2'));
+    kill(child, SIGTERM);
+    EXPECT_EQ(WaitExit(5.0), 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
-TEST(SimPtyProgram, RefusesBadOptions)
+TEST_F(SimPtyProgram, RefusesBadOptions)
 {
     const std::string program = ProgramPath();
     if (program.empty())
         GTEST_SKIP() << "servicetool-sim not built (SERVICETOOL_BIN)";
-    TempDir dir;
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{program},
-          {program, "--link", dir.path() + "/a", "--fault", "explode"},
-          {program, "--link", dir.path() + "/a", "--baud", "fast"},
-          {program, "--link", dir.path() + "/a", "--bogus"},
+          {program, "--link", link, "--fault", "explode"},
+          {program, "--link", link, "--baud", "fast"},
+          {program, "--link", link, "--bogus"},
           {program, "--link"}}) {
-        Child child = Spawn(args);
-        ASSERT_GT(child.pid, 0);
-        EXPECT_EQ(WaitExit(child.pid, 5.0), 2) << args.back();
-        close(child.out);
+        ASSERT_NO_FATAL_FAILURE(Spawn(args));
+        EXPECT_EQ(WaitExit(5.0), 2) << args.back();
     }
-    EXPECT_FALSE(fs::exists(fs::symlink_status(dir.path() + "/a")));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
