@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/Form1.h"
 #include "link/SerialLink.h"
@@ -50,6 +51,14 @@ public:
             Make();
         return form->Startup(anotherInstanceRunning);
     }
+    // Start-up with this configuration file, then the given tab.
+    void StartOn(const std::string& config, int tab = 0)
+    {
+        WriteConfig(config);
+        if (!Start())
+            throw std::runtime_error("the start-up ended the program");
+        form->SSTab1->setCurrentIndex(tab);
+    }
 
     void SavePort(const std::string& value) { settings.values["Startup/CommPort"] = value; }
     std::string SavedPort() const
@@ -78,6 +87,24 @@ public:
     }
 
     bool TabShown(int index) const { return form->SSTab1->isTabVisible(index); }
+    std::string Panel(int n) const { return Control<QLabel>(("StatusBar1Panel" + std::to_string(n)).c_str()).text().toStdString(); }
+    std::string Text(const char* lineEdit) const { return Control<QLineEdit>(lineEdit).text().toStdString(); }
+    std::vector<std::string> Items(const char* list) const
+    {
+        std::vector<std::string> items;
+        for (int i = 0; i < Control<QComboBox>(list).count(); ++i)
+            items.push_back(Control<QComboBox>(list).itemText(i).toStdString());
+        return items;
+    }
+    // Selects an entry of a list by its text.
+    void Choose(const char* list, const std::string& entry) const
+    {
+        auto& box = Control<QComboBox>(list);
+        const int index = box.findText(QString::fromStdString(entry));
+        if (index < 0)
+            throw std::runtime_error("no entry " + entry + " in " + list);
+        box.setCurrentIndex(index);
+    }
 };
 
 // "Shown" as the program means it: not hidden itself, whatever tab or window is on screen.

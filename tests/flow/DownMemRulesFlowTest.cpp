@@ -9,12 +9,7 @@ namespace {
 // The Down mem tab with the options the configuration file offers.
 struct DownMemOptions : ::testing::Test {
     AppRig rig;
-    void StartWith(const std::string& config)
-    {
-        rig.WriteConfig(config);
-        ASSERT_TRUE(rig.Start());
-        rig.form->SSTab1->setCurrentIndex(1);
-    }
+    void StartWith(const std::string& config) { rig.StartOn(config, kDownMemTab); }
     QCheckBox& Box(const char* name) { return rig.Control<QCheckBox>(name); }
     QLineEdit& Field(const char* name) { return rig.Control<QLineEdit>(name); }
 
@@ -32,26 +27,20 @@ const char* kFlashAndClearAll = "31400-flashopen\r\n31400-EeWipeFull\r\n";
 
 }  // namespace
 
+// A tick set by the program runs the rule as a click does.
 TEST_F(DownMemOptions, FlashTickShowsAndHidesThePageRange)
 {
     StartWith(kFlashAndClearAll);
     ASSERT_TRUE(PageRangeShown());
-
     Box("chkFlashDown").click();
     EXPECT_FALSE(Box("chkFlashDown").isChecked());
     EXPECT_FALSE(PageRangeShown());
-
-    Box("chkFlashDown").click();
-    EXPECT_TRUE(Box("chkFlashDown").isChecked());
+    Box("chkFlashDown").setChecked(true);
     EXPECT_TRUE(PageRangeShown());
-}
-
-TEST_F(DownMemOptions, TickSetByTheProgramRunsTheRuleAsAClickDoes)
-{
-    StartWith(kFlashAndClearAll);
     Box("chkFlashDown").setChecked(false);
     EXPECT_FALSE(PageRangeShown());
-    Box("chkFlashDown").setChecked(true);
+    Box("chkFlashDown").click();
+    EXPECT_TRUE(Box("chkFlashDown").isChecked());
     EXPECT_TRUE(PageRangeShown());
 }
 
@@ -82,48 +71,33 @@ TEST_F(DownMemOptions, AllDataTicksAndLocksBothMemoriesAndThePageRange)
     Field("txtDownDaPag").setText("12");
     Field("txtDownaPag").setText("40");
 
-    Box("chkDownALLdata").click();
-    EXPECT_TRUE(Box("chkEE2Down").isChecked());
-    EXPECT_FALSE(Box("chkEE2Down").isEnabled());
-    EXPECT_TRUE(Box("chkFlashDown").isChecked());
-    EXPECT_FALSE(Box("chkFlashDown").isEnabled());
-    // The Flash tick set here ran the Flash rule.
-    EXPECT_TRUE(PageRangeShown());
-    EXPECT_FALSE(Field("txtDownDaPag").isEnabled());
-    EXPECT_FALSE(Field("txtDownaPag").isEnabled());
-    EXPECT_EQ(Field("txtDownDaPag").text(), "12");
-    EXPECT_EQ(Field("txtDownaPag").text(), "40");
-
-    Box("chkDownALLdata").click();
-    EXPECT_TRUE(Box("chkEE2Down").isChecked());
-    EXPECT_TRUE(Box("chkEE2Down").isEnabled());
-    EXPECT_TRUE(Box("chkFlashDown").isChecked());
-    EXPECT_TRUE(Box("chkFlashDown").isEnabled());
-    EXPECT_TRUE(Field("txtDownDaPag").isEnabled());
-    EXPECT_TRUE(Field("txtDownaPag").isEnabled());
-    EXPECT_EQ(Field("txtDownDaPag").text(), "0");
-    EXPECT_EQ(Field("txtDownaPag").text(), "2047");
-    EXPECT_TRUE(PageRangeShown());
+    for (const bool allData : {true, false}) {
+        SCOPED_TRACE(allData ? "ticked" : "unticked");
+        Box("chkDownALLdata").click();
+        for (const char* name : {"chkEE2Down", "chkFlashDown"}) {
+            EXPECT_TRUE(Box(name).isChecked()) << name;
+            EXPECT_EQ(Box(name).isEnabled(), !allData) << name;
+        }
+        EXPECT_EQ(Field("txtDownDaPag").isEnabled(), !allData);
+        EXPECT_EQ(Field("txtDownaPag").isEnabled(), !allData);
+        // Ticked, the range is kept; unticked, it is the whole flash again.
+        EXPECT_EQ(rig.Text("txtDownDaPag"), allData ? "12" : "0");
+        EXPECT_EQ(rig.Text("txtDownaPag"), allData ? "40" : "2047");
+        EXPECT_TRUE(PageRangeShown()) << "the Flash tick set here ran the Flash rule";
+    }
 }
 
 TEST_F(DownMemOptions, ClearAllLeavesOnlyItselfAndGivesEverythingBackWhenUnticked)
 {
     StartWith(kFlashAndClearAll);
-
-    Box("chkDownEE2clearAll").click();
-    EXPECT_FALSE(Box("chkFlashDown").isChecked());
-    EXPECT_FALSE(Shown(Box("chkFlashDown")));
-    EXPECT_FALSE(Shown(Box("chkEE2Down")));
-    EXPECT_FALSE(Shown(Box("chkDownE2WriteNumRec")));
-    // Unticking Flash ran the Flash rule.
-    EXPECT_FALSE(PageRangeShown());
-
-    Box("chkDownEE2clearAll").click();
-    EXPECT_TRUE(Shown(Box("chkFlashDown")));
-    EXPECT_TRUE(Box("chkFlashDown").isChecked());
-    EXPECT_TRUE(Shown(Box("chkEE2Down")));
-    EXPECT_TRUE(Shown(Box("chkDownE2WriteNumRec")));
-    EXPECT_TRUE(PageRangeShown());
+    for (const bool clearAll : {true, false}) {
+        SCOPED_TRACE(clearAll ? "ticked" : "unticked");
+        Box("chkDownEE2clearAll").click();
+        EXPECT_EQ(Box("chkFlashDown").isChecked(), !clearAll);
+        for (const char* name : {"chkFlashDown", "chkEE2Down", "chkDownE2WriteNumRec"})
+            EXPECT_EQ(Shown(Box(name)), !clearAll) << name;
+        EXPECT_EQ(PageRangeShown(), !clearAll) << "the Flash tick set here ran the Flash rule";
+    }
 }
 
 TEST_F(DownMemOptions, ClearAllRuleDoesNothingWhileItsBoxIsHidden)
@@ -134,17 +108,4 @@ TEST_F(DownMemOptions, ClearAllRuleDoesNothingWhileItsBoxIsHidden)
     EXPECT_TRUE(Box("chkFlashDown").isChecked());
     EXPECT_TRUE(Shown(Box("chkEE2Down")));
     EXPECT_TRUE(PageRangeShown());
-}
-
-TEST_F(DownMemOptions, ControlsCarryTheirCaptions)
-{
-    StartWith(kFlashAndClearAll);
-    EXPECT_EQ(rig.Control<QPushButton>("cmdDownInfo").text(), "Info");
-    EXPECT_EQ(Box("chkEE2Down").text(), "EEprom");
-    EXPECT_EQ(Box("chkFlashDown").text(), "Flash");
-    EXPECT_EQ(Box("chkDownALLdata").text(), "Flash #MIS only");
-    EXPECT_EQ(Box("chkDownE2WriteNumRec").text(), "EE  #MIS only");
-    EXPECT_EQ(Box("chkDownEE2clearAll").text(), "EE clear ALL 0xFF");
-    EXPECT_EQ(rig.Control<QLabel>("lblDownDa").text(), "from");
-    EXPECT_EQ(rig.Control<QLabel>("lblDownA").text(), "to [2047]");
 }

@@ -10,121 +10,84 @@
 
 namespace {
 
-const std::string kEpr = std::string(DownloadFlow::kBase) + ".epr";
 
-std::vector<std::string> Names(std::initializer_list<std::string> names)
-{
-    return names;
-}
-
-// EEPROM addresses of the block reads the instrument received, in order.
-std::vector<std::uint32_t> EepromReads(const SimInstrument& instrument)
-{
-    std::vector<std::uint32_t> addresses;
-    for (const Bytes& request : instrument.Requests())
-        if (request[0] == 'e')
-            addresses.push_back(*SimInstrument::RequestTarget(request));
-    return addresses;
-}
-
-std::vector<std::uint32_t> Blocks(std::uint32_t first, std::uint32_t count, std::uint32_t step)
-{
-    std::vector<std::uint32_t> addresses;
-    for (std::uint32_t i = 0; i < count; ++i)
-        addresses.push_back(first + i * step);
-    return addresses;
-}
 
 }  // namespace
 
 // ------------------------------------------------------------------------------------- Info
 
-using DownInfo = DownloadFlow;
-
-TEST_F(DownInfo, NamesTheInstrumentAndHandsTheControlsBack)
+// The log is emptied first; the whole tab control and the "COMM" menu are off while Info runs.
+TEST_F(DownloadFlow, InfoNamesTheInstrumentOrShowsTheBytesReceived)
 {
     Start();
-    rig.form->StatusBar1Panel2->clear();
-    std::vector<Controls> during;
-    bool tabControlEnabledDuring = true;
-    std::string logDuring = "<not seen>";
-    rig.host.CallAfter(0.1, [&] {
-        during.push_back(Snapshot());
-        tabControlEnabledDuring = rig.form->SSTab1->isEnabled();
-        logDuring = Log();
-    });
-    Button("cmdDownInfo").click();
+    const struct {
+        std::optional<SimFaultRule> fault;
+        std::string log;
+        const char* speed;  // shown on success only
+    } cases[] = {
+        {std::nullopt, "VRTA708 SN:00001234  fw:1.05\r\n", "Baud: 115200"},
+        {SimFaultRule::Any(SimFault::Silence), " Serial error !!\r\n\r\n  Check connection.\r\n  Rx: ", ""},
+        // ACK, SOH, LEN 34 and the first seven characters of the name, then the line goes quiet.
+        {SimFaultRule::Command('I', SimFault::Truncated).Length(10),
+         " Serial error !!\r\n\r\n  Check connection.\r\n  Rx: 06012256525441373038", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.log);
+        NextRun();
+        if (c.fault)
+            rig.instrument.AddFault(*c.fault);
+        rig.form->StatusBar1Panel2->clear();
+        std::string during = "<not seen>";
+        rig.host.CallAfter(0.1, [&] { during = State() + " [" + Log() + "]"; });
+        Button("cmdDownInfo").click();
 
-    ASSERT_EQ(during.size(), 1u);
-    EXPECT_FALSE(tabControlEnabledDuring);
-    EXPECT_FALSE(during[0].downloadEnabled);
-    EXPECT_FALSE(during[0].uploadEnabled);
-    EXPECT_FALSE(during[0].commMenuEnabled);
-    EXPECT_TRUE(during[0].portOpen);
-    EXPECT_EQ(logDuring, "") << "the log is emptied first";
-
-    EXPECT_EQ(Log(), "VRTA708 SN:00001234  fw:1.05\r\n");
-    EXPECT_EQ(rig.form->StatusBar1Panel2->text().toStdString(), "Baud: 115200");
-    EXPECT_EQ(Commands(), "I");
-    EXPECT_TRUE(rig.form->SSTab1->isEnabled());
-    EXPECT_TRUE(rig.dialogs.messages.empty());
-    ExpectIdle();
-}
-
-TEST_F(DownInfo, SilentInstrumentGivesTheSerialErrorWithNothingReceived)
-{
-    Start();
-    rig.instrument.AddFault(SimFaultRule::Any(SimFault::Silence));
-    rig.form->StatusBar1Panel2->clear();
-    Button("cmdDownInfo").click();
-
-    EXPECT_EQ(Log(), " Serial error !!\r\n\r\n  Check connection.\r\n  Rx: ");
-    EXPECT_EQ(rig.form->StatusBar1Panel2->text().toStdString(), "") << "the speed is shown on success only";
-    EXPECT_TRUE(rig.form->SSTab1->isEnabled());
-    ExpectIdle();
-}
-
-TEST_F(DownInfo, BrokenAnswerIsShownAsTheBytesReceived)
-{
-    Start();
-    // ACK, SOH, LEN 34 and the first seven characters of the name, then the line goes quiet.
-    rig.instrument.AddFault(SimFaultRule::Command('I', SimFault::Truncated).Length(10));
-    Button("cmdDownInfo").click();
-
-    EXPECT_EQ(Log(), " Serial error !!\r\n\r\n  Check connection.\r\n  Rx: 06012256525441373038");
-    ExpectIdle();
+        EXPECT_EQ(during, "tabs 1111 off 1, Download, buttons 000, comm 0, port 1, bar 0 []");
+        EXPECT_EQ(Log(), c.log);
+        EXPECT_EQ(rig.Panel(2), c.speed);
+        EXPECT_EQ(Commands(), "I");
+        EXPECT_TRUE(rig.dialogs.messages.empty());
+        ExpectIdle();
+    }
 }
 
 // --------------------------------------------------------------------- Download, the stages
 
-TEST_F(DownloadFlow, EepromOnlySavesTheWholeEepromUnderTheInstrumentsName)
+TEST_F(DownloadFlow, BothMemoriesShareOneNameAndTheEepromComesFirst)
 {
     Start();
-    Tick("chkFlashDown", false);
+    Pages("3", "5");
     Download();
 
-    EXPECT_EQ(SavedFiles(), Names({kEpr}));
-    EXPECT_EQ(FileBytes(kEpr), EepromPattern());
-    EXPECT_EQ(Log(), std::string(kIdLine) + "Download Eeprom  ...  OK\r\n VRTA708_00001234_FWV1.05_260101000000.EPR\r\n\r\n");
+    const std::string fla = Fla(kBase, 3, 5);
+    EXPECT_EQ(SavedFiles(), (Names{kEpr, fla}));
+    EXPECT_EQ(FileBytes(kEpr), rig.instrument.Eeprom());
+    EXPECT_EQ(FileBytes(fla), FlashPages(3, 5));
+    EXPECT_EQ(Log(), kIdLine + SavedText(kEpr) + SavedText(fla));
+    EXPECT_EQ(SavedText(fla), "Download  FLASH 8M ...  OK\r\n VRTA708_00001234_FWV1.05_260101000000_0003-0005.FLA");
 
-    // Speed, identification, identification after the folder, then one line per block.
+    // Speed, identification, identification after the folder, one line per EEPROM block, one per page.
     ASSERT_GE(logs.size(), 3u);
     EXPECT_EQ(logs[0], "115200");
     EXPECT_EQ(logs[1], "VRTA708  SN.00001234\r\n");
     EXPECT_EQ(logs[2], kIdLine);
-    std::vector<std::string> addressLines;
-    for (const std::string& log : logs)
-        if (const auto at = log.find("\r\nAddr: "); at != std::string::npos)
-            addressLines.push_back(log.substr(at + 2));
+    const Names addressLines = Lines("Addr: ");
     ASSERT_EQ(addressLines.size(), 20u);
-    EXPECT_EQ(addressLines.front(), "Addr: 0000");
-    EXPECT_EQ(addressLines[1], "Addr: 0100");
-    EXPECT_EQ(addressLines.back(), "Addr: 1900");
+    EXPECT_EQ(addressLines[0] + addressLines[1] + addressLines.back(), "Addr: 0000Addr: 0100Addr: 1900");
+    EXPECT_EQ(PageTrail(), "3/5, 4/5, 5/5");
 
-    // Identification, the stored-record count (parameter 146 of a VRTA708), then 20 blocks.
-    EXPECT_EQ(Commands(), "I l ex20");
-    EXPECT_EQ(*SimInstrument::RequestTarget(rig.instrument.Requests()[1]), 146u);
-    EXPECT_EQ(EepromReads(rig.instrument), Blocks(0, 20, 100));
+    // Identification, the stored-record count (parameter 146 of a VRTA708), 20 blocks, 3 pages.
+    EXPECT_EQ(Commands(), "I l ex20 E5x12");
+    EXPECT_EQ(Reads('l'), std::vector<std::uint32_t>{146});
+    std::vector<std::uint32_t> blocks;
+    for (std::uint32_t address = 0; address < 2000; address += 100)
+        blocks.push_back(address);
+    EXPECT_EQ(Reads('e'), blocks);
+    EXPECT_EQ(PageReads(), "3:0123 4:0123 5:0123");
+    EXPECT_EQ(Range(), "3-5");
+    // The bar moves 100 / (last + 1) a page whatever the first page is: three of six steps.
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.front(), 0);
+    EXPECT_EQ(LastProgress(), 50);
 
     ASSERT_EQ(rig.dialogs.fileRequests.size(), 1u);
     const FileDialogRequest& asked = rig.dialogs.fileRequests[0];
@@ -137,159 +100,98 @@ TEST_F(DownloadFlow, EepromOnlySavesTheWholeEepromUnderTheInstrumentsName)
     ExpectIdle();
 }
 
-TEST_F(DownloadFlow, FlashRangeOnlySavesThosePagesInOrder)
+// One memory or neither, and page fields read as their leading number rounded half to even.
+TEST_F(DownloadFlow, OnlyTheTickedMemoriesAreSaved)
 {
     Start();
-    Tick("chkEE2Down", false);
-    Pages("3", "5");
-    Download();
+    const struct {
+        bool eeprom, flash;
+        const char* from;
+        const char* to;
+        int first, last;
+        const char* commands;
+        int lastProgress;
+    } cases[] = {
+        {true, false, "3", "5", 0, -1, "I l ex20", -1},
+        {false, true, "3", "5", 3, 5, "I l E5x12", 50},
+        {false, true, "2.5", "3.5 pages", 2, 4, "I l E5x12", 60},
+        {false, true, "0", "0", 0, 0, "I l E5x4", 100},
+        {false, false, "3", "5", 0, -1, "I l", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.eeprom ? "EEPROM " : "") + (c.flash ? "flash " : "") + c.from + " to " + c.to);
+        const std::string base = NextRun();
+        Tick("chkEE2Down", c.eeprom);
+        Tick("chkFlashDown", c.flash);
+        Pages(c.from, c.to);
+        Download();
 
-    const std::string fla = std::string(kBase) + "_0003-0005.fla";
-    EXPECT_EQ(SavedFiles(), Names({fla}));
-    EXPECT_EQ(FileBytes(fla), FlashPages(3, 5));
-    const std::string before = std::string(kIdLine) + "Download  FLASH 8M ...";
-    EXPECT_EQ(Log(), before + "  OK\r\n VRTA708_00001234_FWV1.05_260101000000_0003-0005.FLA");
-    EXPECT_EQ(PageLines(), (std::vector<std::string>{"  Page N°: 3/5", "  Page N°: 4/5", "  Page N°: 5/5"}));
-    EXPECT_EQ(FlashReads(), Blocks(3 * 4096, 12, 1024));
-    EXPECT_EQ(Commands(), "I l E5x12");
-    EXPECT_EQ(FromText(), "3");
-    EXPECT_EQ(ToText(), "5");
-
-    // The bar moves 100 / (last + 1) a page whatever the first page is: three of six steps.
-    ASSERT_FALSE(progress.empty());
-    EXPECT_EQ(progress.front(), 0);
-    EXPECT_EQ(LastProgress(), 50);
-    ExpectIdle();
-}
-
-TEST_F(DownloadFlow, BothMemoriesShareOneNameAndTheEepromComesFirst)
-{
-    Start();
-    Pages("3", "5");
-    Download();
-
-    const std::string fla = std::string(kBase) + "_0003-0005.fla";
-    EXPECT_EQ(SavedFiles(), Names({kEpr, fla}));
-    EXPECT_EQ(FileBytes(kEpr), EepromPattern());
-    EXPECT_EQ(FileBytes(fla), FlashPages(3, 5));
-    EXPECT_EQ(Log(), std::string(kIdLine) +
-                         "Download Eeprom  ...  OK\r\n VRTA708_00001234_FWV1.05_260101000000.EPR\r\n\r\n"
-                         "Download  FLASH 8M ...  OK\r\n VRTA708_00001234_FWV1.05_260101000000_0003-0005.FLA");
-    EXPECT_EQ(Commands(), "I l ex20 E5x12");
-    ExpectIdle();
+        Names files;
+        if (c.eeprom)
+            files.push_back(base + ".epr");
+        if (c.flash)
+            files.push_back(Fla(base, c.first, c.last));
+        EXPECT_EQ(SavedFiles(), files);
+        std::string log = kIdLine;
+        for (const std::string& file : files)
+            log += SavedText(file);
+        EXPECT_EQ(Log(), log);
+        if (c.eeprom) {
+            EXPECT_EQ(FileBytes(files.front()), rig.instrument.Eeprom());
+        }
+        if (c.flash) {
+            EXPECT_EQ(FileBytes(files.back()), FlashPages(c.first, c.last));
+            EXPECT_EQ(Range(), std::to_string(c.first) + "-" + std::to_string(c.last));
+        }
+        EXPECT_EQ(Commands(), c.commands);
+        EXPECT_EQ(LastProgress(), c.lastProgress);
+        EXPECT_EQ(rig.dialogs.fileRequests.size(), 1u);
+        EXPECT_TRUE(rig.dialogs.messages.empty());
+        ExpectIdle();
+    }
 }
 
 TEST_F(DownloadFlow, WithoutTheFlashLineTheHiddenBoxesSaveEepromAndTheWholeFlash)
 {
     Start("");
-    ASSERT_FALSE(Shown(Box("chkFlashDown")));
+    ASSERT_FALSE(Shown(rig.Control<QCheckBox>("chkFlashDown")));
     Download();
 
-    const std::string fla = std::string(kBase) + "_0000-2047.fla";
-    EXPECT_EQ(SavedFiles(), Names({kEpr, fla}));
-    EXPECT_EQ(FileBytes(kEpr), EepromPattern());
+    const std::string fla = Fla(kBase, 0, 2047);
+    EXPECT_EQ(SavedFiles(), (Names{kEpr, fla}));
+    EXPECT_EQ(FileBytes(kEpr), rig.instrument.Eeprom());
     const Bytes image = FileBytes(fla);
     EXPECT_EQ(image.size(), 8388608u);
     EXPECT_TRUE(image == FlashPages(0, 2047)) << "the 8 MiB image differs from the flash";
-    EXPECT_EQ(FlashReads().size(), 2048u * 4);
-    ASSERT_FALSE(FlashReads().empty());
-    EXPECT_EQ(FlashReads().back(), 2047u * 4096 + 3 * 1024);
-    EXPECT_EQ(LastPageLine(), "  Page N°: 2047/2047");
+    EXPECT_EQ(rig.instrument.CountRequests(0xE5), 2048u * 4);
+    EXPECT_TRUE(PageReads().ends_with(" 2046:0123 2047:0123"));
+    EXPECT_TRUE(PageTrail().ends_with(", 2046/2047, 2047/2047"));
     EXPECT_EQ(LastProgress(), 100);
     ExpectIdle();
-}
-
-TEST_F(DownloadFlow, NeitherMemoryTickedOnlyIdentifiesAndAsksForTheFolder)
-{
-    Start();
-    Tick("chkEE2Down", false);
-    Tick("chkFlashDown", false);
-    Download();
-
-    EXPECT_EQ(Log(), kIdLine);
-    EXPECT_TRUE(SavedFiles().empty());
-    EXPECT_EQ(Commands(), "I l");
-    EXPECT_EQ(rig.dialogs.fileRequests.size(), 1u);
-    EXPECT_TRUE(rig.dialogs.messages.empty());
-    ExpectIdle();
-}
-
-TEST_F(DownloadFlow, CancelledFolderEndsQuietly)
-{
-    Start();
-    rig.dialogs.filePaths.push_back(std::nullopt);
-    Button("cmdDownDwData").click();
-
-    EXPECT_EQ(rig.dialogs.fileRequests.size(), 1u);
-    EXPECT_TRUE(rig.dialogs.messages.empty());
-    EXPECT_EQ(Log(), "VRTA708  SN.00001234\r\n");
-    EXPECT_EQ(Commands(), "I l");
-    EXPECT_TRUE(SavedFiles().empty());
-    ExpectIdle();
-
-    // An empty answer ends the same way.
-    rig.dialogs.filePaths.push_back(std::string());
-    Button("cmdDownDwData").click();
-    EXPECT_EQ(rig.dialogs.fileRequests.size(), 2u);
-    EXPECT_TRUE(rig.dialogs.messages.empty());
-    EXPECT_EQ(Commands(), "I l I l");
-    ExpectIdle();
-}
-
-// ------------------------------------------------------------------------ the page range
-
-TEST_F(DownloadFlow, PageFieldsAreReadAsTheirLeadingNumberRoundedHalfToEven)
-{
-    Start();
-    Tick("chkEE2Down", false);
-    Pages("2.5", "3.5 pages");
-    Download();
-
-    EXPECT_EQ(FromText(), "2");
-    EXPECT_EQ(ToText(), "4");
-    const std::string fla = std::string(kBase) + "_0002-0004.fla";
-    EXPECT_EQ(SavedFiles(), Names({fla}));
-    EXPECT_EQ(FileBytes(fla), FlashPages(2, 4));
-}
-
-TEST_F(DownloadFlow, OnePageRangeAndTheFirstPage)
-{
-    Start();
-    Tick("chkEE2Down", false);
-    Pages("0", "0");
-    Download();
-
-    const std::string fla = std::string(kBase) + "_0000-0000.fla";
-    EXPECT_EQ(SavedFiles(), Names({fla}));
-    EXPECT_EQ(FileBytes(fla), FlashPages(0, 0));
-    EXPECT_EQ(LastProgress(), 100);
 }
 
 TEST_F(DownloadFlow, RangeChecksListEveryFailureInOrderAndNothingIsRead)
 {
     Start();
     Tick("chkEE2Down", false);
-    struct Case {
+    const struct {
         const char* from;
         const char* to;
         std::string messages;
-        const char* fromAfter;
-        const char* toAfter;
+        const char* after;
+    } cases[] = {
+        {"10", "5", "\r\n <From> must be <To>", "10-5"},
+        {"-1", "3000", "\r\n <From> must be >0\r\n <To> must be <2047", "-1-3000"},
+        {"2048", "2048", "\r\n <From> must be <2047\r\n <To> must be <2047", "2048-2048"},
+        {"7", "-2", "\r\n <To> must be >0\r\n <From> must be <To>", "7--2"},
+        {"x", "-0.6", "\r\n <To> must be >0\r\n <From> must be <To>", "0--1"},
     };
-    const Case cases[] = {
-        {"10", "5", "\r\n <From> must be <To>", "10", "5"},
-        {"-1", "3000", "\r\n <From> must be >0\r\n <To> must be <2047", "-1", "3000"},
-        {"2048", "2048", "\r\n <From> must be <2047\r\n <To> must be <2047", "2048", "2048"},
-        {"7", "-2", "\r\n <To> must be >0\r\n <From> must be <To>", "7", "-2"},
-        {"x", "-0.6", "\r\n <To> must be >0\r\n <From> must be <To>", "0", "-1"},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.from) + " to " + c.to);
         Pages(c.from, c.to);
         Download();
         EXPECT_EQ(Log(), std::string(kIdLine) + "Download  FLASH 8M ..." + c.messages + "\r\n Aborted ... ");
-        EXPECT_EQ(FromText(), c.fromAfter);
-        EXPECT_EQ(ToText(), c.toAfter);
+        EXPECT_EQ(Range(), c.after);
         EXPECT_TRUE(rig.dialogs.messages.empty());
         ExpectIdle();
     }
@@ -297,115 +199,87 @@ TEST_F(DownloadFlow, RangeChecksListEveryFailureInOrderAndNothingIsRead)
     EXPECT_TRUE(FlashReads().empty());
 }
 
-// ------------------------------------------------------------------ "Flash #MIS only"
-
-struct RecordCountCase {
-    const char* device;
-    int count;
-    unsigned parameter;
-    int lastPage;
-};
-
-void PrintTo(const RecordCountCase& c, std::ostream* out)
+// "Flash #MIS only": pages 0 to (count + 1) / 2 + 22, the count read from parameter 146 or 26 by
+// device; a device in neither group counts 9999, which fails the range check.
+TEST_F(DownloadFlow, FlashMisOnlyTakesThePagesFromTheStoredRecordCount)
 {
-    *out << c.device << " count " << c.count;
-}
-
-class DownloadByRecordCount : public DownloadFlow, public ::testing::WithParamInterface<RecordCountCase> {};
-
-TEST_P(DownloadByRecordCount, PagesFollowTheStoredRecordCount)
-{
-    const RecordCountCase& c = GetParam();
-    rig.instrument.SetIdentity({c.device, "00001234", "1.051.02  0314"});
-    rig.instrument.SetRecordCount(c.count);
     Start();
     Tick("chkDownALLdata", true);
-    Download();
+    const struct {
+        SimIdentity id;
+        const char* name;
+        int count;
+        unsigned parameter;  // 0: none asked
+        int last;
+    } cases[] = {
+        {{"VRTA708"}, "VRTA708_00001234_fwV1.05", 57, 146, 51},
+        {{"VRTA708"}, "VRTA708_00001234_fwV1.05", 58, 146, 51},
+        {{"VRTA708"}, "VRTA708_00001234_fwV1.05", 0, 146, 22},
+        {{"QS408t"}, "QS408t_00001234_fwV1.05", 1, 26, 23},
+        {{"QSVRFMAX"}, "QSVRFMAX_00001234_fwV1.05", 100, 26, 72},
+        {{"XK-1", "00000077", "2.101.02  0314"}, "XK-1_00000077_fwV2.10", 9999, 0, 5022},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " count " + std::to_string(c.count));
+        const std::string base = NextRun(c.name);
+        rig.instrument.SetIdentity(c.id);
+        rig.instrument.SetRecordCount(c.count);
+        Download();
 
-    const std::string base = std::string(c.device) + "_00001234_fwV1.05_260101000000";
-    const std::string range = "_0000-" + ZeroPadded(c.lastPage, 4) + ".fla";
-    EXPECT_EQ(SavedFiles(), Names({base + ".epr", base + range}));
-    EXPECT_EQ(FileBytes(base + ".epr"), rig.instrument.Eeprom());
-    EXPECT_EQ(FileBytes(base + range), FlashPages(0, c.lastPage));
-    EXPECT_EQ(FromText(), "0");
-    EXPECT_EQ(ToText(), std::to_string(c.lastPage));
-
-    const std::string id = std::string(c.device) + "  SN: 00001234\r\n";
-    EXPECT_EQ(Log(), id + "Download Eeprom  ...  OK\r\n " + Upper(base) + ".EPR\r\n\r\n" +
-                         "Download  FLASH 8M ...  #mis: " + std::to_string(c.count) + "  OK\r\n " + Upper(base + range));
-    ASSERT_GE(rig.instrument.Requests().size(), 2u);
-    EXPECT_EQ(rig.instrument.Requests()[1][0], 'l');
-    EXPECT_EQ(*SimInstrument::RequestTarget(rig.instrument.Requests()[1]), c.parameter);
-    EXPECT_EQ(LastProgress(), 100) << "a download from page 0 fills the bar";
-    ExpectIdle();
-}
-
-INSTANTIATE_TEST_SUITE_P(Devices, DownloadByRecordCount,
-                         ::testing::Values(RecordCountCase{"VRTA708", 57, 146, 51},
-                                           RecordCountCase{"VRTA708", 58, 146, 51},
-                                           RecordCountCase{"VRTA708", 0, 146, 22},
-                                           RecordCountCase{"QS408t", 1, 26, 23},
-                                           RecordCountCase{"QSVRFMAX", 100, 26, 72}));
-
-TEST_F(DownloadFlow, RecordCountOfAnUnknownDeviceFailsTheRangeCheck)
-{
-    rig.instrument.SetIdentity({"XK-1", "00000077", "2.101.02  0314"});
-    Start();
-    Tick("chkDownALLdata", true);
-    Download();
-
-    const std::string base = "XK-1_00000077_fwV2.10_260101000000";
-    EXPECT_EQ(SavedFiles(), Names({base + ".epr"})) << "no flash image";
-    EXPECT_EQ(Log(), "XK-1  SN: 00000077\r\nDownload Eeprom  ...  OK\r\n " + Upper(base) + ".EPR\r\n\r\n" +
-                         "Download  FLASH 8M ...  #mis: 9999\r\n <To> must be <2047\r\n Aborted ... ");
-    EXPECT_EQ(ToText(), "5022");
-    EXPECT_EQ(Commands(), "I ex20") << "no count is asked of an unknown device";
-    ExpectIdle();
+        const std::string head = c.id.name + "  SN: " + c.id.serial + "\r\n" + SavedText(base + ".epr");
+        const std::string mis = "  #mis: " + std::to_string(c.count);
+        EXPECT_EQ(FileBytes(base + ".epr"), rig.instrument.Eeprom());
+        EXPECT_EQ(Range(), "0-" + std::to_string(c.last));
+        if (c.parameter == 0) {
+            EXPECT_EQ(SavedFiles(), Names{base + ".epr"}) << "no flash image";
+            EXPECT_EQ(Log(), head + "Download  FLASH 8M ..." + mis + "\r\n <To> must be <2047\r\n Aborted ... ");
+            EXPECT_EQ(Commands(), "I ex20") << "no count is asked of an unknown device";
+        } else {
+            const std::string fla = Fla(base, 0, c.last);
+            EXPECT_EQ(SavedFiles(), (Names{base + ".epr", fla}));
+            EXPECT_EQ(FileBytes(fla), FlashPages(0, c.last));
+            EXPECT_EQ(Log(), head + SavedText(fla, mis));
+            EXPECT_EQ(Reads('l'), std::vector<std::uint32_t>{c.parameter});
+            EXPECT_EQ(Commands(), "I l ex20 E5x" + std::to_string(4 * (c.last + 1)));
+            EXPECT_EQ(LastProgress(), 100) << "a download from page 0 fills the bar";
+        }
+        ExpectIdle();
+    }
 }
 
 // ------------------------------------------------------------------------- file names
 
-TEST_F(DownloadFlow, SecondDownloadInTheSameSecondTakesTheNextSecondsName)
+// Two downloads within one second would share the name: the second waits for the next second,
+// also when only an image of the other kind holds the name.
+TEST_F(DownloadFlow, DownloadsInTheSameSecondTakeTheNextSecondsName)
 {
     Start();
     Pages("3", "5");
     Download();
-    const std::string fla = std::string(kBase) + "_0003-0005.fla";
-    ASSERT_EQ(SavedFiles(), Names({kEpr, fla}));
+    const std::string fla = Fla(kBase, 3, 5);
+    ASSERT_EQ(SavedFiles(), (Names{kEpr, fla}));
     const Bytes firstFlash = FileBytes(fla);
 
     // The flash changes, and the same range is saved again at once.
     rig.instrument.WriteFlash(3 * 4096, Bytes(4096, 0x5A));
-    const double secondStart = rig.host.Now();
-    ASSERT_LT(secondStart, kStartS + 0.75) << "the second download must start within the same second";
+    ASSERT_LT(rig.host.Now(), kStartS + 0.75) << "the second download must start within the same second";
     Tick("chkEE2Down", false);
     Download();
 
-    // It was offered the same name, then waited for the next second.
     ASSERT_EQ(rig.dialogs.fileRequests.size(), 2u);
     EXPECT_EQ(rig.dialogs.fileRequests[1].suggestedName, rig.dialogs.fileRequests[0].suggestedName);
     const std::string second = "VRTA708_00001234_fwV1.05_260101000001_0003-0005.fla";
-    EXPECT_EQ(SavedFiles(), Names({kEpr, fla, second}));
+    EXPECT_EQ(SavedFiles(), (Names{kEpr, fla, second}));
     EXPECT_EQ(FileBytes(fla), firstFlash) << "the first image was overwritten";
     EXPECT_EQ(FileBytes(second), FlashPages(3, 5));
-    EXPECT_EQ(Log(), std::string(kIdLine) + "Download  FLASH 8M ...  OK\r\n " + Upper(second));
-    EXPECT_TRUE(rig.dialogs.messages.empty());
-    ExpectIdle();
-}
+    EXPECT_EQ(Log(), kIdLine + SavedText(second));
 
-TEST_F(DownloadFlow, AnImageOfTheOtherKindAlsoHoldsTheName)
-{
-    Start();
-    Tick("chkEE2Down", false);
-    Pages("3", "3");
-    Download();
-    ASSERT_EQ(SavedFiles(), Names({std::string(kBase) + "_0003-0003.fla"}));
-
-    // Only the EEPROM now: its name is free, but the flash image of that name would then belong
-    // to it when it is written back.
+    // Only the EEPROM now, still in that second: no .epr of that name yet, but the flash image holds it.
+    ASSERT_LT(rig.host.Now(), kStartS + 1.75);
     Tick("chkEE2Down", true);
     Tick("chkFlashDown", false);
     Download();
-    EXPECT_EQ(SavedFiles(), Names({"VRTA708_00001234_fwV1.05_260101000000_0003-0003.fla",
-                                   "VRTA708_00001234_fwV1.05_260101000001.epr"}));
+    EXPECT_EQ(SavedFiles(), (Names{kEpr, fla, second, "VRTA708_00001234_fwV1.05_260101000002.epr"}));
+    EXPECT_TRUE(rig.dialogs.messages.empty());
+    ExpectIdle();
 }

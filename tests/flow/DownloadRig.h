@@ -7,8 +7,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,9 @@ struct DownloadFlow : ::testing::Test {
     // Name of the images of a download started at kStartS.
     static constexpr const char* kBase = "VRTA708_00001234_fwV1.05_260101000000";
     static constexpr const char* kIdLine = "VRTA708  SN: 00001234\r\n";
+    static inline const std::string kEpr = std::string(kBase) + ".epr";
+    // The window after every run, whatever its end (see State()).
+    static constexpr const char* kIdle = "tabs 1111 on 1, Download, buttons 111, comm 1, port 0, bar 0";
 
     // Declared before the rig: the window they watch goes first.
     std::vector<std::string> logs;
@@ -39,56 +44,85 @@ struct DownloadFlow : ::testing::Test {
     void Start(const std::string& config = kFlashConfig)
     {
         rig.host.SetLocalStart({2025, 12, 31, 23, 59, 50});
-        rig.WriteConfig(config);
-        ASSERT_TRUE(rig.Start());
-        rig.form->SSTab1->setCurrentIndex(kDownMemTab);
+        rig.StartOn(config, kDownMemTab);
         DownMemTab& tab = *rig.form->DownMem;
-        QObject::connect(tab.txtDownStatus, &QPlainTextEdit::textChanged, &tab,
-                         [this] {
-                             if (logs.empty() || logs.back() != Log())
-                                 logs.push_back(Log());
-                         });
+        QObject::connect(tab.txtDownStatus, &QPlainTextEdit::textChanged, &tab, [this] {
+            if (logs.empty() || logs.back() != Log())
+                logs.push_back(Log());
+        });
         QObject::connect(tab.PrgBar2, &QProgressBar::valueChanged, &tab, [this](int value) { progress.push_back(value); });
         rig.host.RunUntil(kStartS);
         logs.clear();
     }
 
     QPushButton& Button(const char* name) { return rig.Control<QPushButton>(name); }
-    QCheckBox& Box(const char* name) { return rig.Control<QCheckBox>(name); }
-    void Tick(const char* box, bool ticked) { Box(box).setChecked(ticked); }
+    void Tick(const char* box, bool ticked) { rig.Control<QCheckBox>(box).setChecked(ticked); }
     void Pages(const char* from, const char* to)
     {
         rig.Control<QLineEdit>("txtDownDaPag").setText(from);
         rig.Control<QLineEdit>("txtDownaPag").setText(to);
     }
-    std::string FromText() { return rig.Control<QLineEdit>("txtDownDaPag").text().toStdString(); }
-    std::string ToText() { return rig.Control<QLineEdit>("txtDownaPag").text().toStdString(); }
+    // The page fields as "from-to".
+    std::string Range() const { return rig.Text("txtDownDaPag") + "-" + rig.Text("txtDownaPag"); }
+
+    // Another run in the same window: no saved files; nothing recorded by the instrument, the log,
+    // the bar or the dialogs; no faults; the clock at the next whole second (up to a minute after
+    // the start). Gives the name of the images of a download started then by the instrument named
+    // `instrument` (name, serial number and firmware).
+    std::string NextRun(const std::string& instrument = "VRTA708_00001234_fwV1.05")
+    {
+        for (const std::string& name : SavedFiles())
+            QFile::remove(saveFolder.filePath(QString::fromStdString(name)));
+        rig.instrument.ClearRecord();
+        rig.instrument.ClearFaults();
+        rig.dialogs.messages.clear();
+        rig.dialogs.fileRequests.clear();
+        rig.dialogs.filePaths.clear();
+        logs.clear();
+        progress.clear();
+        rig.host.RunUntil(std::floor(rig.host.Now()) + 1.0);
+        return instrument + "_2601010000" + ZeroPadded(std::lround(rig.host.Now() - kStartS), 2);
+    }
 
     std::string ChosenPath() const { return saveFolder.filePath("whatever.dat").toStdString(); }
-    // The save dialog answers with a file in the save folder, then Download is clicked.
-    void Download()
+    // The save dialog answers (by default with a file in the save folder), then Download is clicked.
+    void Download() { Download(ChosenPath()); }
+    void Download(std::optional<std::string> answer)
     {
-        rig.dialogs.filePaths.push_back(ChosenPath());
+        rig.dialogs.filePaths.push_back(std::move(answer));
         Button("cmdDownDwData").click();
     }
 
-    std::string Log() const { return rig.form->DownMem->StatusText(); }
-    // The page lines the log showed, in order ("  Page N°: 4/6  (retry:1)").
-    std::vector<std::string> PageLines() const
+    using Names = std::vector<std::string>;
+    static std::string Fla(const std::string& base, int first, int last)
     {
-        std::vector<std::string> lines;
-        for (const std::string& log : logs) {
-            const auto at = log.rfind("\r\n  Page N°: ");
-            if (at != std::string::npos && log.find("\r\n", at + 2) == std::string::npos)
-                lines.push_back(log.substr(at + 2));
-        }
-        return lines;
+        return base + "_" + ZeroPadded(first, 4) + "-" + ZeroPadded(last, 4) + ".fla";
     }
 
-    std::string LastPageLine() const
+    std::string Log() const { return rig.form->DownMem->StatusText(); }
+    // The log of a stage that saved `file` (an .epr or an .fla image); `note` follows its title.
+    static std::string SavedText(const std::string& file, const std::string& note = "")
     {
-        const auto lines = PageLines();
-        return lines.empty() ? "<no page line>" : lines.back();
+        const bool eeprom = file.ends_with(".epr");
+        return std::string(eeprom ? "Download Eeprom  ..." : "Download  FLASH 8M ...") + note + "  OK\r\n " +
+               QString::fromStdString(file).toUpper().toStdString() + (eeprom ? "\r\n\r\n" : "");
+    }
+    // Of each log text shown, its last line when that starts with `prefix` ("  Page N°: 4/6  (retry:1)").
+    std::vector<std::string> Lines(const std::string& prefix = "  Page N°: ") const
+    {
+        std::vector<std::string> lines;
+        for (const std::string& log : logs)
+            if (const auto at = log.rfind("\r\n"); at != std::string::npos && log.compare(at + 2, prefix.size(), prefix) == 0)
+                lines.push_back(log.substr(at + 2));
+        return lines;
+    }
+    // The page lines without their title: "3/6, 4/6, 4/6  (retry:1)".
+    std::string PageTrail() const
+    {
+        std::string trail;
+        for (const std::string& line : Lines())
+            trail += (trail.empty() ? "" : ", ") + line.substr(std::string("  Page N°: ").size());
+        return trail;
     }
     int LastProgress() const { return progress.empty() ? -1 : progress.back(); }
 
@@ -107,47 +141,48 @@ struct DownloadFlow : ::testing::Test {
         const QByteArray data = file.readAll();
         return Bytes(data.begin(), data.end());
     }
-
-    // What the instrument holds.
-    static Bytes EepromPattern()
-    {
-        Bytes bytes;
-        for (int address = 0; address < 2000; ++address)
-            bytes.push_back(SimInstrument::EepromPattern(address));
-        return bytes;
-    }
     Bytes FlashPages(int first, int last) const
     {
         return rig.instrument.ReadFlash(static_cast<std::uint32_t>(first) * kPage,
                                         static_cast<std::size_t>(last - first + 1) * kPage);
     }
 
-    // Flash addresses of the block reads the instrument received, in order.
-    std::vector<std::uint32_t> FlashReads() const
+    // Targets of the requests of one command the instrument received, in order.
+    std::vector<std::uint32_t> Reads(std::uint8_t command) const
     {
-        std::vector<std::uint32_t> addresses;
+        std::vector<std::uint32_t> targets;
         for (const Bytes& request : rig.instrument.Requests())
-            if (request[0] == 0xE5)
-                addresses.push_back(*SimInstrument::RequestTarget(request));
-        return addresses;
+            if (request[0] == command)
+                targets.push_back(*SimInstrument::RequestTarget(request));
+        return targets;
+    }
+    std::vector<std::uint32_t> FlashReads() const { return Reads(0xE5); }
+    // The flash block reads page by page, "3:0123 4:0 4:0123": page 4 was asked again from its
+    // first block after that failed.
+    std::string PageReads() const
+    {
+        std::string text;
+        std::uint32_t previous = 0;
+        for (const std::uint32_t address : FlashReads()) {
+            if (text.empty() || address % 1024 != 0 || address != previous + 1024 || address % kPage == 0)
+                text += (text.empty() ? "" : " ") + std::to_string(address / kPage) + ":";
+            text += address % 1024 == 0 ? std::to_string(address % kPage / 1024) : "?";
+            previous = address;
+        }
+        return text;
     }
     // Command bytes of every request in order, runs counted: "I l ex20 E5x12".
     std::string Commands() const
     {
         std::string text;
         const auto& requests = rig.instrument.Requests();
-        for (std::size_t i = 0; i < requests.size();) {
+        for (std::size_t i = 0, run = 1; i < requests.size(); i += run) {
             const std::uint8_t command = requests[i][0];
-            std::size_t run = 1;
-            while (i + run < requests.size() && requests[i + run][0] == command)
+            for (run = 1; i + run < requests.size() && requests[i + run][0] == command;)
                 ++run;
-            if (!text.empty())
-                text += ' ';
-            text += command >= 0x20 && command < 0x7F ? std::string(1, static_cast<char>(command))
-                                                      : BytesToHex(&command, 1);
-            if (run > 1)
-                text += 'x' + std::to_string(run);
-            i += run;
+            text += (text.empty() ? "" : " ") +
+                    (command >= 0x20 && command < 0x7F ? std::string(1, static_cast<char>(command)) : BytesToHex(&command, 1)) +
+                    (run > 1 ? 'x' + std::to_string(run) : "");
         }
         return text;
     }
@@ -166,58 +201,26 @@ struct DownloadFlow : ::testing::Test {
         rig.host.CallAfter(0.001, [poll] { (*poll)(); });
     }
 
-    // What the window offers while a run goes on or after it.
-    struct Controls {
-        std::vector<bool> tabsEnabled;
-        std::string caption;
-        bool infoEnabled = false;
-        bool uploadEnabled = false;
-        bool downloadEnabled = false;
-        bool commMenuEnabled = false;
-        bool portOpen = false;
-    };
-    Controls Snapshot()
+    // What the window offers, in one line: the tabs enabled one by one, the tab control itself and
+    // the current tab; the Download caption; Info, Upload and Download enabled; the "COMM" menu;
+    // the port; the progress bar shown.
+    std::string State()
     {
-        Controls c;
-        for (int tab = 0; tab < rig.form->SSTab1->count(); ++tab)
-            c.tabsEnabled.push_back(rig.form->SSTab1->isTabEnabled(tab));
-        c.caption = Button("cmdDownDwData").text().toStdString();
-        c.infoEnabled = Button("cmdDownInfo").isEnabled();
-        c.uploadEnabled = Button("cmdDownUpData").isEnabled();
-        c.downloadEnabled = Button("cmdDownDwData").isEnabled();
-        c.commMenuEnabled = rig.form->mnuSeriale->menuAction()->isEnabled();
-        c.portOpen = rig.port.IsOpen();
-        return c;
+        const auto bit = [](bool on) { return on ? '1' : '0'; };
+        QTabWidget& tabs = *rig.form->SSTab1;
+        std::string text = "tabs ";
+        for (int tab = 0; tab < tabs.count(); ++tab)
+            text += bit(tabs.isTabEnabled(tab));
+        return text + (tabs.isEnabled() ? " on " : " off ") + std::to_string(tabs.currentIndex()) + ", " +
+               Button("cmdDownDwData").text().toStdString() + ", buttons " + bit(Button("cmdDownInfo").isEnabled()) +
+               bit(Button("cmdDownUpData").isEnabled()) + bit(Button("cmdDownDwData").isEnabled()) + ", comm " +
+               bit(rig.form->mnuSeriale->menuAction()->isEnabled()) + ", port " + bit(rig.port.IsOpen()) + ", bar " +
+               bit(!rig.form->DownMem->PrgBar2->isHidden());
     }
-    void ExpectLockedWhileRunning(const Controls& c, const char* caption = "Stop")
+    // While a download runs: only its own tab, and of its buttons only Download, which is Stop.
+    static std::string Running(const char* caption, bool bar)
     {
-        EXPECT_EQ(c.tabsEnabled, (std::vector<bool>{false, true, false, false}));
-        EXPECT_EQ(c.caption, caption);
-        EXPECT_FALSE(c.infoEnabled);
-        EXPECT_FALSE(c.uploadEnabled);
-        EXPECT_TRUE(c.downloadEnabled) << "the Stop function needs the button";
-        EXPECT_FALSE(c.commMenuEnabled);
-        EXPECT_TRUE(c.portOpen);
+        return std::string("tabs 0100 on 1, ") + caption + ", buttons 001, comm 0, port 1, bar " + (bar ? "1" : "0");
     }
-    // After every run, whatever its end.
-    void ExpectIdle()
-    {
-        const Controls c = Snapshot();
-        EXPECT_EQ(c.tabsEnabled, (std::vector<bool>{true, true, true, true}));
-        EXPECT_EQ(c.caption, "Download");
-        EXPECT_TRUE(c.infoEnabled);
-        EXPECT_TRUE(c.uploadEnabled);
-        EXPECT_TRUE(c.downloadEnabled);
-        EXPECT_TRUE(c.commMenuEnabled);
-        EXPECT_FALSE(c.portOpen);
-        EXPECT_TRUE(rig.form->DownMem->PrgBar2->isHidden());
-    }
+    void ExpectIdle() { EXPECT_EQ(State(), kIdle); }
 };
-
-inline std::string Upper(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}

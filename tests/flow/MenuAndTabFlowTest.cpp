@@ -8,130 +8,81 @@
 namespace {
 
 const std::string kTitle = "UpLoad 31400-31420-27510-27520 V1.11  25/07/25 ";
+const std::string kDownMemHint = "1. Connect K4410 cable to the device\r\n2. Switch ON the device";
 
 // A window with every tab offered.
 struct AllTabs : ::testing::Test {
     AppRig rig{{1, 5}};
-    void SetUp() override
-    {
-        rig.WriteConfig("31400-paramedit\r\n31400-WlanOps\r\n");
-        ASSERT_TRUE(rig.Start());
-    }
+    void SetUp() override { rig.StartOn("31400-paramedit\r\n31400-WlanOps\r\n"); }
     QAction& Entry(const char* name) { return rig.Control<QAction>(name); }
-    bool BaudMenuShown() { return rig.Control<QMenu>("mnuBaudrate").menuAction()->isVisible(); }
-    std::string Panel(int n) { return rig.Control<QLabel>(("StatusBar1Panel" + std::to_string(n)).c_str()).text().toStdString(); }
-    std::string Title() { return rig.form->windowTitle().toStdString(); }
     void GoTo(int tab) { rig.form->SSTab1->setCurrentIndex(tab); }
 
-    void ExpectInstrumentSpeed()
+    // The speed, its ticks in the menu, the menu itself and the status panel, in one line.
+    std::string Speed()
     {
-        EXPECT_EQ(rig.link.BaudText, "115200");
-        EXPECT_TRUE(Entry("mnu115200").isChecked());
-        EXPECT_FALSE(Entry("mnu57600").isChecked());
-        EXPECT_FALSE(BaudMenuShown());
-        EXPECT_EQ(Panel(2), "Baud: 115200");
+        return rig.link.BaudText + (Entry("mnu57600").isChecked() ? " [57600]" : "") +
+               (Entry("mnu115200").isChecked() ? " [115200]" : "") +
+               (rig.Control<QMenu>("mnuBaudrate").menuAction()->isVisible() ? " menu" : "") + ", " + rig.Panel(2);
     }
 };
 
 }  // namespace
 
-TEST_F(AllTabs, UploadTabOffersTheSpeedMenuAndStartsAt57600)
+TEST_F(AllTabs, OnlyTheUploadTabOffersTheSpeedMenuAndItStartsAt57600)
 {
-    EXPECT_EQ(rig.link.BaudText, "57600");
-    EXPECT_TRUE(Entry("mnu57600").isChecked());
-    EXPECT_FALSE(Entry("mnu115200").isChecked());
-    EXPECT_TRUE(BaudMenuShown());
-    EXPECT_EQ(Panel(2), "Baud: 57600");
-    EXPECT_EQ(Title(), kTitle + "  Upload firmware");
+    const char* titles[] = {"  Upload firmware", "  Download data memory", "  Write parameter", "  Service"};
+    for (const int tab : {1, 2, 3, 0}) {
+        SCOPED_TRACE(tab);
+        GoTo(tab);
+        EXPECT_EQ(Speed(), tab == 0 ? "57600 [57600] menu, Baud: 57600" : "115200 [115200], Baud: 115200");
+        EXPECT_EQ(rig.form->windowTitle().toStdString(), kTitle + titles[tab]);
+    }
 }
 
-TEST_F(AllTabs, EveryOtherTabWorksAt115200WithoutTheSpeedMenu)
-{
-    GoTo(1);
-    ExpectInstrumentSpeed();
-    EXPECT_EQ(Title(), kTitle + "  Download data memory");
-    EXPECT_EQ(rig.Control<StatusBox>("txtDownStatus").Text(),
-              "1. Connect K4410 cable to the device\r\n2. Switch ON the device");
-
-    GoTo(2);
-    ExpectInstrumentSpeed();
-    EXPECT_EQ(Title(), kTitle + "  Write parameter");
-
-    GoTo(3);
-    ExpectInstrumentSpeed();
-    EXPECT_EQ(Title(), kTitle + "  Service");
-
-    GoTo(0);
-    EXPECT_EQ(rig.link.BaudText, "57600");
-    EXPECT_TRUE(BaudMenuShown());
-    EXPECT_EQ(Title(), kTitle + "  Upload firmware");
-}
-
-TEST_F(AllTabs, SpeedChosenOnUploadTabIsDroppedWhenLeavingIt)
+TEST_F(AllTabs, SpeedChosenOnTheUploadTabIsDroppedWhenLeavingIt)
 {
     Entry("mnu115200").trigger();
-    EXPECT_EQ(rig.link.BaudText, "115200");
-    EXPECT_EQ(Panel(2), "Baud: 115200");
-    EXPECT_TRUE(Entry("mnu115200").isChecked());
-    EXPECT_FALSE(Entry("mnu57600").isChecked());
-
+    EXPECT_EQ(Speed(), "115200 [115200] menu, Baud: 115200");
     Entry("mnu57600").trigger();
-    EXPECT_EQ(rig.link.BaudText, "57600");
-    EXPECT_EQ(Panel(2), "Baud: 57600");
-    EXPECT_TRUE(Entry("mnu57600").isChecked());
-    EXPECT_FALSE(Entry("mnu115200").isChecked());
+    EXPECT_EQ(Speed(), "57600 [57600] menu, Baud: 57600");
+    Entry("mnu57600").trigger();
+    EXPECT_EQ(Speed(), "57600 [57600] menu, Baud: 57600") << "clicking the ticked speed keeps it";
 
-    GoTo(1);
-    ExpectInstrumentSpeed();
-
-    // Coming back with 115200 chosen before leaving still starts at 57600.
-    GoTo(0);
     Entry("mnu115200").trigger();
     GoTo(2);
+    EXPECT_EQ(Speed(), "115200 [115200], Baud: 115200");
     GoTo(0);
-    EXPECT_EQ(rig.link.BaudText, "57600");
+    EXPECT_EQ(Speed(), "57600 [57600] menu, Baud: 57600");
 }
 
-TEST_F(AllTabs, ClickingTheTickedSpeedKeepsItTicked)
+TEST_F(AllTabs, EnteringATabAgainResetsItsLogAndProgress)
 {
-    Entry("mnu57600").trigger();
-    EXPECT_TRUE(Entry("mnu57600").isChecked());
-    EXPECT_FALSE(Entry("mnu115200").isChecked());
-}
-
-TEST_F(AllTabs, EnteringTheUploadTabAgainResetsItsLogProgressAndFile)
-{
-    auto& log = rig.Control<StatusBox>("txtProgStatus");
+    auto& uploadLog = rig.Control<StatusBox>("txtProgStatus");
     auto& file = rig.Control<QLabel>("lblNomeFile");
-    auto& bar = rig.Control<QProgressBar>("PrgBar1");
+    auto& uploadBar = rig.Control<QProgressBar>("PrgBar1");
     auto& percent = rig.Control<QLabel>("lblPercUpload");
-    rig.Control<QComboBox>("cmbUploadTipoStrum").setCurrentText("QSVERIFs-MAX");
-    log.SetText("old log");
+    auto& downLog = rig.Control<StatusBox>("txtDownStatus");
+    auto& downBar = rig.Control<QProgressBar>("PrgBar2");
+    rig.Choose("cmbUploadTipoStrum", "QSVERIFs-MAX");
+    uploadLog.SetText("old log");
     file.setText("/fw/27510_V1.bin");
-    bar.show();
+    uploadBar.show();
     percent.show();
 
     GoTo(1);
-    EXPECT_EQ(log.Text(), "old log");
+    EXPECT_EQ(uploadLog.Text(), "old log") << "leaving a tab changes nothing on it";
+    EXPECT_EQ(downLog.Text(), kDownMemHint);
+    downBar.show();
+    downLog.SetText("Download OK");
     GoTo(0);
 
-    EXPECT_EQ(log.Text(), "1. Connect Usb cable to the device\r\n2. Switch ON the device with xxx  \r\n    buttons pressed");
+    EXPECT_EQ(uploadLog.Text(), "1. Connect Usb cable to the device\r\n2. Switch ON the device with xxx  \r\n    buttons pressed");
     EXPECT_EQ(file.text(), "");
-    EXPECT_FALSE(Shown(bar));
+    EXPECT_FALSE(Shown(uploadBar));
     EXPECT_FALSE(Shown(percent));
-}
-
-TEST_F(AllTabs, EnteringTheDownMemTabHidesItsProgressBar)
-{
     GoTo(1);
-    auto& bar = rig.Control<QProgressBar>("PrgBar2");
-    bar.show();
-    rig.Control<StatusBox>("txtDownStatus").SetText("Download OK");
-    GoTo(2);
-    GoTo(1);
-    EXPECT_FALSE(Shown(bar));
-    EXPECT_EQ(rig.Control<StatusBox>("txtDownStatus").Text(),
-              "1. Connect K4410 cable to the device\r\n2. Switch ON the device");
+    EXPECT_FALSE(Shown(downBar));
+    EXPECT_EQ(downLog.Text(), kDownMemHint);
 }
 
 TEST_F(AllTabs, ChoosingCOMM5StoresAndShowsIt)
@@ -139,50 +90,20 @@ TEST_F(AllTabs, ChoosingCOMM5StoresAndShowsIt)
     Entry("mnuCOMM5").trigger();
     EXPECT_EQ(rig.link.CommPortNumber, 5);
     EXPECT_EQ(rig.SavedPort(), "5");
-    EXPECT_EQ(Panel(1), "Port: COM5");
-    EXPECT_EQ(Panel(2), "Baud: 57600");
-    EXPECT_EQ(Panel(3), "");
+    EXPECT_EQ(rig.Panel(1), "Port: COM5");
+    EXPECT_EQ(rig.Panel(2), "Baud: 57600");
+    EXPECT_EQ(rig.Panel(3), "");
     EXPECT_TRUE(Entry("mnuCOMM5").isChecked());
     EXPECT_FALSE(Entry("mnuCOMM1").isChecked());
 
-    // A second click on the ticked entry keeps it ticked.
     Entry("mnuCOMM5").trigger();
-    EXPECT_TRUE(Entry("mnuCOMM5").isChecked());
+    EXPECT_TRUE(Entry("mnuCOMM5").isChecked()) << "a second click keeps the tick";
 
     Entry("mnuCOMM1").trigger();
     EXPECT_EQ(rig.SavedPort(), "1");
-    EXPECT_EQ(Panel(1), "Port: COM1");
+    EXPECT_EQ(rig.Panel(1), "Port: COM1");
     EXPECT_FALSE(Entry("mnuCOMM5").isChecked());
     EXPECT_TRUE(Entry("mnuCOMM1").isChecked());
-}
-
-TEST_F(AllTabs, MenusCarryTheirCaptions)
-{
-    EXPECT_EQ(rig.Control<QMenu>("mnuSeriale").title(), "COMM");
-    EXPECT_EQ(rig.Control<QMenu>("mnuBaudrate").title(), "Baudrate");
-    EXPECT_EQ(rig.Control<QMenu>("mnuExitMenu").title(), "Exit !");
-    EXPECT_EQ(Entry("mnuExit").text(), "Exit !");
-    EXPECT_EQ(rig.Control<QMenu>("mnuSeriale").actions().size(), 15);
-    for (int n = 1; n <= 15; ++n)
-        EXPECT_EQ(Entry(("mnuCOMM" + std::to_string(n)).c_str()).text().toStdString(), "COMM" + std::to_string(n));
-    EXPECT_EQ(Entry("mnu57600").text(), "57600");
-    EXPECT_EQ(Entry("mnu115200").text(), "115200");
-}
-
-TEST_F(AllTabs, LockOtherTabsLeavesOnlyTheGivenTabEnabled)
-{
-    auto& tabs = rig.Control<QTabWidget>("SSTab1");
-    GoTo(1);
-    rig.form->LockOtherTabs(1);
-    EXPECT_FALSE(tabs.isTabEnabled(0));
-    EXPECT_TRUE(tabs.isTabEnabled(1));
-    EXPECT_FALSE(tabs.isTabEnabled(2));
-    EXPECT_FALSE(tabs.isTabEnabled(3));
-    EXPECT_EQ(tabs.currentIndex(), 1);
-
-    rig.form->UnlockAllTabs();
-    for (int tab = 0; tab < 4; ++tab)
-        EXPECT_TRUE(tabs.isTabEnabled(tab)) << tab;
 }
 
 TEST_F(AllTabs, ExitEntryClosesTheWindow)

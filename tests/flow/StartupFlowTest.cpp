@@ -11,29 +11,14 @@
 
 namespace {
 
-const std::string kTextK = "1. Connect K4410 cable to the device\r\n2. Switch ON the device with Menu+GO\r\n    buttons pressed";
-
-std::vector<int> VisibleCommEntries(const AppRig& rig)
+// The numbers of the "COMM" entries for which `has` holds (visible, checked).
+std::vector<int> CommEntries(const AppRig& rig, bool (QAction::*has)() const)
 {
-    std::vector<int> visible;
+    std::vector<int> numbers;
     for (int n = 1; n <= 15; ++n)
-        if (rig.Control<QAction>(("mnuCOMM" + std::to_string(n)).c_str()).isVisible())
-            visible.push_back(n);
-    return visible;
-}
-
-std::vector<int> TickedCommEntries(const AppRig& rig)
-{
-    std::vector<int> ticked;
-    for (int n = 1; n <= 15; ++n)
-        if (rig.Control<QAction>(("mnuCOMM" + std::to_string(n)).c_str()).isChecked())
-            ticked.push_back(n);
-    return ticked;
-}
-
-std::string PanelText(const AppRig& rig, int panel)
-{
-    return rig.Control<QLabel>(("StatusBar1Panel" + std::to_string(panel)).c_str()).text().toStdString();
+        if ((rig.Control<QAction>(("mnuCOMM" + std::to_string(n)).c_str()).*has)())
+            numbers.push_back(n);
+    return numbers;
 }
 
 // Records each text the notice window painted: what the technician could see.
@@ -45,8 +30,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        const bool newText = texts.empty() || texts.back() != window_.Message();
-        if (watched == &window_ && event->type() == QEvent::Paint && newText)
+        if (watched == &window_ && event->type() == QEvent::Paint && (texts.empty() || texts.back() != window_.Message()))
             texts.push_back(window_.Message());
         return false;
     }
@@ -57,110 +41,64 @@ private:
 
 }  // namespace
 
-TEST(StartupFlow, SecondInstanceShowsMessageAndEndsBeforeTouchingAnyPort)
+TEST(StartupFlow, SecondInstanceOrNoPortEndsWithAMessage)
 {
-    AppRig rig({1, 2});
-    EXPECT_FALSE(rig.Start(/*anotherInstanceRunning=*/true));
+    for (const bool secondInstance : {true, false}) {
+        SCOPED_TRACE(secondInstance ? "second instance" : "no port");
+        AppRig rig(secondInstance ? std::set<int>{1, 2} : std::set<int>{});
+        EXPECT_FALSE(rig.Start(secondInstance));
 
-    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
-    EXPECT_EQ(rig.dialogs.messages[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(rig.dialogs.messages[0].title, "MESSAGE");
-    EXPECT_EQ(rig.dialogs.messages[0].text, "Application just running !!!");
-    EXPECT_EQ(rig.port.Opens(), 0);
-    EXPECT_TRUE(rig.settings.values.empty());
+        ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+        EXPECT_EQ(rig.dialogs.messages[0].icon, MsgIcon::Exclamation);
+        EXPECT_EQ(rig.dialogs.messages[0].title, "MESSAGE");
+        EXPECT_EQ(rig.dialogs.messages[0].text, secondInstance ? "Application just running !!!"
+                                                               : "No Serial COM port found !!\r\n\r\nUnable to continue");
+        // A second instance touches no port at all.
+        EXPECT_EQ(rig.form->Avviso->Message(), secondInstance ? "" : "Research available COM\r\nfound: 0");
+        EXPECT_FALSE(rig.form->Avviso->isVisible());
+        EXPECT_EQ(rig.port.Opens(), 0);
+        EXPECT_TRUE(rig.settings.values.empty()) << "no port is saved";
+    }
 }
 
-TEST(StartupFlow, NoSerialPortEndsWithMessage)
+TEST(StartupFlow, PortChoiceFollowsTheSavedPortAndThePortsFound)
 {
-    AppRig rig(std::set<int>{});
-    EXPECT_FALSE(rig.Start());
+    const struct {
+        std::set<int> ports;
+        int busy;
+        const char* saved;
+        int chosen;
+        std::vector<int> offered;
+    } cases[] = {
+        {{3, 7}, 0, "7", 7, {3, 7}},      // the saved port is there
+        {{3}, 0, "7", 3, {3}},            // it is gone: the first port found, saved in its place
+        {{3, 7}, 7, "7", 3, {3}},         // it is held by another program: not offered
+        {{1, 4}, 0, nullptr, 1, {1, 4}},  // nothing saved: port 1
+        {{4, 9}, 0, nullptr, 4, {4, 9}},  // nothing saved and no port 1: COMM1 hidden
+        {{2, 15}, 0, "abc", 2, {2, 15}},  // a saved text that is no number
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("first port found " + std::to_string(*c.ports.begin()) + ", saved " + (c.saved ? c.saved : "nothing"));
+        AppRig rig(c.ports);
+        if (c.busy)
+            rig.port.SetBusy(c.busy, true);
+        if (c.saved)
+            rig.SavePort(c.saved);
+        ASSERT_TRUE(rig.Start());
 
-    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
-    EXPECT_EQ(rig.dialogs.messages[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(rig.dialogs.messages[0].title, "MESSAGE");
-    EXPECT_EQ(rig.dialogs.messages[0].text, "No Serial COM port found !!\r\n\r\nUnable to continue");
-    EXPECT_EQ(rig.form->Avviso->Message(), "Research available COM\r\nfound: 0");
-    EXPECT_FALSE(rig.form->Avviso->isVisible());
-    EXPECT_EQ(rig.SavedPort(), "<none>");
-}
-
-TEST(StartupFlow, SavedPortAmongFoundPortsIsSelected)
-{
-    AppRig rig({3, 7});
-    rig.SavePort("7");
-    ASSERT_TRUE(rig.Start());
-
-    EXPECT_TRUE(rig.dialogs.messages.empty());
-    EXPECT_EQ(rig.link.CommPortNumber, 7);
-    EXPECT_EQ(rig.SavedPort(), "7");
-    EXPECT_EQ(VisibleCommEntries(rig), (std::vector<int>{3, 7}));
-    EXPECT_EQ(TickedCommEntries(rig), (std::vector<int>{7}));
-    EXPECT_EQ(PanelText(rig, 1), "Port: COM7");
-    EXPECT_EQ(PanelText(rig, 2), "Baud: 57600");
-    EXPECT_EQ(PanelText(rig, 3), "");
-    // Each found port was opened once by its probe and closed again.
-    EXPECT_EQ(rig.port.Opens(), 2);
-    EXPECT_FALSE(rig.port.IsOpen());
-}
-
-TEST(StartupFlow, SavedPortMissingSelectsAndSavesFirstFound)
-{
-    AppRig rig({3});
-    rig.SavePort("7");
-    ASSERT_TRUE(rig.Start());
-
-    EXPECT_EQ(rig.link.CommPortNumber, 3);
-    EXPECT_EQ(rig.SavedPort(), "3");
-    EXPECT_EQ(VisibleCommEntries(rig), (std::vector<int>{3}));
-    EXPECT_EQ(TickedCommEntries(rig), (std::vector<int>{3}));
-    EXPECT_EQ(PanelText(rig, 1), "Port: COM3");
-}
-
-TEST(StartupFlow, PortHeldByAnotherProgramIsNotOffered)
-{
-    AppRig rig({3, 7});
-    rig.port.SetBusy(7, true);
-    rig.SavePort("7");
-    ASSERT_TRUE(rig.Start());
-
-    EXPECT_TRUE(rig.dialogs.messages.empty());
-    EXPECT_EQ(rig.link.CommPortNumber, 3);
-    EXPECT_EQ(rig.SavedPort(), "3");
-    EXPECT_EQ(VisibleCommEntries(rig), (std::vector<int>{3}));
-    EXPECT_EQ(rig.form->Avviso->Message(), "Research available COM\r\nfound: 1");
-}
-
-TEST(StartupFlow, NoSavedEntryTakesPort1WhenPresent)
-{
-    AppRig rig({1, 4});
-    ASSERT_TRUE(rig.Start());
-
-    EXPECT_EQ(rig.link.CommPortNumber, 1);
-    EXPECT_EQ(rig.SavedPort(), "1");
-    EXPECT_EQ(VisibleCommEntries(rig), (std::vector<int>{1, 4}));
-    EXPECT_EQ(TickedCommEntries(rig), (std::vector<int>{1}));
-    EXPECT_EQ(PanelText(rig, 1), "Port: COM1");
-}
-
-TEST(StartupFlow, NoSavedEntryWithoutPort1TakesFirstFoundAndHidesCOMM1)
-{
-    AppRig rig({4, 9});
-    ASSERT_TRUE(rig.Start());
-
-    EXPECT_EQ(rig.link.CommPortNumber, 4);
-    EXPECT_EQ(rig.SavedPort(), "4");
-    EXPECT_EQ(VisibleCommEntries(rig), (std::vector<int>{4, 9}));
-    EXPECT_EQ(TickedCommEntries(rig), (std::vector<int>{4}));
-}
-
-TEST(StartupFlow, UnreadableSavedPortFallsBackToFirstFound)
-{
-    AppRig rig({2, 15});
-    rig.SavePort("abc");
-    ASSERT_TRUE(rig.Start());
-
-    EXPECT_EQ(rig.link.CommPortNumber, 2);
-    EXPECT_EQ(rig.SavedPort(), "2");
+        EXPECT_TRUE(rig.dialogs.messages.empty());
+        EXPECT_EQ(rig.link.CommPortNumber, c.chosen);
+        EXPECT_EQ(rig.SavedPort(), std::to_string(c.chosen));
+        EXPECT_EQ(CommEntries(rig, &QAction::isVisible), c.offered);
+        EXPECT_EQ(CommEntries(rig, &QAction::isChecked), std::vector<int>{c.chosen});
+        EXPECT_EQ(rig.Panel(1), "Port: COM" + std::to_string(c.chosen));
+        EXPECT_EQ(rig.Panel(2), "Baud: 57600");
+        EXPECT_EQ(rig.Panel(3), "");
+        EXPECT_EQ(rig.form->Avviso->Message(), "Research available COM\r\nfound: " + std::to_string(c.offered.size()));
+        // Each port found was opened once by its probe and closed again.
+        EXPECT_EQ(rig.port.Opens(), static_cast<int>(c.offered.size()));
+        EXPECT_FALSE(rig.port.IsOpen());
+    }
 }
 
 TEST(StartupFlow, NoticeWindowShowsEveryProbeThenTheCountForOneSecond)
@@ -178,11 +116,9 @@ TEST(StartupFlow, NoticeWindowShowsEveryProbeThenTheCountForOneSecond)
     }
     expected.push_back("Research available COM\r\nfound: 2");
     EXPECT_EQ(painted.texts, expected);
-    EXPECT_EQ(rig.form->Avviso->Message(), "Research available COM\r\nfound: 2");
     EXPECT_EQ(rig.form->Avviso->windowTitle(), "Available COM");
     EXPECT_FALSE(rig.form->Avviso->isVisible());
-    // The count stays up for one second of the program's clock.
-    EXPECT_GE(rig.host.Now(), 1.0);
+    EXPECT_GE(rig.host.Now(), 1.0) << "the count stays up for one second of the program's clock";
 }
 
 TEST(StartupFlow, WindowIsReadyOnTheUploadTabWithEveryStartValue)
@@ -190,62 +126,62 @@ TEST(StartupFlow, WindowIsReadyOnTheUploadTabWithEveryStartValue)
     AppRig rig({1});
     ASSERT_TRUE(rig.Start());
     Form1& form = *rig.form;
+    const auto caption = [&](const char* name, const char* property = "text") {
+        return rig.Control<QObject>(name).property(property).toString().toStdString();
+    };
 
     EXPECT_EQ(form.objectName(), "Form1");
     EXPECT_EQ(form.windowTitle().toStdString(), "UpLoad 31400-31420-27510-27520 V1.11  25/07/25   Upload firmware");
     auto& tabs = rig.Control<QTabWidget>("SSTab1");
     ASSERT_EQ(tabs.count(), 4);
-    const std::vector<std::string> captions{"Upload", "Down mem", "Param", "Service"};
+    const std::vector<std::string> tabCaptions{"Upload", "Down mem", "Param", "Service"};
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(tabs.tabText(i).toStdString(), captions[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(tabs.tabText(i).toStdString(), tabCaptions[static_cast<std::size_t>(i)]);
     EXPECT_EQ(tabs.currentIndex(), 0);
-    EXPECT_TRUE(rig.TabShown(0));
-    EXPECT_TRUE(rig.TabShown(1));
-    EXPECT_FALSE(rig.TabShown(2));
-    EXPECT_FALSE(rig.TabShown(3));
+    EXPECT_TRUE(rig.dialogs.messages.empty());
 
-    // Upload tab
-    auto& targets = rig.Control<QComboBox>("cmbUploadTipoStrum");
-    ASSERT_EQ(targets.count(), static_cast<int>(FirmwareTargets().size()));
-    for (int i = 0; i < targets.count(); ++i)
-        EXPECT_EQ(targets.itemText(i).toStdString(), FirmwareTargets()[static_cast<std::size_t>(i)]);
-    EXPECT_EQ(targets.currentIndex(), 0);
+    // Menus and captions.
+    for (const auto& [name, text] : std::vector<std::pair<const char*, const char*>>{
+             {"mnuExit", "Exit !"}, {"mnu57600", "57600"}, {"mnu115200", "115200"}, {"cmdDownInfo", "Info"},
+             {"cmdDownDwData", "Download"}, {"cmdDownUpData", "Upload"}, {"chkEE2Down", "EEprom"}, {"chkFlashDown", "Flash"},
+             {"chkDownALLdata", "Flash #MIS only"}, {"chkDownE2WriteNumRec", "EE  #MIS only"},
+             {"chkDownEE2clearAll", "EE clear ALL 0xFF"}, {"lblDownDa", "from"}, {"lblDownA", "to [2047]"},
+             {"cmdParamReadSingle", "Read"}, {"cmdParamWriteSingle", "Write"}, {"cmdParamInfo", "Info"}})
+        EXPECT_EQ(caption(name), text) << name;
+    EXPECT_EQ(caption("mnuSeriale", "title"), "COMM");
+    EXPECT_EQ(caption("mnuBaudrate", "title"), "Baudrate");
+    EXPECT_EQ(caption("mnuExitMenu", "title"), "Exit !");
+    EXPECT_EQ(rig.Control<QMenu>("mnuSeriale").actions().size(), 15);
+    for (int n = 1; n <= 15; ++n)
+        EXPECT_EQ(caption(("mnuCOMM" + std::to_string(n)).c_str()), "COMM" + std::to_string(n));
+
+    // Upload tab at 57600, with the speed menu.
+    EXPECT_EQ(rig.Items("cmbUploadTipoStrum"), FirmwareTargets());
+    EXPECT_EQ(rig.Control<QComboBox>("cmbUploadTipoStrum").currentIndex(), 0);
     EXPECT_FALSE(rig.Control<QPushButton>("CmdStartProg").isEnabled());
     EXPECT_FALSE(Shown(rig.Control<QProgressBar>("PrgBar1")));
     EXPECT_FALSE(Shown(rig.Control<QLabel>("lblPercUpload")));
-    EXPECT_EQ(rig.Control<StatusBox>("txtProgStatus").Text(), kTextK);
+    EXPECT_EQ(rig.Control<StatusBox>("txtProgStatus").Text(),
+              "1. Connect K4410 cable to the device\r\n2. Switch ON the device with Menu+GO\r\n    buttons pressed");
     EXPECT_EQ(rig.link.BaudText, "57600");
     EXPECT_TRUE(rig.Control<QAction>("mnu57600").isChecked());
     EXPECT_FALSE(rig.Control<QAction>("mnu115200").isChecked());
     EXPECT_TRUE(rig.Control<QMenu>("mnuBaudrate").menuAction()->isVisible());
 
-    // Down mem tab: only Info and Download offered; hidden boxes keep their ticks.
-    EXPECT_EQ(rig.Control<QPushButton>("cmdDownDwData").text(), "Download");
-    EXPECT_EQ(rig.Control<QPushButton>("cmdDownUpData").text(), "Upload");
+    // Down mem tab (its options: ConfigurationFile tests): only Info and Download offered.
     EXPECT_TRUE(Shown(rig.Control<QPushButton>("cmdDownInfo")));
     EXPECT_TRUE(Shown(rig.Control<QPushButton>("cmdDownDwData")));
-    for (const char* name : {"cmdDownUpData", "txtDownDaPag", "txtDownaPag", "lblDownDa", "lblDownA", "chkFlashDown",
-                             "chkEE2Down", "chkDownALLdata", "chkDownEE2clearAll", "chkDownE2WriteNumRec", "PrgBar2"})
-        EXPECT_FALSE(Shown(rig.Control<QWidget>(name))) << name;
-    for (const char* name : {"chkEE2Down", "chkFlashDown", "chkDownALLdata", "chkDownE2WriteNumRec"})
-        EXPECT_TRUE(rig.Control<QCheckBox>(name).isChecked()) << name;
-    EXPECT_FALSE(rig.Control<QCheckBox>("chkDownEE2clearAll").isChecked());
-    EXPECT_EQ(rig.Control<QLineEdit>("txtDownDaPag").text(), "0");
-    EXPECT_EQ(rig.Control<QLineEdit>("txtDownaPag").text(), "2047");
+    EXPECT_FALSE(Shown(rig.Control<QProgressBar>("PrgBar2")));
 
-    // Param tab: first family loaded.
-    auto& families = rig.Control<QComboBox>("cmbParamTipoStrum");
-    ASSERT_EQ(families.count(), 2);
-    EXPECT_EQ(families.itemText(0), "31400 QMX, VERTA");
-    EXPECT_EQ(families.itemText(1), "31420 QS-LUMPROB");
-    EXPECT_EQ(families.currentIndex(), 0);
+    // Param tab: first family loaded, nothing read yet.
+    EXPECT_EQ(rig.Items("cmbParamTipoStrum"), (std::vector<std::string>{"31400 QMX, VERTA", "31420 QS-LUMPROB"}));
+    EXPECT_EQ(rig.Control<QComboBox>("cmbParamTipoStrum").currentIndex(), 0);
     EXPECT_EQ(rig.Control<QScrollBar>("HScroll1").maximum(), 204);
     ParamCatalogue reference;
     reference.LoadFamily("31400 QMX, VERTA");
     EXPECT_EQ(rig.Control<QLabel>("lblTipoParm").text(), QString::fromStdString(reference.Description(0)));
-
-    // Service tab: no command without the configuration file.
-    EXPECT_EQ(rig.Control<QComboBox>("cmbService").count(), 0);
+    EXPECT_EQ(rig.Text("txtParValue"), "");
+    EXPECT_EQ(rig.Control<StatusBox>("txtParamStatus").Text(), "");
 
     for (const char* name : {"txtProgStatus", "txtDownStatus", "txtParamStatus", "txtService"})
         EXPECT_EQ(rig.Control<StatusBox>(name).font(), QFontDatabase::systemFont(QFontDatabase::FixedFont)) << name;

@@ -7,23 +7,9 @@
 
 namespace {
 
-int CaretPosition(const StatusBox& box)
-{
-    return box.textCursor().position();
-}
-
-int EndPosition(const StatusBox& box)
-{
-    return box.document()->characterCount() - 1;
-}
-
 struct StatusBoxes : ::testing::Test {
     AppRig rig;
-    void SetUp() override
-    {
-        rig.WriteConfig("31400-paramedit\r\n31400-WlanOps\r\n");
-        ASSERT_TRUE(rig.Start());
-    }
+    void SetUp() override { rig.StartOn("31400-paramedit\r\n31400-WlanOps\r\n"); }
     StatusBox& Box(const char* name) { return rig.Control<StatusBox>(name); }
 };
 
@@ -38,6 +24,8 @@ TEST_F(StatusBoxes, CrLfIsOneLineBreakOnScreenAndKeptInTheText)
         EXPECT_EQ(box.Text(), " Serial error !!\r\n\r\n  Check connection.");
         EXPECT_EQ(box.toPlainText().toStdString(), " Serial error !!\n\n  Check connection.");
         EXPECT_EQ(box.document()->blockCount(), 3);
+        box.SetText("Page N\xC2\xB0 3  accetabilit\xC3\xA0");
+        EXPECT_EQ(box.toPlainText(), QString::fromUtf8("Page N° 3  accetabilità")) << "texts with accents show as written";
     }
 }
 
@@ -58,23 +46,15 @@ TEST_F(StatusBoxes, UploadAndDownMemLogsKeepTheCaretAtTheEnd)
     for (const char* name : {"txtProgStatus", "txtDownStatus"}) {
         SCOPED_TRACE(name);
         StatusBox& box = Box(name);
+        const auto end = [&] { return box.document()->characterCount() - 1; };
         box.SetText("first line\r\nsecond line\r\n");
-        EXPECT_EQ(CaretPosition(box), EndPosition(box));
-
+        EXPECT_EQ(box.textCursor().position(), end());
         box.moveCursor(QTextCursor::Start);
         box.Append("third line\r\n");
-        EXPECT_GT(EndPosition(box), 0);
-        EXPECT_EQ(CaretPosition(box), EndPosition(box));
-
+        EXPECT_GT(end(), 0);
+        EXPECT_EQ(box.textCursor().position(), end());
         box.moveCursor(QTextCursor::Start);
         box.SetText("short");
-        EXPECT_EQ(CaretPosition(box), 5);
+        EXPECT_EQ(box.textCursor().position(), 5);
     }
-}
-
-TEST_F(StatusBoxes, TextsWithAccentsShowAsWritten)
-{
-    StatusBox& box = Box("txtParamStatus");
-    box.SetText("Page N\xC2\xB0 3  accetabilit\xC3\xA0");
-    EXPECT_EQ(box.toPlainText(), QString::fromUtf8("Page N° 3  accetabilità"));
 }
