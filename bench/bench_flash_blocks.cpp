@@ -12,7 +12,7 @@
 #include "platform/QtHost.h"
 #include "platform/QtSerialPort.h"
 #include "support/ProcessClock.h"
-#include "support/ScriptedDialogs.h"
+#include "support/RealPath.h"
 #include "support/SimProgram.h"
 
 int main(int argc, char** argv)
@@ -27,11 +27,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", sim.error().c_str());
         return 1;
     }
-    qputenv("SERVICETOOL_PORT_MAP", QByteArray("1=") + sim.link().c_str());
-    QtHost host;
-    QtSerialPort port{PortResolver()};
-    ScriptedDialogs dialogs;
-    SerialLink link(port, host, dialogs);
+    RealPath path(sim.link());
+    QtHost& host = path.host;
+    SerialLink& link = path.link;
     if (link.InitSeriale(1, "115200") != 0)
         return 1;
 

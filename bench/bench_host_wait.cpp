@@ -14,7 +14,7 @@
 #include "platform/QtSerialPort.h"
 #include "support/Pty.h"
 #include "support/ProcessClock.h"
-#include "support/ScriptedDialogs.h"
+#include "support/RealPath.h"
 
 int main(int argc, char** argv)
 {
@@ -24,11 +24,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no pseudo-terminal\n");
         return 1;
     }
-    qputenv("SERVICETOOL_PORT_MAP", QByteArray("1=") + pty.link().c_str());
-    QtHost host;
-    QtSerialPort port{PortResolver()};
-    ScriptedDialogs dialogs;
-    SerialLink link(port, host, dialogs);
+    RealPath path(pty.link());
+    QtHost& host = path.host;
+    SerialLink& link = path.link;
     if (link.InitSeriale(1, "115200") != 0) {
         std::fprintf(stderr, "cannot open the pseudo-terminal\n");
         return 1;

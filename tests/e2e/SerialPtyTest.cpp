@@ -9,7 +9,7 @@
 #include "platform/QtHost.h"
 #include "platform/QtSerialPort.h"
 #include "support/Pty.h"
-#include "support/ScriptedDialogs.h"
+#include "support/RealPath.h"
 
 namespace {
 
@@ -24,12 +24,10 @@ TEST(SerialPty, InitSerialeExchangesBytesThroughARealPortAndCloses)
 {
     Pty pty;
     ASSERT_TRUE(pty.ok());
-    setenv("SERVICETOOL_PORT_MAP", ("2=" + pty.link()).c_str(), 1);
-
-    QtHost host;
-    QtSerialPort port{PortResolver()};
-    ScriptedDialogs dialogs;
-    SerialLink link(port, host, dialogs);
+    RealPath path(pty.link(), 2);
+    SerialLink& link = path.link;
+    const QtSerialPort& port = path.port;
+    const ScriptedDialogs& dialogs = path.dialogs;
 
     ASSERT_EQ(link.InitSeriale(2, "115200"), 0);
     EXPECT_TRUE(port.IsOpen());
@@ -64,22 +62,18 @@ TEST(SerialPty, InitSerialeExchangesBytesThroughARealPortAndCloses)
 
     link.CloseSeriale();
     EXPECT_FALSE(port.IsOpen());
-    unsetenv("SERVICETOOL_PORT_MAP");
 }
 
 TEST(SerialPty, MissingPortGivesCode1000)
 {
-    setenv("SERVICETOOL_PORT_MAP", "2=/tmp/servicetool-no-such-device", 1);
-    QtHost host;
-    QtSerialPort port{PortResolver()};
-    ScriptedDialogs dialogs;
-    SerialLink link(port, host, dialogs);
+    RealPath path("/tmp/servicetool-no-such-device", 2);
+    SerialLink& link = path.link;
+    const ScriptedDialogs& dialogs = path.dialogs;
     EXPECT_EQ(link.InitSeriale(2, "115200"), code::kPortMissing);
     EXPECT_EQ(link.InitSeriale(3, "115200"), code::kPortMissing) << "a number the map does not name";
     EXPECT_FALSE(link.TryOpenPort(2));
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[0].title, "Error");
-    unsetenv("SERVICETOOL_PORT_MAP");
 }
 
 TEST(PortResolver, MapAndDefaults)

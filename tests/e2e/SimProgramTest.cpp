@@ -5,29 +5,9 @@
 #include "core/ResultCodes.h"
 #include "link/Commands.h"
 #include "link/SerialLink.h"
-#include "platform/QtHost.h"
-#include "platform/QtSerialPort.h"
 #include "sim/SimInstrument.h"
-#include "support/ScriptedDialogs.h"
+#include "support/RealPath.h"
 #include "support/SimProgram.h"
-
-namespace {
-
-// The real serial path: QSerialPort on the simulator program's pseudo-terminal.
-struct RealPath {
-    explicit RealPath(const std::string& device)
-    {
-        setenv("SERVICETOOL_PORT_MAP", ("1=" + device).c_str(), 1);
-    }
-    ~RealPath() { unsetenv("SERVICETOOL_PORT_MAP"); }
-
-    QtHost host;
-    QtSerialPort port{PortResolver()};
-    ScriptedDialogs dialogs;
-    SerialLink link{port, host, dialogs};
-};
-
-}  // namespace
 
 TEST(SimProgram, IdentificationEepromAndFlashThroughARealPort)
 {
