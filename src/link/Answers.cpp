@@ -36,6 +36,35 @@ int DecodeAnswer(int index, const Bytes& buffer, int count, std::string& message
     }
 }
 
+bool IsWellFormedAnswer(const RxState& rx)
+{
+    const Bytes& b = rx.RxBuffer;
+    const int count = rx.RxCount;
+    if (!rx.RxFrameDone || count < 6 || count > static_cast<int>(b.size()))
+        return false;
+    if (b[0] != ctl::ACK || (b[1] != ctl::SOH && b[1] != ctl::STX))
+        return false;
+    const bool longFrame = b[1] == ctl::STX;
+    if (longFrame && count < 7)
+        return false;
+    const int len = longFrame ? b[2] * 256 + b[3] : b[2];
+    if (count != len + 2)
+        return false;
+    const auto last = static_cast<std::size_t>(count - 1);
+    if (b[last] != ctl::EOT || b[last - 1] != ctl::LF)
+        return false;
+    unsigned sum = 0;
+    for (std::size_t i = 1; i < last; ++i)
+        sum += b[i];
+    return sum % 256 == 0;
+}
+
+std::string MalformedAnswerText(const RxState& rx)
+{
+    const int usable = std::clamp(rx.RxCount, 0, static_cast<int>(rx.RxBuffer.size()));
+    return "Error (Rx: " + BytesToHex(rx.RxBuffer, static_cast<std::size_t>(usable)) + ")";
+}
+
 std::string GetAnswerText(const RxState& rx, bool numeric, int& code)
 {
     if (!rx.RxFrameDone) {

@@ -9,6 +9,14 @@
 // "No Valid block" 0, anything else (or fewer than index + 3 bytes) "Error (Rx: <hex>)" 7.
 int DecodeAnswer(int index, const Bytes& buffer, int count, std::string& message);
 
+// True when the answer is one whole, well-formed frame: ACK at index 0, SOH or STX at index 1, as
+// many bytes as its LEN announces (LEN + 2), LF before the final EOT, and a checksum that adds up
+// (the bytes from the start byte through LF sum to 0 modulo 256). Only such an answer is used.
+bool IsWellFormedAnswer(const RxState& rx);
+
+// "Error (Rx: <hex of every byte received>)".
+std::string MalformedAnswerText(const RxState& rx);
+
 // The answer's text: the payload without its status byte, or with `numeric` the decimal text of
 // the status byte. Empty text and code 3 without a complete frame.
 std::string GetAnswerText(const RxState& rx, bool numeric, int& code);

@@ -9,6 +9,8 @@ namespace {
 constexpr int kIdentificationMinCount = 36;
 constexpr int kEepromAnswerCount = 106;
 constexpr int kFlashDataStart = 4;
+// ACK, STX, LEN (2), 1024 data bytes, CKS, LF, EOT.
+constexpr int kFlashAnswerMinCount = kFlashDataStart + 1024 + 3;
 constexpr int kMaxFlashAddress = 0xFFFFFF;
 
 std::uint8_t Byte(long value, int shift)
@@ -19,6 +21,16 @@ std::uint8_t Byte(long value, int shift)
 int Decode(SerialLink& link, int index, std::string& message)
 {
     return DecodeAnswer(index, link.Rx.RxBuffer, link.Rx.RxCount, message);
+}
+
+// The status byte at `index`, believed only when the answer is a whole, well-formed frame.
+int DecodeStatus(SerialLink& link, int index, std::string& message)
+{
+    if (!IsWellFormedAnswer(link.Rx)) {
+        message = MalformedAnswerText(link.Rx);
+        return code::kMalformed;
+    }
+    return Decode(link, index, message);
 }
 
 }  // namespace
@@ -38,6 +50,10 @@ int ReadInstrumentInfo(SerialLink& link, InstrumentInfo& info)
         info.Message = NoAnswerText(link);
         return code::kNoFrame;
     }
+    if (!IsWellFormedAnswer(link.Rx)) {
+        info.Message = MalformedAnswerText(link.Rx);
+        return code::kMalformed;
+    }
     if (link.Rx.RxCount < kIdentificationMinCount) {
         const int result = Decode(link, 4, info.Message);
         // A short answer never identifies an instrument, whatever its status byte says.
@@ -52,7 +68,7 @@ int ReadInstrumentInfo(SerialLink& link, InstrumentInfo& info)
 int CommitParams(SerialLink& link, std::string& message)
 {
     link.SendFrame({'r'}, kAnswerWaitS);
-    return Decode(link, 3, message);
+    return DecodeStatus(link, 3, message);
 }
 
 int ReadEepromBlock(SerialLink& link, int address, Bytes& data, std::string& message)
@@ -67,6 +83,10 @@ int ReadEepromBlock(SerialLink& link, int address, Bytes& data, std::string& mes
         message = "  Rx error at address: " + ZeroPadded(address, 3) + kCrLf + "  Rx: " +
                   BytesToHex(link.Rx.RxBuffer, static_cast<std::size_t>(link.Rx.RxCount));
         return code::kNoFrame;
+    }
+    if (!IsWellFormedAnswer(link.Rx)) {
+        message = MalformedAnswerText(link.Rx);
+        return code::kMalformed;
     }
     data.assign(link.Rx.RxBuffer.begin() + 3, link.Rx.RxBuffer.begin() + 3 + kEepromBlockSize);
     return code::kOk;
@@ -84,7 +104,7 @@ int WriteEepromBlock(SerialLink& link, int address, const Bytes& data, std::stri
     link.SendFrame(payload, kAnswerWaitS);
     if (!link.Rx.RxFrameDone)
         return code::kNoFrame;
-    return Decode(link, 3, message);
+    return DecodeStatus(link, 3, message);
 }
 
 static bool FlashRangeFits(const FlashPageRecord& record, long pageSize, std::size_t areaNeededPerPage)
@@ -117,8 +137,12 @@ int ReadFlashPages(SerialLink& link, FlashPageRecord& record)
             link.SendFrame({0xE5, Byte(address, 16), Byte(address, 8), 0x00, 0x04, 0x00}, kAnswerWaitS);
             if (!link.Rx.RxFrameDone)
                 return code::kNoFrame;
-            // The whole data area of the answer must be there, not merely 1024 bytes of it.
-            if (link.Rx.RxCount < kFlashDataStart + kFlashBlockSize)
+            if (!IsWellFormedAnswer(link.Rx)) {
+                record.Message = MalformedAnswerText(link.Rx);
+                return code::kMalformed;
+            }
+            // The whole 1024-byte payload must be there: never the frame's own CKS, LF and EOT.
+            if (link.Rx.RxCount < kFlashAnswerMinCount)
                 return code::kShortFlashBlock;
             const auto first = link.Rx.RxBuffer.begin() + kFlashDataStart;
             std::copy(first, first + kFlashBlockSize, record.Data.begin() + record.Count);
@@ -156,7 +180,7 @@ int WriteFlashPages(SerialLink& link, FlashPageRecord& record)
                 return code::kNoFrame;
             }
             std::string decoded;
-            const int result = Decode(link, 3, decoded);
+            const int result = DecodeStatus(link, 3, decoded);
             if (result != code::kOk) {
                 record.Message = decoded + kCrLf + "Tx: " + BytesToHex(payload.data(), 1) + "<" +
                                  BytesToHex(payload.data() + 1, 3) + ">" + "<" + BytesToHex(payload.data() + 4, 2) +
@@ -181,7 +205,7 @@ int WifiWriteValues(SerialLink& link, int registerNumber, const std::vector<int>
         message = "NO EOT";
         return code::kNoFrame;
     }
-    return Decode(link, 3, message);
+    return DecodeStatus(link, 3, message);
 }
 
 int WifiCommand(SerialLink& link, int subCommand, std::string& message)
@@ -195,5 +219,5 @@ int WifiCommand(SerialLink& link, int subCommand, std::string& message)
         message = " NO EOT";
         return code::kNoFrame;
     }
-    return Decode(link, 3, message);
+    return DecodeStatus(link, 3, message);
 }

@@ -25,6 +25,7 @@ int SerialLink::InitSeriale(int portNumber, const std::string& baudText)
 int SerialLink::OpenWithSettings(int portNumber, const std::string& lineSettings)
 {
     Rx.RxBuffer.assign(kRxLastIndexIdle + 1, 0);
+    overrunReported_ = false;
     if (port_.IsOpen())
         port_.Close();
     Delay(kInitRawModePauseS);
@@ -75,6 +76,9 @@ int SerialLink::SendFrame(const Bytes& payload, double answerWaitS, bool noAnswe
 {
     const Bytes frame = BuildFrame(payload);
     BootMode = false;
+    if (answerIncomplete_)
+        DiscardLateAnswer();
+    DiscardWaitingInput();
     Rx.ResetForExchange();
     overrunReported_ = false;
     if (port_.IsOpen())
@@ -82,7 +86,34 @@ int SerialLink::SendFrame(const Bytes& payload, double answerWaitS, bool noAnswe
     WaitFor(kAckWaitS, [this] { return Rx.RxAck != 0; }, WakeOn::FrameProgress);
     if (Rx.RxAck == ctl::ACK && !noAnswerFrame)
         WaitFor(answerWaitS, [this] { return Rx.RxFrameDone; }, WakeOn::FrameProgress);
+    const bool complete = Rx.RxAck == ctl::NAK || (Rx.RxAck == ctl::ACK && (noAnswerFrame || Rx.RxFrameDone));
+    answerIncomplete_ = !complete;
+    if (answerIncomplete_)
+        lastLineActivity_ = std::max(lastLineActivity_, host_.Now());
     return Rx.RxCount;
+}
+
+void SerialLink::DiscardLateAnswer()
+{
+    discarding_ = true;
+    const double giveUp = host_.Now() + kLateAnswerDrainMaxS;
+    while (!host_.Quitting() && port_.IsOpen()) {
+        DiscardWaitingInput();
+        const double quietAt = lastLineActivity_ + kLateAnswerQuietS;
+        const double now = host_.Now();
+        if (now >= quietAt || now >= giveUp)
+            break;
+        host_.Yield(std::min(quietAt, giveUp));
+    }
+    discarding_ = false;
+    answerIncomplete_ = false;
+}
+
+void SerialLink::DiscardWaitingInput()
+{
+    std::uint8_t byte = 0;
+    while (port_.IsOpen() && port_.ReadByte(byte))
+        lastLineActivity_ = host_.Now();
 }
 
 bool SerialLink::WriteRaw(const Bytes& bytes)
@@ -133,6 +164,9 @@ void SerialLink::ReceiveWaitingBytes()
 {
     std::uint8_t byte = 0;
     while (port_.IsOpen() && port_.ReadByte(byte)) {
+        lastLineActivity_ = host_.Now();
+        if (discarding_)
+            continue;
         const bool stored = BootMode ? StoreBootByte(byte) : Rx.Accept(byte);
         if (!stored) {
             if (!overrunReported_) {

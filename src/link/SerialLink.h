@@ -15,6 +15,11 @@ constexpr double kAckWaitS = 0.4;
 constexpr double kAnswerWaitS = 1.0;
 constexpr double kInitRawModePauseS = 0.05;
 constexpr double kInitSettlePauseS = 0.2;
+// After an exchange left without its complete answer, a late answer may still be on its way: the
+// next request waits until the line has been quiet this long (at most kLateAnswerDrainMaxS), so a
+// late answer is never taken for the answer to the next request.
+constexpr double kLateAnswerQuietS = 1.0;
+constexpr double kLateAnswerDrainMaxS = 5.0;
 
 constexpr int kBootRxLastIndex = 3000;
 
@@ -97,6 +102,9 @@ public:
 
 private:
     void ReceiveWaitingBytes();
+    // Drops every byte until the line has been quiet for kLateAnswerQuietS (bounded).
+    void DiscardLateAnswer();
+    void DiscardWaitingInput();
     bool StoreBootByte(std::uint8_t byte);
     void ReportOverrun(const std::string& dump);
 
@@ -105,5 +113,8 @@ private:
     Dialogs& dialogs_;
     PortOpenResult lastOpenError_;
     bool overrunReported_ = false;
+    bool answerIncomplete_ = false;  // the last exchange ended without its complete answer
+    bool discarding_ = false;        // received bytes are dropped, not stored
+    double lastLineActivity_ = 0.0;  // last byte received, or the end of an incomplete exchange
     WakeOn wakeOn_ = WakeOn::EveryByte;
 };

@@ -53,6 +53,8 @@ int ReadParam(SerialLink& link, const ParamCatalogue& catalogue, int index, doub
     const std::string text = GetAnswerText(link.Rx, false, result);
     if (result != code::kOk)
         return result;
+    if (!IsWellFormedAnswer(link.Rx))
+        return code::kMalformed;
     // An instrument that answers "not OK" or "busy" has sent no value; never read that as 0.
     std::string message;
     const int status = DecodeAnswer(3, link.Rx.RxBuffer, link.Rx.RxCount, message);
