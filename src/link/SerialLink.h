@@ -8,6 +8,7 @@
 #include "core/Dialogs.h"
 #include "core/Host.h"
 #include "core/SerialPort.h"
+#include "link/BootContext.h"
 #include "link/RxState.h"
 
 // Waits of the link, in seconds.
@@ -15,17 +16,6 @@ constexpr double kAckWaitS = 0.4;
 constexpr double kAnswerWaitS = 1.0;
 constexpr double kInitRawModePauseS = 0.05;
 constexpr double kInitSettlePauseS = 0.2;
-
-constexpr int kBootRxLastIndex = 3000;
-
-// Bootloader receive area and the fields of the bootloader exchange that the receive path uses.
-struct BootContext {
-    std::array<std::uint8_t, kBootRxLastIndex + 1> BootRxBuffer{};
-    int BootRxCount = 0;
-    bool Tunnel = false;
-    std::int32_t TimeOutFlag = 0;
-    std::string ErrText;
-};
 
 // The one serial port of the program, its receive path and the framed exchange.
 class SerialLink {
