@@ -261,7 +261,6 @@ struct WriterRig {
         EXPECT_EQ(image.fillArray(folder.Write("x.bin", data), link.Boot), ImageLoad::Loaded);
         view.log = "base";
         view.logs.clear();
-        port.Writes();
     }
 };
 
