@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <sstream>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,7 @@ constexpr const char* kUsage =
     "usage: servicetool-sim --link PATH [--model NAME] [--serial S] [--version T] [--pace] [--baud N]\n"
     "                       [--fault RULE]... [--boot] [--erase-ms M] [--sector-erase-ms M] [--prog-ms M]\n"
     "                       [--power-on-s S] [--nack-page BOARD:N]... [--stats FILE]\n"
+    "                       [--flash-dump PREFIX]\n"
     "  --link PATH    symbolic link to the pseudo-terminal the instrument answers on\n"
     "  --model NAME   device name the instrument reports (default VRTA708)\n"
     "  --serial S     serial number, 8 characters (default 00001234)\n"
@@ -43,7 +46,8 @@ constexpr const char* kUsage =
     "  --power-on-s S after Go the instrument answers S seconds later (default 1; negative: never)\n"
     "  --nack-page BOARD:N   the bootloader of BOARD (cpu or mis) refuses the data block of page N\n"
     "  --stats FILE   when a client closes the port, write the bootloaders' byte counts, answers and\n"
-    "                 erase and programming seconds to FILE (and start counting again)\n";
+    "                 erase and programming seconds to FILE (and start counting again)\n"
+    "  --flash-dump P when a client closes the port, write both boards' flash to P-cpu.bin and P-mis.bin\n";
 
 int Fail(const std::string& message)
 {
@@ -63,6 +67,7 @@ int main(int argc, char** argv)
     double powerOnS = 1.0;
     std::vector<std::pair<std::string, int>> nackPages;
     std::string statsPath;
+    std::string dumpPrefix;
     const auto number = [](const char* text, double low, double high, double& out) {
         char* end = nullptr;
         out = std::strtod(text, &end);
@@ -132,6 +137,8 @@ int main(int argc, char** argv)
             nackPages.emplace_back(board, static_cast<int>(page));
         } else if (arg == "--stats") {
             statsPath = v;
+        } else if (arg == "--flash-dump") {
+            dumpPrefix = v;
         } else {
             return Fail("unknown option " + arg);
         }
@@ -152,17 +159,26 @@ int main(int argc, char** argv)
         part.AddFault(SimBootloader::NackWriteData(kSimBootFlashStart + static_cast<std::uint32_t>(page) * 256));
     }
     PtyServer server(boards, options);
-    if (!statsPath.empty()) {
-        server.SetOnClientClosed([&boards, statsPath] {
+    // Written whole to a new name first, so a reader never sees half a file.
+    const auto replaceFile = [](const std::string& path, const char* data, std::size_t size) {
+        const std::string part = path + ".part";
+        std::ofstream(part, std::ios::binary | std::ios::trunc).write(data, static_cast<std::streamsize>(size));
+        std::rename(part.c_str(), path.c_str());
+    };
+    server.SetOnClientClosed([&boards, statsPath, dumpPrefix, replaceFile] {
+        if (!statsPath.empty()) {
             const SimBootStats stats = boards.BootStats();
-            std::ofstream file(statsPath + ".tmp", std::ios::trunc);
-            file << "bytes_in " << stats.bytesIn << "\nbytes_out " << stats.bytesOut << "\nexchanges "
+            std::ostringstream text;
+            text << "bytes_in " << stats.bytesIn << "\nbytes_out " << stats.bytesOut << "\nexchanges "
                  << stats.exchanges << "\nerase_s " << stats.eraseS << "\nprogram_s " << stats.programS << "\n";
-            file.close();
-            std::rename((statsPath + ".tmp").c_str(), statsPath.c_str());
+            replaceFile(statsPath, text.str().data(), text.str().size());
             boards.ResetBootStats();
-        });
-    }
+        }
+        if (!dumpPrefix.empty()) {
+            for (const auto& [name, part] : {std::pair{"-cpu.bin", &boards.CpuBoot()}, std::pair{"-mis.bin", &boards.MisBoot()}})
+                replaceFile(dumpPrefix + name, reinterpret_cast<const char*>(part->Flash().data()), part->Flash().size());
+        }
+    });
     std::string error;
     if (!server.Start(error)) {
         std::cerr << "servicetool-sim: " << error << "\n";
