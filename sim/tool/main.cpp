@@ -1,5 +1,6 @@
 // servicetool-sim: a simulated instrument on a pseudo-terminal.
 #include <signal.h>
+#include <sys/prctl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -158,6 +159,8 @@ int main(int argc, char** argv)
         SimBootloader& part = board == "cpu" ? boards.CpuBoot() : boards.MisBoot();
         part.AddFault(SimBootloader::NackWriteData(kSimBootFlashStart + static_cast<std::uint32_t>(page) * 256));
     }
+    // Paced bytes leave on time: no timer slack on the server's sleeps.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     PtyServer server(boards, options);
     // Written whole to a new name first, so a reader never sees half a file.
     const auto replaceFile = [](const std::string& path, const char* data, std::size_t size) {
