@@ -22,13 +22,14 @@ void OnSignal(int)
 
 constexpr const char* kUsage =
     "usage: servicetool-sim --link PATH [--model NAME] [--serial S] [--version T] [--pace] [--baud N]\n"
-    "                       [--fault RULE]...\n"
+    "                       [--no-wifi] [--fault RULE]...\n"
     "  --link PATH    symbolic link to the pseudo-terminal the instrument answers on\n"
     "  --model NAME   device name the instrument reports (default VRTA708)\n"
     "  --serial S     serial number, 8 characters (default 00001234)\n"
     "  --version T    version text of the identification answer (default \"1.051.02  0314\")\n"
     "  --pace         answers at the line rate of --baud (10 bits a byte)\n"
     "  --baud N       line rate for --pace (default 115200)\n"
+    "  --no-wifi      the instrument has no Wi-Fi module (its commands are answered NAK)\n"
     "  --slice-ms M   paced answers leave in slices of M ms, as from a USB adapter (default 1; 0: by byte)\n"
     "  --fault RULE   KIND[,key=value]...; KIND: silence nak busy notok garbage noeot truncated\n"
     "                 overlong slow slowframe scripted; keys: cmd= page= eeprom= target= after=\n"
@@ -47,6 +48,7 @@ int main(int argc, char** argv)
     SimIdentity identity;
     PtyServerOptions options;
     std::vector<SimFaultRule> faults;
+    bool wifiFitted = true;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -57,6 +59,10 @@ int main(int argc, char** argv)
         }
         if (arg == "--pace") {
             options.pace = true;
+            continue;
+        }
+        if (arg == "--no-wifi") {
+            wifiFitted = false;
             continue;
         }
         const char* v = value();
@@ -96,6 +102,7 @@ int main(int argc, char** argv)
         return Fail("--link is required");
 
     SimInstrument instrument(identity);
+    instrument.Wifi().SetFitted(wifiFitted);
     for (auto& rule : faults)
         instrument.AddFault(std::move(rule));
 
