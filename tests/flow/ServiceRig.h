@@ -142,7 +142,6 @@ inline Bytes Payload(std::initializer_list<int> bytes)
 // '0' n and the characters of `text`.
 inline Bytes TextWrite(int n, const std::string& text)
 {
-    Bytes out{'0', static_cast<std::uint8_t>(n)};
-    out.insert(out.end(), text.begin(), text.end());
-    return out;
+    const std::string payload = std::string{'0', static_cast<char>(n)} + text;
+    return Bytes(payload.begin(), payload.end());
 }
