@@ -7,6 +7,7 @@
 
 #include "core/ResultCodes.h"
 #include "link/Answers.h"
+#include "link/Frames.h"
 
 namespace {
 
@@ -82,6 +83,13 @@ std::string StatusDescription(const std::string& valueText, const WifiQuad& d)
     return text;
 }
 
+// Data that are not what the register holds.
+int NotItsData(const Bytes& buffer, int count, WifiRegisterSet& record)
+{
+    record.ReplyText = "Error (Rx: " + BytesToHex(buffer, static_cast<std::size_t>(count)) + ")";
+    return code::kMalformed;
+}
+
 // An answer the register cannot take is judged by the byte where its data would start; a status
 // that reads "OK" there still carries no value, so it is no success.
 int Undecodable(const Bytes& buffer, int count, WifiRegisterSet& record)
@@ -89,8 +97,7 @@ int Undecodable(const Bytes& buffer, int count, WifiRegisterSet& record)
     const int code = DecodeAnswer(kDataStart, buffer, count, record.ReplyText);
     if (code != code::kOk)
         return code;
-    record.ReplyText = "Error (Rx: " + BytesToHex(buffer, static_cast<std::size_t>(count)) + ")";
-    return code::kMalformed;
+    return NotItsData(buffer, count, record);
 }
 
 // The speed register holds a decimal number; anything else is not a speed.
@@ -127,15 +134,21 @@ int DecodeWifiAnswer(const Bytes& buffer, int count, int n, WifiRegisterSet& rec
         : WifiQuad{};
 
     if (n == wifireg::kSerialSpeed) {
-        if (dataLength <= 0 || !SpeedOf(text, record.SerialSpeed))
+        if (dataLength <= 0)
             return Undecodable(buffer, count, record);
+        if (!SpeedOf(text, record.SerialSpeed))
+            return NotItsData(buffer, count, record);
         record.ValueText = std::to_string(record.SerialSpeed);
         return code::kOk;
     }
     if (n == wifireg::kApAuthMode) {
-        const std::uint8_t digit = dataLength == 1 ? buffer[kDataStart] : 0;
-        if (dataLength != 1 || digit < '0' || digit > '9')
+        if (dataLength != 1)
             return Undecodable(buffer, count, record);
+        const std::uint8_t digit = buffer[kDataStart];
+        if (digit == ctl::NAK)
+            return Undecodable(buffer, count, record);
+        if (digit < '0' || digit > '9')
+            return NotItsData(buffer, count, record);
         record.ApAuthMode = static_cast<std::int16_t>(digit - '0');
         record.ValueText = std::to_string(record.ApAuthMode);
         record.ReplyText = "Authentication mode: " + record.ValueText + " " + AuthenticationModeName(record.ApAuthMode);
