@@ -126,10 +126,22 @@ TEST_F(CalibrationDate, SetChecksWritesAndCommits)
 // The values written reach the instrument's parameters, which Get then shows without leading zeros.
 TEST_F(CalibrationDate, GetShowsWhatSetWrote)
 {
+    // When each request reached the instrument, in virtual time.
+    std::vector<double> at;
+    rig.host.SetOnYield([&] {
+        QCoreApplication::processEvents();
+        const std::size_t received = rig.instrument.Requests().size();
+        at.resize(std::min(at.size(), received));
+        while (at.size() < received)
+            at.push_back(rig.host.Now());
+    });
     Command("Calibration date");
     Boxes("5", "9", "31");
     Set();
     ASSERT_EQ(Log(), "Calibration DATE  updated");
+    ASSERT_EQ(at.size(), 8u);
+    EXPECT_GE(at[7] - at[6], 0.5) << "half a second between the last read-back and the commit";
+    EXPECT_LT(at[7] - at[6], 0.6);
     EXPECT_EQ(Boxes(), "05/09/31");
     EXPECT_EQ(rig.instrument.Param(5) + "/" + rig.instrument.Param(6) + "/" + rig.instrument.Param(7), "5/9/31");
     Boxes("x", "x", "x");
