@@ -7,7 +7,6 @@
 
 namespace {
 
-using Outcome = RegisterValueCheck::Outcome;
 using Status = RegisterPayload::Status;
 
 }  // namespace
@@ -45,51 +44,8 @@ TEST(DottedQuad, GroupsInTheOrderTyped)
     }
 }
 
-TEST(RegisterValue, ChecksByRegister)
-{
-    const struct {
-        int n;
-        const char* text;
-        std::array<bool, 4> boxes;
-        Outcome outcome;
-        std::optional<std::string> box;
-        std::string log;
-    } cases[] = {
-        {0x03, "115200", {}, Outcome::Accepted, std::nullopt, ""},
-        {0x03, "2147483647", {}, Outcome::Accepted, std::nullopt, ""},
-        {0x03, "2147483648", {}, Outcome::Unencodable, std::nullopt, ""},
-        {0x09, "0", {}, Outcome::Accepted, std::nullopt, ""},
-        {0x09, "5", {}, Outcome::Accepted, std::nullopt, ""},
-        {0x09, "5.4", {}, Outcome::Accepted, std::nullopt, ""},
-        {0x09, "5.5", {}, Outcome::Refused, std::nullopt, ""},  // half to even: 6
-        {0x09, "-0.4", {}, Outcome::Accepted, std::nullopt, ""},
-        {0x09, "-1", {}, Outcome::Refused, std::nullopt, ""},
-        {0x09, "six", {}, Outcome::Refused, std::nullopt, ""},
-        {0x21, "2x", {}, Outcome::Accepted, std::nullopt, ""},
-        {0x21, "x2", {}, Outcome::Refused, std::nullopt, ""},
-        {0x17, "12345", {}, Outcome::Accepted, "12345", ""},
-        {0x17, "123456", {}, Outcome::Refused, std::nullopt, "troppi caratteri:  max=5\r\n"},
-        {0x17, "1234\xC3\xA9", {}, Outcome::Accepted, "1234", ""},  // five characters, one of two bytes
-        {0x17, "80a", {}, Outcome::Accepted, "80", ""},
-        {0x17, "a80", {}, Outcome::Refused, std::nullopt, ""},
-        {0x17, "7.5", {}, Outcome::Accepted, "8", ""},
-        {0x12, "1.2.3.4", {}, Outcome::Accepted, std::nullopt, ""},
-        {0x27, "1.2.3.4.", {}, Outcome::Refused, std::nullopt, ""},
-        {0x10, "any text", {}, Outcome::Accepted, std::nullopt, ""},
-        {0x20, "", {true, false, false, true}, Outcome::Accepted, std::nullopt, ""},
-        {0x00, "", {}, Outcome::Accepted, std::nullopt, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.n) + " " + c.text);
-        WifiRegisterSet record;
-        const RegisterValueCheck check = CheckRegisterValue(c.n, c.text, c.boxes, record);
-        EXPECT_EQ(check.outcome, c.outcome);
-        EXPECT_EQ(check.boxText, c.box);
-        EXPECT_EQ(check.logText, c.log);
-    }
-}
-
-// The value bytes of a single write, from a record filled by the checks.
+// The value bytes of a single write, from a record filled by the checks (the panel's Set of each
+// register is checked end to end in the flow tests; here the rest).
 TEST(RegisterValue, BytesWrittenPerRegister)
 {
     const struct {
@@ -99,29 +55,12 @@ TEST(RegisterValue, BytesWrittenPerRegister)
         Status status;
         Bytes bytes;
     } cases[] = {
-        {0x00, "", {}, Status::Ready, {}},
-        {0x03, "115200", {}, Status::Ready, {'1', '1', '5', '2'}},
         {0x03, "1000", {}, Status::Ready, {'1', '0', '0', '0'}},
         {0x03, "999", {}, Status::Unencodable, {}},
-        {0x03, "-1000", {}, Status::Unencodable, {}},
-        {0x09, "4", {}, Status::Ready, {4}},
-        {0x21, "4", {}, Status::Ready, {'4'}},
-        {0x10, "ab", {}, Status::Ready, {'a', 'b'}},
-        {0x10, "", {}, Status::Ready, {}},
-        {0x11, "\xC3\xA8", {}, Status::Ready, {0xE8}},
-        {0x11, "\xE2\x82\xAC", {}, Status::Unencodable, {}},
-        {0x17, "80", {}, Status::Ready, {'8', '0'}},
-        {0x12, "255.0.1.2", {}, Status::Ready, {255, 0, 1, 2}},
-        {0x13, "256.0.1.2", {}, Status::Unencodable, {}},
-        {0x20, "", {true, false, false, true}, Status::Ready, {0, 0, 16, 1}},
-        {0x20, "", {false, true, true, false}, Status::Ready, {0, 0, 1, 16}},
-        {0x22, "s", {}, Status::Ready, {'s'}},
+        {0x03, "2147483648", {}, Status::Unencodable, {}},  // beyond 32 bits
         {0x24, "STATIC", {}, Status::Ready, {'S', 'T', 'A', 'T', 'I', 'C'}},
-        {0x25, "1.2.3.4", {}, Status::Ready, {1, 2, 3, 4}},
         {0x26, "1.2.3.4", {}, Status::Ready, {1, 2, 3, 4}},
-        {0x27, "1.2.3.4", {}, Status::Ready, {1, 2, 3, 4}},
         {0x2C, "2", {}, Status::Ready, {'2'}},
-        {0x2F, "60", {}, Status::Ready, {'6', '0'}},
         {0x04, "x", {}, Status::NotWritable, {}},
         {0x0F, "x", {}, Status::NotWritable, {}},
         {0x1F, "x", {}, Status::NotWritable, {}},
