@@ -15,6 +15,7 @@ enum Row { kCommandRow = 0, kListRow = 1, kValueRow = 2, kFunctionsRow = 3, kLog
 enum Column { kListColumn = 0, kButtonColumn = 1, kSlackColumn = 2 };
 constexpr int kAllColumns = 3;
 constexpr int kListMinimumWidth = 320;
+constexpr int kDateBoxWidth = 64;
 
 }  // namespace
 
@@ -36,6 +37,8 @@ void ServiceTab::LayOut()
     date->addWidget(Named(new QLabel("Day", fraServiceCalibDate), "lblCalibDay"), 0, 0);
     date->addWidget(Named(new QLabel("Month", fraServiceCalibDate), "lblCalibMonth"), 0, 1);
     date->addWidget(Named(new QLabel("Year", fraServiceCalibDate), "lblCalibYear"), 0, 2);
+    for (QLineEdit* box : {txtCalibManDateDay, txtCalibManDateMonth, txtCalibManDateYear})
+        box->setMaximumWidth(kDateBoxWidth);
     date->addWidget(txtCalibManDateDay, 1, 0);
     date->addWidget(txtCalibManDateMonth, 1, 1);
     date->addWidget(txtCalibManDateYear, 1, 2);
