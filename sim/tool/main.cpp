@@ -27,8 +27,8 @@ void OnSignal(int)
 
 constexpr const char* kUsage =
     "usage: servicetool-sim --link PATH [--model NAME] [--serial S] [--version T] [--pace] [--baud N]\n"
-    "                       [--fault RULE]... [--boot] [--erase-ms M] [--sector-erase-ms M] [--prog-ms M]\n"
-    "                       [--power-on-s S] [--nack-page BOARD:N]... [--stats FILE]\n"
+    "                       [--no-wifi] [--fault RULE]... [--boot] [--erase-ms M] [--sector-erase-ms M]\n"
+    "                       [--prog-ms M] [--power-on-s S] [--nack-page BOARD:N]... [--stats FILE]\n"
     "                       [--flash-dump PREFIX]\n"
     "  --link PATH    symbolic link to the pseudo-terminal the instrument answers on\n"
     "  --model NAME   device name the instrument reports (default VRTA708)\n"
@@ -36,6 +36,7 @@ constexpr const char* kUsage =
     "  --version T    version text of the identification answer (default \"1.051.02  0314\")\n"
     "  --pace         answers at the line rate of --baud (10 bits a byte)\n"
     "  --baud N       line rate for --pace (default 115200)\n"
+    "  --no-wifi      the instrument has no Wi-Fi module (its commands are answered NAK)\n"
     "  --slice-ms M   paced answers leave in slices of M ms, as from a USB adapter (default 1; 0: by byte)\n"
     "  --fault RULE   KIND[,key=value]...; KIND: silence nak busy notok garbage noeot truncated\n"
     "                 overlong slow slowframe scripted; keys: cmd= page= eeprom= target= after=\n"
@@ -63,6 +64,7 @@ int main(int argc, char** argv)
     SimIdentity identity;
     PtyServerOptions options;
     std::vector<SimFaultRule> faults;
+    bool wifiFitted = true;
     bool bootloader = false;
     SimBootTimes times;
     double powerOnS = 1.0;
@@ -88,6 +90,10 @@ int main(int argc, char** argv)
         }
         if (arg == "--boot") {
             bootloader = true;
+            continue;
+        }
+        if (arg == "--no-wifi") {
+            wifiFitted = false;
             continue;
         }
         const char* v = value();
@@ -148,6 +154,7 @@ int main(int argc, char** argv)
         return Fail("--link is required");
 
     SimInstrument instrument(identity);
+    instrument.Wifi().SetFitted(wifiFitted);
     for (auto& rule : faults)
         instrument.AddFault(std::move(rule));
     SimBoards boards(instrument);

@@ -10,6 +10,7 @@
 #include "app/DownMemActions.h"
 #include "app/ParamActions.h"
 #include "app/UploadActions.h"
+#include "app/ServiceActions.h"
 #include "app/QtText.h"
 #include "core/Bytes.h"
 #include "core/Paths.h"
@@ -37,6 +38,7 @@ Form1::Form1(AppServices services, QWidget* parent) : QMainWindow(parent), servi
     paramActions = std::make_unique<ParamActions>(*this);
     downMemActions = std::make_unique<DownMemActions>(*this);
     uploadActions = std::make_unique<UploadActions>(*this);
+    serviceActions = std::make_unique<ServiceActions>(*this);
 }
 
 Form1::~Form1() = default;
