@@ -17,7 +17,8 @@
 namespace {
 
 constexpr std::size_t kReadChunk = 4096;
-// The last sleep before an answer is due.
+// A sleep longer than this, until an answer is due, ends with a short one of kFinalSleepS.
+constexpr double kSplitSleepAboveS = 0.002;
 constexpr double kFinalSleepS = 0.0003;
 
 double MonotonicNow()
@@ -211,7 +212,7 @@ bool PtyServer::Serve(double until, std::string& error)
             double wait = std::max(0.0, wake - now);
             // A long sleep ends later than asked (the processor has gone idle); the last stretch
             // before an answer is due is slept again on its own, which ends on time.
-            if (answerDue && wait > 2 * kFinalSleepS)
+            if (answerDue && wait > kSplitSleepAboveS)
                 wait -= kFinalSleepS;
             timeout.tv_sec = static_cast<time_t>(wait);
             timeout.tv_nsec = static_cast<long>((wait - static_cast<double>(timeout.tv_sec)) * 1e9);
