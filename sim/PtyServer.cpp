@@ -17,7 +17,6 @@
 namespace {
 
 constexpr std::size_t kReadChunk = 4096;
-constexpr double kBitsPerByte = 10.0;
 
 double MonotonicNow()
 {
@@ -49,7 +48,7 @@ std::string LinkTarget(const std::string& path)
 
 }  // namespace
 
-PtyServer::PtyServer(SimInstrument& instrument, PtyServerOptions options)
+PtyServer::PtyServer(SimDevice& instrument, PtyServerOptions options)
     : instrument_(instrument), options_(std::move(options))
 {
 }
@@ -147,7 +146,27 @@ void PtyServer::Stop()
 
 double PtyServer::ByteTime() const
 {
-    return options_.pace && options_.baud > 0 ? kBitsPerByte / options_.baud : 0.0;
+    const int baud = instrument_.LineBaud() > 0 ? instrument_.LineBaud() : options_.baud;
+    return options_.pace && baud > 0 ? instrument_.BitsPerByte() / baud : 0.0;
+}
+
+// The rate the client set on its side of the terminal (both sides share one setting).
+int PtyServer::HostBaud() const
+{
+    termios t{};
+    if (master_ < 0 || tcgetattr(master_, &t) != 0)
+        return 0;
+    switch (cfgetospeed(&t)) {
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    case B230400: return 230400;
+    case B460800: return 460800;
+    case B921600: return 921600;
+    default: return 0;
+    }
 }
 
 bool PtyServer::Run(std::string& error)
@@ -249,6 +268,7 @@ void PtyServer::OnInput(const Bytes& bytes, double now)
     const double start = std::max(now, inFreeAt_);
     inFreeAt_ = start + static_cast<double>(bytes.size()) * byteTime;
     lastInput_ = now;
+    instrument_.SetLine(start, HostBaud());
     for (auto& reply : instrument_.Receive(bytes))
         Queue(start + static_cast<double>(reply.inputEnd) * byteTime + reply.delayS, std::move(reply.bytes));
 }
@@ -341,4 +361,6 @@ void PtyServer::ClientClosed()
     instrument_.ResetReceiver();
     const double now = MonotonicNow();
     lastStart_ = outFreeAt_ = inFreeAt_ = now;
+    if (onClientClosed_)
+        onClientClosed_();
 }

@@ -1,13 +1,14 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 
 #include "sim/SimInstrument.h"
 
 struct PtyServerOptions {
     std::string linkPath;  // symbolic link made to point at the terminal's slave side
-    bool pace = false;     // answers leave at the line rate of `baud` (10 bits a byte)
+    bool pace = false;     // answers leave at the line rate of `baud` (10 bits a byte, 11 with parity)
     int baud = 115200;
     // Paced answers leave in slices of this long, as a USB serial adapter hands them over
     // (0: byte by byte). Every slice still leaves at the line rate.
@@ -19,7 +20,7 @@ struct PtyServerOptions {
 // is due or Stop() is called.
 class PtyServer {
 public:
-    PtyServer(SimInstrument& instrument, PtyServerOptions options);
+    PtyServer(SimDevice& instrument, PtyServerOptions options);
     ~PtyServer();  // removes the link (if it still points at our terminal) and closes the terminal
     PtyServer(const PtyServer&) = delete;
     PtyServer& operator=(const PtyServer&) = delete;
@@ -36,6 +37,8 @@ public:
     bool RunFor(double seconds, std::string& error);
     // Makes Run() return; safe from a signal handler and from another thread.
     void Stop();
+    // Called when a client closes the terminal.
+    void SetOnClientClosed(std::function<void()> onClosed) { onClientClosed_ = std::move(onClosed); }
 
     // A frame left unfinished this long is dropped, so a client that gave up cannot block the next.
     static constexpr double kFrameGapS = 0.5;
@@ -58,7 +61,10 @@ private:
     void ClientClosed();
     void CloseAll();
 
-    SimInstrument& instrument_;
+    int HostBaud() const;
+
+    SimDevice& instrument_;
+    std::function<void()> onClientClosed_;
     PtyServerOptions options_;
     std::string slaveName_;
     int master_ = -1;

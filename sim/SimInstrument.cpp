@@ -1,6 +1,7 @@
 #include "sim/SimInstrument.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "link/Frames.h"
 #include "link/Registry.h"
@@ -330,6 +331,7 @@ void SimInstrument::FrameComplete(std::size_t inputEnd, std::vector<SimReply>& r
 std::vector<SimReply> SimInstrument::Handle(const Bytes& payload)
 {
     requests_.push_back(payload);
+    hookAfter_.clear();
     const std::uint8_t command = payload[0];
     const auto target = RequestTarget(payload);
 
@@ -426,6 +428,8 @@ std::vector<SimReply> SimInstrument::Handle(const Bytes& payload)
     } else {
         replies.push_back({delay, std::move(bytes)});
     }
+    for (auto& more : std::exchange(hookAfter_, {}))
+        replies.push_back({delay + more.delayS, std::move(more.bytes)});
     return replies;
 }
 
@@ -475,6 +479,12 @@ SimInstrument::Answer SimInstrument::Execute(const Bytes& p)
     case '2':
         return WifiCommandAnswer(p);
     default:
+        if (hook_) {
+            if (auto served = hook_(p)) {
+                hookAfter_ = std::move(served->after);
+                return {std::move(served->lead), std::move(served->frame), 0.0};
+            }
+        }
         break;
     }
     return {{ctl::NAK}, std::nullopt, 0.0};

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -10,15 +11,7 @@
 
 #include "core/Bytes.h"
 #include "params/ParamCatalogue.h"
-
-// Bytes the instrument sends back, `delayS` after the last byte of the request arrived.
-// `inputEnd` tells which request it answers: the number of bytes of the Receive() input up to and
-// including the request's last byte.
-struct SimReply {
-    double delayS = 0.0;
-    Bytes bytes;
-    std::size_t inputEnd = 0;
-};
+#include "sim/SimDevice.h"
 
 constexpr int kSimEepromSize = 2000;
 constexpr int kSimFlashPages = 2048;
@@ -81,18 +74,28 @@ struct SimIdentity {
     std::string versionText = "1.051.02  0314";
 };
 
+// An answer to a command the firmware itself does not serve (the boards' pass-through commands).
+struct SimHookAnswer {
+    Bytes lead{0x06};
+    std::optional<Bytes> frame;   // payload of the answer frame
+    std::vector<SimReply> after;  // further bytes, delays counted from the request's end
+};
+using SimCommandHook = std::function<std::optional<SimHookAnswer>(const Bytes& payload)>;
+
 // The instrument's firmware as the PC sees it through its framed command protocol. It knows no
 // time: Receive() takes bytes as they come off the line and tells what goes back and how long
 // after each request; the front ends (SimPort, PtyServer) put that on a clock.
-class SimInstrument {
+class SimInstrument : public SimDevice {
 public:
     explicit SimInstrument(SimIdentity identity = {});
 
-    std::vector<SimReply> Receive(const Bytes& bytes);
+    std::vector<SimReply> Receive(const Bytes& bytes) override;
     // True while a frame has started but not ended.
-    bool ReceivingFrame() const { return !frame_.empty(); }
+    bool ReceivingFrame() const override { return !frame_.empty(); }
     // Drops a frame in progress (the line went quiet in the middle of it).
-    void ResetReceiver();
+    void ResetReceiver() override;
+    // Serves commands the firmware does not know; a hook that answers nothing leaves them NAKed.
+    void SetCommandHook(SimCommandHook hook) { hook_ = std::move(hook); }
 
     // --- identity
     const SimIdentity& Identity() const { return identity_; }
@@ -193,6 +196,8 @@ private:
     int commits_ = 0;
 
     std::vector<RuleState> rules_;
+    SimCommandHook hook_;
+    std::vector<SimReply> hookAfter_;  // what follows the hook's answer to the request in hand
 
     Bytes frame_;               // frame being received
     std::size_t frameLength_ = 0;  // total bytes of it, once its LEN is known

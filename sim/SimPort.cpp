@@ -22,7 +22,13 @@ double SimByteTime(const std::string& lineSettings)
     return static_cast<double>(1 + dataBits + (parity ? 1 : 0) + stopBits) / static_cast<double>(baud);
 }
 
-SimPort::SimPort(SimInstrument& instrument, Scheduler& scheduler) : instrument_(instrument), scheduler_(scheduler) {}
+int SimBaud(const std::string& lineSettings)
+{
+    const long baud = std::strtol(lineSettings.c_str(), nullptr, 10);
+    return baud > 0 && baud <= 100000000 ? static_cast<int>(baud) : 0;
+}
+
+SimPort::SimPort(SimDevice& instrument, Scheduler& scheduler) : instrument_(instrument), scheduler_(scheduler) {}
 
 SimPort::~SimPort() = default;
 
@@ -78,6 +84,7 @@ bool SimPort::Write(const Bytes& bytes)
     const double byteTime = ByteTime();
     const double txStart = std::max(now, txFreeAt_);
     txFreeAt_ = txStart + static_cast<double>(bytes.size()) * byteTime;
+    instrument_.SetLine(txStart, SimBaud(settings_));
     for (auto& reply : instrument_.Receive(bytes)) {
         const double requestEnd = txStart + static_cast<double>(reply.inputEnd) * byteTime;
         Queue(requestEnd + reply.delayS + (byteTime > 0.0 ? 0.0 : latencyS_), std::move(reply.bytes));

@@ -15,11 +15,14 @@
 // parity bit unless "N", stop bits); 0 when the baud is missing or not a number.
 double SimByteTime(const std::string& lineSettings);
 
+// The baud of line settings such as "57600,E,8,1"; 0 when it is missing or not a number.
+int SimBaud(const std::string& lineSettings);
+
 // A serial port wired to a simulated instrument on a scheduler's clock. Writes reach the
 // instrument at once; its answers are delivered later through the receive handler.
 class SimPort : public SerialPort {
 public:
-    SimPort(SimInstrument& instrument, Scheduler& scheduler);
+    SimPort(SimDevice& instrument, Scheduler& scheduler);
     ~SimPort() override;
     SimPort(const SimPort&) = delete;
     SimPort& operator=(const SimPort&) = delete;
@@ -73,7 +76,7 @@ private:
     void ScheduleNext();
     void Deliver(std::uint64_t generation);
 
-    SimInstrument& instrument_;
+    SimDevice& instrument_;
     Scheduler& scheduler_;
     std::function<void()> handler_;
     int number_ = 1;

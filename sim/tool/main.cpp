@@ -1,13 +1,18 @@
 // servicetool-sim: a simulated instrument on a pseudo-terminal.
 #include <signal.h>
+#include <sys/prctl.h>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <sstream>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "sim/FaultRuleText.h"
 #include "sim/PtyServer.h"
+#include "sim/SimBoards.h"
 #include "sim/SimInstrument.h"
 
 namespace {
@@ -22,7 +27,9 @@ void OnSignal(int)
 
 constexpr const char* kUsage =
     "usage: servicetool-sim --link PATH [--model NAME] [--serial S] [--version T] [--pace] [--baud N]\n"
-    "                       [--fault RULE]...\n"
+    "                       [--fault RULE]... [--boot] [--erase-ms M] [--sector-erase-ms M] [--prog-ms M]\n"
+    "                       [--power-on-s S] [--nack-page BOARD:N]... [--stats FILE]\n"
+    "                       [--flash-dump PREFIX]\n"
     "  --link PATH    symbolic link to the pseudo-terminal the instrument answers on\n"
     "  --model NAME   device name the instrument reports (default VRTA708)\n"
     "  --serial S     serial number, 8 characters (default 00001234)\n"
@@ -32,7 +39,16 @@ constexpr const char* kUsage =
     "  --slice-ms M   paced answers leave in slices of M ms, as from a USB adapter (default 1; 0: by byte)\n"
     "  --fault RULE   KIND[,key=value]...; KIND: silence nak busy notok garbage noeot truncated\n"
     "                 overlong slow slowframe scripted; keys: cmd= page= eeprom= target= after=\n"
-    "                 times= delay= length= bytes=  (e.g. nak,cmd=0xE5,after=2,times=1)\n";
+    "                 times= delay= length= bytes=  (e.g. nak,cmd=0xE5,after=2,times=1)\n"
+    "  --boot         the CPU board starts in its STM32 bootloader (keys held at power-on)\n"
+    "  --erase-ms M   bootloader mass erase time (default 500)\n"
+    "  --sector-erase-ms M   bootloader erase time of one sector of a list (default 20)\n"
+    "  --prog-ms M    bootloader time to program one Write Memory block (default 1)\n"
+    "  --power-on-s S after Go the instrument answers S seconds later (default 1; negative: never)\n"
+    "  --nack-page BOARD:N   the bootloader of BOARD (cpu or mis) refuses the data block of page N\n"
+    "  --stats FILE   when a client closes the port, write the bootloaders' byte counts, answers and\n"
+    "                 erase and programming seconds to FILE (and start counting again)\n"
+    "  --flash-dump P when a client closes the port, write both boards' flash to P-cpu.bin and P-mis.bin\n";
 
 int Fail(const std::string& message)
 {
@@ -47,6 +63,17 @@ int main(int argc, char** argv)
     SimIdentity identity;
     PtyServerOptions options;
     std::vector<SimFaultRule> faults;
+    bool bootloader = false;
+    SimBootTimes times;
+    double powerOnS = 1.0;
+    std::vector<std::pair<std::string, int>> nackPages;
+    std::string statsPath;
+    std::string dumpPrefix;
+    const auto number = [](const char* text, double low, double high, double& out) {
+        char* end = nullptr;
+        out = std::strtod(text, &end);
+        return end != text && *end == '\0' && out >= low && out <= high;
+    };
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -57,6 +84,10 @@ int main(int argc, char** argv)
         }
         if (arg == "--pace") {
             options.pace = true;
+            continue;
+        }
+        if (arg == "--boot") {
+            bootloader = true;
             continue;
         }
         const char* v = value();
@@ -88,6 +119,27 @@ int main(int argc, char** argv)
             if (!rule)
                 return Fail(error);
             faults.push_back(std::move(*rule));
+        } else if (arg == "--erase-ms" || arg == "--sector-erase-ms" || arg == "--prog-ms") {
+            double ms = 0.0;
+            if (!number(v, 0.0, 600000.0, ms))
+                return Fail("bad time " + std::string(v));
+            (arg == "--erase-ms" ? times.massEraseS : arg == "--prog-ms" ? times.programS : times.sectorEraseS) = ms / 1000.0;
+        } else if (arg == "--power-on-s") {
+            if (!number(v, -1.0e9, 1.0e6, powerOnS))
+                return Fail("bad time " + std::string(v));
+        } else if (arg == "--nack-page") {
+            const std::string text = v;
+            const auto colon = text.find(':');
+            double page = 0.0;
+            const std::string board = text.substr(0, colon);
+            if (colon == std::string::npos || (board != "cpu" && board != "mis") ||
+                !number(text.c_str() + colon + 1, 0.0, 4095.0, page))
+                return Fail("bad page " + text);
+            nackPages.emplace_back(board, static_cast<int>(page));
+        } else if (arg == "--stats") {
+            statsPath = v;
+        } else if (arg == "--flash-dump") {
+            dumpPrefix = v;
         } else {
             return Fail("unknown option " + arg);
         }
@@ -98,8 +150,38 @@ int main(int argc, char** argv)
     SimInstrument instrument(identity);
     for (auto& rule : faults)
         instrument.AddFault(std::move(rule));
-
-    PtyServer server(instrument, options);
+    SimBoards boards(instrument);
+    boards.SetBootTimes(times);
+    boards.SetPowerOnDelay(powerOnS);
+    if (bootloader)
+        boards.StartCpuInBootloader();
+    for (const auto& [board, page] : nackPages) {
+        SimBootloader& part = board == "cpu" ? boards.CpuBoot() : boards.MisBoot();
+        part.AddFault(SimBootloader::NackWriteData(kSimBootFlashStart + static_cast<std::uint32_t>(page) * 256));
+    }
+    // Paced bytes leave on time: no timer slack on the server's sleeps.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    PtyServer server(boards, options);
+    // Written whole to a new name first, so a reader never sees half a file.
+    const auto replaceFile = [](const std::string& path, const char* data, std::size_t size) {
+        const std::string part = path + ".part";
+        std::ofstream(part, std::ios::binary | std::ios::trunc).write(data, static_cast<std::streamsize>(size));
+        std::rename(part.c_str(), path.c_str());
+    };
+    server.SetOnClientClosed([&boards, statsPath, dumpPrefix, replaceFile] {
+        if (!statsPath.empty()) {
+            const SimBootStats stats = boards.BootStats();
+            std::ostringstream text;
+            text << "bytes_in " << stats.bytesIn << "\nbytes_out " << stats.bytesOut << "\nexchanges "
+                 << stats.exchanges << "\nerase_s " << stats.eraseS << "\nprogram_s " << stats.programS << "\n";
+            replaceFile(statsPath, text.str().data(), text.str().size());
+            boards.ResetBootStats();
+        }
+        if (!dumpPrefix.empty()) {
+            for (const auto& [name, part] : {std::pair{"-cpu.bin", &boards.CpuBoot()}, std::pair{"-mis.bin", &boards.MisBoot()}})
+                replaceFile(dumpPrefix + name, reinterpret_cast<const char*>(part->Flash().data()), part->Flash().size());
+        }
+    });
     std::string error;
     if (!server.Start(error)) {
         std::cerr << "servicetool-sim: " << error << "\n";

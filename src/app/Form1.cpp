@@ -9,6 +9,7 @@
 
 #include "app/DownMemActions.h"
 #include "app/ParamActions.h"
+#include "app/UploadActions.h"
 #include "app/QtText.h"
 #include "core/Bytes.h"
 #include "core/Paths.h"
@@ -35,6 +36,7 @@ Form1::Form1(AppServices services, QWidget* parent) : QMainWindow(parent), servi
     BuildStatusBar();
     paramActions = std::make_unique<ParamActions>(*this);
     downMemActions = std::make_unique<DownMemActions>(*this);
+    uploadActions = std::make_unique<UploadActions>(*this);
 }
 
 Form1::~Form1() = default;

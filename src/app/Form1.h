@@ -22,6 +22,7 @@
 
 class ParamActions;
 class DownMemActions;
+class UploadActions;
 
 // Tabs of SSTab1.
 enum TabIndex : int { kUploadTab = 0, kDownMemTab = 1, kParamTab = 2, kServiceTab = 3 };
@@ -114,4 +115,5 @@ public:
     // The operations behind the tabs' buttons.
     std::unique_ptr<ParamActions> paramActions;
     std::unique_ptr<DownMemActions> downMemActions;
+    std::unique_ptr<UploadActions> uploadActions;
 };

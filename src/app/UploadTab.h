@@ -38,6 +38,7 @@ public:
     // Filter of the file dialog ("Description|pattern"), set by the target selection.
     const std::string& FileFilter() const { return fileFilter_; }
     const std::string& DialogFileName() const { return dialogFileName_; }
+    void SetDialogFileName(std::string name) { dialogFileName_ = std::move(name); }
 
     void SetStatusText(const std::string& text) { txtProgStatus->SetText(text); }
     void AppendStatusText(const std::string& text) { txtProgStatus->Append(text); }

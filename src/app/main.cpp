@@ -14,6 +14,7 @@
 #include "platform/QtScheduler.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtSettingsStore.h"
+#include "sim/SimBoards.h"
 #include "sim/SimInstrument.h"
 #include "sim/SimPort.h"
 
@@ -21,6 +22,7 @@ namespace {
 
 struct Options {
     bool simulator = false;
+    bool simulatorBootloader = false;  // the CPU board starts in its bootloader
     std::string simulatorModel = "VRTA708";
 };
 
@@ -30,6 +32,9 @@ Options ParseOptions(const QStringList& arguments)
     for (int i = 1; i < arguments.size(); ++i) {
         if (arguments[i] == "--simulator") {
             options.simulator = true;
+        } else if (arguments[i] == "--simulator-bootloader") {
+            options.simulator = true;
+            options.simulatorBootloader = true;
         } else if (arguments[i] == "--simulator-model" && i + 1 < arguments.size()) {
             options.simulator = true;
             options.simulatorModel = arguments[++i].toStdString();
@@ -82,10 +87,13 @@ int main(int argc, char** argv)
     SimInstrument instrument(identity);
     const bool lumFamily = IsRecordCountParam26Device(options.simulatorModel);
     instrument.SetParamFamily(lumFamily ? "31420 QS-LUMPROB" : "31400 QMX, VERTA");
+    SimBoards boards(instrument);
+    if (options.simulatorBootloader)
+        boards.StartCpuInBootloader();
     QtScheduler scheduler(host);
     std::unique_ptr<SerialPort> port;
     if (options.simulator) {
-        auto simPort = std::make_unique<SimPort>(instrument, scheduler);
+        auto simPort = std::make_unique<SimPort>(boards, scheduler);
         simPort->SetExistingPorts({1});
         simPort->SetPacing(true);
         port = std::move(simPort);

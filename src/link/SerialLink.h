@@ -8,6 +8,7 @@
 #include "core/Dialogs.h"
 #include "core/Host.h"
 #include "core/SerialPort.h"
+#include "link/BootContext.h"
 #include "link/RxState.h"
 
 // Waits of the link, in seconds.
@@ -20,17 +21,6 @@ constexpr double kInitSettlePauseS = 0.2;
 // late answer is never taken for the answer to the next request.
 constexpr double kLateAnswerQuietS = 1.0;
 constexpr double kLateAnswerDrainMaxS = 5.0;
-
-constexpr int kBootRxLastIndex = 3000;
-
-// Bootloader receive area and the fields of the bootloader exchange that the receive path uses.
-struct BootContext {
-    std::array<std::uint8_t, kBootRxLastIndex + 1> BootRxBuffer{};
-    int BootRxCount = 0;
-    bool Tunnel = false;
-    std::int32_t TimeOutFlag = 0;
-    std::string ErrText;
-};
 
 // The one serial port of the program, its receive path and the framed exchange.
 class SerialLink {

@@ -12,13 +12,15 @@
 
 #include "app/Form1.h"
 #include "link/SerialLink.h"
+#include "sim/SimBoards.h"
 #include "sim/SimInstrument.h"
 #include "sim/SimPort.h"
 #include "sim/VirtualHost.h"
 #include "support/MemorySettings.h"
 #include "support/ScriptedDialogs.h"
 
-// The main window in virtual time, with the simulated instrument on a port whose existing numbers
+// The main window in virtual time, with the simulated instrument (its boards, running their
+// firmware unless a test starts the CPU board in its bootloader) on a port whose existing numbers
 // the test chooses, scripted dialogs, in-memory settings and a fresh folder as the program's folder.
 class AppRig {
 public:
@@ -31,7 +33,8 @@ public:
 
     VirtualHost host;
     SimInstrument instrument;
-    SimPort port{instrument, host};
+    SimBoards boards{instrument};
+    SimPort port{boards, host};
     ScriptedDialogs dialogs;
     MemorySettings settings;
     QTemporaryDir folder;

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The tool's single-board sequence and stm32flash -m 8n1 -w, one after the other, each against a
+# fresh `servicetool-sim --boot --pace` at the given speed, RUNS times each.
+# Usage: bench/firmware_compare.sh [BAUD] [RUNS] [IMAGE_KIB]     (defaults: 115200 3 256)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+bin=${SERVICETOOL_BIN:-$here/build/bin}
+baud=${1:-115200}
+runs=${2:-3}
+kib=${3:-256}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+head -c $((kib * 1024)) /dev/urandom > "$work/image.bin"
+
+run() {  # run TOOL-OPTIONS...
+  "$bin/servicetool-sim" --link "$work/tty" --boot --pace --baud "$baud" --stats "$work/stats" > /dev/null &
+  local sim=$!
+  for _ in $(seq 50); do [ -e "$work/tty" ] && break; sleep 0.05; done
+  "$bin/firmware_upload" "$@" --port "$work/tty" --baud "$baud" --stats "$work/stats" "$work/image.bin" || true
+  kill "$sim"; wait "$sim" 2>/dev/null || true
+  rm -f "$work/stats"
+}
+
+echo "load: $(cut -d' ' -f1-3 /proc/loadavg)"
+for i in $(seq "$runs"); do
+  echo "== run $i"
+  run
+  run --stm32flash
+done

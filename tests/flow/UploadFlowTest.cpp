@@ -1,0 +1,369 @@
+// The Upload tab from Start to the last log line against the simulated boards in virtual time:
+// one board straight through its bootloader, and two-board packages through the running CPU board.
+#include <QLabel>
+
+#include "UploadRig.h"
+#include "app/UploadActions.h"
+#include "firmware/BootClient.h"
+
+namespace {
+
+constexpr const char* kSyncOk = " Baudrate detection : OK\r\n";
+constexpr const char* kEraseOk = " ERASE command      : OK\r\n MASS ERASE code    : OK\r\n";
+constexpr const char* kRunOk = " Run command        : OK\r\n";
+constexpr const char* kTunnelEraseOk = " MASS ERASE cmd     : OK\r\n MASS ERASE code    : OK\r\n";
+
+struct SingleBoard : UploadFlow {
+    Bytes image = Image(700, 1);  // 3 pages
+    std::string file;
+    void SetUp() override
+    {
+        UploadFlow::SetUp();
+        Target("QMX-ARN");
+        file = WriteFile("31400_V2.bin", image);
+    }
+};
+
+}  // namespace
+
+TEST_F(SingleBoard, ProgramsTheBoardWithTheExactLog)
+{
+    rig.boards.StartCpuInBootloader();
+    Browse(file);
+    Start();
+    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n" + kRunOk +
+                         "Upload completed succefully \r\n");
+    EXPECT_TRUE(LogShowed(std::string(kSyncOk) + kEraseOk + " Page 0/3 ..."));
+    EXPECT_TRUE(LogShowed(std::string(kSyncOk) + kEraseOk + " Page 2/3 ..."));
+    EXPECT_EQ(rig.boards.CpuBoot().ReadFlash(0, 768), Padded(image));
+    EXPECT_TRUE(rig.boards.CpuBoot().FlashErased(768, 256));
+    EXPECT_TRUE(rig.boards.CpuBoot().Running());
+    EXPECT_EQ(rig.port.LineSettings(), "57600,E,8,1");
+    EXPECT_EQ(rig.link.BaudText, "57600") << "the single-board flow keeps the speed";
+    EXPECT_EQ(rig.Control<QLabel>("lblPercUpload").text().toStdString(), "75%");
+    ExpectControlsOffWhileRunningThenBack();
+}
+
+TEST_F(SingleBoard, At115200TheDirectRouteRunsAtThatSpeed)
+{
+    rig.form->mnu115200->trigger();
+    rig.boards.StartCpuInBootloader();
+    Browse(file);
+    Start();
+    EXPECT_NE(Log().find("Upload completed succefully "), std::string::npos) << Log();
+    EXPECT_EQ(rig.port.LineSettings(), "115200,E,8,1");
+}
+
+TEST_F(SingleBoard, InstrumentNotInBootloaderMode)
+{
+    Browse(file);
+    Start();
+    EXPECT_EQ(Log(), " Baudrate detection : error\r\n Rx(3): 000000\r\nSet baudrate error  ...\r\nUpload failed! \r\n");
+    EXPECT_TRUE(NothingErased());
+    ExpectControlsOffWhileRunningThenBack();
+}
+
+TEST_F(SingleBoard, NackOnTheDataBlockOfPage5StopsThePages)
+{
+    image = Image(9 * 256 - 10, 2);
+    WriteFile("31400_V2.bin", image);
+    rig.boards.StartCpuInBootloader();
+    rig.boards.CpuBoot().AddFault(SimBootloader::NackWriteData(0x08000500));
+    Browse(file);
+    Start();
+    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Page 5/9 ...\r\n data: 1F\r\n Rx(3): 1F0000" +
+                         "\r\nWrite data error...\r\nUpload failed! \r\n");
+    EXPECT_EQ(rig.boards.CpuBoot().Writes(), 5);
+    EXPECT_TRUE(rig.boards.CpuBoot().FlashErased(5 * 256, 4 * 256)) << "pages 5 onward not written";
+    EXPECT_FALSE(rig.boards.CpuBoot().Running()) << "no Go after a failed write";
+    ExpectControlsOffWhileRunningThenBack();
+}
+
+TEST_F(SingleBoard, FailuresOfEraseAndGoHaveTheirTexts)
+{
+    const struct {
+        const char* name;
+        SimBootFault fault;
+        const char* tail;
+    } cases[] = {
+        {"erase code refused", {false, 0x44, SimBootStep::Data, std::nullopt, 0, 1, 0, 0},
+         " ERASE command      : OK\r\n MASS ERASE code    : error\r\n Rx(3): 1F0000\r\nErase data error  ...\r\nUpload failed! \r\n"},
+        {"go refused", {false, 0x21, SimBootStep::Command, std::nullopt, 0, 1, 0, 0},
+         " Loaded 3 pages  : OK \r\n Run command        : error !\r\n\r\nRUN error ...\r\nUpload failed! \r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        rig.boards.StartCpuInBootloader();
+        rig.boards.CpuBoot().AddFault(c.fault);
+        Browse(file);
+        Start();
+        const std::string tail = c.tail;
+        ASSERT_GE(Log().size(), tail.size());
+        EXPECT_EQ(Log().substr(Log().size() - tail.size()), tail);
+        EXPECT_EQ(State(), kIdle);
+    }
+}
+
+// ------------------------------------------------------------------------ images before erase
+
+TEST_F(SingleBoard, ImagesThatCannotLoadAreFoundBeforeAnythingIsSent)
+{
+    const std::string tooLarge = WriteFile("31400_big.bin", Bytes(2048257, 0x11));
+    const std::string empty = WriteFile("31400_empty.bin", {});
+    const std::string missing = Path("31400_none.bin");
+    const struct {
+        std::string path;
+        std::string problem;
+    } cases[] = {
+        {missing, " Image file not found: " + missing},
+        {tooLarge, " Image file too large: " + tooLarge + " (2048257 bytes, at most 2048256)"},
+        {empty, " Image file empty: " + empty},
+    };
+    rig.boards.StartCpuInBootloader();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const std::size_t writes = rig.port.Writes().size();
+        Browse(c.path);
+        Start();
+        EXPECT_EQ(Log(), c.problem + "\r\nError in the <fillArray> function ...\r\nUpload failed! \r\n");
+        EXPECT_EQ(rig.port.Writes().size(), writes) << "not even a sync";
+        EXPECT_TRUE(NothingErased());
+        ExpectControlsOffWhileRunningThenBack();
+    }
+    // The largest image that fits is accepted.
+    const std::string largest = WriteFile("31400_max.bin", Bytes(2048256, 0x22));
+    rig.boards.SetBootTimes({0.001, 0.001, 0.0});
+    Browse(largest);
+    Start();
+    EXPECT_NE(Log().find(" Page 4096/8001 ..."), std::string::npos) << "1 MiB of flash ends at page 4096";
+    EXPECT_EQ(rig.boards.CpuBoot().Writes(), 4096);
+}
+
+// ------------------------------------------------------------------------------- packages
+
+namespace {
+
+struct Package : UploadFlow {
+    Bytes cpu = Image(700, 3);    // 3 pages
+    Bytes mis = Image(1400, 4);   // 6 pages
+    std::string package;
+    void SetUp() override
+    {
+        UploadFlow::SetUp();
+        Target("QSVERIFs-MIN");
+        WriteFile("27520_CPU_V1.bin", cpu);
+        WriteFile("27520_MIS_V1.bin", mis);
+        package = WriteText("27520_Pack_V1-01.pkg", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n");
+        rig.boards.StartCpuInBootloader();
+        rig.boards.SetPowerOnDelay(4.0);
+    }
+    std::string CpuPart() const
+    {
+        return std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n" + kRunOk + "TURN ON the instrument \r\n";
+    }
+};
+
+}  // namespace
+
+TEST_F(Package, BothBoardsProgrammedForEitherLineOrder)
+{
+    for (const char* content : {"27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n", "27520_MIS_V1.bin\r\n27520_CPU_V1.bin\r\n"}) {
+        SCOPED_TRACE(content);
+        WriteText("27520_Pack_V1-01.pkg", content);
+        Browse(package);
+        rig.boards.StartCpuInBootloader();
+        const double start = rig.host.Now();
+        Start();
+        EXPECT_EQ(Log(), CpuPart() + "\r\n" + kSyncOk + kTunnelEraseOk + "Prog. N.6/6\r\n Reset SW Command: OK \r\n" +
+                             " >> Upload Success \r\n ***** TURN OFF the instrument ***** \r\n");
+        EXPECT_EQ(rig.boards.CpuBoot().ReadFlash(0, 768), Padded(cpu)) << "the CPU image went to the CPU board";
+        EXPECT_EQ(rig.boards.MisBoot().ReadFlash(0, 1536), Padded(mis));
+        EXPECT_TRUE(LogShowed(CpuPart() + "timeOut = 3"));
+        EXPECT_TRUE(LogShowed(CpuPart() + "\r\n" + kSyncOk + kTunnelEraseOk + "Prog. N.1/6"));
+        EXPECT_EQ(rig.boards.MisResets(), content[6] == 'C' ? 1 : 2);
+        EXPECT_GT(rig.host.Now() - start, 4.0) << "waited for the instrument";
+        ExpectControlsOffWhileRunningThenBack();
+    }
+}
+
+TEST_F(Package, TheLinkFollowsTheChosenSpeed)
+{
+    // 57600 ticked (the Upload tab's default): 0xD4 0x00, then the port at 57600.
+    Browse(package);
+    Start();
+    EXPECT_NE(Log().find(" >> Upload Success "), std::string::npos) << Log();
+    EXPECT_EQ(Requests(0xD4), 1u);
+    EXPECT_EQ(BytesToHex(rig.instrument.Requests().at(2)), "D400");
+    EXPECT_EQ(rig.boards.LinkBaud(), 57600);
+    EXPECT_EQ(rig.port.LineSettings(), "57600,N,8,1");
+    EXPECT_EQ(rig.link.BaudText, "57600");
+    EXPECT_EQ(rig.boards.LineErrors(), 0u);
+    EXPECT_EQ(rig.form->StatusBar1Panel2->text().toStdString(), "Baud: 57600");
+
+    // 115200: no switch.
+    rig.instrument.ClearRecord();
+    rig.form->mnu115200->trigger();
+    rig.boards.StartCpuInBootloader();
+    Start();
+    EXPECT_NE(Log().find(" >> Upload Success "), std::string::npos) << Log();
+    EXPECT_EQ(Requests(0xD4), 0u);
+    EXPECT_EQ(rig.port.LineSettings(), "115200,N,8,1");
+    EXPECT_EQ(rig.link.BaudText, "115200");
+}
+
+TEST_F(Package, InstrumentNotSwitchedOnWithin15Seconds)
+{
+    rig.boards.SetPowerOnDelay(-1.0);
+    Browse(package);
+    double start = 0.0;
+    When([&] { return Log().find("TURN ON") != std::string::npos; }, [&] { start = rig.host.Now(); });
+    Start();
+    EXPECT_EQ(Log(), CpuPart() + "\r\nExit due to Timeout \r\n");
+    EXPECT_TRUE(LogShowed(CpuPart() + "timeOut = 14"));
+    EXPECT_FALSE(LogShowed(CpuPart() + "timeOut = 15"));
+    EXPECT_EQ(rig.boards.MisBoot().MassErases(), 0);
+    EXPECT_EQ(Requests(0xD0), 0u);
+    const double waited = rig.host.Now() - start;
+    EXPECT_GT(waited, 15.0);
+    // The attempt under way at 15 s is finished: the quiet line after the attempt before it, its
+    // 0.4 s acknowledge wait and the 0.1 s pause.
+    EXPECT_LT(waited, 15.0 + kLateAnswerQuietS + 0.4 + 0.1 + 0.05);
+    ExpectControlsOffWhileRunningThenBack();
+}
+
+TEST_F(Package, BootCommandAnsweredShort)
+{
+    rig.instrument.AddFault(SimFaultRule::Command(0xD0, SimFault::Scripted).WithBytes({0x06, 0x01, 0x03, 0x00, 0x04}));
+    Browse(package);
+    Start();
+    const std::string tail = "\r\nError in Command BOOT\r\nUpload mis board failed \r\n";
+    ASSERT_GE(Log().size(), tail.size());
+    EXPECT_EQ(Log().substr(Log().size() - tail.size()), tail);
+    EXPECT_EQ(rig.boards.MisBoot().MassErases(), 0);
+    EXPECT_EQ(Requests(0xD1), 0u);
+    ExpectControlsOffWhileRunningThenBack();
+}
+
+TEST_F(Package, MisBoardRefusingAPageFailsItsRun)
+{
+    rig.boards.MisBoot().AddFault(SimBootloader::NackWriteData(0x08000200));
+    Browse(package);
+    Start();
+    EXPECT_EQ(Log(), CpuPart() + "\r\n" + kSyncOk + kTunnelEraseOk + "Prog. N.2/6" + kNackText + "\r\nUpload mis board failed \r\n");
+    EXPECT_EQ(Requests(0xD3), 0u) << "no reset after a failed write";
+    EXPECT_EQ(State(), kIdle);
+}
+
+TEST_F(Package, MalformedPackagesAndMissingImagesStopBeforeAnyErase)
+{
+    const std::string cpuPath = Path("27520_CPU_V1.bin");
+    const std::string misPath = Path("27520_MIS_V1.bin");
+    const struct {
+        const char* name;
+        const char* content;
+        std::function<void()> prepare;
+        std::string log;
+    } cases[] = {
+        {"one line", "27520_CPU_V1.bin\r\n", [] {},
+         " Package file error: fewer than two lines in " + package + "\r\nUpload failed \r\n"},
+        {"no _CPU line", "27520_MIS_V1.bin\r\nreadme.txt\r\n", [] {},
+         " Package file error: no _CPU image named in " + package + "\r\nUpload failed \r\n"},
+        {"no _MIS line", "27520_CPU_V1.bin\r\nreadme.txt\r\n", [] {},
+         " Package file error: no _MIS image named in " + package + "\r\nUpload failed \r\n"},
+        {"CPU image missing", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n", [&] { std::remove(cpuPath.c_str()); },
+         " Image file not found: " + cpuPath + "\r\nError in the function <fillArray>\r\nUpload failed \r\n"},
+        {"MIS image missing", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n",
+         [&] {
+             WriteFile("27520_CPU_V1.bin", cpu);
+             std::remove(misPath.c_str());
+         },
+         " Image file not found: " + misPath + "\r\nError in the function <fillArray>\r\nUpload failed \r\n"},
+        {"MIS image too large", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n",
+         [&] { WriteFile("27520_MIS_V1.bin", Bytes(2048257, 0)); },
+         " Image file too large: " + misPath + " (2048257 bytes, at most 2048256)\r\nError in the function <fillArray>\r\n"
+         "Upload failed \r\n"},
+    };
+    Browse(package);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteText("27520_Pack_V1-01.pkg", c.content);
+        c.prepare();
+        const std::size_t writes = rig.port.Writes().size();
+        Start();
+        EXPECT_EQ(Log(), c.log);
+        EXPECT_EQ(rig.port.Writes().size(), writes) << "nothing sent to either board";
+        EXPECT_TRUE(NothingErased());
+        ExpectControlsOffWhileRunningThenBack();
+    }
+}
+
+// --------------------------------------------------------------------------- closed window
+
+TEST_F(SingleBoard, ClosingTheWindowWhilePagesAreWrittenEndsTheRun)
+{
+    image = Image(40 * 256, 5);
+    WriteFile("31400_V2.bin", image);
+    rig.boards.StartCpuInBootloader();
+    rig.port.SetPacing(true);
+    Browse(file);
+    When([&] { return Log().find(" Page 10/40") != std::string::npos; }, [&] { rig.form->close(); });
+    Start();
+    EXPECT_TRUE(rig.host.Quitting());
+    EXPECT_LT(rig.boards.CpuBoot().Writes(), 12);
+    EXPECT_EQ(Log().find("Upload completed"), std::string::npos);
+    EXPECT_FALSE(rig.boards.CpuBoot().Running());
+    EXPECT_EQ(State(), kIdle);
+}
+
+TEST_F(Package, ClosingTheWindowDuringTheWaitForTheInstrumentEndsAtOnce)
+{
+    rig.boards.SetPowerOnDelay(-1.0);
+    Browse(package);
+    When([&] { return Log().find("timeOut = 3") != std::string::npos; }, [&] { rig.form->close(); });
+    const double start = rig.host.Now();
+    Start();
+    EXPECT_TRUE(rig.host.Quitting());
+    EXPECT_LT(rig.host.Now() - start, 12.0) << "no waiting out the 15 s";
+    EXPECT_EQ(Log().find("Exit due to Timeout"), std::string::npos);
+    EXPECT_EQ(Requests(0xD0), 0u);
+    EXPECT_EQ(rig.boards.MisBoot().MassErases(), 0);
+    EXPECT_EQ(State(), kIdle);
+}
+
+// ------------------------------------------------------------------------------ file choice
+
+TEST_F(SingleBoard, BrowseShowsThePathWithin40CharactersAndEnablesStart)
+{
+    auto& start = Button("CmdStartProg");
+    auto& label = rig.Control<QLabel>("lblNomeFile");
+    EXPECT_FALSE(start.isEnabled());
+    rig.form->Upload->SetStatusText("instructions");
+    Browse(std::nullopt);
+    EXPECT_EQ(Log(), "") << "the log is emptied even when cancelled";
+    EXPECT_FALSE(start.isEnabled());
+    ASSERT_EQ(rig.dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(rig.dialogs.fileRequests[0].folder, rig.folder.path().toStdString());
+    EXPECT_EQ(rig.dialogs.fileRequests[0].filter, "File bin (31400_*.bin)|*31400_*.bin");
+
+    const std::string forty = "/a/" + std::string(33, 'b') + ".bin";  // 40 characters
+    const std::string fortyOne = "/ab/" + std::string(33, 'b') + ".bin";
+    ASSERT_EQ(forty.size(), 40u);
+    Browse(forty);
+    EXPECT_EQ(label.text().toStdString(), forty);
+    EXPECT_TRUE(start.isEnabled());
+    Browse(fortyOne);
+    EXPECT_EQ(label.text().toStdString(), "..." + fortyOne.substr(1));
+    EXPECT_EQ(rig.form->uploadActions->Choice().ChosenFolder, "/ab/");
+    EXPECT_EQ(rig.form->uploadActions->Choice().ChosenTitle, std::string(33, 'b') + ".bin");
+    EXPECT_EQ(rig.form->Upload->DialogFileName(), fortyOne);
+
+    // Accents count as one character each.
+    const std::string accented = "/" + std::string(34, 'c') + "\xC3\xA0.bin";  // 40 characters
+    Browse(accented);
+    EXPECT_EQ(label.text().toStdString(), accented);
+
+    // Cancelling keeps the previous choice.
+    Browse(std::nullopt);
+    EXPECT_EQ(rig.form->uploadActions->Choice().FirmwareFile, accented);
+    EXPECT_TRUE(start.isEnabled());
+}
