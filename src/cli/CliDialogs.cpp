@@ -1,5 +1,9 @@
 #include "cli/CliDialogs.h"
 
+#include <filesystem>
+
+#include "core/Paths.h"
+
 namespace {
 
 std::string OneLine(const std::string& text)
@@ -53,7 +57,11 @@ std::optional<std::string> CliDialogs::OpenFile(const FileDialogRequest&)
     return openPath_;
 }
 
-std::optional<std::string> CliDialogs::SaveFile(const FileDialogRequest&)
+std::optional<std::string> CliDialogs::SaveFile(const FileDialogRequest& request)
 {
+    // A folder takes the name the window would propose.
+    std::error_code error;
+    if (savePath_ && std::filesystem::is_directory(*savePath_, error))
+        return JoinPath(*savePath_, FileNameOfPath(request.suggestedName));
     return savePath_;
 }

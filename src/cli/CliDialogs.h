@@ -16,7 +16,8 @@ public:
     explicit CliDialogs(CliLog& log) : log_(log) {}
 
     void Answer(const std::string& title, MsgAnswer answer) { answers_[title] = answer; }
-    // The path the next open / save dialog returns (nothing: cancelled).
+    // The path the next open / save dialog returns (nothing: cancelled). A folder given to the save
+    // dialog takes the name the dialog proposes.
     void OpenWith(std::optional<std::string> path) { openPath_ = std::move(path); }
     void SaveWith(std::optional<std::string> path) { savePath_ = std::move(path); }
 
