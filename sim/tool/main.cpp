@@ -10,6 +10,10 @@
 #include "sim/PtyServer.h"
 #include "sim/SimInstrument.h"
 
+#ifndef SERVICETOOL_VERSION
+#define SERVICETOOL_VERSION "unknown"
+#endif
+
 namespace {
 
 PtyServer* g_server = nullptr;
@@ -21,18 +25,21 @@ void OnSignal(int)
 }
 
 constexpr const char* kUsage =
-    "usage: servicetool-sim --link PATH [--model NAME] [--serial S] [--version T] [--pace] [--baud N]\n"
-    "                       [--fault RULE]...\n"
+    "usage: servicetool-sim --link PATH [--model NAME] [--serial S] [--fw-version T] [--pace] [--baud N]\n"
+    "                       [--slice-ms M] [--fault RULE]...\n"
+    "       servicetool-sim --version | --help\n"
     "  --link PATH    symbolic link to the pseudo-terminal the instrument answers on\n"
     "  --model NAME   device name the instrument reports (default VRTA708)\n"
     "  --serial S     serial number, 8 characters (default 00001234)\n"
-    "  --version T    version text of the identification answer (default \"1.051.02  0314\")\n"
+    "  --fw-version T firmware version text of the identification answer (default \"1.051.02  0314\")\n"
     "  --pace         answers at the line rate of --baud (10 bits a byte)\n"
     "  --baud N       line rate for --pace (default 115200)\n"
     "  --slice-ms M   paced answers leave in slices of M ms, as from a USB adapter (default 1; 0: by byte)\n"
     "  --fault RULE   KIND[,key=value]...; KIND: silence nak busy notok garbage noeot truncated\n"
     "                 overlong slow slowframe scripted; keys: cmd= page= eeprom= target= after=\n"
-    "                 times= delay= length= bytes=  (e.g. nak,cmd=0xE5,after=2,times=1)\n";
+    "                 times= delay= length= bytes=  (e.g. nak,cmd=0xE5,after=2,times=1)\n"
+    "  --version      print the program version and exit\n"
+    "  --help         print this help and exit\n";
 
 int Fail(const std::string& message)
 {
@@ -55,6 +62,10 @@ int main(int argc, char** argv)
             std::cout << kUsage;
             return 0;
         }
+        if (arg == "--version") {
+            std::cout << "servicetool-sim " << SERVICETOOL_VERSION << "\n";
+            return 0;
+        }
         if (arg == "--pace") {
             options.pace = true;
             continue;
@@ -68,7 +79,7 @@ int main(int argc, char** argv)
             identity.name = v;
         } else if (arg == "--serial") {
             identity.serial = v;
-        } else if (arg == "--version") {
+        } else if (arg == "--fw-version") {
             identity.versionText = v;
         } else if (arg == "--baud") {
             char* end = nullptr;
