@@ -77,7 +77,7 @@ void Form1::BuildMenus()
 }
 
 // "COMM1".."COMM15"; only COMM1 is offered until the port search has run. Each entry's tooltip
-// names the device it opens.
+// names the device it opens (an action without a tooltip would show its caption instead).
 void Form1::BuildCommMenu()
 {
     mnuSeriale->setToolTipsVisible(true);
@@ -87,7 +87,8 @@ void Form1::BuildCommMenu()
         entry->setObjectName("mnu" + caption);
         entry->setCheckable(true);
         entry->setVisible(port == 1);
-        entry->setToolTip(ToQ(services_.link.port().DeviceOf(port)));
+        const std::string device = services_.link.port().DeviceOf(port);
+        entry->setToolTip(device.empty() ? QString("no device") : ToQ(device));
         mnuSeriale->addAction(entry);
         connect(entry, &QAction::triggered, this, [this, port] { OnCommEntryClicked(port); });
         mnuCOMM_[static_cast<std::size_t>(port)] = entry;
