@@ -1,10 +1,31 @@
 #include "app/FeatureConfig.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <array>
 #include <utility>
 
 #include "app/QtText.h"
+#include "core/Paths.h"
+
+std::vector<std::string> ConfigFolders(const std::string& appFolder, const std::string& userFolder, OsFamily os)
+{
+    std::vector<std::string> folders;
+    for (const std::string& folder : {appFolder, userFolder, std::string(os == OsFamily::Unix ? kSystemConfigFolder : "")})
+        if (!folder.empty())
+            folders.push_back(folder);
+    return folders;
+}
+
+std::optional<std::string> FindConfigFile(const std::vector<std::string>& folders)
+{
+    for (const std::string& folder : folders) {
+        const std::string path = JoinPath(folder, kConfigFileName);
+        if (QFileInfo(ToQ(path)).isFile())
+            return path;
+    }
+    return std::nullopt;
+}
 
 std::optional<Feature> FeatureOfLine(const std::string& line)
 {

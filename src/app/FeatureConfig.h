@@ -4,9 +4,13 @@
 #include <string>
 #include <vector>
 
-// Feature configuration file beside the executable: each line that is exactly one keyword switches
-// a feature on; the order of the lines is kept (it orders the service list).
+#include "core/Platform.h"
+
+// Feature configuration file: each line that is exactly one keyword switches a feature on; the
+// order of the lines is kept (it orders the service list).
 constexpr const char* kConfigFileName = "Config314x0.cfg";
+// System-wide folder of the configuration file on Linux.
+constexpr const char* kSystemConfigFolder = "/etc/servicetool";
 
 enum class Feature {
     FlashOpen,   // "31400-flashopen": every Down mem option, the page range, memory upload
@@ -15,6 +19,14 @@ enum class Feature {
     WlanOps,     // "31400-WlanOps": the Service tab with the Wi-Fi commands
     CalStmp,     // "314x0-CalStmp": the Service tab with the calibration date
 };
+
+// Folders that may hold the configuration file, in the order they are searched: the program's own
+// folder (a portable copy keeps its file beside it), the per-user configuration folder, and on
+// Linux the system-wide one. Empty folders are left out.
+std::vector<std::string> ConfigFolders(const std::string& appFolder, const std::string& userFolder,
+                                       OsFamily os = kThisOs);
+// The configuration file of the first folder that holds one; nothing when none does.
+std::optional<std::string> FindConfigFile(const std::vector<std::string>& folders);
 
 // The feature of a line compared whole: case-sensitive, nothing trimmed.
 std::optional<Feature> FeatureOfLine(const std::string& line);
