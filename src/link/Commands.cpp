@@ -120,14 +120,21 @@ static std::string PageOrderText(const FlashPageRecord& record)
     return std::to_string(record.FirstPage) + " bigger then " + std::to_string(record.LastPage);
 }
 
+static std::string PageRangeText(const FlashPageRecord& record)
+{
+    return "Pages " + std::to_string(record.FirstPage) + "-" + std::to_string(record.LastPage) + " out of range";
+}
+
 int ReadFlashPages(SerialLink& link, FlashPageRecord& record)
 {
     if (record.FirstPage > record.LastPage) {
         record.Message = PageOrderText(record);
         return code::kRefused;
     }
-    if (!FlashRangeFits(record, 4096, kFlashBlocksPerPage * kFlashBlockSize))
+    if (!FlashRangeFits(record, 4096, kFlashBlocksPerPage * kFlashBlockSize)) {
+        record.Message = PageRangeText(record);
         return code::kRefused;
+    }
     record.Count = 0;
     record.Text.clear();
     record.Data.assign(kFlashDataArea, 0);
@@ -160,8 +167,14 @@ int WriteFlashPages(SerialLink& link, FlashPageRecord& record)
         return code::kRefused;
     }
     const long pageSize = record.Count;
-    if (pageSize <= 0 || !FlashRangeFits(record, pageSize, 0))
+    if (pageSize <= 0) {
+        record.Message = "Page size " + std::to_string(pageSize) + " out of range";
         return code::kRefused;
+    }
+    if (!FlashRangeFits(record, pageSize, 0)) {
+        record.Message = PageRangeText(record);
+        return code::kRefused;
+    }
     for (int page = record.FirstPage; page <= record.LastPage; ++page) {
         for (int block = 0; block < kFlashBlocksPerPage; ++block) {
             const long address = page * pageSize + block * kFlashBlockSize;
