@@ -66,12 +66,24 @@ std::optional<long long> ParamIndexOfText(const std::string& text)
 
 std::string ParamNumberText(double value)
 {
-    char text[64];
-    if (value == std::floor(value) && std::fabs(value) < 1e15)
-        std::snprintf(text, sizeof text, "%.0f", value);
-    else
-        std::snprintf(text, sizeof text, "%.15g", value);
-    return text;
+    if (!std::isfinite(value))
+        return "0";
+    char text[400];
+    if (value == std::floor(value)) {
+        std::snprintf(text, sizeof text, "%.0f", value + 0.0);
+        return text;
+    }
+    // Fifteen significant digits, never in exponent form: a value shown may be written back.
+    const int integerDigits = static_cast<int>(std::floor(std::log10(std::fabs(value)))) + 1;
+    const int decimals = std::clamp(15 - integerDigits, 0, 30);
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    std::string number = text;
+    if (number.find('.') != std::string::npos) {
+        number.erase(number.find_last_not_of('0') + 1);
+        if (number.back() == '.')
+            number.pop_back();
+    }
+    return number == "-0" ? "0" : number;
 }
 
 int RunParamRead(SerialLink& link, const ParamCatalogue& catalogue, ParamView& view)

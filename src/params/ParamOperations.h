@@ -26,7 +26,7 @@ int RunParamRead(SerialLink& link, const ParamCatalogue& catalogue, ParamView& v
 int RunParamWrite(SerialLink& link, const ParamCatalogue& catalogue, ParamView& view);
 int RunParamInfo(SerialLink& link, ParamView& view);
 
-// Decimal text of a parameter value: no grouping, no exponent, no trailing zeros.
+// Decimal text of a parameter value: no grouping, never an exponent, no trailing zeros.
 std::string ParamNumberText(double value);
 
 // The index a text names: the whole text (blanks around it aside) is one decimal number, taken to
