@@ -23,10 +23,10 @@ int Decode(SerialLink& link, int index, std::string& message)
     return DecodeAnswer(index, link.Rx.RxBuffer, link.Rx.RxCount, message);
 }
 
-// The status byte at `index`, believed only when the answer is a whole, well-formed frame.
+// The status byte at `index`, believed only when the answer is a whole, well-formed short frame.
 int DecodeStatus(SerialLink& link, int index, std::string& message)
 {
-    if (!IsWellFormedAnswer(link.Rx)) {
+    if (!IsWellFormedAnswer(link.Rx, ctl::SOH)) {
         message = MalformedAnswerText(link.Rx);
         return code::kMalformed;
     }
@@ -50,7 +50,7 @@ int ReadInstrumentInfo(SerialLink& link, InstrumentInfo& info)
         info.Message = NoAnswerText(link);
         return code::kNoFrame;
     }
-    if (!IsWellFormedAnswer(link.Rx)) {
+    if (!IsWellFormedAnswer(link.Rx, ctl::SOH)) {
         info.Message = MalformedAnswerText(link.Rx);
         return code::kMalformed;
     }
@@ -84,7 +84,7 @@ int ReadEepromBlock(SerialLink& link, int address, Bytes& data, std::string& mes
                   BytesToHex(link.Rx.RxBuffer, static_cast<std::size_t>(link.Rx.RxCount));
         return code::kNoFrame;
     }
-    if (!IsWellFormedAnswer(link.Rx)) {
+    if (!IsWellFormedAnswer(link.Rx, ctl::SOH)) {
         message = MalformedAnswerText(link.Rx);
         return code::kMalformed;
     }

@@ -5,6 +5,7 @@
 
 #include "core/ResultCodes.h"
 #include "link/Answers.h"
+#include "link/Frames.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ int ReadParam(SerialLink& link, const ParamCatalogue& catalogue, int index, doub
     const std::string text = GetAnswerText(link.Rx, false, result);
     if (result != code::kOk)
         return result;
-    if (!IsWellFormedAnswer(link.Rx))
+    if (!IsWellFormedAnswer(link.Rx, ctl::SOH))
         return code::kMalformed;
     // An instrument that answers "not OK" or "busy" has sent no value; never read that as 0.
     std::string message;
