@@ -149,6 +149,9 @@ TEST_F(DownloadFlow, RunsEndingBeforeAnImageIsCompleteSaveNothing)
         {"count silent", SimFaultRule::Command('l', SimFault::Silence), ChosenPath(), id, "I l", 0},
         {"count busy", SimFaultRule::Command('l', SimFault::Busy), ChosenPath(), id, "I l", 0},
         {"count not OK", SimFaultRule::Command('l', SimFault::NotOk), ChosenPath(), id, "I l", 0},
+        // An answer that would read 0 records and save pages 0 to 22 only: not believed.
+        {"count with a stray byte before its acknowledge", SimFaultRule::Command('l', SimFault::GarbageBeforeAck).WithBytes({0x06}),
+         ChosenPath(), id, "I l", 0},
         {"folder cancelled", std::nullopt, std::nullopt, id, "I l", 1},
         {"empty folder", std::nullopt, "", id, "I l", 1},
         {"EEPROM block one byte short", SimFaultRule::EepromBlock(300, SimFault::Scripted).WithBytes(shortBlock), ChosenPath(),

@@ -203,12 +203,22 @@ TEST_F(ParamButtons, IndexOutOfTheFamilysRangeIsRefusedAndAFailedReadShowsNothin
     EXPECT_EQ(Outcome(), "TYPE out of range (0-155)");
     EXPECT_EQ(Requests(), (Sent{"I", "I", "I"}));
 
-    rig.instrument.AddFault(SimFaultRule::Command('l', SimFault::Nak).Times(1));
-    ForceIndex("12");
-    Value().setText("old");
-    Read();
-    EXPECT_EQ(Outcome(), "");
-    EXPECT_EQ(Value().text(), "");
+    // A read that fails shows no value and no "Reading OK": never a 0 taken from a bad answer.
+    const auto once = [](SimFault fault) { return SimFaultRule::Command('l', fault).Times(1); };
+    rig.instrument.SetParam(12, "77");
+    for (const SimFaultRule& fault : {once(SimFault::Nak), once(SimFault::NotOk), once(SimFault::Busy),
+                                      once(SimFault::GarbageBeforeAck).WithBytes({0x06}),
+                                      once(SimFault::GarbageBeforeAck).WithBytes({0x00}), once(SimFault::MissingEot),
+                                      once(SimFault::Scripted).WithBytes({0x06, 0x01, 0x07, '0', 'a', 'b', 0xFB, 0x0A, 0x04})}) {
+        SCOPED_TRACE(static_cast<int>(fault.fault));
+        rig.host.RunUntil(rig.host.Now() + kLateAnswerQuietS);
+        rig.instrument.AddFault(fault);
+        ForceIndex("12");
+        Value().setText("old");
+        Read();
+        EXPECT_EQ(Outcome(), "");
+        EXPECT_EQ(Value().text(), "");
+    }
 }
 
 // While a button runs: its wait text, and the tab control and the three buttons off (Info: the
