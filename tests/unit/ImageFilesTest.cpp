@@ -46,13 +46,21 @@ protected:
     }
 
     std::string Folder() const { return folder_.string(); }
-    std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
 
-    void Touch(const std::string& name) const
+    // The folder holds these files (a name ending in "/" is a folder) and nothing else.
+    void Refill(const std::vector<std::string>& names) const
     {
-        std::ofstream file(folder_ / name, std::ios::binary);
-        file << 'x';
-        ASSERT_TRUE(file.good()) << name;
+        for (const auto& entry : fs::directory_iterator(folder_))
+            fs::remove_all(entry.path());
+        for (const std::string& name : names) {
+            if (name.ends_with("/")) {
+                fs::create_directory(folder_ / name);
+                continue;
+            }
+            std::ofstream file(folder_ / name, std::ios::binary);
+            file << 'x';
+            ASSERT_TRUE(file.good()) << name;
+        }
     }
 
 private:
@@ -212,143 +220,92 @@ TEST(EepromImageRecordCount, ShortImagesAndBadOffsets)
     EXPECT_FALSE(RecordCountInImage(Bytes(kEepromSize, 0), INT_MAX));
 }
 
-// --- finding the flash image of an EEPROM image ---
+// --- finding the flash image of an EEPROM image, and base names in use ---
 
-TEST_F(ImageFolderTest, FindsFlashImageOfTheSameDownloadOnly)
+// Each case in a fresh folder: the files there (a name ending in "/" is a folder), the EEPROM image
+// asked about (after the folder's path) and the flash image found (after the folder's path).
+TEST_F(ImageFolderTest, FindsTheFlashImageOfAnEepromImage)
 {
-    Touch("X_1_fwV1_250101000000.epr");
-    Touch("X_1_fwV1_250101000001_0000-0027.fla");
-    EXPECT_FALSE(FindFlashImageFor(PathOf("X_1_fwV1_250101000000.epr")));
-
-    Touch("X_1_fwV1_250101000000_0000-0027.fla");
-    EXPECT_EQ(FindFlashImageFor(PathOf("X_1_fwV1_250101000000.epr")),
-              PathOf("X_1_fwV1_250101000000_0000-0027.fla"));
-    // The other download's EEPROM image finds its own flash image.
-    EXPECT_EQ(FindFlashImageFor(PathOf("X_1_fwV1_250101000001.epr")),
-              PathOf("X_1_fwV1_250101000001_0000-0027.fla"));
-}
-
-TEST_F(ImageFolderTest, LetterCaseIgnored)
-{
-    Touch("X_1_fwV1_250101000000_0000-0027.FLA");
-    EXPECT_EQ(FindFlashImageFor(PathOf("X_1_fwV1_250101000000.epr")),
-              PathOf("X_1_fwV1_250101000000_0000-0027.FLA"));
-    EXPECT_EQ(FindFlashImageFor(PathOf("x_1_FWV1_250101000000.EPR")),
-              PathOf("X_1_fwV1_250101000000_0000-0027.FLA"));
-
-    Touch("\xC3\xA9_1_0000-0001.fla");  // e acute, found from its capital
-    EXPECT_EQ(FindFlashImageFor(PathOf("\xC3\x89_1.epr")), PathOf("\xC3\xA9_1_0000-0001.fla"));
-
-    Touch("\xC3\xB7_1_0000-0001.fla");  // division sign is no letter: not the multiplication sign
-    EXPECT_FALSE(FindFlashImageFor(PathOf("\xC3\x97_1.epr")));
-}
-
-TEST_F(ImageFolderTest, WildcardAndExtensionRules)
-{
-    EXPECT_FALSE(FindFlashImageFor(PathOf("A_1.epr")));  // empty folder
-
-    Touch("A_1.fla.bak");
-    Touch("A_1_0000-0001.flax");
-    Touch("A_1.fl");
-    fs::create_directory(PathOf("A_1_dir.fla"));
-    EXPECT_FALSE(FindFlashImageFor(PathOf("A_1.epr")));
-
-    Touch("A_1.fla");  // "*" may match nothing
-    EXPECT_EQ(FindFlashImageFor(PathOf("A_1.epr")), PathOf("A_1.fla"));
-    // Only the last four characters are dropped, whatever they are.
-    EXPECT_EQ(FindFlashImageFor(PathOf("A_1.xyz")), PathOf("A_1.fla"));
-}
-
-TEST_F(ImageFolderTest, BaseCharactersAreLiteral)
-{
-    Touch("V1x0[1]_2_0000-0001.fla");
-    Touch("V1.01_2_0000-0001.fla");
-    EXPECT_FALSE(FindFlashImageFor(PathOf("V1.0[1]_2.epr")));
-
-    Touch("v1.0[1]_2_0005-0006.fla");
-    EXPECT_EQ(FindFlashImageFor(PathOf("V1.0[1]_2.epr")), PathOf("v1.0[1]_2_0005-0006.fla"));
-
-    Touch("S*?_3_0000-0001.fla");
-    Touch("S12_3_0000-0001.fla");
-    EXPECT_EQ(FindFlashImageFor(PathOf("S*?_3.epr")), PathOf("S*?_3_0000-0001.fla"));
-    EXPECT_EQ(FindFlashImageFor(PathOf("S12_3.epr")), PathOf("S12_3_0000-0001.fla"));
-}
-
-TEST_F(ImageFolderTest, SeveralMatchesTakeFirstByNameIgnoringCase)
-{
-    Touch("X_1_fwV1_250101000000_0028-0040.fla");
-    Touch("X_1_fwV1_250101000000_0005-0027.fla");
-    Touch("x_1_fwV1_250101000000_0001-0002.fla");  // last by bytes, first with case ignored
-    EXPECT_EQ(FindFlashImageFor(PathOf("X_1_fwV1_250101000000.epr")),
-              PathOf("x_1_fwV1_250101000000_0001-0002.fla"));
-
-    Touch("X_1_fwV1_250101000000_0000-0001.FLA");
-    EXPECT_EQ(FindFlashImageFor(PathOf("X_1_fwV1_250101000000.epr")),
-              PathOf("X_1_fwV1_250101000000_0000-0001.FLA"));
-}
-
-TEST_F(ImageFolderTest, PathForms)
-{
-    Touch("X_1_0000-0027.fla");
-    // The file name may also follow a backslash; the result keeps the separator given.
-    EXPECT_EQ(FindFlashImageFor(Folder() + "\\X_1.epr"), Folder() + "\\X_1_0000-0027.fla");
-    EXPECT_EQ(FindFlashImageFor(Folder() + "/X_1.epr"), Folder() + "/X_1_0000-0027.fla");
-
-    EXPECT_FALSE(FindFlashImageFor(Folder() + "/missing/X_1.epr"));
-    EXPECT_FALSE(FindFlashImageFor(PathOf("X_1_0000-0027.fla") + "/X_1.epr"));  // not a folder
-}
-
-TEST_F(ImageFolderTest, ShortEepromNames)
-{
-    Touch("B_0000-0001.fla");
+    using Files = std::vector<std::string>;
+    const std::string x0 = "X_1_fwV1_250101000000";
+    const std::string x1 = "X_1_fwV1_250101000001";
+    const struct {
+        Files files;
+        std::string asked;
+        std::optional<std::string> found;
+    } cases[] = {
+        {{x0 + ".epr", x1 + "_0000-0027.fla"}, "/" + x0 + ".epr", std::nullopt},  // another download's only
+        {{x0 + ".epr", x1 + "_0000-0027.fla", x0 + "_0000-0027.fla"}, "/" + x0 + ".epr", "/" + x0 + "_0000-0027.fla"},
+        {{x0 + "_0000-0027.fla", x1 + "_0000-0027.fla"}, "/" + x1 + ".epr", "/" + x1 + "_0000-0027.fla"},
+        // Letter case ignored, ASCII and Latin-1; the division sign is no letter.
+        {{x0 + "_0000-0027.FLA"}, "/" + x0 + ".epr", "/" + x0 + "_0000-0027.FLA"},
+        {{x0 + "_0000-0027.FLA"}, "/x_1_FWV1_250101000000.EPR", "/" + x0 + "_0000-0027.FLA"},
+        {{"\xC3\xA9_1_0000-0001.fla"}, "/\xC3\x89_1.epr", "/\xC3\xA9_1_0000-0001.fla"},
+        {{"\xC3\xB7_1_0000-0001.fla"}, "/\xC3\x97_1.epr", std::nullopt},
+        // "*" may match nothing; only files ending in ".fla" count; the last four characters dropped.
+        {{}, "/A_1.epr", std::nullopt},
+        {{"A_1.fla.bak", "A_1_0000-0001.flax", "A_1.fl", "A_1_dir.fla/"}, "/A_1.epr", std::nullopt},
+        {{"A_1.fla.bak", "A_1.fla"}, "/A_1.epr", "/A_1.fla"},
+        {{"A_1.fla"}, "/A_1.xyz", "/A_1.fla"},
+        // The name's characters are literal, wildcards and brackets included.
+        {{"V1x0[1]_2_0000-0001.fla", "V1.01_2_0000-0001.fla"}, "/V1.0[1]_2.epr", std::nullopt},
+        {{"V1x0[1]_2_0000-0001.fla", "v1.0[1]_2_0005-0006.fla"}, "/V1.0[1]_2.epr", "/v1.0[1]_2_0005-0006.fla"},
+        {{"S*?_3_0000-0001.fla", "S12_3_0000-0001.fla"}, "/S*?_3.epr", "/S*?_3_0000-0001.fla"},
+        {{"S*?_3_0000-0001.fla", "S12_3_0000-0001.fla"}, "/S12_3.epr", "/S12_3_0000-0001.fla"},
+        // Several matches: the first by name with case ignored.
+        {{x0 + "_0028-0040.fla", x0 + "_0005-0027.fla", "x_1_fwV1_250101000000_0001-0002.fla"}, "/" + x0 + ".epr",
+         "/x_1_fwV1_250101000000_0001-0002.fla"},
+        {{x0 + "_0005-0027.fla", "x_1_fwV1_250101000000_0001-0002.fla", x0 + "_0000-0001.FLA"}, "/" + x0 + ".epr",
+         "/" + x0 + "_0000-0001.FLA"},
+        // Path forms: either separator, kept as given; a folder that is missing or is a file.
+        {{"X_1_0000-0027.fla"}, "\\X_1.epr", "\\X_1_0000-0027.fla"},
+        {{"X_1_0000-0027.fla"}, "/missing/X_1.epr", std::nullopt},
+        {{"X_1_0000-0027.fla"}, "/X_1_0000-0027.fla/X_1.epr", std::nullopt},
+        // Short names: fewer than four characters find nothing; four leave an empty prefix.
+        {{"B_0000-0001.fla"}, "/", std::nullopt},
+        {{"B_0000-0001.fla"}, "/abc", std::nullopt},
+        {{"B_0000-0001.fla"}, "/B_.epr", "/B_0000-0001.fla"},
+        {{"B_0000-0001.fla"}, "/C_.epr", std::nullopt},
+        {{"B_0000-0001.fla"}, "/.epr", "/B_0000-0001.fla"},
+        {{"B_0000-0001.fla"}, "/C.ep", "/B_0000-0001.fla"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.asked);
+        Refill(c.files);
+        const auto found = FindFlashImageFor(Folder() + c.asked);
+        EXPECT_EQ(found, c.found ? std::optional(Folder() + *c.found) : std::nullopt);
+    }
     EXPECT_FALSE(FindFlashImageFor(""));
-    EXPECT_FALSE(FindFlashImageFor(Folder() + "/"));
-    EXPECT_FALSE(FindFlashImageFor(PathOf("abc")));
-    EXPECT_EQ(FindFlashImageFor(PathOf("B_.epr")), PathOf("B_0000-0001.fla"));
-    EXPECT_FALSE(FindFlashImageFor(PathOf("C_.epr")));
-    // Four characters leave an empty prefix, so any flash image of the folder belongs to it.
-    EXPECT_EQ(FindFlashImageFor(PathOf(".epr")), PathOf("B_0000-0001.fla"));
-    EXPECT_EQ(FindFlashImageFor(PathOf("C.ep")), PathOf("B_0000-0001.fla"));
 }
 
-// --- base names already in use ---
-
-TEST_F(ImageFolderTest, BaseInUseByEepromImage)
+// A base name is in use when its ".epr" or any of its "_*.fla" is there (case ignored, any kind of
+// entry, the base taken literally); a folder that cannot be listed holds nothing.
+TEST_F(ImageFolderTest, BaseNamesInUse)
 {
-    const std::string base = "X_1_fwV1_250101000000";
-    EXPECT_FALSE(ImageBaseInUse(Folder(), base));
-
-    Touch("X_1_fwV1_250101000000.epr.bak");
-    Touch("X_1_fwV1_2501010000001.epr");
-    Touch("X_1_fwV1_25010100000.epr");
-    EXPECT_FALSE(ImageBaseInUse(Folder(), base));
-
-    Touch("x_1_fwv1_250101000000.EPR");
-    EXPECT_TRUE(ImageBaseInUse(Folder(), base));
-    EXPECT_FALSE(ImageBaseInUse(Folder(), "X_1_fwV1_250101000001"));
-}
-
-TEST_F(ImageFolderTest, BaseInUseByFlashImage)
-{
-    const std::string base = "X_1_fwV1_250101000000";
-    Touch("X_1_fwV1_2501010000000_0000-0027.fla");   // another base that extends this one
-    Touch("X_1_fwV1_250101000000.fla");               // no "_" after the base
-    Touch("X_1_fwV1_250101000000_0000-0027.fla.tmp");
-    EXPECT_FALSE(ImageBaseInUse(Folder(), base));
-
-    Touch("X_1_fwV1_250101000000_0000-0027.FLA");
-    EXPECT_TRUE(ImageBaseInUse(Folder(), base));
-    EXPECT_TRUE(ImageBaseInUse(Folder() + "/", base));
-    EXPECT_FALSE(ImageBaseInUse(Folder(), "X_1_fwV1_250101000001"));
-}
-
-TEST_F(ImageFolderTest, BaseInUseTakesBaseLiterallyAndIgnoresMissingFolders)
-{
-    Touch("V1x0[1]_2_0000-0001.fla");
-    EXPECT_FALSE(ImageBaseInUse(Folder(), "V1.0[1]_2"));
-    Touch("V1.0[1]_2_.fla");  // "*" may match nothing
-    EXPECT_TRUE(ImageBaseInUse(Folder(), "V1.0[1]_2"));
-
-    EXPECT_FALSE(ImageBaseInUse(Folder() + "/missing", "V1.0[1]_2"));
-    EXPECT_FALSE(ImageBaseInUse(PathOf("V1.0[1]_2_.fla"), "V1.0[1]_2"));  // a file, not a folder
+    using Files = std::vector<std::string>;
+    const std::string x0 = "X_1_fwV1_250101000000";
+    const struct {
+        Files files;
+        std::string folder;  // after the folder's path
+        std::string base;
+        bool inUse;
+    } cases[] = {
+        {{}, "", x0, false},
+        {{x0 + ".epr.bak", "X_1_fwV1_2501010000001.epr", "X_1_fwV1_25010100000.epr"}, "", x0, false},
+        {{"x_1_fwv1_250101000000.EPR"}, "", x0, true},
+        {{"x_1_fwv1_250101000000.EPR"}, "", "X_1_fwV1_250101000001", false},
+        {{"X_1_fwV1_2501010000000_0000-0027.fla", x0 + ".fla", x0 + "_0000-0027.fla.tmp"}, "", x0, false},
+        {{x0 + "_0000-0027.FLA"}, "", x0, true},
+        {{x0 + "_0000-0027.FLA"}, "/", x0, true},
+        {{x0 + "_dir.fla/"}, "", x0, true},
+        {{"V1x0[1]_2_0000-0001.fla"}, "", "V1.0[1]_2", false},
+        {{"V1.0[1]_2_.fla"}, "", "V1.0[1]_2", true},
+        {{"V1.0[1]_2_.fla"}, "/missing", "V1.0[1]_2", false},
+        {{"V1.0[1]_2_.fla"}, "/V1.0[1]_2_.fla", "V1.0[1]_2", false},  // a file, not a folder
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.base + " in " + (c.files.empty() ? "an empty folder" : c.files.front()));
+        Refill(c.files);
+        EXPECT_EQ(ImageBaseInUse(Folder() + c.folder, c.base), c.inUse);
+    }
 }
