@@ -36,6 +36,8 @@ std::optional<Feature> FeatureOfLine(const std::string& line);
 // Windows end their lines with CR LF). Nothing else is removed: a blank or any other character
 // before or after a keyword, a lone CR included, leaves that line ineffective.
 std::vector<std::string> ReadConfigLines(const std::string& path);
+// The same rule on the file's content.
+std::vector<std::string> ConfigLinesOfText(const std::string& text);
 
 // Features of the file's lines, in file order (a repeated line repeats its feature).
 std::vector<Feature> ReadFeatures(const std::string& path);
