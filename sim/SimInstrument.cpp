@@ -86,6 +86,14 @@ SimFaultRule SimFaultRule::EepromBlock(int address, SimFault fault)
     return rule.Target(at, at);
 }
 
+SimFaultRule SimFaultRule::WifiRegister(int n, SimFault fault)
+{
+    SimFaultRule rule = Any(fault);
+    rule.commands = {'0', '1'};
+    const auto at = static_cast<std::uint32_t>(std::max(n, 0));
+    return rule.Target(at, at);
+}
+
 // ---------------------------------------------------------------- state
 
 SimInstrument::SimInstrument(SimIdentity identity) : identity_(std::move(identity)), eeprom_(kSimEepromSize)
@@ -180,12 +188,6 @@ void SimInstrument::SetRecordCount(int count)
         params_[26] = text;
         params_[146] = text;
     }
-}
-
-const Bytes* SimInstrument::WifiRegister(int number) const
-{
-    const auto it = wifiRegisters_.find(number);
-    return it == wifiRegisters_.end() ? nullptr : &it->second;
 }
 
 int SimInstrument::AddFault(SimFaultRule rule)
@@ -365,10 +367,10 @@ std::vector<SimReply> SimInstrument::Handle(const Bytes& payload)
             answer.lead = {ctl::NAK};
             break;
         case SimFault::Busy:
-            answer = Refusal(command, kStatusBusy);
+            answer = Refusal(payload, kStatusBusy);
             break;
         default:
-            answer = Refusal(command, kStatusNotOk);
+            answer = Refusal(payload, kStatusNotOk);
             break;
         }
     }
@@ -438,11 +440,13 @@ SimInstrument::Answer SimInstrument::StatusAnswer(std::uint8_t status) const
     return {{ctl::ACK}, Bytes{status}, 0.0};
 }
 
-SimInstrument::Answer SimInstrument::Refusal(std::uint8_t command, std::uint8_t status) const
+SimInstrument::Answer SimInstrument::Refusal(const Bytes& payload, std::uint8_t status) const
 {
     // The identification's refusal carries its status one byte later, after the command echo.
-    if (command == 'I')
+    if (payload[0] == 'I')
         return {{ctl::ACK}, Bytes{'I', status}, 0.0};
+    if (payload[0] == '1' && payload.size() >= 2 && wifi_.Fitted())
+        return DataAnswer(SimWifiModule::Refusal(payload[1], status));
     return StatusAnswer(status);
 }
 
@@ -476,6 +480,8 @@ SimInstrument::Answer SimInstrument::Execute(const Bytes& p)
         return FlashWriteAnswer(p);
     case '0':
         return WifiWriteAnswer(p);
+    case '1':
+        return WifiReadAnswer(p);
     case '2':
         return WifiCommandAnswer(p);
     default:
@@ -587,24 +593,30 @@ SimInstrument::Answer SimInstrument::FlashWriteAnswer(const Bytes& p)
     return StatusAnswer(kStatusOk);
 }
 
+SimInstrument::Answer SimInstrument::WifiReadAnswer(const Bytes& p) const
+{
+    if (p.size() != 2 || !wifi_.Fitted())
+        return {{ctl::NAK}, std::nullopt, 0.0};
+    return DataAnswer(wifi_.Read(p[1]));
+}
+
 SimInstrument::Answer SimInstrument::WifiWriteAnswer(const Bytes& p)
 {
-    if (p.size() < 2)
+    if (p.size() < 2 || !wifi_.Fitted())
         return {{ctl::NAK}, std::nullopt, 0.0};
-    wifiRegisters_[p[1]] = Bytes(p.begin() + 2, p.end());
-    return StatusAnswer(kStatusOk);
+    return StatusAnswer(wifi_.Write(p[1], Bytes(p.begin() + 2, p.end())));
 }
 
 SimInstrument::Answer SimInstrument::WifiCommandAnswer(const Bytes& p)
 {
-    if (p.size() != 2)
+    if (p.size() != 2 || !wifi_.Fitted())
         return {{ctl::NAK}, std::nullopt, 0.0};
     if (p[1] == 0) {
-        wifiOn_ = false;
+        wifi_.SetOn(false);
         return StatusAnswer(kStatusOk);
     }
     if (p[1] == 1) {
-        wifiOn_ = true;
+        wifi_.SetOn(true);
         Answer answer = StatusAnswer(kStatusOk);
         answer.frameGapS = wifiSwitchOnDelayS_;
         return answer;

@@ -12,6 +12,7 @@
 #include "core/Bytes.h"
 #include "params/ParamCatalogue.h"
 #include "sim/SimDevice.h"
+#include "sim/SimWifiModule.h"
 
 constexpr int kSimEepromSize = 2000;
 constexpr int kSimFlashPages = 2048;
@@ -57,6 +58,8 @@ struct SimFaultRule {
     static SimFaultRule FlashPage(int page, SimFault fault);
     // EEPROM block reads and writes ('e') at exactly `address`.
     static SimFaultRule EepromBlock(int address, SimFault fault);
+    // Reads and writes ('1', '0') of Wi-Fi register `n`.
+    static SimFaultRule WifiRegister(int n, SimFault fault);
 
     SimFaultRule& After(int n) { after = n; return *this; }
     SimFaultRule& Times(int n) { times = n; return *this; }
@@ -129,8 +132,10 @@ public:
     void SetParamFamily(const std::string& familyEntry);
 
     // --- Wi-Fi module
-    bool WifiModuleOn() const { return wifiOn_; }
-    const Bytes* WifiRegister(int number) const;
+    bool WifiModuleOn() const { return wifi_.On(); }
+    const Bytes* WifiRegister(int number) const { return wifi_.Register(number); }
+    SimWifiModule& Wifi() { return wifi_; }
+    const SimWifiModule& Wifi() const { return wifi_; }
     // How long switching the module on takes before the answer frame (the ACK comes at once).
     void SetWifiSwitchOnDelay(double s) { wifiSwitchOnDelayS_ = s; }
 
@@ -170,7 +175,7 @@ private:
     std::vector<SimReply> Handle(const Bytes& payload);
     Answer Execute(const Bytes& payload);
     Answer StatusAnswer(std::uint8_t status) const;
-    Answer Refusal(std::uint8_t command, std::uint8_t status) const;
+    Answer Refusal(const Bytes& payload, std::uint8_t status) const;
     Answer DataAnswer(Bytes payload) const;
     Answer Identification() const;
     Answer ReadParamAnswer(const Bytes& p) const;
@@ -179,6 +184,7 @@ private:
     Answer EepromAnswer(const Bytes& p);
     Answer FlashReadAnswer(const Bytes& p) const;
     Answer FlashWriteAnswer(const Bytes& p);
+    Answer WifiReadAnswer(const Bytes& p) const;
     Answer WifiWriteAnswer(const Bytes& p);
     Answer WifiCommandAnswer(const Bytes& p);
 
@@ -189,8 +195,7 @@ private:
     std::map<int, std::string> readBack_;
     ParamCatalogue widths_;
     bool familyLoaded_ = false;
-    std::map<int, Bytes> wifiRegisters_;
-    bool wifiOn_ = true;
+    SimWifiModule wifi_;
     double wifiSwitchOnDelayS_ = 2.0;
     double answerDelayS_ = 0.001;
     int commits_ = 0;

@@ -15,6 +15,10 @@
 #include "sim/SimBoards.h"
 #include "sim/SimInstrument.h"
 
+#ifndef SERVICETOOL_VERSION
+#define SERVICETOOL_VERSION "unknown"
+#endif
+
 namespace {
 
 PtyServer* g_server = nullptr;
@@ -26,16 +30,18 @@ void OnSignal(int)
 }
 
 constexpr const char* kUsage =
-    "usage: servicetool-sim --link PATH [--model NAME] [--serial S] [--version T] [--pace] [--baud N]\n"
-    "                       [--fault RULE]... [--boot] [--erase-ms M] [--sector-erase-ms M] [--prog-ms M]\n"
-    "                       [--power-on-s S] [--nack-page BOARD:N]... [--stats FILE]\n"
-    "                       [--flash-dump PREFIX]\n"
+    "usage: servicetool-sim --link PATH [--model NAME] [--serial S] [--fw-version T] [--pace] [--baud N]\n"
+    "                       [--slice-ms M] [--no-wifi] [--fault RULE]... [--boot] [--erase-ms M]\n"
+    "                       [--sector-erase-ms M] [--prog-ms M] [--power-on-s S] [--nack-page BOARD:N]...\n"
+    "                       [--stats FILE] [--flash-dump PREFIX]\n"
+    "       servicetool-sim --version | --help\n"
     "  --link PATH    symbolic link to the pseudo-terminal the instrument answers on\n"
     "  --model NAME   device name the instrument reports (default VRTA708)\n"
     "  --serial S     serial number, 8 characters (default 00001234)\n"
-    "  --version T    version text of the identification answer (default \"1.051.02  0314\")\n"
+    "  --fw-version T firmware version text of the identification answer (default \"1.051.02  0314\")\n"
     "  --pace         answers at the line rate of --baud (10 bits a byte)\n"
     "  --baud N       line rate for --pace (default 115200)\n"
+    "  --no-wifi      the instrument has no Wi-Fi module (its commands are answered NAK)\n"
     "  --slice-ms M   paced answers leave in slices of M ms, as from a USB adapter (default 1; 0: by byte)\n"
     "  --fault RULE   KIND[,key=value]...; KIND: silence nak busy notok garbage noeot truncated\n"
     "                 overlong slow slowframe scripted; keys: cmd= page= eeprom= target= after=\n"
@@ -48,7 +54,9 @@ constexpr const char* kUsage =
     "  --nack-page BOARD:N   the bootloader of BOARD (cpu or mis) refuses the data block of page N\n"
     "  --stats FILE   when a client closes the port, write the bootloaders' byte counts, answers and\n"
     "                 erase and programming seconds to FILE (and start counting again)\n"
-    "  --flash-dump P when a client closes the port, write both boards' flash to P-cpu.bin and P-mis.bin\n";
+    "  --flash-dump P when a client closes the port, write both boards' flash to P-cpu.bin and P-mis.bin\n"
+    "  --version      print the program version and exit\n"
+    "  --help         print this help and exit\n";
 
 int Fail(const std::string& message)
 {
@@ -63,6 +71,7 @@ int main(int argc, char** argv)
     SimIdentity identity;
     PtyServerOptions options;
     std::vector<SimFaultRule> faults;
+    bool wifiFitted = true;
     bool bootloader = false;
     SimBootTimes times;
     double powerOnS = 1.0;
@@ -82,12 +91,20 @@ int main(int argc, char** argv)
             std::cout << kUsage;
             return 0;
         }
+        if (arg == "--version") {
+            std::cout << "servicetool-sim " << SERVICETOOL_VERSION << "\n";
+            return 0;
+        }
         if (arg == "--pace") {
             options.pace = true;
             continue;
         }
         if (arg == "--boot") {
             bootloader = true;
+            continue;
+        }
+        if (arg == "--no-wifi") {
+            wifiFitted = false;
             continue;
         }
         const char* v = value();
@@ -99,7 +116,7 @@ int main(int argc, char** argv)
             identity.name = v;
         } else if (arg == "--serial") {
             identity.serial = v;
-        } else if (arg == "--version") {
+        } else if (arg == "--fw-version") {
             identity.versionText = v;
         } else if (arg == "--baud") {
             char* end = nullptr;
@@ -148,6 +165,7 @@ int main(int argc, char** argv)
         return Fail("--link is required");
 
     SimInstrument instrument(identity);
+    instrument.Wifi().SetFitted(wifiFitted);
     for (auto& rule : faults)
         instrument.AddFault(std::move(rule));
     SimBoards boards(instrument);

@@ -23,6 +23,7 @@
 class ParamActions;
 class DownMemActions;
 class UploadActions;
+class ServiceActions;
 
 // Tabs of SSTab1.
 enum TabIndex : int { kUploadTab = 0, kDownMemTab = 1, kParamTab = 2, kServiceTab = 3 };
@@ -89,6 +90,7 @@ private:
         std::vector<int> found;
         bool savedPortFound = false;
         bool port1Found = false;
+        std::vector<PortOpenResult> refused;  // ports this user may not open
     };
 
     void BuildTabs();
@@ -116,4 +118,5 @@ public:
     std::unique_ptr<ParamActions> paramActions;
     std::unique_ptr<DownMemActions> downMemActions;
     std::unique_ptr<UploadActions> uploadActions;
+    std::unique_ptr<ServiceActions> serviceActions;
 };

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,13 +10,15 @@
 #include <QWidget>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "app/NamedWidget.h"
 #include "app/StatusBox.h"
 #include "core/Host.h"
 
 // The "Service" tab: command list, register / module-state list, value box, Get and Set, the
-// Wi-Fi functionality boxes, the calibration-date boxes and the log.
+// Wi-Fi functionality boxes, the calibration-date boxes and the log. Choosing a command arranges
+// the tab for it; choosing an entry of the second list shows what that entry offers.
 class ServiceTab : public QWidget {
     Q_OBJECT
 public:
@@ -43,15 +46,28 @@ public:
     void AddWifiCommands();
     // Command list entry of the calibration-date feature ("Calibration date").
     void AddCalibrationCommand();
+    // Selects the first command, which arranges the tab for it.
     void SelectFirstCommand();
     // Day, month and two-digit year, each as two digits.
     void FillCalibrationDate(const LocalDateTime& date);
+
+    // Selection handlers of the two lists.
+    void OnCommandSelected();
+    void OnSecondListSelected();
 
     void SetLogText(const std::string& text) { txtService->SetText(text); }
     void AppendLogText(const std::string& text) { txtService->Append(text); }
     const std::string& LogText() const { return txtService->Text(); }
 
 private:
+    enum class Arrangement { Registers, ModuleSwitch, CalibrationDate };
+
     void LayOut();
     void HideCommandControls();
+    void Arrange(Arrangement arrangement);
+    void Place(QWidget* widget, int row, int column, int rows = 1, int columns = 1);
+    void FillSecondList(const std::vector<std::string>& entries, int selected);
+    void ShowCommandButtons(bool get, bool set);
+
+    QGridLayout* grid_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "link/SerialLink.h"
@@ -25,5 +26,13 @@ int RunParamRead(SerialLink& link, const ParamCatalogue& catalogue, ParamView& v
 int RunParamWrite(SerialLink& link, const ParamCatalogue& catalogue, ParamView& view);
 int RunParamInfo(SerialLink& link, ParamView& view);
 
-// Decimal text of a parameter value: no grouping, no exponent, no trailing zeros.
+// Decimal text of a parameter value: no grouping, never an exponent, no trailing zeros.
 std::string ParamNumberText(double value);
+
+// The index a text names: the whole text (blanks around it aside) is one decimal number, taken to
+// the nearest integer, halves to the even one. Nothing for an empty text or one that is not a
+// number ("abc", "12abc", "-").
+std::optional<long long> ParamIndexOfText(const std::string& text);
+
+// "TYPE out of range (0-<last>)".
+std::string ParamIndexOutOfRangeText(int lastIndex);

@@ -3,6 +3,15 @@
 #include <QFileInfo>
 #include <sstream>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
 QtSerialPort::QtSerialPort(PortResolver resolver) : resolver_(std::move(resolver))
 {
     QObject::connect(&port_, &QSerialPort::readyRead, [this] {
@@ -40,6 +49,38 @@ bool QtSerialPort::IsPseudoTerminal(const QString& device)
     return target.startsWith("/dev/pts/") || target == "/dev/ptmx";
 }
 
+std::string QtSerialPort::DeviceOf(int number) const
+{
+    return resolver_.DeviceFor(number).value_or(std::string());
+}
+
+// QSerialPort reports a device that is locked or busy with the same error as one this user may
+// not open; only the second is a matter of permissions, which the system tells apart.
+bool QtSerialPort::AccessDenied(const QString& device)
+{
+#ifndef _WIN32
+    const QByteArray path = QFile::encodeName(device);
+    return faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) != 0 && errno == EACCES;
+#else
+    (void)device;
+    return false;
+#endif
+}
+
+std::string QtSerialPort::GroupOf(const QString& device)
+{
+#ifndef _WIN32
+    struct stat status {};
+    if (stat(QFile::encodeName(device).constData(), &status) != 0)
+        return {};
+    if (const group* owner = getgrgid(status.st_gid))
+        return owner->gr_name;
+#else
+    (void)device;
+#endif
+    return {};
+}
+
 PortOpenResult QtSerialPort::Failure(PortOpenResult::Kind kind)
 {
     PortOpenResult result;
@@ -47,6 +88,11 @@ PortOpenResult QtSerialPort::Failure(PortOpenResult::Kind kind)
     result.errorNumber = static_cast<int>(port_.error());
     result.description = port_.error() == QSerialPort::NoError ? std::string("Unknown error")
                                                                : port_.errorString().toStdString();
+    result.device = device_.toStdString();
+    if (kind == PortOpenResult::Kind::Failed && AccessDenied(device_)) {
+        result.accessDenied = true;
+        result.deviceGroup = GroupOf(device_);
+    }
     return result;
 }
 

@@ -3,6 +3,8 @@
 MsgAnswer ScriptedDialogs::Message(MsgIcon icon, const std::string& title, const std::string& text, MsgButtons buttons)
 {
     messages.push_back({icon, title, text});
+    if (onMessage)
+        onMessage();
     if (!answers.empty()) {
         const MsgAnswer answer = answers.front();
         answers.pop_front();

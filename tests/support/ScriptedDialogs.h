@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,4 +26,5 @@ public:
     std::vector<FileDialogRequest> fileRequests;
     std::deque<MsgAnswer> answers;                     // default: Ok / Yes
     std::deque<std::optional<std::string>> filePaths;  // default: cancelled
+    std::function<void()> onMessage;                   // runs while a message box is up
 };

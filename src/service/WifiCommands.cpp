@@ -1,0 +1,126 @@
+#include "service/WifiCommands.h"
+
+#include <algorithm>
+
+#include "core/ResultCodes.h"
+#include "link/Answers.h"
+#include "link/Frames.h"
+#include "service/WifiDecode.h"
+#include "service/WifiValues.h"
+
+namespace {
+
+// ACK, SOH, LEN, status, CKS, LF, EOT: an answer without data.
+constexpr int kStatusOnlyCount = 7;
+// A password answer of one byte: the byte may be the module's refusal.
+constexpr int kPasswordStatusCount = 8;
+constexpr int kPasswordStatusIndex = 4;
+
+std::string ReceivedHex(const RxState& rx)
+{
+    const int usable = std::clamp(rx.RxCount, 0, static_cast<int>(rx.RxBuffer.size()));
+    return BytesToHex(rx.RxBuffer, static_cast<std::size_t>(usable));
+}
+
+std::string ShortCountText(int count)
+{
+    return "Len(Rx)= " + std::to_string(count) + "  less than 6 bytes ..";
+}
+
+// Registers whose value is a number or four numbers: a bare status carries no value of theirs.
+bool NeedsData(int n)
+{
+    return n == wifireg::kSerialSpeed || n == wifireg::kApAuthMode || IsFileQuadRegister(n) || n == wifireg::kStatus;
+}
+
+int JudgePassword(const RxState& rx, int n, WifiRegisterSet& record)
+{
+    const int count = rx.RxCount;
+    if (count < kStatusOnlyCount) {
+        record.ValueText = ShortCountText(count);
+        return code::kMalformed;
+    }
+    if (count == kPasswordStatusCount) {
+        switch (rx.RxBuffer[kPasswordStatusIndex]) {
+        case ctl::NAK:
+            record.ReplyText = "NAK";
+            return code::kNak;
+        case '1':
+            record.ReplyText = "NO OK !!";
+            return code::kNotOk;
+        case '2':
+            record.ReplyText = "Busy ...";
+            return code::kBusy;
+        default:
+            break;
+        }
+    }
+    return DecodeWifiAnswer(rx.RxBuffer, count, n, record);
+}
+
+}  // namespace
+
+int JudgeWifiReadAnswer(const RxState& rx, int n, WifiRegisterSet& record)
+{
+    record.RxHex = ReceivedHex(rx);
+    record.ReplyText.clear();
+    record.ValueText.clear();
+    if (!rx.RxFrameDone) {
+        record.ValueText = " NO EOT";
+        return code::kNoFrame;
+    }
+    // The data start at a fixed index of a short frame only.
+    if (!IsWellFormedAnswer(rx) || rx.RxBuffer[1] != ctl::SOH) {
+        record.ReplyText = MalformedAnswerText(rx);
+        return code::kMalformed;
+    }
+    if (n == wifireg::kApPassword || n == wifireg::kStationPassword)
+        return JudgePassword(rx, n, record);
+    const int count = rx.RxCount;
+    if (count > kStatusOnlyCount)
+        return DecodeWifiAnswer(rx.RxBuffer, count, n, record);
+    if (count == kStatusOnlyCount) {
+        const int code = DecodeAnswer(3, rx.RxBuffer, count, record.ReplyText);
+        if (code == code::kOk && NeedsData(n)) {
+            record.ReplyText = MalformedAnswerText(rx);
+            return code::kMalformed;
+        }
+        return code;
+    }
+    record.ValueText = ShortCountText(count);
+    return code::kMalformed;
+}
+
+int WifiReadRegister(SerialLink& link, int n, WifiRegisterSet& record)
+{
+    if (n < 0 || n > 0xFF)
+        return code::kRefused;
+    link.SendFrame({'1', static_cast<std::uint8_t>(n)}, kAnswerWaitS);
+    return JudgeWifiReadAnswer(link.Rx, n, record);
+}
+
+int WifiWriteRegister(SerialLink& link, int n, WifiRegisterSet& record)
+{
+    record.ValueText.clear();
+    record.ReplyText.clear();
+    record.RxHex.clear();
+    const RegisterPayload value = BuildRegisterPayload(n, record);
+    if (value.status != RegisterPayload::Status::Ready)
+        return code::kRefused;
+    Bytes payload;
+    payload.reserve(2 + value.bytes.size());
+    payload.push_back('0');
+    payload.push_back(static_cast<std::uint8_t>(n));
+    payload.insert(payload.end(), value.bytes.begin(), value.bytes.end());
+    link.SendFrame(payload, kAnswerWaitS);
+    record.RxHex = ReceivedHex(link.Rx);
+    if (!link.Rx.RxFrameDone) {
+        record.ValueText = "NO EOT";
+        return code::kNoFrame;
+    }
+    if (!IsWellFormedAnswer(link.Rx)) {
+        record.ReplyText = MalformedAnswerText(link.Rx);
+        return code::kMalformed;
+    }
+    return DecodeAnswer(3, link.Rx.RxBuffer, link.Rx.RxCount, record.ReplyText);
+}

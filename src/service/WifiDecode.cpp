@@ -1,0 +1,196 @@
+#include "service/WifiDecode.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <limits>
+
+#include "core/ResultCodes.h"
+#include "link/Answers.h"
+#include "link/Frames.h"
+
+namespace {
+
+constexpr int kDataStart = 4;
+// ACK, SOH, LEN, the first payload byte, then CKS, LF, EOT around the data.
+constexpr int kFrameOverhead = 7;
+constexpr int kQuadCount = kFrameOverhead + 4;
+
+struct Bit {
+    int byte;
+    int mask;
+    const char* meaning;
+};
+
+constexpr Bit kFunctionBits[] = {
+    {2, 0x10, " Enable MQTT connection"},
+    {2, 0x01, " Enable station Wi-Fi functionality"},
+    {3, 0x10, " Enable TCP socket"},
+    {3, 0x01, " Enable AP Wi-Fi functionality"},
+};
+
+constexpr Bit kStatusBits[] = {
+    {0, 0x80, " Warn.: FIFOs reset, data may have been lost"},
+    {1, 0x08, " Protocol err.: Unexpected SPI_C/D# signal"},
+    {1, 0x04, " Protocol err.: CRC error"},
+    {1, 0x02, " Protocol err.: SOH or EOP not detected"},
+    {1, 0x01, " Protocol err.: data block or cmd length mismatch"},
+    {2, 0x80, " Data from MQTT server is available"},
+    {2, 0x20, " MQTT client connected to the specified broker"},
+    {2, 0x10, " MQTT functionality is enabled"},
+    {2, 0x02, " Client connected to the configured router"},
+    {2, 0x01, " Client functionality is enabled"},
+    {3, 0x10, " TCP socket is enabled"},
+    {3, 0x08, " Data from TCP socket is available"},
+    {3, 0x04, " TCP socket Cconnection established"},
+    {3, 0x02, " Wi-Fi device is connected to the module AP"},
+    {3, 0x01, " AP functionality is enabled"},
+};
+
+std::string Flag(const WifiQuad& d, const Bit& bit)
+{
+    return (d[static_cast<std::size_t>(bit.byte)] & bit.mask) != 0 ? "1" : "0";
+}
+
+std::string Dotted(const WifiQuad& d)
+{
+    return std::to_string(d[0]) + "." + std::to_string(d[1]) + "." + std::to_string(d[2]) + "." + std::to_string(d[3]);
+}
+
+std::string FunctionDescription(const WifiQuad& d)
+{
+    std::string text;
+    for (const Bit& bit : kFunctionBits)
+        text += Flag(d, bit) + bit.meaning + kCrLf;
+    return text;
+}
+
+std::string StatusDescription(const std::string& valueText, const WifiQuad& d)
+{
+    const std::string rule = std::string(20, '-') + kCrLf;
+    std::string text = valueText + kCrLf + rule;
+    int byte = 0;
+    for (std::size_t i = 0; i < std::size(kStatusBits); ++i) {
+        const Bit& bit = kStatusBits[i];
+        if (bit.byte != byte) {
+            text += rule;
+            byte = bit.byte;
+        }
+        text += Flag(d, bit) + bit.meaning;
+        if (i + 1 < std::size(kStatusBits))
+            text += kCrLf;
+    }
+    return text;
+}
+
+// Data that are not what the register holds.
+int NotItsData(const Bytes& buffer, int count, WifiRegisterSet& record)
+{
+    record.ReplyText = "Error (Rx: " + BytesToHex(buffer, static_cast<std::size_t>(count)) + ")";
+    return code::kMalformed;
+}
+
+// An answer the register cannot take is judged by the byte where its data would start; a status
+// that reads "OK" there still carries no value, so it is no success.
+int Undecodable(const Bytes& buffer, int count, WifiRegisterSet& record)
+{
+    const int code = DecodeAnswer(kDataStart, buffer, count, record.ReplyText);
+    if (code != code::kOk)
+        return code;
+    return NotItsData(buffer, count, record);
+}
+
+// The speed register holds a decimal number; anything else is not a speed.
+bool SpeedOf(const std::string& text, std::int32_t& speed)
+{
+    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])))
+        return false;
+    const double value = LeadingNumber(text);
+    if (value > std::numeric_limits<std::int32_t>::max())
+        return false;
+    speed = static_cast<std::int32_t>(RoundHalfEven(value));
+    return true;
+}
+
+}  // namespace
+
+std::string AuthenticationModeName(int mode)
+{
+    static const char* const names[] = {"OPEN", "AUTH_WEP", "AUTH_WPA_PSK", "AUTH_WPA2_PSK", "AUTH_WPA_WPA2_PSK",
+                                        "AUTH_WPA2_ENTERPRISE"};
+    return mode >= 0 && mode <= 5 ? names[mode] : "";
+}
+
+int DecodeWifiAnswer(const Bytes& buffer, int count, int n, WifiRegisterSet& record)
+{
+    record.ReplyText.clear();
+    record.ValueText.clear();
+    count = std::clamp(count, 0, static_cast<int>(buffer.size()));
+    const int dataLength = count - kFrameOverhead;
+    const std::string text =
+        dataLength > 0 ? BytesToText(buffer, kDataStart, static_cast<std::size_t>(dataLength)) : std::string();
+    const WifiQuad d = count >= kQuadCount
+        ? WifiQuad{buffer[kDataStart], buffer[kDataStart + 1], buffer[kDataStart + 2], buffer[kDataStart + 3]}
+        : WifiQuad{};
+
+    if (n == wifireg::kSerialSpeed) {
+        if (dataLength <= 0)
+            return Undecodable(buffer, count, record);
+        if (!SpeedOf(text, record.SerialSpeed))
+            return NotItsData(buffer, count, record);
+        record.ValueText = std::to_string(record.SerialSpeed);
+        return code::kOk;
+    }
+    if (n == wifireg::kApAuthMode) {
+        if (dataLength != 1)
+            return Undecodable(buffer, count, record);
+        const std::uint8_t digit = buffer[kDataStart];
+        if (digit == ctl::NAK)
+            return Undecodable(buffer, count, record);
+        if (digit < '0' || digit > '9')
+            return NotItsData(buffer, count, record);
+        record.ApAuthMode = static_cast<std::int16_t>(digit - '0');
+        record.ValueText = std::to_string(record.ApAuthMode);
+        record.ReplyText = "Authentication mode: " + record.ValueText + " " + AuthenticationModeName(record.ApAuthMode);
+        return code::kOk;
+    }
+    if (n == wifireg::kApPassword || n == wifireg::kStationPassword) {
+        if (dataLength < 0)
+            return Undecodable(buffer, count, record);
+        *record.TextField(n) = text;
+        record.ValueText = text;
+        if (text.empty())
+            record.ReplyText = "nessuna password";
+        return code::kOk;
+    }
+    if (n == wifireg::kStationAuthMode) {
+        if (dataLength <= 0)
+            return Undecodable(buffer, count, record);
+        record.StationAuthMode = static_cast<std::int16_t>(std::clamp<long long>(RoundHalfEven(LeadingNumber(text)), -32768, 32767));
+        record.ValueText = text;
+        return code::kOk;
+    }
+    if (std::string* field = record.TextField(n)) {
+        if (dataLength <= 0)
+            return Undecodable(buffer, count, record);
+        *field = text;
+        record.ValueText = text;
+        if (n == wifireg::kFirmware || n == wifireg::kApMac || n == wifireg::kStationMac)
+            record.ReplyText = text;
+        return code::kOk;
+    }
+    if (WifiQuad* field = record.QuadField(n)) {
+        // Four numbers need four data bytes; fewer would take the frame's own bytes for them.
+        if (count < kQuadCount)
+            return Undecodable(buffer, count, record);
+        *field = d;
+        record.ValueText = Dotted(d);
+        if (n == wifireg::kFunctions)
+            record.ReplyText = FunctionDescription(d);
+        else if (n == wifireg::kStatus)
+            record.ReplyText = StatusDescription(record.ValueText, d);
+        return code::kOk;
+    }
+    record.ValueText = "Register: 0x" + HexNumber(n) + "  not found!";
+    return code::kMalformed;
+}
