@@ -15,6 +15,7 @@
 #include "memory/ImageFiles.h"
 #include "memory/MemoryDownload.h"
 #include "memory/MemoryUpload.h"
+#include "memory/TransferReport.h"
 #include "params/ParamCatalogue.h"
 #include "service/ServiceOperations.h"
 #include "service/ServicePanel.h"
