@@ -16,6 +16,15 @@ public:
     explicit CliDialogs(CliLog& log) : log_(log) {}
 
     void Answer(const std::string& title, MsgAnswer answer) { answers_[title] = answer; }
+    // Forgets the answers, paths, refusals and messages of an earlier command.
+    void Reset()
+    {
+        answers_.clear();
+        openPath_.reset();
+        savePath_.reset();
+        refused_.clear();
+        messages_.clear();
+    }
     // The path the next open / save dialog returns (nothing: cancelled). A folder given to the save
     // dialog takes the name the dialog proposes.
     void OpenWith(std::optional<std::string> path) { openPath_ = std::move(path); }
