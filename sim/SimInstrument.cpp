@@ -48,7 +48,7 @@ unsigned Be24(const Bytes& p, std::size_t at)
 bool Refuses(SimFault fault)
 {
     return fault == SimFault::Silence || fault == SimFault::Nak || fault == SimFault::Busy ||
-           fault == SimFault::NotOk;
+           fault == SimFault::NotOk || fault == SimFault::NakStatus;
 }
 
 }  // namespace
@@ -209,6 +209,7 @@ std::size_t SimInstrument::CountRequests(std::uint8_t command) const
 void SimInstrument::ClearRecord()
 {
     requests_.clear();
+    memoryWrites_.clear();
     badFrames_ = 0;
     discarded_ = 0;
 }
@@ -364,6 +365,9 @@ std::vector<SimReply> SimInstrument::Handle(const Bytes& payload)
             break;
         case SimFault::Busy:
             answer = Refusal(command, kStatusBusy);
+            break;
+        case SimFault::NakStatus:
+            answer = Refusal(command, ctl::NAK);
             break;
         default:
             answer = Refusal(command, kStatusNotOk);
@@ -549,6 +553,7 @@ SimInstrument::Answer SimInstrument::EepromAnswer(const Bytes& p)
         if (n > kEepromMaxWrite || address + n > static_cast<unsigned>(kSimEepromSize))
             return StatusAnswer(kStatusNotOk);
         WriteEeprom(static_cast<int>(address), Bytes(p.begin() + 5, p.end()));
+        memoryWrites_.push_back({SimMemoryWrite::Memory::Eeprom, address, n});
         return StatusAnswer(kStatusOk);
     }
     return {{ctl::NAK}, std::nullopt, 0.0};
@@ -574,6 +579,7 @@ SimInstrument::Answer SimInstrument::FlashWriteAnswer(const Bytes& p)
     if (length == 0 || length > kFlashMaxBlock || address + length > kSimFlashSize)
         return StatusAnswer(kStatusNotOk);
     WriteFlash(address, Bytes(p.begin() + 6, p.end()));
+    memoryWrites_.push_back({SimMemoryWrite::Memory::Flash, address, length});
     return StatusAnswer(kStatusOk);
 }
 

@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -22,7 +23,7 @@ void OnSignal(int)
 
 constexpr const char* kUsage =
     "usage: servicetool-sim --link PATH [--model NAME] [--serial S] [--version T] [--pace] [--baud N]\n"
-    "                       [--fault RULE]...\n"
+    "                       [--fault RULE]... [--save-memory DIR]\n"
     "  --link PATH    symbolic link to the pseudo-terminal the instrument answers on\n"
     "  --model NAME   device name the instrument reports (default VRTA708)\n"
     "  --serial S     serial number, 8 characters (default 00001234)\n"
@@ -30,9 +31,24 @@ constexpr const char* kUsage =
     "  --pace         answers at the line rate of --baud (10 bits a byte)\n"
     "  --baud N       line rate for --pace (default 115200)\n"
     "  --slice-ms M   paced answers leave in slices of M ms, as from a USB adapter (default 1; 0: by byte)\n"
-    "  --fault RULE   KIND[,key=value]...; KIND: silence nak busy notok garbage noeot truncated\n"
+    "  --fault RULE   KIND[,key=value]...; KIND: silence nak nakstatus busy notok garbage noeot truncated\n"
     "                 overlong slow slowframe scripted; keys: cmd= page= eeprom= target= after=\n"
-    "                 times= delay= length= bytes=  (e.g. nak,cmd=0xE5,after=2,times=1)\n";
+    "                 times= delay= length= bytes=  (e.g. nak,cmd=0xE5,after=2,times=1)\n"
+    "  --save-memory DIR  on exit, the EEPROM into DIR/eeprom.bin and the flash into DIR/flash.bin\n";
+
+// The instrument's memories as plain files: DIR/eeprom.bin (2000 bytes), DIR/flash.bin (8 MiB).
+bool SaveMemory(const SimInstrument& instrument, const std::string& folder, std::string& error)
+{
+    const auto save = [&](const std::string& name, const Bytes& bytes) {
+        std::ofstream file(folder + "/" + name, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        file.close();
+        if (!file)
+            error = "cannot write " + folder + "/" + name;
+        return static_cast<bool>(file);
+    };
+    return save("eeprom.bin", instrument.Eeprom()) && save("flash.bin", instrument.ReadFlash(0, kSimFlashSize));
+}
 
 int Fail(const std::string& message)
 {
@@ -47,6 +63,7 @@ int main(int argc, char** argv)
     SimIdentity identity;
     PtyServerOptions options;
     std::vector<SimFaultRule> faults;
+    std::string memoryFolder;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -82,6 +99,8 @@ int main(int argc, char** argv)
             if (*end != '\0' || !(ms >= 0.0 && ms <= 1000.0))
                 return Fail(std::string("bad slice ") + v);
             options.sliceS = ms / 1000.0;
+        } else if (arg == "--save-memory") {
+            memoryFolder = v;
         } else if (arg == "--fault") {
             std::string error;
             auto rule = ParseFaultRule(v, error);
@@ -115,6 +134,10 @@ int main(int argc, char** argv)
     std::cout << "servicetool-sim: " << server.LinkPath() << " -> " << server.SlaveName() << std::endl;
     const bool ok = server.Run(error);
     g_server = nullptr;
+    if (ok && !memoryFolder.empty() && !SaveMemory(instrument, memoryFolder, error)) {
+        std::cerr << "servicetool-sim: " << error << "\n";
+        return 1;
+    }
     if (!ok) {
         std::cerr << "servicetool-sim: " << error << "\n";
         return 1;
