@@ -198,6 +198,7 @@ TEST_F(UploadFlow, FailedPagesAreSentAgainAndElevenInARowAskWhetherToGoOn)
             rig.instrument.AddFault(fault);
         std::vector<MsgAnswer> answers{MsgAnswer::Yes};
         answers.insert(answers.end(), c.retryAnswers.begin(), c.retryAnswers.end());
+        answers.push_back(MsgAnswer::No);  // a question too many ends the run instead of going on for ever
         Upload(path, answers);
 
         EXPECT_EQ(Commands(), c.commands);
