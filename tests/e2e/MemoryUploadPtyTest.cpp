@@ -70,7 +70,7 @@ bool WriteFile(const QString& path, const Bytes& bytes)
 }  // namespace
 
 // Page 5 is refused once on the way, so the retry runs over the real port too.
-TEST(UploadPty, EepromImageAndFlashPagesReachTheInstrumentProgram)
+TEST(MemoryUploadPty, EepromImageAndFlashPagesReachTheInstrumentProgram)
 {
     QTemporaryDir images;
     QTemporaryDir saved;

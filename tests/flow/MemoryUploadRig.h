@@ -11,7 +11,7 @@
 
 // The Upload of the Down mem tab: image files made in their own folder, the questions answered
 // from a script, and what the instrument wrote where.
-struct UploadFlow : DownloadFlow {
+struct MemoryUploadFlow : DownloadFlow {
     static constexpr const char* kConfig = "31400-flashopen\r\n31400-EeWipeFull\r\n";
     // The window after every upload, whatever its end: State() and the Upload caption.
     static constexpr const char* kUploadIdle = "tabs 1111 on 1, Download, buttons 111, comm 1, port 0, bar 0 / Upload";

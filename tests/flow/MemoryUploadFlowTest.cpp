@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "UploadRig.h"
+#include "MemoryUploadRig.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ const char* kQs = "QS408t_77_fwV2.00_250101000000";
 
 }  // namespace
 
-TEST_F(UploadFlow, WholeEepromImageGoesInFourByteBlocksAndReadsBackEqual)
+TEST_F(MemoryUploadFlow, WholeEepromImageGoesInFourByteBlocksAndReadsBackEqual)
 {
     Start();
     Tick("chkFlashDown", false);
@@ -51,7 +51,7 @@ TEST_F(UploadFlow, WholeEepromImageGoesInFourByteBlocksAndReadsBackEqual)
 }
 
 // Nothing is written and nothing more is said; the window comes back whatever the way out.
-TEST_F(UploadFlow, RunsThatEndBeforeAnythingIsWritten)
+TEST_F(MemoryUploadFlow, RunsThatEndBeforeAnythingIsWritten)
 {
     Start();
     const std::string lonely = Image("Lonely_1_fwV1_250101000000.epr", Pattern(2000, 2));
@@ -101,7 +101,7 @@ TEST_F(UploadFlow, RunsThatEndBeforeAnythingIsWritten)
 
 // Count only: two bytes at the address of the device's stored-record count, from the same
 // offset of the image; the file must hold them.
-TEST_F(UploadFlow, CountOnlyWritesTheTwoBytesOfTheDevicesRecordCount)
+TEST_F(MemoryUploadFlow, CountOnlyWritesTheTwoBytesOfTheDevicesRecordCount)
 {
     Start();
     Tick("chkFlashDown", false);
@@ -154,7 +154,7 @@ TEST_F(UploadFlow, CountOnlyWritesTheTwoBytesOfTheDevicesRecordCount)
     }
 }
 
-TEST_F(UploadFlow, ClearAllWritesFfIntoEveryAddressAndNoFileIsAskedFor)
+TEST_F(MemoryUploadFlow, ClearAllWritesFfIntoEveryAddressAndNoFileIsAskedFor)
 {
     Start();
     Tick("chkDownEE2clearAll", true);
@@ -175,7 +175,7 @@ TEST_F(UploadFlow, ClearAllWritesFfIntoEveryAddressAndNoFileIsAskedFor)
 }
 
 // The flash image that shares the .epr's name up to its extension follows the EEPROM.
-TEST_F(UploadFlow, EepromThenTheMatchingFlashImage)
+TEST_F(MemoryUploadFlow, EepromThenTheMatchingFlashImage)
 {
     Start();
     const std::string base = "VRTA708_00001234_fwV1.05_250101000000";
@@ -200,7 +200,7 @@ TEST_F(UploadFlow, EepromThenTheMatchingFlashImage)
 
 // A flash image of pages 5 to 27 (23 pages) against other page fields: Yes takes the file's
 // range, No the fields' (skipping file pages when the fields start later), Cancel nothing.
-TEST_F(UploadFlow, ThePageNumberQuestionDecidesWhereTheFilesPagesGo)
+TEST_F(MemoryUploadFlow, ThePageNumberQuestionDecidesWhereTheFilesPagesGo)
 {
     Start();
     Tick("chkEE2Down", false);
@@ -271,7 +271,7 @@ TEST_F(UploadFlow, ThePageNumberQuestionDecidesWhereTheFilesPagesGo)
 }
 
 // Download the EEPROM and pages 0-27 from one instrument, upload them into another.
-TEST_F(UploadFlow, RoundTripCopiesOneInstrumentsMemoriesIntoAnother)
+TEST_F(MemoryUploadFlow, RoundTripCopiesOneInstrumentsMemoriesIntoAnother)
 {
     Start();
     rig.instrument.WriteEeprom(0, Pattern(2000, 11));

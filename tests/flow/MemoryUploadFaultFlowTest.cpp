@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "UploadRig.h"
+#include "MemoryUploadRig.h"
 #include "core/Paths.h"
 #include "link/Frames.h"
 
@@ -36,7 +36,7 @@ std::string Joined(const std::vector<std::string>& lines)
 
 // With both memories chosen, whatever is wrong with either image is found before the EEPROM
 // is touched.
-TEST_F(UploadFlow, ImagesThatCannotBeWrittenWhollyAreRefusedBeforeTheFirstWrite)
+TEST_F(MemoryUploadFlow, ImagesThatCannotBeWrittenWhollyAreRefusedBeforeTheFirstWrite)
 {
     Start();
     Pages("0", "27");
@@ -95,7 +95,7 @@ TEST_F(UploadFlow, ImagesThatCannotBeWrittenWhollyAreRefusedBeforeTheFirstWrite)
 
 // The write of the block at 400 fails: the last answer is shown, the flash stage does not run,
 // and the blocks before it stay written.
-TEST_F(UploadFlow, AFailedEepromBlockEndsTheRunWithTheLastAnswer)
+TEST_F(MemoryUploadFlow, AFailedEepromBlockEndsTheRunWithTheLastAnswer)
 {
     Start();
     Pages("0", "1");
@@ -134,7 +134,7 @@ TEST_F(UploadFlow, AFailedEepromBlockEndsTheRunWithTheLastAnswer)
 }
 
 // The EEPROM is in, but the instrument does not take it over: that is said, and no flash follows.
-TEST_F(UploadFlow, ACommitThatFailsIsReportedAndTheFlashStageDoesNotRun)
+TEST_F(MemoryUploadFlow, ACommitThatFailsIsReportedAndTheFlashStageDoesNotRun)
 {
     Start();
     Pages("0", "1");
@@ -155,7 +155,7 @@ TEST_F(UploadFlow, ACommitThatFailsIsReportedAndTheFlashStageDoesNotRun)
 
 // Pages 5 to 7; page 6 fails. The page is sent again from its first block; after eleven failures
 // in a row the technician decides, and a Yes identifies the instrument again first.
-TEST_F(UploadFlow, FailedPagesAreSentAgainAndElevenInARowAskWhetherToGoOn)
+TEST_F(MemoryUploadFlow, FailedPagesAreSentAgainAndElevenInARowAskWhetherToGoOn)
 {
     Start();
     Tick("chkEE2Down", false);
@@ -228,7 +228,7 @@ TEST_F(UploadFlow, FailedPagesAreSentAgainAndElevenInARowAskWhetherToGoOn)
 }
 
 // Stop ends the stage after the write on its way; the captions and locks come back.
-TEST_F(UploadFlow, StopEndsEachStageAfterTheWriteOnItsWay)
+TEST_F(MemoryUploadFlow, StopEndsEachStageAfterTheWriteOnItsWay)
 {
     Start();
     const Bytes image = Pattern(2000, 14);
@@ -239,22 +239,22 @@ TEST_F(UploadFlow, StopEndsEachStageAfterTheWriteOnItsWay)
         const char* story;
         bool clearAll, eeprom, flash;
         SimFaultRule fault;
-        std::function<bool(UploadFlow&)> when;
+        std::function<bool(MemoryUploadFlow&)> when;
         bool bar;
         std::string log;
         const char* commands;
     } cases[] = {
         {"clear-all", true, false, false, slow(SimFaultRule::EepromBlock(400, SimFault::Slow)),
-         [](UploadFlow& t) { return t.rig.instrument.CountRequests('e') == 101; }, false,
+         [](MemoryUploadFlow& t) { return t.rig.instrument.CountRequests('e') == 101; }, false,
          " CLEAR Eeprom  ...\r\n  Addr: 0400/1999", "I ex101"},
         {"EEPROM", false, true, true, slow(SimFaultRule::EepromBlock(400, SimFault::Slow)),
-         [](UploadFlow& t) { return t.rig.instrument.CountRequests('e') == 101; }, true,
+         [](MemoryUploadFlow& t) { return t.rig.instrument.CountRequests('e') == 101; }, true,
          kImage + ".epr\r\n  Upload Eeprom  ...\r\n  Addr: 0400/1999\r\n Rx: " + AnswerHex({'0'}) + "\r\n Aborted ... ", "I ex101"},
         {"flash", false, false, true, slow(SimFaultRule::FlashPage(6, SimFault::Slow)),
-         [](UploadFlow& t) { return t.rig.instrument.CountRequests(0xE6) == 5; }, true,
+         [](MemoryUploadFlow& t) { return t.rig.instrument.CountRequests(0xE6) == 5; }, true,
          FlashHead(Fla(kImage, 5, 7)) + " Page 6/7\r\n Process ABORTED\r\n", "I E6x8"},
         {"retry pause", false, false, true, SimFaultRule::FlashPage(6, SimFault::Busy),
-         [](UploadFlow& t) { return t.Log().ends_with("NumBlocco: 0"); }, true,
+         [](MemoryUploadFlow& t) { return t.Log().ends_with("NumBlocco: 0"); }, true,
          FlashHead(Fla(kImage, 5, 7)) + " Page 6/7\r\nBusy ...\r\nTx: E6<006000><0400> +<1024>\r\nNumBlocco: 0\r\n Process ABORTED\r\n",
          "I E6x5"},
     };
@@ -287,7 +287,7 @@ TEST_F(UploadFlow, StopEndsEachStageAfterTheWriteOnItsWay)
     Tick("chkDownEE2clearAll", false);
 }
 
-TEST_F(UploadFlow, ClosingTheWindowDuringTheFlashStageEndsAtOnce)
+TEST_F(MemoryUploadFlow, ClosingTheWindowDuringTheFlashStageEndsAtOnce)
 {
     Start();
     Tick("chkEE2Down", false);
@@ -311,7 +311,7 @@ TEST_F(UploadFlow, ClosingTheWindowDuringTheFlashStageEndsAtOnce)
 
 // The port's own message first, then the operation's; a file that cannot be read is reported the
 // same way. Nothing is written.
-TEST_F(UploadFlow, PortsAndFilesThatCannotBeOpenedAreReported)
+TEST_F(MemoryUploadFlow, PortsAndFilesThatCannotBeOpenedAreReported)
 {
     Start();
     const std::string epr = Image(kImage + ".epr", Pattern(2000, 16));
