@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <functional>
 #include <map>
 
@@ -193,7 +194,9 @@ CliParseResult ParseCliArguments(const std::vector<std::string>& arguments)
                 *valued.at(arg) = value;
             continue;
         }
-        if (arg.size() > 1 && arg[0] == '-')
+        // "-300" is a value to write, not an option.
+        const bool negativeNumber = arg.size() > 1 && arg[0] == '-' && (std::isdigit(static_cast<unsigned char>(arg[1])) || arg[1] == '.');
+        if (arg.size() > 1 && arg[0] == '-' && !negativeNumber)
             return {std::nullopt, "unknown option '" + arg + "'"};
         if (o.command.empty())
             o.command = arg;

@@ -1,5 +1,7 @@
 #include "memory/TransferReport.h"
 
+#include "core/Bytes.h"
+
 void ShowTransferFailure(Dialogs& dialogs, const TransferFailure& failure)
 {
     switch (failure.kind) {
