@@ -82,8 +82,10 @@ int RunInfo(CliRun& run)
     CliParamView view(run.log, "", "", 0);
     const int code = RunParamInfo(run.link, view);
     run.link.CloseSeriale();
-    if (code == code::kOk)
+    if (code == code::kOk) {
         AddInstrument(run, view.instrument);
+        run.output += view.instrument.Name + " " + view.instrument.SerialNumber + " " + view.instrument.FwVersion + "\n";
+    }
     return ExitStatusOf(code);
 }
 
@@ -102,8 +104,10 @@ int RunParam(CliRun& run)
     run.result.Add("family", family.entry).Add("index", index);
     if (index <= family.lastIndex)
         run.result.Add("description", catalogue.Description(index));
-    if (code == code::kOk)
+    if (code == code::kOk) {
         run.result.Add("value", view.ValueText());
+        run.output += view.ValueText() + "\n";
+    }
     run.result.Add("outcome", view.Outcome());
     return ExitStatusOf(code);
 }
@@ -169,6 +173,8 @@ int RunBackup(CliRun& run)
     if (!download.Info().Name.empty())
         AddInstrument(run, download.Info());
     run.result.Add("files", saved);
+    for (const std::string& file : saved)
+        run.output += file + "\n";
     return TransferExit(run, code, download.Failure());
 }
 
@@ -283,6 +289,8 @@ int RunCaldate(CliRun& run)
     JsonObject date;
     date.Add("day", view.date[0]).Add("month", view.date[1]).Add("year", view.date[2]);
     run.result.Add("date", date);
+    if (status == 0)
+        run.output += view.date[0] + "/" + view.date[1] + "/" + view.date[2] + "\n";
     return status;
 }
 
@@ -350,8 +358,10 @@ int RunWifiRegister(CliRun& run, const std::string& sub)
     const int status = RunService(run, view, set ? ServiceButton::Set : ServiceButton::Get,
                                   set ? "the value " + ops[2] + " cannot be sent to " + Trim(entry) : "nothing was read");
     run.result.Add("register", "0x" + HexNumber2(*number));
-    if (!set && status == 0)
+    if (!set && status == 0) {
         run.result.Add("value", view.value);
+        run.output += view.value + "\n";
+    }
     return status;
 }
 
@@ -377,6 +387,8 @@ int RunWifi(CliRun& run)
                           (save ? "created" : "read, or holds a value that cannot be sent: nothing was written"));
 }
 
+int RunTheCommand(CliRun& run);
+
 }  // namespace
 
 int ExitStatusOf(int resultCode)
@@ -391,6 +403,18 @@ int ExitStatusOf(int resultCode)
 int RunCliCommand(CliRun& run)
 {
     run.result.Add("command", run.options.command);
+    const int status = RunTheCommand(run);
+    // However the operation went on after it, a port that does not exist is said so.
+    if (status != 0 && status != cli_exit::kInterrupted &&
+        run.link.LastOpenError().kind == PortOpenResult::Kind::NotFound)
+        return cli_exit::kNoSuchPort;
+    return status;
+}
+
+namespace {
+
+int RunTheCommand(CliRun& run)
+{
     if (const int refused = CheckModel(run); refused != 0)
         return refused;
     const std::string& command = run.options.command;
@@ -410,3 +434,5 @@ int RunCliCommand(CliRun& run)
         return RunWifi(run);
     return Refuse(run, cli_exit::kUsage, "unknown command '" + command + "'");
 }
+
+}  // namespace

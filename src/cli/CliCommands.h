@@ -26,6 +26,9 @@ struct CliRun {
     JsonObject& result;
     std::string appFolder;     // first folder of the operations' file dialogs
     const bool& interrupted;   // Ctrl-C was pressed
+    // What a script wants of the command, for standard output without --json: the value read,
+    // the files saved. Each line ends with a line break.
+    std::string output;
 };
 
 // Runs the command of the options on the link; returns the exit status.

@@ -40,7 +40,7 @@ MsgAnswer Refusal(MsgButtons buttons)
 
 MsgAnswer CliDialogs::Message(MsgIcon, const std::string& title, const std::string& text, MsgButtons buttons)
 {
-    const std::string shown = title + ": " + OneLine(text);
+    const std::string shown = "[" + title + "] " + OneLine(text);
     messages_.push_back(shown);
     log_.PrintLine(shown);
     if (!IsQuestion(buttons))

@@ -36,7 +36,7 @@ public:
 
     // Titles of the questions refused, in order.
     const std::vector<std::string>& Refused() const { return refused_; }
-    // Every message shown: "title: text".
+    // Every message shown: "[title] text".
     const std::vector<std::string>& Messages() const { return messages_; }
 
 private:

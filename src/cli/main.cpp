@@ -142,7 +142,7 @@ int main(int argc, char** argv)
 
     JsonObject result;
     const std::string appFolder = QCoreApplication::applicationDirPath().toStdString();
-    CliRun run{link, dialogs, log, options, result, appFolder, interrupted};
+    CliRun run{link, dialogs, log, options, result, appFolder, interrupted, {}};
     int status = RunCliCommand(run);
     if (interrupted)
         status = cli_exit::kInterrupted;
@@ -152,6 +152,8 @@ int main(int argc, char** argv)
         result.Add("status", status);
         result.Add("messages", dialogs.Messages());
         std::printf("%s\n", result.Text().c_str());
+    } else {
+        std::fputs(run.output.c_str(), stdout);
     }
     return status;
 }

@@ -59,7 +59,7 @@ struct CliRig {
         link.BaudText = options.baud.empty() ? "115200" : options.baud;
         result = JsonObject();
         dialogs.Reset();
-        CliRun run{link, dialogs, log, options, result, folder.path().toStdString(), interrupted};
+        CliRun run{link, dialogs, log, options, result, folder.path().toStdString(), interrupted, {}};
         const int status = RunCliCommand(run);
         log.Finish();
         return interrupted ? cli_exit::kInterrupted : status;
@@ -181,10 +181,10 @@ TEST(CliTerminalLog, PrintsEachFinishedLineOnceAndLeavesOutTheCounter)
     // The title line before the counter may still be completed: only the line before it is out.
     EXPECT_EQ(log.Printed(), "VRTA708  SN: 00001234\n");
     log.Update(s + "  OK\r\n NAME_0003-0005.FLA");
-    log.PrintLine("Routine <cmdFlash>: text");
+    log.PrintLine("[Routine <cmdFlash>] text");
     log.Finish();
     EXPECT_EQ(log.Printed(),
-              "VRTA708  SN: 00001234\nRoutine <cmdFlash>: text\nDownload  FLASH 8M ...  OK\n NAME_0003-0005.FLA\n");
+              "VRTA708  SN: 00001234\n[Routine <cmdFlash>] text\nDownload  FLASH 8M ...  OK\n NAME_0003-0005.FLA\n");
 
     // A log emptied and written again is printed again.
     CliLog again(sink, false);
