@@ -57,6 +57,40 @@ bool EndsWithEpr(const std::string& path)
     return path.size() >= 3 && ToUpperAscii(path.substr(path.size() - 3)) == "EPR";
 }
 
+bool EndsWithNoCase(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && ToUpperAscii(text.substr(text.size() - end.size())) == ToUpperAscii(end);
+}
+
+// A file name against the pattern of a dialog filter ("Description|*31400_*.bin"): "*" stands for any
+// characters, letter case ignored, as the file dialog shows files.
+bool MatchesFilter(const std::string& name, const std::string& filter)
+{
+    const std::string pattern = ToUpperAscii(filter.substr(filter.find('|') + 1));
+    const std::string text = ToUpperAscii(name);
+    std::size_t p = 0;
+    std::size_t t = 0;
+    std::size_t star = std::string::npos;
+    std::size_t resume = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = t;
+        } else if (p < pattern.size() && pattern[p] == text[t]) {
+            ++p;
+            ++t;
+        } else if (star != std::string::npos) {
+            p = star + 1;
+            t = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
 // --model: nothing is done unless the instrument says it is that device.
 int CheckModel(CliRun& run)
 {
@@ -237,8 +271,14 @@ int RunFlash(CliRun& run)
                           package ? target + " takes one image, not a package"
                                   : target + " takes a package: flash --package PACKAGE");
     }
-    FirmwareChoice choice;
     const std::string path = package ? o.package : o.operands[0];
+    if (!package && EndsWithNoCase(path, ".pkg"))
+        return Refuse(run, cli_exit::kUsage, path + " is a package: flash --package " + path);
+    if (!target.empty() && !package && !MatchesFilter(FileNameOfPath(path), UploadTargetFor(target)->filter))
+        return Refuse(run, cli_exit::kUsage,
+                      "the image of " + target + " is a file " + UploadTargetFor(target)->filter.substr(
+                          UploadTargetFor(target)->filter.find('|') + 1) + ", not " + FileNameOfPath(path));
+    FirmwareChoice choice;
     choice.FirmwareFile = choice.ChosenFile = path;
     choice.ChosenTitle = FileNameOfPath(path);
     const std::string folder = FolderOfPath(path);
