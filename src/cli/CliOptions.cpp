@@ -58,6 +58,7 @@ Examples:
   servicetool-cli --port COM5 backup --eeprom --flash 0-27 --out backups/
   servicetool-cli --port COM5 backup --flash-mis-only
   servicetool-cli --port COM5 restore backups/VRTA708_00001234_fwV1.05_250305140709.epr
+  servicetool-cli --port COM5 restore backups/VRTA708_00001234_fwV1.05_250305140709_0000-0027.fla --yes
   servicetool-cli --port COM5 restore --clear-all
   servicetool-cli --port COM5 flash 31400_VERTA708_V1.06.bin --target VERTA708
   servicetool-cli --port COM5 flash --package 27520_Pack_V1-02/27520.pkg --link-57600
