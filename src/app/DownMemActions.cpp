@@ -6,6 +6,7 @@
 #include "link/Commands.h"
 #include "memory/MemoryDownload.h"
 #include "memory/MemoryUpload.h"
+#include "memory/TransferReport.h"
 
 namespace {
 const QString kStopCaption = "Stop";
@@ -104,19 +105,7 @@ void DownMemActions::cmdDownUpData_Click()
 
 void DownMemActions::ReportFailure(const TransferFailure& failure)
 {
-    Dialogs& dialogs = form_.Services().dialogs;
-    switch (failure.kind) {
-    case TransferFailure::Kind::PortMissing:
-        dialogs.Message(MsgIcon::Critical, "Routine <cmdFlash>", "Porta seriale non disponibile");
-        break;
-    case TransferFailure::Kind::Other:
-        dialogs.Message(MsgIcon::Critical, "Routine <cmdFlash>",
-                        "Error :" + std::to_string(failure.number) + kCrLf + failure.description);
-        break;
-    case TransferFailure::Kind::Cancelled:
-    case TransferFailure::Kind::None:
-        break;
-    }
+    ShowTransferFailure(form_.Services().dialogs, failure);
 }
 
 void DownMemActions::EndDownload()

@@ -11,15 +11,12 @@
 
 #include "app/FeatureConfig.h"
 #include "app/Form1.h"
-#include "link/Registry.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtHost.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtSettingsStore.h"
-#include "sim/SimBoards.h"
-#include "sim/SimInstrument.h"
-#include "sim/SimPort.h"
+#include "sim/SimulatedLine.h"
 
 #ifndef SERVICETOOL_VERSION
 #define SERVICETOOL_VERSION "unknown"
@@ -144,24 +141,16 @@ int main(int argc, char** argv)
     QtDialogs dialogs;
     QtSettingsStore settings;
 
-    SimIdentity identity;
-    identity.name = options.simulatorModel;
-    SimInstrument instrument(identity);
-    const bool lumFamily = IsRecordCountParam26Device(options.simulatorModel);
-    instrument.SetParamFamily(lumFamily ? "31420 QS-LUMPROB" : "31400 QMX, VERTA");
-    SimBoards boards(instrument);
-    if (options.simulatorBootloader)
-        boards.StartCpuInBootloader();
     QtScheduler scheduler(host);
-    std::unique_ptr<SerialPort> port;
+    std::unique_ptr<SimulatedLine> simulated;
+    std::unique_ptr<QtSerialPort> realPort;
+    SerialPort* port = nullptr;
     if (options.simulator) {
-        auto simPort = std::make_unique<SimPort>(boards, scheduler);
-        simPort->SetExistingPorts({1});
-        simPort->SetPacing(true);
-        port = std::move(simPort);
+        simulated = std::make_unique<SimulatedLine>(options.simulatorModel, options.simulatorBootloader, scheduler);
+        port = &simulated->Port();
     } else {
-        auto realPort = std::make_unique<QtSerialPort>(PortResolver(&settings));
-        port = std::move(realPort);
+        realPort = std::make_unique<QtSerialPort>(PortResolver(&settings));
+        port = realPort.get();
     }
     SerialLink link(*port, host, dialogs);
 

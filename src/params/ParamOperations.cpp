@@ -17,10 +17,13 @@ std::string SerialErrorText(bool blankLine)
     return std::string(" Serial error !!") + kCrLf + (blankLine ? kCrLf : "") + "  Check connection.";
 }
 
-bool Identify(SerialLink& link, InstrumentInfo& info)
+bool Identify(SerialLink& link, InstrumentInfo& info, ParamView& view)
 {
     link.InitSeriale(link.CommPortNumber, link.BaudText);
-    return ReadInstrumentInfo(link, info) == code::kOk;
+    if (ReadInstrumentInfo(link, info) != code::kOk)
+        return false;
+    view.ShowInstrument(info);
+    return true;
 }
 
 constexpr long long kIndexClamp = 1000000;
@@ -94,7 +97,7 @@ int RunParamRead(SerialLink& link, const ParamCatalogue& catalogue, ParamView& v
     view.SetIndexText(std::to_string(index));
 
     InstrumentInfo info;
-    if (!Identify(link, info)) {
+    if (!Identify(link, info, view)) {
         view.SetOutcome(SerialErrorText(false));
         return code::kNoFrame;
     }
@@ -120,7 +123,7 @@ int RunParamWrite(SerialLink& link, const ParamCatalogue& catalogue, ParamView& 
 {
     view.SetOutcome(kWait);
     InstrumentInfo info;
-    if (!Identify(link, info)) {
+    if (!Identify(link, info, view)) {
         view.SetOutcome(SerialErrorText(true));
         return code::kNoFrame;
     }
@@ -176,7 +179,7 @@ int RunParamInfo(SerialLink& link, ParamView& view)
 {
     view.SetOutcome("   wait ...");
     InstrumentInfo info;
-    if (!Identify(link, info)) {
+    if (!Identify(link, info, view)) {
         view.SetOutcome(SerialErrorText(true));
         return code::kNoFrame;
     }

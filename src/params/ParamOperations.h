@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "link/Identification.h"
 #include "link/SerialLink.h"
 #include "params/ParamCatalogue.h"
 
@@ -18,6 +19,8 @@ public:
     virtual void SetOutcome(const std::string& text) = 0;
     virtual void ShowBaud() = 0;                   // status bar: the speed in use
     virtual int LastIndex() const = 0;             // of the selected family
+    // The instrument that answered the identification.
+    virtual void ShowInstrument(const InstrumentInfo&) {}
 };
 
 // The three buttons of the Param tab, from opening the port to the outcome text. Each returns its

@@ -43,8 +43,20 @@ std::optional<std::string> PortResolver::DefaultDevice(int portNumber, OsFamily 
     return std::nullopt;
 }
 
+PortResolver PortResolver::Only(int number, std::string device)
+{
+    PortResolver resolver;
+    resolver.only_ = std::make_pair(number, std::move(device));
+    return resolver;
+}
+
 std::optional<std::string> PortResolver::DeviceFor(int portNumber) const
 {
+    if (only_) {
+        if (portNumber != only_->first)
+            return std::nullopt;
+        return only_->second;
+    }
     if (const char* override = std::getenv("SERVICETOOL_PORT_MAP")) {
         const auto map = ParsePortMap(override);
         const auto it = map.find(portNumber);

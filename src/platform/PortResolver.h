@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "core/Platform.h"
 #include "core/SettingsStore.h"
@@ -16,6 +17,9 @@ class PortResolver {
 public:
     explicit PortResolver(const SettingsStore* settings = nullptr, OsFamily os = kThisOs);
 
+    // A resolver for one device given by its path: port `number` opens it, no other port exists.
+    static PortResolver Only(int number, std::string device);
+
     // Nothing when the number names no port.
     std::optional<std::string> DeviceFor(int portNumber) const;
 
@@ -25,4 +29,5 @@ public:
 private:
     const SettingsStore* settings_;
     OsFamily os_;
+    std::optional<std::pair<int, std::string>> only_;
 };

@@ -5,12 +5,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
 ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-                      int timeoutMs)
+                      int timeoutMs, const std::function<bool(const ProgramRun&, double)>& interruptWhen)
 {
+    const auto started = std::chrono::steady_clock::now();
+    bool interrupted = false;
     ProgramRun run;
     if (arguments.empty())
         return run;
@@ -61,7 +64,17 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::vect
             timedOut = true;
             break;
         }
-        if (poll(fds, 2, static_cast<int>(left.count())) <= 0)
+        const int wait = interruptWhen && !interrupted ? std::min<int>(50, static_cast<int>(left.count()))
+                                                        : static_cast<int>(left.count());
+        const int ready = poll(fds, 2, wait);
+        if (interruptWhen && !interrupted) {
+            const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            if (interruptWhen(run, elapsed)) {
+                kill(pid, SIGINT);
+                interrupted = true;
+            }
+        }
+        if (ready <= 0)
             continue;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
