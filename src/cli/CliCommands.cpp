@@ -235,21 +235,26 @@ int RunRestore(CliRun& run)
         }
         run.dialogs.OpenWith(first);
     }
-    run.dialogs.Answer("Warning", MsgAnswer::Yes);
-    if (o.yes)
+    // The window asks before it writes, and again when a flash image's pages are not the fields'
+    // pages: --yes answers both; without it nothing is written.
+    if (o.yes) {
+        run.dialogs.Answer("Warning", MsgAnswer::Yes);
         run.dialogs.Answer("PAGE NUMBER WARNING", MsgAnswer::Yes);
+    }
 
     CliDownMemView view(run.log, run.link.host(), choice, run.interrupted);
     MemoryUpload upload(run.link, run.dialogs, view, run.appFolder);
     const int code = upload.Run();
     run.link.CloseSeriale();
 
-    const auto& refused = run.dialogs.Refused();
-    if (std::find(refused.begin(), refused.end(), "PAGE NUMBER WARNING") != refused.end())
+    const auto refused = [&](const char* title) {
+        const auto& titles = run.dialogs.Refused();
+        return std::find(titles.begin(), titles.end(), title) != titles.end();
+    };
+    if (refused("Warning"))
         return Refuse(run, ExitStatusOf(code::kRefused),
-                      "the flash image's page numbers differ from pages 0-2047: nothing was written; give "
-                      "--yes to write the pages at the image's own page numbers");
-    if (std::find(refused.begin(), refused.end(), "RETRY") != refused.end())
+                      "restore writes into the instrument: nothing was written; give --yes to confirm");
+    if (refused("RETRY"))
         return Refuse(run, ExitStatusOf(code == code::kOk ? code::kMalformed : code),
                       "a flash page failed more than 10 times in a row: the upload stopped there");
     return TransferExit(run, code, upload.Failure());

@@ -19,9 +19,9 @@ Commands:
   backup [--eeprom] [--flash FROM-TO | --flash-mis-only] [--out DIR]
                                      save the EEPROM (.epr) and flash pages (.fla) into DIR
                                      (default: both, pages 0-2047, the current folder)
-  restore FILE.epr [FILE.fla] [--yes]
-  restore FILE.fla [--yes]
-  restore --clear-all                write images back into the instrument, or clear its EEPROM
+  restore FILE.epr [FILE.fla] --yes
+  restore FILE.fla --yes
+  restore --clear-all --yes          write images back into the instrument, or clear its EEPROM
   flash IMAGE [--target NAME]
   flash --package PACKAGE [--link-57600]
                                      program a board, or both boards of a package
@@ -38,8 +38,9 @@ Options:
                       --simulator, the simulated instrument's name (default VRTA708)
   --json              print one JSON object with the results on standard output
   --simulator         work on the simulated instrument instead of a port
-  --yes               restore: write flash pages at the image's own page numbers when they differ
-                      from pages 0-2047 (without it the run is refused before anything is written)
+  --yes               restore: answers the window's questions "This operation WRITE ... Continue ?"
+                      and, for a flash image that is not pages 0-2047, "PAGE NUMBER WARNING" (the
+                      pages go to the image's own page numbers); without it nothing is written
   --help, --version
 
 The texts the window shows in its logs go to standard error; on a terminal, long transfers
@@ -57,9 +58,9 @@ Examples:
   servicetool-cli --port COM5 param set 12 300 --family 31420
   servicetool-cli --port COM5 backup --eeprom --flash 0-27 --out backups/
   servicetool-cli --port COM5 backup --flash-mis-only
-  servicetool-cli --port COM5 restore backups/VRTA708_00001234_fwV1.05_250305140709.epr
+  servicetool-cli --port COM5 restore backups/VRTA708_00001234_fwV1.05_250305140709.epr --yes
   servicetool-cli --port COM5 restore backups/VRTA708_00001234_fwV1.05_250305140709_0000-0027.fla --yes
-  servicetool-cli --port COM5 restore --clear-all
+  servicetool-cli --port COM5 restore --clear-all --yes
   servicetool-cli --port COM5 flash 31400_VERTA708_V1.06.bin --target VERTA708
   servicetool-cli --port COM5 flash --package 27520_Pack_V1-02/27520.pkg --link-57600
   servicetool-cli --port COM5 caldate set 07/03/25

@@ -173,9 +173,10 @@ TEST(CliProgram, BackupOfOneInstrumentRestoredIntoAnother)
     {
         SimProgram second({"--serial", "00000002", "--save-memory", saved.Path()});
         ASSERT_TRUE(second.ok()) << second.error();
-        // Pages 0 to 27, not the whole flash: the technician's --yes writes them where they belong.
+        // Without --yes the window's confirmation is refused and nothing is written (checked below).
         const ProgramRun refused = Cli(second).Run({"restore", epr, fla});
         EXPECT_EQ(refused.exitCode, 21) << refused.err;
+        EXPECT_TRUE(Says(refused, "nothing was written; give --yes to confirm")) << refused.err;
         const ProgramRun run = Cli(second).Run({"restore", epr, fla, "--yes"});
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_TRUE(Says(run, "[Warning] This operation WRITE ")) << run.err;
@@ -185,8 +186,9 @@ TEST(CliProgram, BackupOfOneInstrumentRestoredIntoAnother)
     EXPECT_EQ(Slice(ReadFile(saved.Path("flash.bin")), 0, flash.size()), flash);
 }
 
-// The page-number question of a flash image that does not start at page 0: without --yes the run is
-// refused before anything is written; with it, the pages go where the image says.
+// The window's questions before an upload (its confirmation, and the page-number question of a flash
+// image that does not start at page 0): without --yes the run is refused before anything is
+// written; with it, the pages go where the image says.
 TEST(CliProgram, UnansweredQuestionLeavesTheInstrumentAsItWas)
 {
     Folder files;
@@ -209,7 +211,9 @@ TEST(CliProgram, UnansweredQuestionLeavesTheInstrumentAsItWas)
                 arguments.push_back("--yes");
             const ProgramRun run = Cli(sim).Run(arguments);
             EXPECT_EQ(run.exitCode, yes ? 0 : 21) << run.err;
-            EXPECT_EQ(Says(run, "nothing was written; give --yes"), !yes) << run.err;
+            EXPECT_EQ(Says(run, "nothing was written; give --yes to confirm"), !yes) << run.err;
+            EXPECT_EQ(Says(run, "[PAGE NUMBER WARNING] <file>    page numbers 0005-0006are different from "), yes)
+                << run.err;
         }
         EXPECT_EQ(Slice(ReadFile(saved.Path("flash.bin")), 5 * kPage, pages.size()), yes ? pages : untouched);
     }

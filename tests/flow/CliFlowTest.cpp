@@ -253,8 +253,9 @@ TEST(CliBackup, CtrlCLeavesWholeFilesAndSaysSo)
     EXPECT_NE(cli.Printed().find(" Aborted ... "), std::string::npos) << cli.Printed();
 }
 
-// A question the command line did not answer is refused before the first write.
-TEST(CliRestore, PageNumberQuestionNeedsYesAndNothingIsWrittenWithoutIt)
+// The window's questions are refused without --yes, before the first write; --yes puts the pages
+// of an image that does not start at page 0 at its own page numbers.
+TEST(CliRestore, QuestionsNeedYesAndNothingIsWrittenWithoutIt)
 {
     CliRig cli;
     const QString fla = cli.folder.filePath("X_1_fwV1_250101000000_0005-0006.fla");
@@ -269,10 +270,11 @@ TEST(CliRestore, PageNumberQuestionNeedsYesAndNothingIsWrittenWithoutIt)
     const Bytes before = cli.instrument.ReadFlash(5 * 4096, pages.size());
 
     EXPECT_EQ(cli.Run("restore " + fla.toStdString()), code::kRefused);
+    EXPECT_EQ(cli.dialogs.Refused(), std::vector<std::string>{"Warning"});
+    EXPECT_NE(cli.Printed().find("nothing was written; give --yes to confirm"), std::string::npos) << cli.Printed();
     EXPECT_EQ(cli.instrument.CountRequests(0xE6), 0u);
     EXPECT_EQ(cli.instrument.CountRequests('e'), 0u);
     EXPECT_EQ(cli.instrument.ReadFlash(5 * 4096, pages.size()), before);
-    EXPECT_NE(cli.Printed().find("give --yes"), std::string::npos) << cli.Printed();
 
     EXPECT_EQ(cli.Run("restore --yes " + fla.toStdString()), 0) << cli.Printed();
     EXPECT_EQ(cli.instrument.ReadFlash(5 * 4096, pages.size()), pages);
