@@ -193,6 +193,12 @@ int RunBackup(CliRun& run)
 
     const std::vector<std::string> before = FilesIn(folder);
     run.dialogs.SaveWith(folder);
+    // The bar follows the flash stage.
+    if (choice.flash && !choice.recordCountRange) {
+        const long pages = std::stol(choice.toPage) - std::stol(choice.fromPage) + 1;
+        if (pages > 0)
+            run.log.SetTransferSize(4096.0 * static_cast<double>(pages));
+    }
     ParamCatalogue catalogue;
     catalogue.LoadFamily(ParamFamilies().front().entry);
     CliDownMemView view(run.log, run.link.host(), choice, run.interrupted);
@@ -290,6 +296,12 @@ int RunFlash(CliRun& run)
     choice.ChosenFolder = folder.empty() ? std::string() : folder + "/";
 
     run.link.BaudText = o.baud.empty() ? kFlashSpeed : o.baud;
+    if (!package) {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(path, error);
+        if (!error)
+            run.log.SetTransferSize(static_cast<double>(size));
+    }
     CliUploadView view(run.log, run.link.host(), o.link57600);
     PageImage image;
     FirmwareUpload upload(run.link, view, choice, image);

@@ -1,5 +1,6 @@
 #include "cli/CliLog.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -24,7 +25,7 @@ std::string Duration(double seconds)
 
 }  // namespace
 
-CliLog::CliLog(std::FILE* out, bool terminal) : out_(out), terminal_(terminal) {}
+CliLog::CliLog(std::FILE* out, bool terminal, int width) : out_(out), terminal_(terminal), width_(width) {}
 
 void CliLog::Update(const std::string& text)
 {
@@ -49,10 +50,18 @@ void CliLog::Update(const std::string& text)
 
 void CliLog::SetProgress(int percent, double nowS)
 {
-    if (startS_ < 0.0)
+    // A bar that starts again is the next stage: its time is counted afresh.
+    if (startS_ < 0.0 || percent < percent_)
         startS_ = nowS;
     percent_ = percent;
     percentAtS_ = nowS;
+    DrawProgressLine();
+}
+
+void CliLog::HideProgress()
+{
+    percent_ = -1;
+    startS_ = -1.0;
     DrawProgressLine();
 }
 
@@ -86,22 +95,24 @@ void CliLog::Emit(const std::string& line)
 
 void CliLog::ClearProgressLine()
 {
-    for (int line = 0; line < progressLines_; ++line)
-        std::fputs(line == 0 ? "\r\033[K" : "\033[A\033[K", out_);
+    if (progressLines_ > 0)
+        std::fputs("\r\033[K", out_);
     progressLines_ = 0;
 }
 
 std::string CliLog::ProgressText() const
 {
-    std::string text = live_;
+    // The line still changing, or else the last finished line, which may yet be completed.
+    std::string text = !live_.empty() || pending_.empty() ? live_ : pending_.back();
     if (percent_ >= 0) {
         text += "  " + std::to_string(percent_) + "%";
         const double elapsed = percentAtS_ - startS_;
-        if (totalBytes_ > 0.0 && percent_ > 0 && elapsed > 0.5) {
-            const double done = totalBytes_ * percent_ / 100.0;
-            char rate[48];
-            std::snprintf(rate, sizeof rate, "  %.1f KiB/s", done / elapsed / 1024.0);
-            text += rate;
+        if (percent_ > 0 && elapsed > 0.5) {
+            if (totalBytes_ > 0.0) {
+                char rate[48];
+                std::snprintf(rate, sizeof rate, "  %.1f KiB/s", totalBytes_ * percent_ / 100.0 / elapsed / 1024.0);
+                text += rate;
+            }
             text += "  " + Duration(elapsed * (100.0 - percent_) / percent_) + " left";
         }
     }
@@ -113,11 +124,17 @@ void CliLog::DrawProgressLine()
     if (!terminal_)
         return;
     ClearProgressLine();
-    for (const std::string& line : pending_) {
-        std::fprintf(out_, "%s\n", line.c_str());
-        ++progressLines_;
+    // One line, never wider than the terminal, so that it can be drawn over.
+    std::string text = ProgressText();
+    const std::size_t room = static_cast<std::size_t>(std::max(width_ - 1, 10));
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && ++characters > room) {
+            text.resize(i);
+            break;
+        }
     }
-    std::fprintf(out_, "%s", ProgressText().c_str());
-    ++progressLines_;
+    std::fputs(text.c_str(), out_);
+    progressLines_ = 1;
     std::fflush(out_);
 }

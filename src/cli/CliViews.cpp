@@ -24,6 +24,12 @@ void CliDownMemView::SetStatus(const std::string& text)
     log_.Update(text);
 }
 
+void CliDownMemView::SetProgressVisible(bool visible)
+{
+    if (!visible)
+        log_.HideProgress();
+}
+
 void CliDownMemView::SetProgress(int percent)
 {
     log_.SetProgress(percent, host_.Now());
@@ -44,6 +50,12 @@ void CliUploadView::SetText(const std::string& text)
 {
     text_ = text;
     log_.Update(text);
+}
+
+void CliUploadView::SetBarVisible(bool visible)
+{
+    if (!visible)
+        log_.HideProgress();
 }
 
 void CliUploadView::SetBarValue(int value)

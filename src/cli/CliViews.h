@@ -56,7 +56,7 @@ public:
 
     std::string Status() const override { return status_; }
     void SetStatus(const std::string& text) override;
-    void SetProgressVisible(bool) override {}
+    void SetProgressVisible(bool visible) override;
     void SetProgress(int percent) override;
     bool EepromChosen() const override { return choice_.eeprom; }
     bool FlashChosen() const override { return choice_.flash; }
@@ -86,7 +86,7 @@ public:
     void SetText(const std::string& text) override;
     void SetBarRange(int, int) override {}
     void SetBarValue(int value) override;
-    void SetBarVisible(bool) override {}
+    void SetBarVisible(bool visible) override;
     void SetPercentText(const std::string&) override {}
     void SetPercentVisible(bool) override {}
     void SetControlsEnabled(bool) override {}

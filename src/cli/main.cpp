@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -78,7 +79,10 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName("servicetool");
     QCoreApplication::setApplicationVersion(SERVICETOOL_VERSION);
 
-    CliLog log(stderr, isatty(STDERR_FILENO) != 0);
+    winsize window{};
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    const int width = terminal && ioctl(STDERR_FILENO, TIOCGWINSZ, &window) == 0 && window.ws_col > 0 ? window.ws_col : 80;
+    CliLog log(stderr, terminal, width);
     CliDialogs dialogs(log);
     QtHost host;
     QtSettingsStore settings;

@@ -196,6 +196,37 @@ TEST(CliTerminalLog, PrintsEachFinishedLineOnceAndLeavesOutTheCounter)
     std::fclose(sink);
 }
 
+// On a terminal the line still changing is one progress line, drawn over and never wider than the
+// terminal; the finished lines are printed above it.
+TEST(CliTerminalLog, OnATerminalTheCounterIsOneLineDrawnOver)
+{
+    std::FILE* sink = std::tmpfile();
+    CliLog log(sink, true, 40);
+    log.SetTransferSize(4096.0 * 100);
+    log.Update("ID\r\nDownload  FLASH 8M ...\r\n  Page N°: 0/99");
+    log.SetProgress(0, 10.0);
+    log.Update("ID\r\nDownload  FLASH 8M ...\r\n  Page N°: 49/99");
+    log.SetProgress(50, 12.0);
+    log.HideProgress();
+    log.Update("ID\r\nDownload  FLASH 8M ...  OK\r\n NAME.FLA");
+    log.Finish();
+    std::rewind(sink);
+    std::string screen;
+    for (int c; (c = std::fgetc(sink)) != EOF;)
+        screen += static_cast<char>(c);
+    std::fclose(sink);
+    const std::string clear = "\r\033[K";
+    EXPECT_EQ(screen, "ID\n"                                       // printed once a line follows it
+                      "  Page N°: 0/99" + clear +                  // no bar yet
+                      "  Page N°: 0/99  0%" + clear +              // no rate before there is one
+                      "  Page N°: 49/99  0%" + clear +
+                      "  Page N°: 49/99  50%  100.0 KiB/s  0:0" + clear +  // 39 characters at most
+                      "  Page N°: 49/99" + clear +                 // the bar hidden
+                      " NAME.FLA" + clear +
+                      "Download  FLASH 8M ...  OK\n NAME.FLA\n");
+    EXPECT_EQ(log.Printed(), "ID\nDownload  FLASH 8M ...  OK\n NAME.FLA\n");
+}
+
 TEST(CliJson, TextsAreQuotedAsJson)
 {
     JsonObject inner;
