@@ -2,14 +2,17 @@
 // the real serial port: the EEPROM and flash pages F..T, as the tab runs it (same operation, a view
 // without widgets). Prints the wall time against the time the bytes take on the line at 115200
 // baud (10 bits a byte, request and answer of every exchange), the CPU time and the peak memory,
-// and checks the images against what the simulated instrument holds.
-//   bench_download [--quick] [--from F] [--to T]    (pages 0..2047; --quick: 0..63)
+// and checks the images against what the simulated instrument holds. With --cli the same range is
+// then saved by `servicetool-cli backup` against a fresh simulator, and its wall time (process
+// start included) is set against the same line-rate time.
+//   bench_download [--quick] [--from F] [--to T] [--cli]    (pages 0..2047; --quick: 0..63)
 #include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,7 +26,9 @@
 #include "platform/QtHost.h"
 #include "platform/QtSerialPort.h"
 #include "sim/SimInstrument.h"
+#include "support/CountingPort.h"
 #include "support/ProcessClock.h"
+#include "support/RunProgram.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProgram.h"
 
@@ -31,44 +36,6 @@ namespace {
 
 constexpr double kBaud = 115200.0;
 constexpr double kBitsPerByte = 10.0;
-
-// The real port, counting every byte that crosses it.
-class CountingPort : public SerialPort {
-public:
-    explicit CountingPort(SerialPort& port) : port_(port) {}
-
-    std::size_t bytesOut = 0;
-    std::size_t bytesIn = 0;
-    std::size_t writes = 0;
-
-    void SetPortNumber(int number) override { port_.SetPortNumber(number); }
-    int PortNumber() const override { return port_.PortNumber(); }
-    void SetLineSettings(const std::string& settings) override { port_.SetLineSettings(settings); }
-    std::string LineSettings() const override { return port_.LineSettings(); }
-    PortOpenResult Open() override { return port_.Open(); }
-    void Close() override { port_.Close(); }
-    bool IsOpen() const override { return port_.IsOpen(); }
-    std::size_t BytesWaiting() const override { return port_.BytesWaiting(); }
-    bool ReadByte(std::uint8_t& byte) override
-    {
-        const bool read = port_.ReadByte(byte);
-        bytesIn += read ? 1 : 0;
-        return read;
-    }
-    bool Write(const Bytes& bytes) override
-    {
-        const bool written = port_.Write(bytes);
-        if (written) {
-            bytesOut += bytes.size();
-            ++writes;
-        }
-        return written;
-    }
-    void SetReceiveHandler(std::function<void()> handler) override { port_.SetReceiveHandler(std::move(handler)); }
-
-private:
-    SerialPort& port_;
-};
 
 // The tab without widgets: both memories chosen, the page range given, no Stop. Reports the
 // progress every 10 % on stderr and notes when the flash stage begins.
@@ -143,9 +110,35 @@ std::string CheckImages(const QTemporaryDir& folder, int first, int last)
     return {};
 }
 
+// The same range saved by servicetool-cli; 0 when its images are right.
+int CompareWithCli(int first, int last, double lineTime, double windowRatio)
+{
+    SimProgram sim({"--pace"});
+    QTemporaryDir folder;
+    QTemporaryDir settings;
+    if (!sim.ok() || !folder.isValid() || !settings.isValid()) {
+        std::fprintf(stderr, "no simulator or temporary folder for the command line run\n");
+        return 1;
+    }
+    std::printf("\nthe same through servicetool-cli backup (a process of its own)\n");
+    std::fflush(stdout);
+    const auto started = std::chrono::steady_clock::now();
+    const ProgramRun run = RunProgram({SimProgram::BinFolder() + "/servicetool-cli", "--port", sim.link(), "backup",
+                                       "--eeprom", "--flash", std::to_string(first) + "-" + std::to_string(last),
+                                       "--out", folder.path().toStdString()},
+                                      {"XDG_CONFIG_HOME=" + settings.path().toStdString()}, 3600 * 1000);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const std::string wrong = run.exitCode == 0 ? CheckImages(folder, first, last) : "exit status " + std::to_string(run.exitCode);
+    std::printf("wall time        %10.3f s\n", wall);
+    std::printf("ratio wall/line  %10.4f (the window's operation: %.4f; difference %+.4f)\n", wall / lineTime,
+                windowRatio, wall / lineTime - windowRatio);
+    std::printf("images           %s\n", wrong.empty() ? "match the instrument" : wrong.c_str());
+    return wrong.empty() ? 0 : 1;
+}
+
 int Usage()
 {
-    std::fprintf(stderr, "usage: bench_download [--quick] [--from F] [--to T]\n");
+    std::fprintf(stderr, "usage: bench_download [--quick] [--from F] [--to T] [--cli]\n");
     return 2;
 }
 
@@ -156,6 +149,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     int first = 0;
     int last = kFlashLastPage;
+    bool cli = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--quick")
@@ -164,6 +158,8 @@ int main(int argc, char** argv)
             first = std::atoi(argv[++i]);
         else if (arg == "--to" && i + 1 < argc)
             last = std::atoi(argv[++i]);
+        else if (arg == "--cli")
+            cli = true;
         else
             return Usage();
     }
@@ -226,5 +222,7 @@ int main(int argc, char** argv)
     std::printf("images           %s\n", wrong.empty() ? "match the instrument" : wrong.c_str());
     if (!dialogs.messages.empty())
         std::printf("message shown: %s\n", dialogs.messages.front().text.c_str());
-    return wrong.empty() ? 0 : 1;
+    if (!wrong.empty())
+        return 1;
+    return cli ? CompareWithCli(first, last, lineTime, wall / lineTime) : 0;
 }

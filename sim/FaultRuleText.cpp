@@ -46,6 +46,7 @@ std::optional<SimFaultRule> ParseFaultRule(const std::string& text, std::string&
     static const std::map<std::string, SimFault> kinds{
         {"silence", SimFault::Silence},      {"nak", SimFault::Nak},
         {"busy", SimFault::Busy},            {"notok", SimFault::NotOk},
+        {"nakstatus", SimFault::NakStatus},
         {"garbage", SimFault::GarbageBeforeAck}, {"noeot", SimFault::MissingEot},
         {"truncated", SimFault::Truncated},  {"overlong", SimFault::OverLong},
         {"slow", SimFault::Slow},            {"slowframe", SimFault::SlowFrame},

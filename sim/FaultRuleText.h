@@ -7,7 +7,7 @@
 
 // A fault rule from text, as the simulator program takes it:
 //   KIND[,key=value]...
-// KIND: silence nak busy notok garbage noeot truncated overlong slow slowframe scripted
+// KIND: silence nak nakstatus busy notok garbage noeot truncated overlong slow slowframe scripted
 // keys: cmd=C      command byte: one character ("I", "r"), 0xNN, or a decimal number
 //       page=P     flash page P (block reads and writes)
 //       eeprom=A   EEPROM blocks at address A

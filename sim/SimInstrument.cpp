@@ -49,7 +49,7 @@ unsigned Be24(const Bytes& p, std::size_t at)
 bool Refuses(SimFault fault)
 {
     return fault == SimFault::Silence || fault == SimFault::Nak || fault == SimFault::Busy ||
-           fault == SimFault::NotOk;
+           fault == SimFault::NotOk || fault == SimFault::NakStatus;
 }
 
 }  // namespace
@@ -212,6 +212,7 @@ std::size_t SimInstrument::CountRequests(std::uint8_t command) const
 void SimInstrument::ClearRecord()
 {
     requests_.clear();
+    memoryWrites_.clear();
     badFrames_ = 0;
     discarded_ = 0;
 }
@@ -368,6 +369,9 @@ std::vector<SimReply> SimInstrument::Handle(const Bytes& payload)
             break;
         case SimFault::Busy:
             answer = Refusal(payload, kStatusBusy);
+            break;
+        case SimFault::NakStatus:
+            answer = Refusal(payload, ctl::NAK);
             break;
         default:
             answer = Refusal(payload, kStatusNotOk);
@@ -565,6 +569,7 @@ SimInstrument::Answer SimInstrument::EepromAnswer(const Bytes& p)
         if (n > kEepromMaxWrite || address + n > static_cast<unsigned>(kSimEepromSize))
             return StatusAnswer(kStatusNotOk);
         WriteEeprom(static_cast<int>(address), Bytes(p.begin() + 5, p.end()));
+        memoryWrites_.push_back({SimMemoryWrite::Memory::Eeprom, address, n});
         return StatusAnswer(kStatusOk);
     }
     return {{ctl::NAK}, std::nullopt, 0.0};
@@ -590,6 +595,7 @@ SimInstrument::Answer SimInstrument::FlashWriteAnswer(const Bytes& p)
     if (length == 0 || length > kFlashMaxBlock || address + length > kSimFlashSize)
         return StatusAnswer(kStatusNotOk);
     WriteFlash(address, Bytes(p.begin() + 6, p.end()));
+    memoryWrites_.push_back({SimMemoryWrite::Memory::Flash, address, length});
     return StatusAnswer(kStatusOk);
 }
 

@@ -26,6 +26,7 @@ enum class SimFault {
     Nak,               // NAK instead of the answer; not carried out
     Busy,              // status answer '2'; not carried out
     NotOk,             // status answer '1'; not carried out
+    NakStatus,         // status answer NAK (0x15) in a whole frame; not carried out
     GarbageBeforeAck,  // `bytes` (default FF 55) sent before the answer
     MissingEot,        // the answer's last byte (EOT) altered
     Truncated,         // only the first `length` bytes of the answer (0: half of it)
@@ -88,6 +89,17 @@ using SimCommandHook = std::function<std::optional<SimHookAnswer>(const Bytes& p
 // The instrument's firmware as the PC sees it through its framed command protocol. It knows no
 // time: Receive() takes bytes as they come off the line and tells what goes back and how long
 // after each request; the front ends (SimPort, PtyServer) put that on a clock.
+//
+// One write the instrument carried out into its memory.
+struct SimMemoryWrite {
+    enum class Memory { Eeprom, Flash };
+    Memory memory = Memory::Eeprom;
+    std::uint32_t address = 0;
+    std::size_t length = 0;
+
+    bool operator==(const SimMemoryWrite&) const = default;
+};
+
 class SimInstrument : public SimDevice {
 public:
     explicit SimInstrument(SimIdentity identity = {});
@@ -151,6 +163,8 @@ public:
     // --- what came in: the payload of every well-formed request, in order (faulted ones included)
     const std::vector<Bytes>& Requests() const { return requests_; }
     std::size_t CountRequests(std::uint8_t command) const;
+    // Every EEPROM and flash write command carried out, in order (refused ones are not).
+    const std::vector<SimMemoryWrite>& MemoryWrites() const { return memoryWrites_; }
     int BadFrames() const { return badFrames_; }            // checksum, LF or EOT wrong: answered NAK
     std::size_t DiscardedBytes() const { return discarded_; }  // bytes outside any frame
     void ClearRecord();
@@ -207,6 +221,7 @@ private:
     Bytes frame_;               // frame being received
     std::size_t frameLength_ = 0;  // total bytes of it, once its LEN is known
     std::vector<Bytes> requests_;
+    std::vector<SimMemoryWrite> memoryWrites_;
     int badFrames_ = 0;
     std::size_t discarded_ = 0;
 };

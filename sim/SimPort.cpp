@@ -40,6 +40,17 @@ void SimPort::SetBusy(int number, bool busy)
         busy_.erase(number);
 }
 
+void SimPort::SetAccessDenied(int number, const std::string& group)
+{
+    denied_[number] = group;
+}
+
+std::string SimPort::DeviceOf(int number) const
+{
+    const auto it = devices_.find(number);
+    return it != devices_.end() ? it->second : std::string("simulated instrument");
+}
+
 PortOpenResult SimPort::Open()
 {
     if (open_)
@@ -48,6 +59,13 @@ PortOpenResult SimPort::Open()
         return {PortOpenResult::Kind::NotFound, kNotFoundErrorNumber, "No such file or directory"};
     if (busy_.count(number_) != 0)
         return {PortOpenResult::Kind::Failed, kBusyErrorNumber, "Permission denied"};
+    if (const auto denied = denied_.find(number_); denied != denied_.end()) {
+        PortOpenResult refused{PortOpenResult::Kind::Failed, kBusyErrorNumber, "Permission denied"};
+        refused.accessDenied = true;
+        refused.device = DeviceOf(number_);
+        refused.deviceGroup = denied->second;
+        return refused;
+    }
     open_ = true;
     ++opens_;
     received_.clear();

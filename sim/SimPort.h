@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -39,11 +40,16 @@ public:
     bool ReadByte(std::uint8_t& byte) override;
     bool Write(const Bytes& bytes) override;
     void SetReceiveHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
+    std::string DeviceOf(int number) const override;
 
     // --- the simulated machine
     void SetExistingPorts(std::set<int> numbers) { existing_ = std::move(numbers); }
     // A busy port exists but cannot be opened (another program holds it).
     void SetBusy(int number, bool busy);
+    // A port this user may not open (EACCES), its device owned by `group` ("" when unreadable).
+    void SetAccessDenied(int number, const std::string& group);
+    // What DeviceOf names a port ("simulated instrument" unless set).
+    void SetDeviceName(int number, const std::string& device) { devices_[number] = device; }
     // With pacing, bytes take their line time in both directions (SimByteTime of the line
     // settings): a request must finish arriving before it is answered, and answers arrive byte by
     // byte. Without, answers arrive `latency` after the instrument sends them, in a few chunks.
@@ -84,6 +90,8 @@ private:
     bool open_ = false;
     std::set<int> existing_{1};
     std::set<int> busy_;
+    std::map<int, std::string> denied_;  // port -> group of its device
+    std::map<int, std::string> devices_;
     bool pacing_ = false;
     double latencyS_ = kDefaultLatencyS;
 

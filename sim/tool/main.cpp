@@ -15,6 +15,10 @@
 #include "sim/SimBoards.h"
 #include "sim/SimInstrument.h"
 
+#ifndef SERVICETOOL_VERSION
+#define SERVICETOOL_VERSION "unknown"
+#endif
+
 namespace {
 
 PtyServer* g_server = nullptr;
@@ -26,21 +30,23 @@ void OnSignal(int)
 }
 
 constexpr const char* kUsage =
-    "usage: servicetool-sim --link PATH [--model NAME] [--serial S] [--version T] [--pace] [--baud N]\n"
-    "                       [--no-wifi] [--fault RULE]... [--boot] [--erase-ms M] [--sector-erase-ms M]\n"
-    "                       [--prog-ms M] [--power-on-s S] [--nack-page BOARD:N]... [--stats FILE]\n"
-    "                       [--flash-dump PREFIX]\n"
+    "usage: servicetool-sim --link PATH [--model NAME] [--serial S] [--fw-version T] [--pace] [--baud N]\n"
+    "                       [--slice-ms M] [--no-wifi] [--fault RULE]... [--save-memory DIR] [--boot]\n"
+    "                       [--erase-ms M] [--sector-erase-ms M] [--prog-ms M] [--power-on-s S]\n"
+    "                       [--nack-page BOARD:N]... [--stats FILE] [--flash-dump PREFIX]\n"
+    "       servicetool-sim --version | --help\n"
     "  --link PATH    symbolic link to the pseudo-terminal the instrument answers on\n"
     "  --model NAME   device name the instrument reports (default VRTA708)\n"
     "  --serial S     serial number, 8 characters (default 00001234)\n"
-    "  --version T    version text of the identification answer (default \"1.051.02  0314\")\n"
+    "  --fw-version T firmware version text of the identification answer (default \"1.051.02  0314\")\n"
     "  --pace         answers at the line rate of --baud (10 bits a byte)\n"
     "  --baud N       line rate for --pace (default 115200)\n"
     "  --no-wifi      the instrument has no Wi-Fi module (its commands are answered NAK)\n"
     "  --slice-ms M   paced answers leave in slices of M ms, as from a USB adapter (default 1; 0: by byte)\n"
-    "  --fault RULE   KIND[,key=value]...; KIND: silence nak busy notok garbage noeot truncated\n"
+    "  --fault RULE   KIND[,key=value]...; KIND: silence nak nakstatus busy notok garbage noeot truncated\n"
     "                 overlong slow slowframe scripted; keys: cmd= page= eeprom= target= after=\n"
     "                 times= delay= length= bytes=  (e.g. nak,cmd=0xE5,after=2,times=1)\n"
+    "  --save-memory DIR  on exit, the EEPROM into DIR/eeprom.bin and the flash into DIR/flash.bin\n"
     "  --boot         the CPU board starts in its STM32 bootloader (keys held at power-on)\n"
     "  --erase-ms M   bootloader mass erase time (default 500)\n"
     "  --sector-erase-ms M   bootloader erase time of one sector of a list (default 20)\n"
@@ -49,7 +55,23 @@ constexpr const char* kUsage =
     "  --nack-page BOARD:N   the bootloader of BOARD (cpu or mis) refuses the data block of page N\n"
     "  --stats FILE   when a client closes the port, write the bootloaders' byte counts, answers and\n"
     "                 erase and programming seconds to FILE (and start counting again)\n"
-    "  --flash-dump P when a client closes the port, write both boards' flash to P-cpu.bin and P-mis.bin\n";
+    "  --flash-dump P when a client closes the port, write both boards' flash to P-cpu.bin and P-mis.bin\n"
+    "  --version      print the program version and exit\n"
+    "  --help         print this help and exit\n";
+
+// The instrument's memories as plain files: DIR/eeprom.bin (2000 bytes), DIR/flash.bin (8 MiB).
+bool SaveMemory(const SimInstrument& instrument, const std::string& folder, std::string& error)
+{
+    const auto save = [&](const std::string& name, const Bytes& bytes) {
+        std::ofstream file(folder + "/" + name, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        file.close();
+        if (!file)
+            error = "cannot write " + folder + "/" + name;
+        return static_cast<bool>(file);
+    };
+    return save("eeprom.bin", instrument.Eeprom()) && save("flash.bin", instrument.ReadFlash(0, kSimFlashSize));
+}
 
 int Fail(const std::string& message)
 {
@@ -76,12 +98,17 @@ int main(int argc, char** argv)
         out = std::strtod(text, &end);
         return end != text && *end == '\0' && out >= low && out <= high;
     };
+    std::string memoryFolder;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << "servicetool-sim " << SERVICETOOL_VERSION << "\n";
             return 0;
         }
         if (arg == "--pace") {
@@ -105,7 +132,7 @@ int main(int argc, char** argv)
             identity.name = v;
         } else if (arg == "--serial") {
             identity.serial = v;
-        } else if (arg == "--version") {
+        } else if (arg == "--fw-version") {
             identity.versionText = v;
         } else if (arg == "--baud") {
             char* end = nullptr;
@@ -119,6 +146,8 @@ int main(int argc, char** argv)
             if (*end != '\0' || !(ms >= 0.0 && ms <= 1000.0))
                 return Fail(std::string("bad slice ") + v);
             options.sliceS = ms / 1000.0;
+        } else if (arg == "--save-memory") {
+            memoryFolder = v;
         } else if (arg == "--fault") {
             std::string error;
             auto rule = ParseFaultRule(v, error);
@@ -204,6 +233,10 @@ int main(int argc, char** argv)
     std::cout << "servicetool-sim: " << server.LinkPath() << " -> " << server.SlaveName() << std::endl;
     const bool ok = server.Run(error);
     g_server = nullptr;
+    if (ok && !memoryFolder.empty() && !SaveMemory(instrument, memoryFolder, error)) {
+        std::cerr << "servicetool-sim: " << error << "\n";
+        return 1;
+    }
     if (!ok) {
         std::cerr << "servicetool-sim: " << error << "\n";
         return 1;

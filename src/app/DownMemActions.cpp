@@ -5,11 +5,14 @@
 #include "core/ResultCodes.h"
 #include "link/Commands.h"
 #include "memory/MemoryDownload.h"
+#include "memory/MemoryUpload.h"
+#include "memory/TransferReport.h"
 
 namespace {
 const QString kStopCaption = "Stop";
 const QString kWaitCaption = "Wait ..";
 const QString kDownloadCaption = "Download";
+const QString kUploadCaption = "Upload";
 }  // namespace
 
 DownMemActions::DownMemActions(Form1& form) : form_(form)
@@ -17,6 +20,7 @@ DownMemActions::DownMemActions(Form1& form) : form_(form)
     DownMemTab& tab = *form_.DownMem;
     QObject::connect(tab.cmdDownInfo, &QPushButton::clicked, &tab, [this] { cmdDownInfo_Click(); });
     QObject::connect(tab.cmdDownDwData, &QPushButton::clicked, &tab, [this] { cmdDownDwData_Click(); });
+    QObject::connect(tab.cmdDownUpData, &QPushButton::clicked, &tab, [this] { cmdDownUpData_Click(); });
 }
 
 void DownMemActions::cmdDownInfo_Click()
@@ -76,21 +80,32 @@ void DownMemActions::cmdDownDwData_Click()
     EndDownload();
 }
 
+// The serial menu stays enabled while an upload runs.
+void DownMemActions::cmdDownUpData_Click()
+{
+    DownMemTab& tab = *form_.DownMem;
+    tab.cmdDownDwData->setEnabled(false);
+    tab.cmdDownInfo->setEnabled(false);
+    if (HandledAsStop(tab.cmdDownUpData))
+        return;
+
+    form_.LockOtherTabs(kDownMemTab);
+    transferAbort_ = false;
+    tab.cmdDownUpData->setText(kStopCaption);
+    tab.SetStatusText("");
+    tab.PrgBar2->setRange(0, 100);
+
+    AppServices& services = form_.Services();
+    MemoryUpload upload(services.link, services.dialogs, *this, services.appFolder);
+    upload.Run();
+    if (upload.Failure().failed())
+        ReportFailure(upload.Failure());
+    EndUpload();
+}
+
 void DownMemActions::ReportFailure(const TransferFailure& failure)
 {
-    Dialogs& dialogs = form_.Services().dialogs;
-    switch (failure.kind) {
-    case TransferFailure::Kind::PortMissing:
-        dialogs.Message(MsgIcon::Critical, "Routine <cmdFlash>", "Porta seriale non disponibile");
-        break;
-    case TransferFailure::Kind::Other:
-        dialogs.Message(MsgIcon::Critical, "Routine <cmdFlash>",
-                        "Error :" + std::to_string(failure.number) + kCrLf + failure.description);
-        break;
-    case TransferFailure::Kind::Cancelled:
-    case TransferFailure::Kind::None:
-        break;
-    }
+    ShowTransferFailure(form_.Services().dialogs, failure);
 }
 
 void DownMemActions::EndDownload()
@@ -100,6 +115,18 @@ void DownMemActions::EndDownload()
     tab.cmdDownInfo->setEnabled(true);
     form_.mnuSeriale->menuAction()->setEnabled(true);
     tab.cmdDownDwData->setText(kDownloadCaption);
+    form_.Services().link.CloseSeriale();
+    form_.UnlockAllTabs();
+}
+
+void DownMemActions::EndUpload()
+{
+    DownMemTab& tab = *form_.DownMem;
+    tab.cmdDownDwData->setEnabled(true);
+    tab.cmdDownInfo->setEnabled(true);
+    tab.cmdDownUpData->setEnabled(true);
+    form_.mnuSeriale->menuAction()->setEnabled(true);
+    tab.cmdDownUpData->setText(kUploadCaption);
     form_.Services().link.CloseSeriale();
     form_.UnlockAllTabs();
 }
@@ -154,4 +181,28 @@ void DownMemActions::SetPageTexts(const std::string& from, const std::string& to
 {
     form_.DownMem->txtDownDaPag->setText(ToQ(from));
     form_.DownMem->txtDownaPag->setText(ToQ(to));
+}
+
+bool DownMemActions::ClearAllChosen() const
+{
+    const QCheckBox* box = form_.DownMem->chkDownEE2clearAll;
+    return !box->isHidden() && box->isChecked();
+}
+
+bool DownMemActions::RecordCountOnlyChosen() const
+{
+    return form_.DownMem->chkDownE2WriteNumRec->isChecked();
+}
+
+void DownMemActions::UntickEeprom()
+{
+    form_.DownMem->chkEE2Down->setChecked(false);
+}
+
+void DownMemActions::Repaint()
+{
+    DownMemTab& tab = *form_.DownMem;
+    tab.txtDownStatus->repaint();
+    tab.txtDownDaPag->repaint();
+    tab.txtDownaPag->repaint();
 }

@@ -1,10 +1,39 @@
 #include "app/FeatureConfig.h"
 
-#include <QFile>
 #include <array>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <utility>
 
-#include "app/QtText.h"
+#include "core/Paths.h"
+
+namespace {
+std::filesystem::path PathOf(const std::string& utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+}  // namespace
+
+std::vector<std::string> ConfigFolders(const std::string& appFolder, const std::string& userFolder, OsFamily os)
+{
+    std::vector<std::string> folders;
+    for (const std::string& folder : {appFolder, userFolder, std::string(os == OsFamily::Unix ? kSystemConfigFolder : "")})
+        if (!folder.empty())
+            folders.push_back(folder);
+    return folders;
+}
+
+std::optional<std::string> FindConfigFile(const std::vector<std::string>& folders)
+{
+    for (const std::string& folder : folders) {
+        const std::string path = JoinPath(folder, kConfigFileName);
+        std::error_code error;
+        if (std::filesystem::is_regular_file(PathOf(path), error))
+            return path;
+    }
+    return std::nullopt;
+}
 
 std::optional<Feature> FeatureOfLine(const std::string& line)
 {
@@ -21,23 +50,30 @@ std::optional<Feature> FeatureOfLine(const std::string& line)
     return std::nullopt;
 }
 
-std::vector<std::string> ReadConfigLines(const std::string& path)
+std::vector<std::string> ConfigLinesOfText(const std::string& text)
 {
-    QFile file(ToQ(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QList<QByteArray> pieces = file.readAll().split('\n');
     std::vector<std::string> lines;
-    for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
-        QByteArray line = pieces[i];
-        if (line.endsWith('\r'))
-            line.chop(1);
-        lines.push_back(line.toStdString());
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(std::move(line));
     }
     // The text after the last LF is a line too, taken as it is; nothing there is a line end.
-    if (!pieces.last().isEmpty())
-        lines.push_back(pieces.last().toStdString());
+    if (start < text.size())
+        lines.push_back(text.substr(start));
     return lines;
+}
+
+std::vector<std::string> ReadConfigLines(const std::string& path)
+{
+    std::ifstream file(PathOf(path), std::ios::binary);
+    if (!file)
+        return {};
+    std::ostringstream text;
+    text << file.rdbuf();
+    return ConfigLinesOfText(text.str());
 }
 
 std::vector<Feature> ReadFeatures(const std::string& path)

@@ -4,9 +4,13 @@
 #include <string>
 #include <vector>
 
-// Feature configuration file beside the executable: each line that is exactly one keyword switches
-// a feature on; the order of the lines is kept (it orders the service list).
+#include "core/Platform.h"
+
+// Feature configuration file: each line that is exactly one keyword switches a feature on; the
+// order of the lines is kept (it orders the service list).
 constexpr const char* kConfigFileName = "Config314x0.cfg";
+// System-wide folder of the configuration file on Linux.
+constexpr const char* kSystemConfigFolder = "/etc/servicetool";
 
 enum class Feature {
     FlashOpen,   // "31400-flashopen": every Down mem option, the page range, memory upload
@@ -16,6 +20,14 @@ enum class Feature {
     CalStmp,     // "314x0-CalStmp": the Service tab with the calibration date
 };
 
+// Folders that may hold the configuration file, in the order they are searched: the program's own
+// folder (a portable copy keeps its file beside it), the per-user configuration folder, and on
+// Linux the system-wide one. Empty folders are left out.
+std::vector<std::string> ConfigFolders(const std::string& appFolder, const std::string& userFolder,
+                                       OsFamily os = kThisOs);
+// The configuration file of the first folder that holds one; nothing when none does.
+std::optional<std::string> FindConfigFile(const std::vector<std::string>& folders);
+
 // The feature of a line compared whole: case-sensitive, nothing trimmed.
 std::optional<Feature> FeatureOfLine(const std::string& line);
 
@@ -24,6 +36,8 @@ std::optional<Feature> FeatureOfLine(const std::string& line);
 // Windows end their lines with CR LF). Nothing else is removed: a blank or any other character
 // before or after a keyword, a lone CR included, leaves that line ineffective.
 std::vector<std::string> ReadConfigLines(const std::string& path);
+// The same rule on the file's content.
+std::vector<std::string> ConfigLinesOfText(const std::string& text);
 
 // Features of the file's lines, in file order (a repeated line repeats its feature).
 std::vector<Feature> ReadFeatures(const std::string& path);

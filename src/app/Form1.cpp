@@ -13,7 +13,7 @@
 #include "app/ServiceActions.h"
 #include "app/QtText.h"
 #include "core/Bytes.h"
-#include "core/Paths.h"
+#include "link/PortAccess.h"
 #include "link/Registry.h"
 
 namespace {
@@ -80,15 +80,19 @@ void Form1::BuildMenus()
     connect(mnu115200, &QAction::triggered, this, [this] { OnBaud115200Clicked(); });
 }
 
-// "COMM1".."COMM15"; only COMM1 is offered until the port search has run.
+// "COMM1".."COMM15"; only COMM1 is offered until the port search has run. Each entry's tooltip
+// names the device it opens (an action without a tooltip would show its caption instead).
 void Form1::BuildCommMenu()
 {
+    mnuSeriale->setToolTipsVisible(true);
     for (int port = 1; port <= kLastCommPort; ++port) {
         const QString caption = "COMM" + QString::number(port);
         QAction* entry = new QAction(caption, mnuSeriale);
         entry->setObjectName("mnu" + caption);
         entry->setCheckable(true);
         entry->setVisible(port == 1);
+        const std::string device = services_.link.port().DeviceOf(port);
+        entry->setToolTip(device.empty() ? QString("no device") : ToQ(device));
         mnuSeriale->addAction(entry);
         connect(entry, &QAction::triggered, this, [this, port] { OnCommEntryClicked(port); });
         mnuCOMM_[static_cast<std::size_t>(port)] = entry;
@@ -118,8 +122,10 @@ bool Form1::Startup(bool anotherInstanceRunning)
 
     const PortSearch search = SearchPorts();
     if (search.found.empty()) {
-        services_.dialogs.Message(MsgIcon::Exclamation, "MESSAGE",
-                                  std::string("No Serial COM port found !!") + kCrLf + kCrLf + "Unable to continue");
+        std::string text = std::string("No Serial COM port found !!") + kCrLf + kCrLf + "Unable to continue";
+        if (!search.refused.empty())
+            text += kCrLf + std::string(kCrLf) + PermissionHint(search.refused);
+        services_.dialogs.Message(MsgIcon::Exclamation, "MESSAGE", text);
         close();
         return false;
     }
@@ -158,6 +164,8 @@ Form1::PortSearch Form1::SearchPorts()
             search.found.push_back(port);
             search.savedPortFound = search.savedPortFound || port == services_.link.CommPortNumber;
             search.port1Found = search.port1Found || port == 1;
+        } else if (services_.link.LastOpenError().accessDenied) {
+            search.refused.push_back(services_.link.LastOpenError());
         }
         ReportSearchProgress("COM" + std::to_string(port) + "  (found: " + std::to_string(search.found.size()) + ")");
     }
@@ -189,9 +197,14 @@ void Form1::SelectStartPort(const PortSearch& search)
     OnCommEntryClicked(services_.link.CommPortNumber);
 }
 
+// The first configuration file found is the one used.
 void Form1::ApplyFeatureConfiguration()
 {
-    for (const Feature feature : ReadFeatures(JoinPath(services_.appFolder, kConfigFileName)))
+    const std::vector<std::string>& folders = services_.configFolders;
+    const auto path = FindConfigFile(folders.empty() ? std::vector<std::string>{services_.appFolder} : folders);
+    if (!path)
+        return;
+    for (const Feature feature : ReadFeatures(*path))
         ApplyFeature(feature);
 }
 
@@ -241,6 +254,7 @@ void Form1::SelectCommPort(int portNumber)
     for (int port = 1; port <= kLastCommPort; ++port)
         CommEntry(port)->setChecked(port == portNumber);
     StatusBar1Panel1->setText("Port: COM" + QString::number(portNumber));
+    StatusBar1Panel1->setToolTip(ToQ(services_.link.port().DeviceOf(portNumber)));
     ShowBaudInStatus();
     StatusBar1Panel3->clear();
 }

@@ -90,6 +90,7 @@ private:
         std::vector<int> found;
         bool savedPortFound = false;
         bool port1Found = false;
+        std::vector<PortOpenResult> refused;  // ports this user may not open
     };
 
     void BuildTabs();

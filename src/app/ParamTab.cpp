@@ -5,6 +5,7 @@
 
 #include "app/QtText.h"
 #include "core/Bytes.h"
+#include "params/ParamOperations.h"
 
 ParamTab::ParamTab(ParamCatalogue& catalogue, QWidget* parent) : QWidget(parent), catalogue_(catalogue)
 {
@@ -58,7 +59,7 @@ void ParamTab::OnFamilySelected()
     // updates the text and the description from the new family.
     if (const auto lastIndex = catalogue_.LoadFamily(FromQ(cmbParamTipoStrum->currentText())))
         HScroll1->setMaximum(*lastIndex);
-    ShowDescription(IndexOfText());
+    OnIndexTextChanged();
 }
 
 int ParamTab::FamilyLastIndex() const
@@ -70,22 +71,18 @@ int ParamTab::FamilyLastIndex() const
     return family != families.end() ? family->lastIndex : HScroll1->maximum();
 }
 
-long long ParamTab::IndexOfText() const
-{
-    return RoundHalfEven(LeadingNumber(FromQ(txtParTipo->text())));
-}
-
+// A text that names no index of the family stays as typed (Write refuses it); the description
+// says so, and the scroll bar keeps its place.
 void ParamTab::OnIndexTextChanged()
 {
-    const long long index = IndexOfText();
-    if (index < 0 || index > FamilyLastIndex()) {
-        txtParTipo->setText("0");
-        HScroll1->setValue(0);
-        ShowDescription(0);
+    const std::string text = FromQ(txtParTipo->text());
+    const auto index = ParamIndexOfText(text);
+    if (!index || *index < 0 || *index > FamilyLastIndex()) {
+        lblTipoParm->setText(Trim(text).empty() ? QString() : ToQ(ParamIndexOutOfRangeText(FamilyLastIndex())));
         return;
     }
-    HScroll1->setValue(static_cast<int>(index));
-    ShowDescription(index);
+    HScroll1->setValue(static_cast<int>(*index));
+    ShowDescription(*index);
 }
 
 void ParamTab::OnScrollChanged(int position)

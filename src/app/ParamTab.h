@@ -37,15 +37,14 @@ public:
     // Family selection: loads the catalogue, sets the scroll bar's maximum (an index above it
     // moves down to it) and refreshes the description.
     void OnFamilySelected();
-    // Index text change: an index outside the family's range resets the text to "0".
+    // Index text change: an index of the family moves the scroll bar and shows its description; any
+    // other text stays as typed and the description tells it is out of range.
     void OnIndexTextChanged();
     // Scroll bar change or scroll: the index text takes the position.
     void OnScrollChanged(int position);
 
     // Last valid index of the selected family.
     int FamilyLastIndex() const;
-    // The index text's leading number, taken to the nearest integer.
-    long long IndexOfText() const;
 
     void SetStatusText(const std::string& text) { txtParamStatus->SetText(text); }
     const std::string& StatusText() const { return txtParamStatus->Text(); }

@@ -2,7 +2,7 @@
 
 #include "app/Form1.h"
 #include "app/QtText.h"
-#include "app/UploadTargets.h"
+#include "firmware/UploadTargets.h"
 #include "core/Paths.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <QGridLayout>
 
 #include "app/QtText.h"
-#include "app/UploadTargets.h"
+#include "firmware/UploadTargets.h"
 
 UploadTab::UploadTab(QWidget* parent) : QWidget(parent)
 {

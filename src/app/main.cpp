@@ -2,30 +2,72 @@
 // --simulator, on a simulated instrument.
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
+#include "app/FeatureConfig.h"
 #include "app/Form1.h"
-#include "link/Registry.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtHost.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtSettingsStore.h"
-#include "sim/SimBoards.h"
-#include "sim/SimInstrument.h"
-#include "sim/SimPort.h"
+#include "sim/SimulatedLine.h"
+
+#ifndef SERVICETOOL_VERSION
+#define SERVICETOOL_VERSION "unknown"
+#endif
+#ifndef SERVICETOOL_APP_ID
+#define SERVICETOOL_APP_ID "servicetool"
+#endif
 
 namespace {
+
+constexpr const char* kUsage =
+    "usage: servicetool [--simulator] [--simulator-model NAME] [--simulator-bootloader] [Qt options]\n"
+    "       servicetool --version | --help\n"
+    "  --simulator              a simulated instrument on port 1 (COMM1) instead of the serial ports\n"
+    "  --simulator-model NAME   device name the simulated instrument reports (default VRTA708);\n"
+    "                           implies --simulator\n"
+    "  --simulator-bootloader   the simulated instrument's CPU board starts in its bootloader, as\n"
+    "                           with its keys held (to try the Upload tab); implies --simulator\n"
+    "  --version                print the program version and exit\n"
+    "  --help                   print this help and exit\n"
+    "Qt's own options are accepted too (-platform NAME, -style NAME, ...).\n"
+    "Serial ports: COMM1..4 are /dev/ttyS0..3, COMM5..9 /dev/ttyUSB0..4, COMM10..15 /dev/ttyACM0..5;\n"
+    "  SERVICETOOL_PORT_MAP=\"1=/dev/ttyUSB0,2=/dev/ttyACM0\" replaces that map. Opening a port needs\n"
+    "  membership of its device's group (usually dialout).\n"
+    "Feature configuration: Config314x0.cfg beside the program, else in ~/.config/servicetool/,\n"
+    "  else in /etc/servicetool/ (the first one found is used).\n";
 
 struct Options {
     bool simulator = false;
     bool simulatorBootloader = false;  // the CPU board starts in its bootloader
     std::string simulatorModel = "VRTA708";
+    std::string error;  // not empty: the command line is wrong
 };
 
+// --help and --version answer before anything else, without a display.
+bool AnswerInformationOptions(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("servicetool %s\n", SERVICETOOL_VERSION);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The arguments Qt left (its own options are taken out by QApplication).
 Options ParseOptions(const QStringList& arguments)
 {
     Options options;
@@ -35,9 +77,16 @@ Options ParseOptions(const QStringList& arguments)
         } else if (arguments[i] == "--simulator-bootloader") {
             options.simulator = true;
             options.simulatorBootloader = true;
-        } else if (arguments[i] == "--simulator-model" && i + 1 < arguments.size()) {
+        } else if (arguments[i] == "--simulator-model") {
+            if (i + 1 >= arguments.size()) {
+                options.error = "--simulator-model needs a device name";
+                break;
+            }
             options.simulator = true;
             options.simulatorModel = arguments[++i].toStdString();
+        } else {
+            options.error = "unknown option " + arguments[i].toStdString();
+            break;
         }
     }
     return options;
@@ -66,13 +115,23 @@ bool DisplayAvailable()
 
 int main(int argc, char** argv)
 {
+    if (AnswerInformationOptions(argc, argv))
+        return 0;
     if (!DisplayAvailable()) {
         std::fprintf(stderr, "servicetool: no display (DISPLAY is not set); start it in a desktop session "
                              "or under xvfb-run -a\n");
         return 2;
     }
     QApplication app(argc, argv);
+    QApplication::setApplicationName("servicetool");
+    QApplication::setApplicationVersion(SERVICETOOL_VERSION);
+    QGuiApplication::setDesktopFileName(SERVICETOOL_APP_ID);
+    QApplication::setWindowIcon(QIcon(":/icons/servicetool.png"));
     const Options options = ParseOptions(QApplication::arguments());
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "servicetool: %s\n%s", options.error.c_str(), kUsage);
+        return 2;
+    }
 
     QLockFile instanceLock(LockFilePath());
     instanceLock.setStaleLockTime(0);
@@ -82,29 +141,23 @@ int main(int argc, char** argv)
     QtDialogs dialogs;
     QtSettingsStore settings;
 
-    SimIdentity identity;
-    identity.name = options.simulatorModel;
-    SimInstrument instrument(identity);
-    const bool lumFamily = IsRecordCountParam26Device(options.simulatorModel);
-    instrument.SetParamFamily(lumFamily ? "31420 QS-LUMPROB" : "31400 QMX, VERTA");
-    SimBoards boards(instrument);
-    if (options.simulatorBootloader)
-        boards.StartCpuInBootloader();
     QtScheduler scheduler(host);
-    std::unique_ptr<SerialPort> port;
+    std::unique_ptr<SimulatedLine> simulated;
+    std::unique_ptr<QtSerialPort> realPort;
+    SerialPort* port = nullptr;
     if (options.simulator) {
-        auto simPort = std::make_unique<SimPort>(boards, scheduler);
-        simPort->SetExistingPorts({1});
-        simPort->SetPacing(true);
-        port = std::move(simPort);
+        simulated = std::make_unique<SimulatedLine>(options.simulatorModel, options.simulatorBootloader, scheduler);
+        port = &simulated->Port();
     } else {
-        auto realPort = std::make_unique<QtSerialPort>(PortResolver(&settings));
-        port = std::move(realPort);
+        realPort = std::make_unique<QtSerialPort>(PortResolver(&settings));
+        port = realPort.get();
     }
     SerialLink link(*port, host, dialogs);
 
     const std::string appFolder = QCoreApplication::applicationDirPath().toStdString();
-    Form1 window(AppServices{link, host, dialogs, settings, appFolder});
+    const std::string userConfigFolder =
+        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString();
+    Form1 window(AppServices{link, host, dialogs, settings, appFolder, ConfigFolders(appFolder, userConfigFolder)});
     dialogs.SetParent(&window);
     if (options.simulator)
         std::printf("servicetool: simulated instrument %s on COMM1\n", options.simulatorModel.c_str());

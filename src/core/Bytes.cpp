@@ -74,7 +74,7 @@ std::optional<Bytes> TextToLatin1(const std::string& utf8)
     return out;
 }
 
-double LeadingNumber(const std::string& text)
+std::optional<double> LeadingNumberOf(const std::string& text)
 {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
@@ -97,9 +97,16 @@ double LeadingNumber(const std::string& text)
         }
     }
     if (!digits)
-        return 0.0;
+        return std::nullopt;
     const double value = std::strtod(number.c_str(), nullptr);
-    return std::isfinite(value) ? value : 0.0;
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return value + 0.0;  // "-0" is 0
+}
+
+double LeadingNumber(const std::string& text)
+{
+    return LeadingNumberOf(text).value_or(0.0);
 }
 
 long long RoundHalfEven(double value)

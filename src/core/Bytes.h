@@ -25,7 +25,9 @@ void CopyBytes(Bytes& destination, const Bytes& source, std::size_t n);
 std::optional<Bytes> TextToLatin1(const std::string& utf8);
 
 // The leading decimal number of a text (blanks skipped, optional sign, "." as decimal point);
-// 0 when the text does not start with a number.
+// nothing when the text does not start with a number.
+std::optional<double> LeadingNumberOf(const std::string& text);
+// The same, 0 when the text does not start with a number.
 double LeadingNumber(const std::string& text);
 
 // Rounds to the nearest integer, halves going to the even one.

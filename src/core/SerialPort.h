@@ -12,6 +12,10 @@ struct PortOpenResult {
     Kind kind = Kind::Opened;
     int errorNumber = 0;
     std::string description;
+    // The device exists but this user may not open it (EACCES); its group when it can be read.
+    bool accessDenied = false;
+    std::string device{};
+    std::string deviceGroup{};
 
     bool ok() const { return kind == Kind::Opened; }
 };
@@ -39,4 +43,7 @@ public:
     virtual bool Write(const Bytes& bytes) = 0;
 
     virtual void SetReceiveHandler(std::function<void()> handler) = 0;
+
+    // What port `number` opens, for the technician ("/dev/ttyUSB0"); empty when it names none.
+    virtual std::string DeviceOf(int /*number*/) const { return {}; }
 };

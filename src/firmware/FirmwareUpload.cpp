@@ -44,7 +44,7 @@ FirmwareUpload::FirmwareUpload(SerialLink& link, UploadView& view, FirmwareChoic
 {
 }
 
-void FirmwareUpload::Run(bool package)
+bool FirmwareUpload::Run(bool package)
 {
     view_.SetControlsEnabled(false);
     view_.SetBarValue(0);
@@ -68,28 +68,27 @@ void FirmwareUpload::Run(bool package)
     if (!client_.OpenBootPort()) {
         Append(std::string(kCrLf) + "Serial port not available" + kCrLf + (package ? "Upload failed " : "Upload failed! ") +
                kCrLf);
-        return;
+        return false;
     }
-    if (package)
-        PackageFlow();
-    else
-        SingleBoardFlow();
+    return package ? PackageFlow() : SingleBoardFlow();
 }
 
-void FirmwareUpload::SingleBoardFlow()
+bool FirmwareUpload::SingleBoardFlow()
 {
-    if (UploadDirect())
+    if (UploadDirect()) {
         Append(std::string("Upload completed succefully ") + kCrLf);
-    else
-        Append(kCrLf + link_.Boot.ErrText + kCrLf + "Upload failed! " + kCrLf);
+        return true;
+    }
+    Append(kCrLf + link_.Boot.ErrText + kCrLf + "Upload failed! " + kCrLf);
+    return false;
 }
 
-void FirmwareUpload::PackageFlow()
+bool FirmwareUpload::PackageFlow()
 {
     const PackageImages package = ReadPackageFile(choice_.ChosenFile, choice_.ChosenFolder);
     if (!package.ok()) {
         Append(package.problem + kCrLf + "Upload failed " + kCrLf);
-        return;
+        return false;
     }
     choice_.FirmwareFile = package.cpuFile;
     choice_.MisFirmwareFile = package.misFile;
@@ -100,12 +99,12 @@ void FirmwareUpload::PackageFlow()
         const std::string problem = mis.result != ImageLoad::Loaded ? ImageProblemText(choice_.MisFirmwareFile, mis)
                                                                      : " Image file empty: " + choice_.MisFirmwareFile;
         Append(problem + kCrLf + kPackageLoadError + kCrLf + "Upload failed " + kCrLf);
-        return;
+        return false;
     }
 
     if (!UploadCpuBoard()) {
         Append(link_.Boot.ErrText + kCrLf + "Upload failed " + kCrLf);
-        return;
+        return false;
     }
     Append(std::string("TURN ON the instrument ") + kCrLf);
     client_.CloseBootPort();
@@ -115,13 +114,15 @@ void FirmwareUpload::PackageFlow()
     if (!WaitForInstrument()) {
         if (!Quitting())
             Append(std::string("Exit due to Timeout ") + kCrLf);
-        return;
+        return false;
     }
     choice_.FirmwareFile = choice_.MisFirmwareFile;
-    if (UploadMisBoard())
+    if (UploadMisBoard()) {
         Append(std::string(" >> Upload Success ") + kCrLf + " ***** TURN OFF the instrument ***** " + kCrLf);
-    else
-        Append(link_.Boot.ErrText + kCrLf + "Upload mis board failed " + kCrLf);
+        return true;
+    }
+    Append(link_.Boot.ErrText + kCrLf + "Upload mis board failed " + kCrLf);
+    return false;
 }
 
 bool FirmwareUpload::WaitForInstrument()

@@ -26,8 +26,9 @@ class FirmwareUpload {
 public:
     FirmwareUpload(SerialLink& link, UploadView& view, FirmwareChoice& choice, PageImage& image);
 
-    // CmdStartProg: from disabling the controls to the closing step.
-    void Run(bool package);
+    // CmdStartProg: from disabling the controls to the closing step. True when every board of the
+    // flow was programmed.
+    bool Run(bool package);
 
     // Board sequences; a failure leaves its text in ErrText.
     bool UploadDirect();
@@ -40,8 +41,8 @@ public:
     BootClient& Client() { return client_; }
 
 private:
-    void SingleBoardFlow();
-    void PackageFlow();
+    bool SingleBoardFlow();
+    bool PackageFlow();
     // Waits for the switched-on instrument to identify itself; false on the time-out.
     bool WaitForInstrument();
     // Loads the image before anything is erased; false with the reason in the log.

@@ -59,6 +59,11 @@ bool IsWellFormedAnswer(const RxState& rx)
     return sum % 256 == 0;
 }
 
+bool IsWellFormedAnswer(const RxState& rx, std::uint8_t startByte)
+{
+    return IsWellFormedAnswer(rx) && rx.RxBuffer[1] == startByte;
+}
+
 std::string MalformedAnswerText(const RxState& rx)
 {
     const int usable = std::clamp(rx.RxCount, 0, static_cast<int>(rx.RxBuffer.size()));

@@ -13,6 +13,9 @@ int DecodeAnswer(int index, const Bytes& buffer, int count, std::string& message
 // many bytes as its LEN announces (LEN + 2), LF before the final EOT, and a checksum that adds up
 // (the bytes from the start byte through LF sum to 0 modulo 256). Only such an answer is used.
 bool IsWellFormedAnswer(const RxState& rx);
+// The same, and the frame is the kind the answer must come in (SOH: short, STX: long), so every
+// fixed index of its layout holds what it should.
+bool IsWellFormedAnswer(const RxState& rx, std::uint8_t startByte);
 
 // "Error (Rx: <hex of every byte received>)".
 std::string MalformedAnswerText(const RxState& rx);

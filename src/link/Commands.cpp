@@ -23,10 +23,10 @@ int Decode(SerialLink& link, int index, std::string& message)
     return DecodeAnswer(index, link.Rx.RxBuffer, link.Rx.RxCount, message);
 }
 
-// The status byte at `index`, believed only when the answer is a whole, well-formed frame.
+// The status byte at `index`, believed only when the answer is a whole, well-formed short frame.
 int DecodeStatus(SerialLink& link, int index, std::string& message)
 {
-    if (!IsWellFormedAnswer(link.Rx)) {
+    if (!IsWellFormedAnswer(link.Rx, ctl::SOH)) {
         message = MalformedAnswerText(link.Rx);
         return code::kMalformed;
     }
@@ -50,7 +50,7 @@ int ReadInstrumentInfo(SerialLink& link, InstrumentInfo& info)
         info.Message = NoAnswerText(link);
         return code::kNoFrame;
     }
-    if (!IsWellFormedAnswer(link.Rx)) {
+    if (!IsWellFormedAnswer(link.Rx, ctl::SOH)) {
         info.Message = MalformedAnswerText(link.Rx);
         return code::kMalformed;
     }
@@ -84,7 +84,7 @@ int ReadEepromBlock(SerialLink& link, int address, Bytes& data, std::string& mes
                   BytesToHex(link.Rx.RxBuffer, static_cast<std::size_t>(link.Rx.RxCount));
         return code::kNoFrame;
     }
-    if (!IsWellFormedAnswer(link.Rx)) {
+    if (!IsWellFormedAnswer(link.Rx, ctl::SOH)) {
         message = MalformedAnswerText(link.Rx);
         return code::kMalformed;
     }
@@ -120,14 +120,21 @@ static std::string PageOrderText(const FlashPageRecord& record)
     return std::to_string(record.FirstPage) + " bigger then " + std::to_string(record.LastPage);
 }
 
+static std::string PageRangeText(const FlashPageRecord& record)
+{
+    return "Pages " + std::to_string(record.FirstPage) + "-" + std::to_string(record.LastPage) + " out of range";
+}
+
 int ReadFlashPages(SerialLink& link, FlashPageRecord& record)
 {
     if (record.FirstPage > record.LastPage) {
         record.Message = PageOrderText(record);
         return code::kRefused;
     }
-    if (!FlashRangeFits(record, 4096, kFlashBlocksPerPage * kFlashBlockSize))
+    if (!FlashRangeFits(record, 4096, kFlashBlocksPerPage * kFlashBlockSize)) {
+        record.Message = PageRangeText(record);
         return code::kRefused;
+    }
     record.Count = 0;
     record.Text.clear();
     record.Data.assign(kFlashDataArea, 0);
@@ -160,8 +167,14 @@ int WriteFlashPages(SerialLink& link, FlashPageRecord& record)
         return code::kRefused;
     }
     const long pageSize = record.Count;
-    if (pageSize <= 0 || !FlashRangeFits(record, pageSize, 0))
+    if (pageSize <= 0) {
+        record.Message = "Page size " + std::to_string(pageSize) + " out of range";
         return code::kRefused;
+    }
+    if (!FlashRangeFits(record, pageSize, 0)) {
+        record.Message = PageRangeText(record);
+        return code::kRefused;
+    }
     for (int page = record.FirstPage; page <= record.LastPage; ++page) {
         for (int block = 0; block < kFlashBlocksPerPage; ++block) {
             const long address = page * pageSize + block * kFlashBlockSize;

@@ -4,6 +4,7 @@
 
 #include "core/ResultCodes.h"
 #include "link/Frames.h"
+#include "link/PortAccess.h"
 
 SerialLink::SerialLink(SerialPort& port, Host& host, Dialogs& dialogs)
     : port_(port), host_(host), dialogs_(dialogs)
@@ -42,8 +43,10 @@ int SerialLink::OpenWithSettings(int portNumber, const std::string& lineSettings
             return code::kPortMissing;
         }
         if (result.kind == PortOpenResult::Kind::Failed) {
-            dialogs_.Message(MsgIcon::Critical, "Routine <InitSeriale>",
-                             "Error :" + std::to_string(result.errorNumber) + kCrLf + result.description);
+            std::string text = "Error :" + std::to_string(result.errorNumber) + kCrLf + result.description;
+            if (result.accessDenied)
+                text += kCrLf + PermissionHint({result});
+            dialogs_.Message(MsgIcon::Critical, "Routine <InitSeriale>", text);
             return code::kRefused;
         }
     }
@@ -60,11 +63,11 @@ void SerialLink::CloseSeriale()
 bool SerialLink::TryOpenPort(int portNumber)
 {
     port_.SetPortNumber(portNumber);
-    bool ok = true;
+    lastOpenError_ = {};
     if (!port_.IsOpen())
-        ok = port_.Open().ok();
+        lastOpenError_ = port_.Open();
     port_.Close();
-    return ok;
+    return lastOpenError_.ok();
 }
 
 void SerialLink::Delay(double seconds)

@@ -45,10 +45,10 @@ public:
     // Same, with the given line settings text (the bootloader opens with even parity).
     int OpenWithSettings(int portNumber, const std::string& lineSettings);
     void CloseSeriale();
-    // Opens and closes the port; true when that worked. Shows no message.
+    // Opens and closes the port; true when that worked. Shows no message (LastOpenError says why).
     bool TryOpenPort(int portNumber);
     bool IsOpen() const { return port_.IsOpen(); }
-    // Why the last open failed.
+    // Why the last open failed. A port refused for lack of permission adds a hint to its message.
     const PortOpenResult& LastOpenError() const { return lastOpenError_; }
 
     // Waits that long, delivering events meanwhile.

@@ -24,6 +24,13 @@ public:
 
     // Stop was pressed (or the program is ending).
     virtual bool AbortRequested() const = 0;
+
+    // Upload options; a view that does not offer them leaves them off.
+    virtual bool ClearAllChosen() const { return false; }        // "EE clear ALL 0xFF" shown and ticked
+    virtual bool RecordCountOnlyChosen() const { return false; } // "EE  #MIS only" ticked
+    virtual void UntickEeprom() {}                               // "EEprom" unticked
+    // Shows the log and the page fields at once, before the next exchange.
+    virtual void Repaint() {}
 };
 
 // A failure outside the instrument's answers: the operation stops and the tab reports it.

@@ -133,10 +133,14 @@ static std::string SafeNamePart(std::string text)
 
 std::string ImageBaseName(const InstrumentInfo& info, const LocalDateTime& at)
 {
-    return SafeNamePart(info.Name) + "_" + SafeNamePart(info.SerialNumber) + "_fwV" +
+    std::string base = SafeNamePart(info.Name) + "_" + SafeNamePart(info.SerialNumber) + "_fwV" +
         SafeNamePart(FirstCharacters(info.FwVersion, 4)) + "_"
         + TwoDigits((at.year % 100 + 100) % 100) + TwoDigits(at.month) + TwoDigits(at.day)
         + TwoDigits(at.hour) + TwoDigits(at.minute) + TwoDigits(at.second);
+    // A name starting with "." would be hidden (an instrument named "../x").
+    if (base.front() == '.')
+        base.front() = '-';
+    return base;
 }
 
 std::string EepromImageName(const std::string& baseName)

@@ -15,7 +15,8 @@ constexpr int kEepromSize = 2000;
 constexpr int kFlashPageSize = 4096;
 constexpr int kFlashLastPage = 2047;
 
-// Name_Serial_fwVxxxx_yymmddhhmmss (first four characters of FwVersion).
+// Name_Serial_fwVxxxx_yymmddhhmmss (first four characters of FwVersion). Characters that cannot
+// stand in a file name become "-", and so does a leading ".".
 std::string ImageBaseName(const InstrumentInfo& info, const LocalDateTime& at);
 
 // base + ".epr"

@@ -18,6 +18,8 @@ constexpr int kEepromLastAddress = kEepromSize - 1;
 constexpr int kRangeError = 1;
 // Two downloads within one second would get the same names: wait for the next second, a few times.
 constexpr int kMaxNameAttempts = 5;
+// The EEPROM image grows under this suffix and takes its name once complete.
+constexpr const char* kPartSuffix = ".part";
 
 std::string Upper(const std::string& fileName)
 {
@@ -37,9 +39,8 @@ bool MemoryDownload::Aborted() const
     return view_.AbortRequested() || link_.host().Quitting();
 }
 
-void MemoryDownload::FailWithSystemError()
+void MemoryDownload::FailWith(const SystemError& error)
 {
-    const SystemError error = LastSystemError();
     failure_ = {TransferFailure::Kind::Other, error.number, error.description};
 }
 
@@ -140,6 +141,14 @@ int MemoryDownload::DownloadEeprom()
 {
     view_.AppendStatus("Download Eeprom  ...");
     const std::string path = JoinPath(folder_, EepromImageName(baseName_));
+    // The image takes its name only when complete; the file it grows in is created first, so a
+    // folder that cannot be written is reported before anything is read.
+    const std::string partPath = path + kPartSuffix;
+    ImageFileWriter file;
+    if (!file.Create(partPath)) {
+        FailWith(file.Error());
+        return code::kRefused;
+    }
     const std::string before = view_.Status();
     Bytes image;
     image.reserve(kEepromSize);
@@ -155,16 +164,23 @@ int MemoryDownload::DownloadEeprom()
         else if (!message.empty())
             view_.AppendStatus(kCrLf + message);
     }
+    const auto discard = [&] {
+        file.Close();
+        std::remove(partPath.c_str());
+    };
     if (code != code::kOk || Aborted()) {
-        // Only a complete image is ever written.
+        discard();
         view_.AppendStatus(std::string(kCrLf) + " Aborted ... ");
         return code::kRefused;
     }
-    ImageFileWriter file;
-    if (!file.Create(path) || !file.Append(image.data(), image.size()) || !file.Close()) {
-        FailWithSystemError();
-        file.Close();
-        std::remove(path.c_str());
+    if (!file.Append(image.data(), image.size()) || !file.Close()) {
+        FailWith(file.Error());
+        discard();
+        return code::kRefused;
+    }
+    if (std::rename(partPath.c_str(), path.c_str()) != 0) {
+        FailWith(LastSystemError());
+        discard();
         return code::kRefused;
     }
     view_.SetStatus(before + "  OK" + kCrLf + " " + Upper(path) + kCrLf + kCrLf);
@@ -213,7 +229,7 @@ int MemoryDownload::DownloadFlash()
     const std::string path = JoinPath(folder_, FlashImageName(baseName_, first, last));
     ImageFileWriter file;
     if (!file.Create(path)) {
-        FailWithSystemError();
+        FailWith(file.Error());
         return code::kRefused;
     }
     const double step = 100.0 / (last + 1);
@@ -238,7 +254,7 @@ int MemoryDownload::DownloadFlash()
         code = ReadFlashPages(link_, record);
         if (code == code::kOk) {
             if (!file.Append(record.Data.data(), static_cast<std::size_t>(record.Count))) {
-                FailWithSystemError();
+                FailWith(file.Error());
                 break;
             }
             failuresInRow = 0;
@@ -254,12 +270,15 @@ int MemoryDownload::DownloadFlash()
     }
     file.Close();
     view_.SetProgressVisible(false);
-    if (failure_.failed())
-        return code::kRefused;
-    if (done && !Aborted()) {
+    if (done && !Aborted() && !failure_.failed()) {
         view_.SetStatus(before + "  OK" + kCrLf + " " + Upper(path));
         return code::kOk;
     }
-    view_.AppendStatus(std::string(kCrLf) + " Aborted ... ");
+    // The image stops early: it is kept, and the log tells what it holds.
+    const auto pages = file.Size() / kFlashPageSize;
+    view_.AppendStatus(std::string(kCrLf) + " Aborted ... " + kCrLf + " Kept: " + Upper(path) + "  (" +
+                       std::to_string(pages) + (pages == 1 ? " whole page)" : " whole pages)"));
+    if (failure_.failed())
+        return code::kRefused;
     return code == code::kOk ? code::kRefused : code;
 }

@@ -6,6 +6,7 @@
 #include "link/Identification.h"
 #include "link/SerialLink.h"
 #include "memory/DownMemView.h"
+#include "memory/ImageFileWriter.h"
 #include "params/ParamCatalogue.h"
 
 // Stored-record count of a device that is in neither group.
@@ -37,7 +38,7 @@ private:
     int DownloadFlash();
     bool TakePageRange(int& first, int& last);
     bool Aborted() const;
-    void FailWithSystemError();
+    void FailWith(const SystemError& error);
 
     SerialLink& link_;
     Dialogs& dialogs_;

@@ -5,6 +5,7 @@
 
 #include "core/ResultCodes.h"
 #include "link/Answers.h"
+#include "link/Frames.h"
 
 namespace {
 
@@ -53,23 +54,32 @@ int ReadParam(SerialLink& link, const ParamCatalogue& catalogue, int index, doub
     const std::string text = GetAnswerText(link.Rx, false, result);
     if (result != code::kOk)
         return result;
-    if (!IsWellFormedAnswer(link.Rx))
+    if (!IsWellFormedAnswer(link.Rx, ctl::SOH))
         return code::kMalformed;
     // An instrument that answers "not OK" or "busy" has sent no value; never read that as 0.
     std::string message;
     const int status = DecodeAnswer(3, link.Rx.RxBuffer, link.Rx.RxCount, message);
     if (status == code::kNotOk || status == code::kBusy)
         return status;
-    value = SignCorrected(LeadingNumber(text), catalogue.Type(index));
+    // A text with no number in it is no value either.
+    const auto number = LeadingNumberOf(text);
+    if (!number)
+        return code::kMalformed;
+    value = SignCorrected(*number, catalogue.Type(index));
     return code::kOk;
 }
 
 std::optional<std::string> ParamValueText(const ParamCatalogue& catalogue, int index, double value)
 {
-    double y = std::nearbyint(value);
+    // Whole numbers only ("-0.4" is 0, never "-0"); a value the parameter's width cannot hold,
+    // signed or unsigned, is refused rather than cut down to something else.
+    double y = std::nearbyint(value) + 0.0;
+    const double range = WidthRange(catalogue.Type(index).Size);
+    if (!std::isfinite(y) || (range > 0.0 && (y < -range / 2.0 || y > range - 1.0)))
+        return std::nullopt;
     if (y < 0)
-        y += WidthRange(catalogue.Type(index).Size);
-    if (!std::isfinite(y) || y < 0)
+        y += range;
+    if (y < 0)
         return std::nullopt;
     std::string text = IntegerText(y);
     if (text.size() > kMaxParamValueDigits)
@@ -79,7 +89,7 @@ std::optional<std::string> ParamValueText(const ParamCatalogue& catalogue, int i
 
 int WriteParam(SerialLink& link, const ParamCatalogue& catalogue, int index, double value, double& written)
 {
-    written = std::nearbyint(value);
+    written = std::nearbyint(value) + 0.0;
     const auto text = ParamValueText(catalogue, index, value);
     if (!text || index < 0 || index > 0xFFFF)
         return code::kRefused;

@@ -1,5 +1,6 @@
 #include "params/ParamOperations.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -16,33 +17,76 @@ std::string SerialErrorText(bool blankLine)
     return std::string(" Serial error !!") + kCrLf + (blankLine ? kCrLf : "") + "  Check connection.";
 }
 
-bool Identify(SerialLink& link, InstrumentInfo& info)
+bool Identify(SerialLink& link, InstrumentInfo& info, ParamView& view)
 {
     link.InitSeriale(link.CommPortNumber, link.BaudText);
-    return ReadInstrumentInfo(link, info) == code::kOk;
+    if (ReadInstrumentInfo(link, info) != code::kOk)
+        return false;
+    view.ShowInstrument(info);
+    return true;
 }
 
+constexpr long long kIndexClamp = 1000000;
+
+int Clamped(long long index)
+{
+    return static_cast<int>(std::clamp<long long>(index, -kIndexClamp, kIndexClamp));
+}
+
+// Read takes the leading number of any text (an empty or invalid text reads index 0).
 int IndexOf(const std::string& text)
 {
-    const long long rounded = RoundHalfEven(LeadingNumber(text));
-    return static_cast<int>(std::clamp<long long>(rounded, -1000000, 1000000));
-}
-
-std::string OutOfRangeText(int limit)
-{
-    return "TYPE out of range (0-" + std::to_string(limit) + ")";
+    return Clamped(RoundHalfEven(LeadingNumber(text)));
 }
 
 }  // namespace
 
+std::string ParamIndexOutOfRangeText(int lastIndex)
+{
+    return "TYPE out of range (0-" + std::to_string(lastIndex) + ")";
+}
+
+std::optional<long long> ParamIndexOfText(const std::string& text)
+{
+    const std::string number = Trim(text);
+    std::size_t i = 0;
+    if (i < number.size() && (number[i] == '-' || number[i] == '+'))
+        ++i;
+    std::size_t digits = 0;
+    bool point = false;
+    for (; i < number.size(); ++i) {
+        if (number[i] >= '0' && number[i] <= '9')
+            ++digits;
+        else if (number[i] == '.' && !point)
+            point = true;
+        else
+            return std::nullopt;
+    }
+    if (digits == 0)
+        return std::nullopt;
+    return Clamped(RoundHalfEven(LeadingNumber(number)));
+}
+
 std::string ParamNumberText(double value)
 {
-    char text[64];
-    if (value == std::floor(value) && std::fabs(value) < 1e15)
-        std::snprintf(text, sizeof text, "%.0f", value);
-    else
-        std::snprintf(text, sizeof text, "%.15g", value);
-    return text;
+    if (!std::isfinite(value))
+        return "0";
+    char text[400];
+    if (value == std::floor(value)) {
+        std::snprintf(text, sizeof text, "%.0f", value + 0.0);
+        return text;
+    }
+    // Fifteen significant digits, never in exponent form: a value shown may be written back.
+    const int integerDigits = static_cast<int>(std::floor(std::log10(std::fabs(value)))) + 1;
+    const int decimals = std::clamp(15 - integerDigits, 0, 30);
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    std::string number = text;
+    if (number.find('.') != std::string::npos) {
+        number.erase(number.find_last_not_of('0') + 1);
+        if (number.back() == '.')
+            number.pop_back();
+    }
+    return number == "-0" ? "0" : number;
 }
 
 int RunParamRead(SerialLink& link, const ParamCatalogue& catalogue, ParamView& view)
@@ -53,14 +97,14 @@ int RunParamRead(SerialLink& link, const ParamCatalogue& catalogue, ParamView& v
     view.SetIndexText(std::to_string(index));
 
     InstrumentInfo info;
-    if (!Identify(link, info)) {
+    if (!Identify(link, info, view)) {
         view.SetOutcome(SerialErrorText(false));
         return code::kNoFrame;
     }
     view.ShowBaud();
     const int limit = view.LastIndex();
     if (index < 0 || index > limit) {
-        view.SetOutcome(OutOfRangeText(limit));
+        view.SetOutcome(ParamIndexOutOfRangeText(limit));
         return code::kRefused;
     }
     view.SetIndexPosition(index);
@@ -79,7 +123,7 @@ int RunParamWrite(SerialLink& link, const ParamCatalogue& catalogue, ParamView& 
 {
     view.SetOutcome(kWait);
     InstrumentInfo info;
-    if (!Identify(link, info)) {
+    if (!Identify(link, info, view)) {
         view.SetOutcome(SerialErrorText(true));
         return code::kNoFrame;
     }
@@ -87,22 +131,30 @@ int RunParamWrite(SerialLink& link, const ParamCatalogue& catalogue, ParamView& 
     const int limit = view.LastIndex();
     const std::string indexText = view.IndexText();
     const std::string valueText = view.ValueText();
-    const int index = IndexOf(indexText);
-    if (indexText.empty()) {
+    // Only the index the technician typed is ever written: no guess for a text that names none.
+    if (Trim(indexText).empty()) {
         view.SetOutcome("Error: Null TYPE string");
         return code::kRefused;
     }
-    if (index < 0 || index > limit) {
-        view.SetOutcome(OutOfRangeText(limit));
+    const auto typed = ParamIndexOfText(indexText);
+    if (!typed || *typed < 0 || *typed > limit) {
+        view.SetOutcome(ParamIndexOutOfRangeText(limit));
         return code::kRefused;
     }
+    const int index = static_cast<int>(*typed);
     if (valueText.empty()) {
         view.SetOutcome("Null VALUE string");
         return code::kRefused;
     }
-    const double value = LeadingNumber(valueText);
+    const auto number = LeadingNumberOf(valueText);
+    if (!number) {
+        view.SetOutcome("VALUE is not a number");
+        return code::kRefused;
+    }
+    const double value = *number;
     if (!ParamValueText(catalogue, index, value)) {
-        view.SetOutcome(value < 0 ? "VALUE out of range for the parameter's width" : "VALUE too long (max 13 digits)");
+        const bool tooLong = catalogue.Type(index).Size == 0;
+        view.SetOutcome(tooLong ? "VALUE too long (max 13 digits)" : "VALUE out of range for the parameter's width");
         return code::kRefused;
     }
 
@@ -127,7 +179,7 @@ int RunParamInfo(SerialLink& link, ParamView& view)
 {
     view.SetOutcome("   wait ...");
     InstrumentInfo info;
-    if (!Identify(link, info)) {
+    if (!Identify(link, info, view)) {
         view.SetOutcome(SerialErrorText(true));
         return code::kNoFrame;
     }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "link/Identification.h"
 #include "link/SerialLink.h"
 #include "params/ParamCatalogue.h"
 
@@ -17,6 +19,8 @@ public:
     virtual void SetOutcome(const std::string& text) = 0;
     virtual void ShowBaud() = 0;                   // status bar: the speed in use
     virtual int LastIndex() const = 0;             // of the selected family
+    // The instrument that answered the identification.
+    virtual void ShowInstrument(const InstrumentInfo&) {}
 };
 
 // The three buttons of the Param tab, from opening the port to the outcome text. Each returns its
@@ -25,5 +29,13 @@ int RunParamRead(SerialLink& link, const ParamCatalogue& catalogue, ParamView& v
 int RunParamWrite(SerialLink& link, const ParamCatalogue& catalogue, ParamView& view);
 int RunParamInfo(SerialLink& link, ParamView& view);
 
-// Decimal text of a parameter value: no grouping, no exponent, no trailing zeros.
+// Decimal text of a parameter value: no grouping, never an exponent, no trailing zeros.
 std::string ParamNumberText(double value);
+
+// The index a text names: the whole text (blanks around it aside) is one decimal number, taken to
+// the nearest integer, halves to the even one. Nothing for an empty text or one that is not a
+// number ("abc", "12abc", "-").
+std::optional<long long> ParamIndexOfText(const std::string& text);
+
+// "TYPE out of range (0-<last>)".
+std::string ParamIndexOutOfRangeText(int lastIndex);

@@ -5,7 +5,7 @@
 
 #include "core/Bytes.h"
 
-PortResolver::PortResolver(const SettingsStore* settings) : settings_(settings) {}
+PortResolver::PortResolver(const SettingsStore* settings, OsFamily os) : settings_(settings), os_(os) {}
 
 std::map<int, std::string> PortResolver::ParsePortMap(const std::string& text)
 {
@@ -27,13 +27,13 @@ std::map<int, std::string> PortResolver::ParsePortMap(const std::string& text)
     return map;
 }
 
-std::optional<std::string> PortResolver::DefaultDevice(int portNumber)
+std::optional<std::string> PortResolver::DefaultDevice(int portNumber, OsFamily os)
 {
-#ifdef _WIN32
-    if (portNumber >= 1 && portNumber <= 15)
-        return "COM" + std::to_string(portNumber);
-    return std::nullopt;
-#else
+    if (os == OsFamily::Windows) {
+        if (portNumber >= 1 && portNumber <= 15)
+            return "COM" + std::to_string(portNumber);
+        return std::nullopt;
+    }
     if (portNumber >= 1 && portNumber <= 4)
         return "/dev/ttyS" + std::to_string(portNumber - 1);
     if (portNumber >= 5 && portNumber <= 9)
@@ -41,11 +41,22 @@ std::optional<std::string> PortResolver::DefaultDevice(int portNumber)
     if (portNumber >= 10 && portNumber <= 15)
         return "/dev/ttyACM" + std::to_string(portNumber - 10);
     return std::nullopt;
-#endif
+}
+
+PortResolver PortResolver::Only(int number, std::string device)
+{
+    PortResolver resolver;
+    resolver.only_ = std::make_pair(number, std::move(device));
+    return resolver;
 }
 
 std::optional<std::string> PortResolver::DeviceFor(int portNumber) const
 {
+    if (only_) {
+        if (portNumber != only_->first)
+            return std::nullopt;
+        return only_->second;
+    }
     if (const char* override = std::getenv("SERVICETOOL_PORT_MAP")) {
         const auto map = ParsePortMap(override);
         const auto it = map.find(portNumber);
@@ -53,12 +64,10 @@ std::optional<std::string> PortResolver::DeviceFor(int portNumber) const
             return std::nullopt;
         return it->second;
     }
-#ifndef _WIN32
-    if (settings_ && portNumber >= 1 && portNumber <= 15) {
+    if (os_ == OsFamily::Unix && settings_ && portNumber >= 1 && portNumber <= 15) {
         const std::string configured = settings_->Value("Ports", "COM" + std::to_string(portNumber), "");
         if (!configured.empty())
             return configured;
     }
-#endif
-    return DefaultDevice(portNumber);
+    return DefaultDevice(portNumber, os_);
 }

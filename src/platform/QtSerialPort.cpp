@@ -3,7 +3,10 @@
 #include <QFileInfo>
 #include <sstream>
 
-#if defined(Q_OS_UNIX)
+#ifndef _WIN32
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -46,6 +49,38 @@ bool QtSerialPort::IsPseudoTerminal(const QString& device)
     return target.startsWith("/dev/pts/") || target == "/dev/ptmx";
 }
 
+std::string QtSerialPort::DeviceOf(int number) const
+{
+    return resolver_.DeviceFor(number).value_or(std::string());
+}
+
+// QSerialPort reports a device that is locked or busy with the same error as one this user may
+// not open; only the second is a matter of permissions, which the system tells apart.
+bool QtSerialPort::AccessDenied(const QString& device)
+{
+#ifndef _WIN32
+    const QByteArray path = QFile::encodeName(device);
+    return faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) != 0 && errno == EACCES;
+#else
+    (void)device;
+    return false;
+#endif
+}
+
+std::string QtSerialPort::GroupOf(const QString& device)
+{
+#ifndef _WIN32
+    struct stat status {};
+    if (stat(QFile::encodeName(device).constData(), &status) != 0)
+        return {};
+    if (const group* owner = getgrgid(status.st_gid))
+        return owner->gr_name;
+#else
+    (void)device;
+#endif
+    return {};
+}
+
 PortOpenResult QtSerialPort::Failure(PortOpenResult::Kind kind)
 {
     PortOpenResult result;
@@ -53,6 +88,11 @@ PortOpenResult QtSerialPort::Failure(PortOpenResult::Kind kind)
     result.errorNumber = static_cast<int>(port_.error());
     result.description = port_.error() == QSerialPort::NoError ? std::string("Unknown error")
                                                                : port_.errorString().toStdString();
+    result.device = device_.toStdString();
+    if (kind == PortOpenResult::Kind::Failed && AccessDenied(device_)) {
+        result.accessDenied = true;
+        result.deviceGroup = GroupOf(device_);
+    }
     return result;
 }
 
@@ -152,7 +192,7 @@ bool QtSerialPort::Write(const Bytes& bytes)
         return false;
     const char* data = reinterpret_cast<const char*>(bytes.data());
     qint64 left = static_cast<qint64>(bytes.size());
-#if defined(Q_OS_UNIX)
+#ifndef _WIN32
     if (port_.bytesToWrite() == 0) {
         while (left > 0) {
             const ssize_t n = ::write(port_.handle(), data, static_cast<std::size_t>(left));

@@ -27,7 +27,12 @@ public:
     bool Write(const Bytes& bytes) override;
 
     void SetReceiveHandler(std::function<void()> handler) override { onReceive_ = std::move(handler); }
+    std::string DeviceOf(int number) const override;
 
+    // True when this user may not read and write the device (EACCES).
+    static bool AccessDenied(const QString& device);
+    // Name of the group that owns the device; empty when it cannot be read.
+    static std::string GroupOf(const QString& device);
     // True when the device is a pseudo-terminal (after following links).
     static bool IsPseudoTerminal(const QString& device);
 

@@ -1,7 +1,16 @@
 #include "platform/QtSettingsStore.h"
 
+namespace {
+// Windows keeps per-user settings in the registry; elsewhere an INI file.
+#ifdef _WIN32
+constexpr QSettings::Format kFormat = QSettings::NativeFormat;
+#else
+constexpr QSettings::Format kFormat = QSettings::IniFormat;
+#endif
+}  // namespace
+
 QtSettingsStore::QtSettingsStore()
-    : settings_(QSettings::IniFormat, QSettings::UserScope, "servicetool", "UpLoad 31400-31420-27510-27520")
+    : settings_(kFormat, QSettings::UserScope, "servicetool", "UpLoad 31400-31420-27510-27520")
 {
 }
 

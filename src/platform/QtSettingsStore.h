@@ -4,7 +4,8 @@
 
 #include "core/SettingsStore.h"
 
-// Per-user settings under the application's title (on Linux an INI file below XDG_CONFIG_HOME).
+// Per-user settings under the application's title (on Linux an INI file below XDG_CONFIG_HOME, on
+// Windows the registry below HKEY_CURRENT_USER\Software\servicetool).
 class QtSettingsStore : public SettingsStore {
 public:
     QtSettingsStore();

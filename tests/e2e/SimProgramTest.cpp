@@ -54,16 +54,3 @@ TEST(SimProgram, IdentificationEepromAndFlashThroughARealPort)
 
     path.link.CloseSeriale();
 }
-
-TEST(SimProgram, InjectedNakReachesTheCommandRoutine)
-{
-    SimProgram sim({"--fault", "nak,cmd=0xE5,times=1"});
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    RealPath path(sim.link());
-    ASSERT_EQ(path.link.InitSeriale(1, "115200"), 0);
-    FlashPageRecord page;
-    EXPECT_EQ(ReadFlashPages(path.link, page), code::kNoFrame);
-    EXPECT_EQ(path.link.Rx.RxAck, 0x15);
-    EXPECT_EQ(ReadFlashPages(path.link, page), 0) << "the fault strikes once";
-    path.link.CloseSeriale();
-}

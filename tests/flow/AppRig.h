@@ -38,12 +38,15 @@ public:
     ScriptedDialogs dialogs;
     MemorySettings settings;
     QTemporaryDir folder;
+    // Folders searched for the configuration file; none: `folder` only.
+    std::vector<std::string> configFolders;
     SerialLink link{port, host, dialogs};
     std::unique_ptr<Form1> form;
 
     Form1& Make()
     {
-        form = std::make_unique<Form1>(AppServices{link, host, dialogs, settings, folder.path().toStdString()});
+        form = std::make_unique<Form1>(
+            AppServices{link, host, dialogs, settings, folder.path().toStdString(), configFolders});
         return *form;
     }
 

@@ -283,3 +283,38 @@ TEST_F(DownloadFlow, DownloadsInTheSameSecondTakeTheNextSecondsName)
     EXPECT_TRUE(rig.dialogs.messages.empty());
     ExpectIdle();
 }
+
+// Names already taken in consecutive seconds: the download waits second by second for a free one,
+// five times at most, then says so and reads nothing.
+TEST_F(DownloadFlow, NamesTakenInConsecutiveSecondsAreSkippedUpToFive)
+{
+    Start();
+    Tick("chkFlashDown", false);
+    const auto take = [&](int second) {
+        const std::string name = "VRTA708_00001234_fwV1.05_2601010000" + ZeroPadded(second, 2) + (second % 2 ? ".epr" : "_0001-0002.fla");
+        QFile file(saveFolder.filePath(QString::fromStdString(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    };
+    for (const int second : {0, 1, 2})
+        take(second);
+    Download();
+    EXPECT_EQ(rig.instrument.CountRequests('e'), 20u);
+    EXPECT_TRUE(FileBytes("VRTA708_00001234_fwV1.05_260101000003.epr") == rig.instrument.Eeprom());
+    EXPECT_TRUE(rig.dialogs.messages.empty());
+
+    // Every name up to five seconds later taken as well.
+    NextRun();
+    const double started = rig.host.Now();
+    const int first = static_cast<int>(started - kStartS);
+    for (int second = first; second <= first + 5; ++second)
+        take(second);
+    Download();
+    EXPECT_EQ(rig.instrument.CountRequests('e'), 0u);
+    EXPECT_NEAR(rig.host.Now() - started, 5.0 + 0.25 + 0.01, 0.01) << "five seconds of waiting";
+    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+    EXPECT_EQ(rig.dialogs.messages[0].title, "Routine <cmdFlash>");
+    EXPECT_EQ(rig.dialogs.messages[0].text,
+              "Error :17\r\nImage files named VRTA708_00001234_fwV1.05_2601010000" + ZeroPadded(first + 5, 2) + " already exist");
+    EXPECT_EQ(SavedFiles().size(), 6u);
+    ExpectIdle();
+}

@@ -157,13 +157,13 @@ struct DownloadFlow : ::testing::Test {
         return targets;
     }
     std::vector<std::uint32_t> FlashReads() const { return Reads(0xE5); }
-    // The flash block reads page by page, "3:0123 4:0 4:0123": page 4 was asked again from its
-    // first block after that failed.
-    std::string PageReads() const
+    // The flash block reads (or, with 0xE6, writes) page by page, "3:0123 4:0 4:0123": page 4
+    // was asked again from its first block after that failed.
+    std::string PageReads(std::uint8_t command = 0xE5) const
     {
         std::string text;
         std::uint32_t previous = 0;
-        for (const std::uint32_t address : FlashReads()) {
+        for (const std::uint32_t address : Reads(command)) {
             if (text.empty() || address % 1024 != 0 || address != previous + 1024 || address % kPage == 0)
                 text += (text.empty() ? "" : " ") + std::to_string(address / kPage) + ":";
             text += address % 1024 == 0 ? std::to_string(address % kPage / 1024) : "?";

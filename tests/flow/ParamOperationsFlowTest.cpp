@@ -97,37 +97,57 @@ TEST_F(ParamButtons, ReadShowsTheValueAsTheFamilyTypesIt)
 }
 
 // Every outcome of Write: what went out, what the tab then shows, and whether it was committed.
+// Only an index the technician typed and a value the parameter's width holds ever go out.
 TEST_F(ParamButtons, WriteOutcomes)
 {
     const auto once = [](char command, SimFault fault) { return SimFaultRule::Command(command, fault).Times(1); };
+    const std::string width = "VALUE out of range for the parameter's width";
     const struct {
         const char* index;
         const char* value;
         Sent sent;  // after the identification
-        const char* outcome;
+        std::string outcome;
         const char* shown;
         std::optional<SimFaultRule> fault = std::nullopt;
         const char* readBack = nullptr;  // what the instrument answers for index 40, whatever it stored
     } cases[] = {
-        // Signed 16 bits: -1 goes out as 65535, reads back as -1 and is committed.
+        // Signed 16 bits: -1 goes out as 65535, reads back as -1 and is committed; both ends of the width.
         {"29", "-1", {WriteRequest(29, "65535"), ReadRequest(29), "r"}, "Writing OK", "-1"},
+        {"29", "-32768", {WriteRequest(29, "32768"), ReadRequest(29), "r"}, "Writing OK", "-32768"},
+        {"29", "65535", {WriteRequest(29, "65535"), ReadRequest(29)}, "", ""},  // reads back as -1
         {"40", "12.6", {WriteRequest(40, "13"), ReadRequest(40), "r"}, "Writing OK", "13"},
-        {"0", "1234567890123", {WriteRequest(0, "1234567890123"), ReadRequest(0), "r"}, "Writing OK", "1234567890123"},
+        {"40", "-0", {WriteRequest(40, "0"), ReadRequest(40), "r"}, "Writing OK", "0"},
+        {"40", "-0.4", {WriteRequest(40, "0"), ReadRequest(40), "r"}, "Writing OK", "0"},
+        {"40", "7abc", {WriteRequest(40, "7"), ReadRequest(40), "r"}, "Writing OK", "7"},
+        {"0", "4294967295", {WriteRequest(0, "4294967295"), ReadRequest(0), "r"}, "Writing OK", "4294967295"},
+        {"1", "255", {WriteRequest(1, "255"), ReadRequest(1), "r"}, "Writing OK", "255"},
         // Unsigned: the width's complement goes out, and the value read back differs.
         {"1", "-1", {WriteRequest(1, "255"), ReadRequest(1)}, "", ""},
-        {"24", "-1", {WriteRequest(24, "65535"), ReadRequest(24)}, "", ""},
+        {"1", "-128", {WriteRequest(1, "128"), ReadRequest(1)}, "", ""},
         {"24", "-2", {WriteRequest(24, "65534"), ReadRequest(24)}, "", ""},
         {"40", "8", {WriteRequest(40, "8"), ReadRequest(40)}, "", "", std::nullopt, "7"},
-        // Refused before anything is sent.
-        {"0", "12345678901234", {}, "VALUE too long (max 13 digits)", "12345678901234"},
-        {"1", "-300", {}, "VALUE out of range for the parameter's width", "-300"},
-        {"", "5", {}, "Error: Null TYPE string", "5"},
+        // Refused before anything is sent: one beyond each end of the width, no number, no index.
+        {"1", "256", {}, width, "256"},
+        {"1", "-129", {}, width, "-129"},
+        {"29", "65536", {}, width, "65536"},
+        {"29", "-32769", {}, width, "-32769"},
+        {"0", "4294967296", {}, width, "4294967296"},
+        {"0", "12345678901234567890", {}, width, "12345678901234567890"},
+        {"3", "abc", {}, "VALUE is not a number", "abc"},
+        {"3", "-", {}, "VALUE is not a number", "-"},
         {"3", "", {}, "Null VALUE string", ""},
+        {"", "5", {}, "Error: Null TYPE string", "5"},
+        {"  ", "5", {}, "Error: Null TYPE string", "5"},
+        {"abc", "5", {}, "TYPE out of range (0-204)", "5"},
+        {"12abc", "5", {}, "TYPE out of range (0-204)", "5"},
+        {"205", "5", {}, "TYPE out of range (0-204)", "5"},
+        {"-1", "5", {}, "TYPE out of range (0-204)", "5"},
         // A refused or unanswered write is neither read back nor committed; a busy commit fails.
         {"12", "3", {WriteRequest(12, "3")}, "", "", once('i', SimFault::Nak)},
         {"12", "3", {WriteRequest(12, "3")}, "", "", once('i', SimFault::Silence)},
         {"12", "3", {WriteRequest(12, "3"), ReadRequest(12), "r"}, "", "", once('r', SimFault::Busy)},
     };
+    rig.instrument.SetParamFamily(kQmx);
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.index) + " := " + c.value);
         rig.instrument.ClearRecord();
@@ -146,11 +166,28 @@ TEST_F(ParamButtons, WriteOutcomes)
         EXPECT_EQ(Requests(), sent);
         EXPECT_EQ(Outcome(), c.outcome);
         EXPECT_EQ(Value().text().toStdString(), c.shown);
-        EXPECT_EQ(rig.instrument.Commits() - commits, std::string(c.outcome) == "Writing OK" ? 1 : 0);
+        EXPECT_EQ(rig.instrument.Commits() - commits, c.outcome == "Writing OK" ? 1 : 0);
         EXPECT_FALSE(rig.port.IsOpen());
     }
 }
 
+// The index box keeps what was typed: clearing it, "abc" or 205 never turn into parameter 0.
+TEST_F(ParamButtons, WriteNeverTouchesAnIndexThatWasNotTyped)
+{
+    rig.instrument.SetParam(0, "1234");
+    for (const char* typed : {"", "abc", "205"}) {
+        SCOPED_TRACE(std::string("typed '") + typed + "'");
+        rig.instrument.ClearRecord();
+        Index().setText("7");
+        Index().setText(typed);
+        Value().setText("99");
+        Write();
+        EXPECT_EQ(Index().text().toStdString(), typed);
+        EXPECT_EQ(Outcome(), *typed ? "TYPE out of range (0-204)" : "Error: Null TYPE string");
+        EXPECT_EQ(Requests(), Sent{"I"});
+        EXPECT_EQ(rig.instrument.Param(0), "1234");
+    }
+}
 TEST_F(ParamButtons, IndexOutOfTheFamilysRangeIsRefusedAndAFailedReadShowsNothing)
 {
     ForceIndex("205");
@@ -166,45 +203,70 @@ TEST_F(ParamButtons, IndexOutOfTheFamilysRangeIsRefusedAndAFailedReadShowsNothin
     EXPECT_EQ(Outcome(), "TYPE out of range (0-155)");
     EXPECT_EQ(Requests(), (Sent{"I", "I", "I"}));
 
-    rig.instrument.AddFault(SimFaultRule::Command('l', SimFault::Nak).Times(1));
-    ForceIndex("12");
-    Value().setText("old");
-    Read();
-    EXPECT_EQ(Outcome(), "");
-    EXPECT_EQ(Value().text(), "");
+    // A read that fails shows no value and no "Reading OK": never a 0 taken from a bad answer.
+    const auto once = [](SimFault fault) { return SimFaultRule::Command('l', fault).Times(1); };
+    rig.instrument.SetParam(12, "77");
+    for (const SimFaultRule& fault : {once(SimFault::Nak), once(SimFault::NotOk), once(SimFault::Busy),
+                                      once(SimFault::GarbageBeforeAck).WithBytes({0x06}),
+                                      once(SimFault::GarbageBeforeAck).WithBytes({0x00}), once(SimFault::MissingEot),
+                                      once(SimFault::Scripted).WithBytes({0x06, 0x01, 0x07, '0', 'a', 'b', 0xFB, 0x0A, 0x04})}) {
+        SCOPED_TRACE(static_cast<int>(fault.fault));
+        rig.host.RunUntil(rig.host.Now() + kLateAnswerQuietS);
+        rig.instrument.AddFault(fault);
+        ForceIndex("12");
+        Value().setText("old");
+        Read();
+        EXPECT_EQ(Outcome(), "");
+        EXPECT_EQ(Value().text(), "");
+    }
 }
 
-TEST_F(ParamButtons, NoInstrument)
+// While a button runs: its wait text, and the tab control and the three buttons off (Info: the
+// "COMM" menu too); afterwards its outcome, everything on again and the port closed. Without an
+// instrument only the identification goes out.
+TEST_F(ParamButtons, WaitTextsControlsAndOutcomesOfEachButton)
 {
-    rig.instrument.AddFault(SimFaultRule::Any(SimFault::Silence));
-    const double start = rig.host.Now();
-    bool enabledDuring = true;
-    rig.host.CallAfter(0.1, [&] { enabledDuring = ControlsEnabled(); });
-    Read();
-    EXPECT_FALSE(enabledDuring);
-    EXPECT_EQ(Outcome(), " Serial error !!\r\n  Check connection.");
-    EXPECT_NEAR(rig.host.Now() - start, 0.25 + 0.4, 1e-9) << "opening, then one acknowledge wait";
-    Write();
-    EXPECT_EQ(Outcome(), " Serial error !!\r\n\r\n  Check connection.");
-    Info();
-    EXPECT_EQ(Outcome(), " Serial error !!\r\n\r\n  Check connection.");
-    EXPECT_EQ(Requests(), (Sent{"I", "I", "I"}));
-    EXPECT_TRUE(ControlsEnabled()) << "enabled again after a failed identification";
-    EXPECT_FALSE(rig.port.IsOpen());
-}
-
-TEST_F(ParamButtons, InfoShowsTheIdentityAndControlsAreDisabledWhileAnOperationRuns)
-{
-    bool enabledDuring = true;
-    bool commMenuDuring = true;
-    rig.host.CallAfter(0.1, [&] {
-        enabledDuring = ControlsEnabled();
-        commMenuDuring = rig.form->mnuSeriale->menuAction()->isEnabled();
-    });
-    Info();
-    EXPECT_EQ(Outcome(), "VRTA708 SN. 00001234\r\n  fw:1.05\r\n");
-    EXPECT_FALSE(enabledDuring);
-    EXPECT_FALSE(commMenuDuring);
-    EXPECT_TRUE(ControlsEnabled());
-    EXPECT_TRUE(rig.form->mnuSeriale->menuAction()->isEnabled());
+    using Click = void (ParamButtons::*)();
+    const std::string serialError = " Serial error !!\r\n\r\n  Check connection.";
+    const struct {
+        Click click;
+        bool instrument;
+        const char* wait;
+        bool commMenuOff;
+        std::string outcome;
+        Sent sent;
+    } cases[] = {
+        {&ParamButtons::Read, true, ".. wait ..", false, "Reading OK", {"I", ReadRequest(12)}},
+        {&ParamButtons::Write, true, ".. wait ..", false, "Writing OK", {"I", WriteRequest(12, "5"), ReadRequest(12), "r"}},
+        {&ParamButtons::Info, true, "   wait ...", true, "VRTA708 SN. 00001234\r\n  fw:1.05\r\n", {"I"}},
+        {&ParamButtons::Read, false, ".. wait ..", false, " Serial error !!\r\n  Check connection.", {"I"}},
+        {&ParamButtons::Write, false, ".. wait ..", false, serialError, {"I"}},
+        {&ParamButtons::Info, false, "   wait ...", true, serialError, {"I"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wait + std::string(" -> ") + c.outcome);
+        rig.host.RunUntil(rig.host.Now() + kLateAnswerQuietS);  // the line quiet again after a failure
+        rig.instrument.ClearRecord();
+        rig.instrument.ClearFaults();
+        if (!c.instrument)
+            rig.instrument.AddFault(SimFaultRule::Any(SimFault::Silence));
+        ForceIndex("12");
+        Value().setText("5");
+        std::string during = "<not seen>";
+        rig.host.CallAfter(0.1, [&] {
+            during = Outcome() + (ControlsEnabled() ? " on" : " off") +
+                     (rig.form->mnuSeriale->menuAction()->isEnabled() ? ", menu on" : ", menu off");
+        });
+        const double start = rig.host.Now();
+        (this->*c.click)();
+        EXPECT_EQ(during, c.wait + std::string(" off") + (c.commMenuOff ? ", menu off" : ", menu on"));
+        EXPECT_EQ(Outcome(), c.outcome);
+        EXPECT_EQ(Requests(), c.sent);
+        if (!c.instrument) {
+            EXPECT_NEAR(rig.host.Now() - start, 0.25 + 0.4, 1e-9) << "opening, then one acknowledge wait";
+        }
+        EXPECT_TRUE(ControlsEnabled());
+        EXPECT_TRUE(rig.form->mnuSeriale->menuAction()->isEnabled());
+        EXPECT_FALSE(rig.port.IsOpen());
+    }
 }

@@ -41,27 +41,36 @@ TEST_F(ParamIndex, IndexTextAndScrollBarFollowEachOtherWithTheDescription)
     EXPECT_EQ(ShownDescription(), "Calib. mese");
 }
 
-// An index outside the family resets the text to 0; a fraction is taken half to even, and the
-// text then follows the scroll bar.
+// An index of the family moves the scroll bar (a fraction is taken half to even, and the text then
+// follows the scroll bar); any other text stays as typed, the scroll bar keeps its place and the
+// description says the text is out of range.
 TEST_F(ParamIndex, TypedIndexWithinAndOutsideTheFamily)
 {
+    const std::string qmxOut = "TYPE out of range (0-204)";
+    const std::string lumOut = "TYPE out of range (0-155)";
     const struct {
         const std::string& family;
         const char* typed;
         const char* text;
         int position;
+        std::string outOfRange;  // the description, when the text names no index of the family
     } cases[] = {
-        {kQmx, "204", "204", 204}, {kQmx, "205", "0", 0},    {kQmx, "12.5", "12", 12}, {kQmx, "13.5", "14", 14},
-        {kQmx, "204.6", "0", 0},   {kQmx, "7", "7", 7},      {kQmx, "abc", "0", 0},    {kLum, "42", "42", 42},
-        {kLum, "300", "0", 0},     {kLum, "155", "155", 155}, {kLum, "156", "0", 0},   {kLum, "-1", "0", 0},
+        {kQmx, "204", "204", 204, ""},   {kQmx, "205", "205", 7, qmxOut},       {kQmx, "12.5", "12", 12, ""},
+        {kQmx, "13.5", "14", 14, ""},    {kQmx, "204.6", "204.6", 7, qmxOut},   {kQmx, "0", "0", 0, ""},
+        {kQmx, "abc", "abc", 7, qmxOut}, {kQmx, "12abc", "12abc", 7, qmxOut},  {kQmx, "-1", "-1", 7, qmxOut},
+        {kQmx, "", "", 7, ""},           {kLum, "42", "42", 42, ""},            {kLum, "300", "300", 7, lumOut},
+        {kLum, "155", "155", 155, ""},   {kLum, "156", "156", 7, lumOut},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.family + ": " + c.typed);
+        SCOPED_TRACE(c.family + ": '" + c.typed + "'");
         ChooseFamily(c.family);
+        IndexText().setText("7");
+        ASSERT_EQ(Scroll().value(), 7);
         IndexText().setText(c.typed);
         EXPECT_EQ(IndexText().text(), c.text);
         EXPECT_EQ(Scroll().value(), c.position);
-        EXPECT_EQ(ShownDescription(), (c.family == kQmx ? qmx : lum).Description(c.position));
+        const bool named = c.outOfRange.empty() && *c.typed;
+        EXPECT_EQ(ShownDescription(), named ? (c.family == kQmx ? qmx : lum).Description(c.position) : c.outOfRange);
     }
 }
 

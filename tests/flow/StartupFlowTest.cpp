@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "AppRig.h"
-#include "link/Registry.h"
 
 namespace {
 
@@ -156,7 +155,10 @@ TEST(StartupFlow, WindowIsReadyOnTheUploadTabWithEveryStartValue)
         EXPECT_EQ(caption(("mnuCOMM" + std::to_string(n)).c_str()), "COMM" + std::to_string(n));
 
     // Upload tab at 57600, with the speed menu.
-    EXPECT_EQ(rig.Items("cmbUploadTipoStrum"), FirmwareTargets());
+    EXPECT_EQ(rig.Items("cmbUploadTipoStrum"),
+              (std::vector<std::string>{"QSLUM", "QS408t", "QMX-ARN", "VERTAPROB611", "BRISKCHK", "VERTA708", "VERTA710",
+                                        "ULTRAVERTAs", "QMX-ARN+", "ZJ55391", "ZJ55392", "ZJ55393", "QSVERIFs-MAX",
+                                        "QSVERIFs-MIN"}));
     EXPECT_EQ(rig.Control<QComboBox>("cmbUploadTipoStrum").currentIndex(), 0);
     EXPECT_FALSE(rig.Control<QPushButton>("CmdStartProg").isEnabled());
     EXPECT_FALSE(Shown(rig.Control<QProgressBar>("PrgBar1")));

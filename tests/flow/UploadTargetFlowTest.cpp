@@ -4,7 +4,6 @@
 #include <string>
 
 #include "AppRig.h"
-#include "link/Registry.h"
 
 namespace {
 
@@ -22,22 +21,28 @@ struct UploadTargets : ::testing::Test {
 
 TEST_F(UploadTargets, EveryTargetHasItsInstructionsAndFileFilter)
 {
-    for (const std::string& target : FirmwareTargets()) {
-        SCOPED_TRACE(target);
+    const std::string a = "File bin (31400_*.bin)|*31400_*.bin";
+    const std::string b = "File bin (31420_*.bin)|*31420_*.bin";
+    const std::string usb = "1. Connect Usb cable to the device\r\n2. Switch ON the device with xxx  \r\n    buttons pressed";
+    const std::string package = kTextK + "\r\n3.  Select directory:  27520_Pack_V1-xx ";
+    const struct {
+        const char* target;
+        std::string filter;
+        std::string instructions;
+    } cases[] = {
+        {"QSLUM", b, kTextK},        {"QS408t", b, kTextK},     {"QMX-ARN", a, kTextK},  {"VERTAPROB611", a, kTextK},
+        {"BRISKCHK", a, kTextK},     {"VERTA708", a, kTextK},   {"VERTA710", a, kTextK}, {"ULTRAVERTAs", a, kTextK},
+        {"QMX-ARN+", a, kTextK},     {"ZJ55391", a, kTextK},    {"ZJ55392", a, kTextK},  {"ZJ55393", a, kTextK},
+        {"QSVERIFs-MAX", "File bin (27510_*.bin)|*.bin", usb}, {"QSVERIFs-MIN", "File bin (27520_*.pkg)|*.pkg", package},
+    };
+    ASSERT_EQ(rig.Items("cmbUploadTipoStrum").size(), std::size(cases));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
         // A target of another filter first, so every choice must set its own.
-        Choose(target == "QSVERIFs-MAX" ? "QMX-ARN" : "QSVERIFs-MAX");
-        Choose(target);
-        if (target == "QSVERIFs-MAX") {
-            EXPECT_EQ(Instructions(), "1. Connect Usb cable to the device\r\n2. Switch ON the device with xxx  \r\n    buttons pressed");
-            EXPECT_EQ(Filter(), "File bin (27510_*.bin)|*.bin");
-        } else if (target == "QSVERIFs-MIN") {
-            EXPECT_EQ(Instructions(), kTextK + "\r\n3.  Select directory:  27520_Pack_V1-xx ");
-            EXPECT_EQ(Filter(), "File bin (27520_*.pkg)|*.pkg");
-        } else {
-            EXPECT_EQ(Instructions(), kTextK);
-            EXPECT_EQ(Filter(), target == "QSLUM" || target == "QS408t" ? "File bin (31420_*.bin)|*31420_*.bin"
-                                                                        : "File bin (31400_*.bin)|*31400_*.bin");
-        }
+        Choose(c.target == std::string("QSVERIFs-MAX") ? "QMX-ARN" : "QSVERIFs-MAX");
+        Choose(c.target);
+        EXPECT_EQ(Instructions(), c.instructions);
+        EXPECT_EQ(Filter(), c.filter);
     }
     // Each instruction line is a line of its own on screen.
     Choose("QSVERIFs-MIN");

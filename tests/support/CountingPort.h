@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <string>
 
 #include "core/SerialPort.h"
 
-// A port that passes everything to another and counts the bytes and writes that cross it.
+// A serial port that counts every byte crossing it, for benchmarks that compare their time with
+// the time the bytes take on the line.
 class CountingPort : public SerialPort {
 public:
     explicit CountingPort(SerialPort& port) : port_(port) {}

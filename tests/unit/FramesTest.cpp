@@ -21,6 +21,12 @@ unsigned SumThroughLf(const Bytes& frame)
     return std::accumulate(frame.begin(), frame.end() - 1, 0u) % 256;
 }
 
+Bytes Cat(Bytes first, const Bytes& second)
+{
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
 RxState Fed(const Bytes& bytes)
 {
     RxState rx;
@@ -63,54 +69,41 @@ TEST(Frames, ShortAndLongFrameBoundary)
     EXPECT_EQ(flashWrite[1] * 256 + flashWrite[2], 1035);
 }
 
-TEST(Recogniser, ShortAnswerCompletesOnEotAtItsLength)
+// The recogniser fed byte by byte: when an answer is complete, what it takes as the acknowledge,
+// and that every byte is stored in order, shifted by whatever came before the frame.
+TEST(Recogniser, AnswersCompleteOnEotAtTheirLength)
 {
-    // ACK, SOH, LEN 6, three payload bytes, CKS, LF, EOT: complete at index 7... with LEN 6 the
-    // answer holds LEN + 2 = 8 bytes.
-    RxState rx = Fed({ctl::ACK, ctl::SOH, 6, '0', 'A', 'B'});
-    EXPECT_EQ(rx.RxAck, ctl::ACK);
-    EXPECT_FALSE(rx.RxFrameDone);
-    rx.Accept(ctl::EOT);
-    EXPECT_FALSE(rx.RxFrameDone) << "EOT at index 6 is not the end";
-    rx.Accept(ctl::EOT);
-    EXPECT_TRUE(rx.RxFrameDone);
-    EXPECT_EQ(rx.RxCount, 8);
-}
-
-TEST(Recogniser, MissingEotNeverCompletes)
-{
-    RxState rx = Fed({ctl::ACK, ctl::SOH, 6, '0', 'A', 'B', 0x0A, 0x05, 0x04, 0x04});
-    EXPECT_FALSE(rx.RxFrameDone);
-    EXPECT_EQ(rx.RxCount, 10);
-}
-
-TEST(Recogniser, NakAndGarbageBeforeAck)
-{
-    RxState nak = Fed({ctl::NAK});
-    EXPECT_EQ(nak.RxAck, ctl::NAK);
-    EXPECT_FALSE(nak.RxFrameDone);
-
-    // Garbage is stored and shifts every index; the frame still completes by its own length.
-    RxState shifted = Fed({0x55, 0xAA, ctl::ACK, ctl::SOH, 5, '0', 0x00, 0x0A, ctl::EOT});
-    EXPECT_EQ(shifted.RxAck, ctl::ACK);
-    EXPECT_TRUE(shifted.RxFrameDone);
-    EXPECT_EQ(shifted.RxCount, 9);
+    Bytes longAnswer{ctl::ACK};
+    const Bytes longFrame = BuildLongFrame(Payload(1024));
+    longAnswer.insert(longAnswer.end(), longFrame.begin(), longFrame.end());
+    const struct {
+        const char* story;
+        Bytes bytes;
+        std::uint8_t ack;
+        bool done;
+    } cases[] = {
+        // ACK, SOH, LEN 6: the answer holds LEN + 2 = 8 bytes, EOT at index 7.
+        {"short answer", {ctl::ACK, ctl::SOH, 6, '0', 'A', 'B', 0x0A, ctl::EOT}, ctl::ACK, true},
+        {"EOT one byte early", {ctl::ACK, ctl::SOH, 6, '0', 'A', 'B', ctl::EOT}, ctl::ACK, false},
+        {"no EOT at the end", {ctl::ACK, ctl::SOH, 6, '0', 'A', 'B', 0x0A, 0x05, 0x04, 0x04}, ctl::ACK, false},
+        {"NAK", {ctl::NAK}, ctl::NAK, false},
+        // Stray bytes are stored and shift every index; a short frame still ends by its own LEN.
+        {"stray bytes first", {0x55, 0xAA, ctl::ACK, ctl::SOH, 5, '0', 0x00, 0x0A, ctl::EOT}, ctl::ACK, true},
+        {"long answer of 1031 bytes", longAnswer, ctl::ACK, true},
+        {"bytes after the end", Cat(longAnswer, {0x77}), ctl::ACK, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        const RxState rx = Fed(c.bytes);
+        EXPECT_EQ(rx.RxAck, c.ack);
+        EXPECT_EQ(rx.RxFrameDone, c.done);
+        ASSERT_EQ(rx.RxCount, static_cast<int>(c.bytes.size()));
+        EXPECT_TRUE(std::equal(c.bytes.begin(), c.bytes.end(), rx.RxBuffer.begin()));
+    }
     std::string message;
+    const RxState shifted = Fed(cases[4].bytes);
     EXPECT_EQ(DecodeAnswer(3, shifted.RxBuffer, shifted.RxCount, message), code::kMalformed);
     EXPECT_EQ(message, "Error (Rx: 55AA06010530000A04)");
-}
-
-TEST(Recogniser, LongFrameAndBytesAfterTheEnd)
-{
-    Bytes answer{ctl::ACK};
-    const Bytes frame = BuildLongFrame(Payload(1024));
-    answer.insert(answer.end(), frame.begin(), frame.end());
-    RxState rx = Fed(answer);
-    EXPECT_TRUE(rx.RxFrameDone);
-    EXPECT_EQ(rx.RxCount, 1031);
-    rx.Accept(0x77);
-    EXPECT_TRUE(rx.RxFrameDone);
-    EXPECT_EQ(rx.RxCount, 1032) << "bytes after the end are still stored and counted";
 }
 
 TEST(Recogniser, NeverWritesPastTheBuffer)

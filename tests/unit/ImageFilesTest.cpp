@@ -5,6 +5,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,13 +46,21 @@ protected:
     }
 
     std::string Folder() const { return folder_.string(); }
-    std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
 
-    void Touch(const std::string& name) const
+    // The folder holds these files (a name ending in "/" is a folder) and nothing else.
+    void Refill(const std::vector<std::string>& names) const
     {
-        std::ofstream file(folder_ / name, std::ios::binary);
-        file << 'x';
-        ASSERT_TRUE(file.good()) << name;
+        for (const auto& entry : fs::directory_iterator(folder_))
+            fs::remove_all(entry.path());
+        for (const std::string& name : names) {
+            if (name.ends_with("/")) {
+                fs::create_directory(folder_ / name);
+                continue;
+            }
+            std::ofstream file(folder_ / name, std::ios::binary);
+            file << 'x';
+            ASSERT_TRUE(file.good()) << name;
+        }
     }
 
 private:
@@ -62,27 +71,34 @@ private:
 
 // --- names ---
 
-TEST(ImageNames, BaseNameOfTheDocumentedDownload)
+TEST(ImageNames, BaseNameFromIdentificationAndClock)
 {
-    EXPECT_EQ(ImageBaseName(Vrta708(), kMarch5), "VRTA708_00001234_fwV1.05_250305140709");
-}
-
-TEST(ImageNames, BaseNameTakesFirstFourCharactersOfFirmwareAndTwoDigitYear)
-{
-    InstrumentInfo info = Vrta708();
-    info.FwVersion = "1.13a";
-    EXPECT_EQ(ImageBaseName(info, {1999, 12, 31, 23, 59, 58}),
-              "VRTA708_00001234_fwV1.13_991231235958");
-
-    info.FwVersion = "1";
-    EXPECT_EQ(ImageBaseName(info, {2000, 1, 1, 0, 0, 0}), "VRTA708_00001234_fwV1_000101000000");
-
-    info.FwVersion.clear();
-    EXPECT_EQ(ImageBaseName(info, {2100, 10, 2, 3, 4, 5}), "VRTA708_00001234_fwV_001002030405");
-
-    // A firmware text with a non-ASCII character: four characters, not four bytes.
-    info.FwVersion = "1\xC3\xA9" "05x";
-    EXPECT_EQ(ImageBaseName(info, kMarch5), "VRTA708_00001234_fwV1\xC3\xA9" "05_250305140709");
+    const auto info = [](const char* name, const char* serial, const char* fw) {
+        InstrumentInfo i = Vrta708();
+        i.Name = name;
+        i.SerialNumber = serial;
+        i.FwVersion = fw;
+        return i;
+    };
+    const struct {
+        InstrumentInfo info;
+        LocalDateTime at;
+        const char* base;
+    } cases[] = {
+        {Vrta708(), kMarch5, "VRTA708_00001234_fwV1.05_250305140709"},
+        {info("VRTA708", "00001234", "1.13a"), {1999, 12, 31, 23, 59, 58}, "VRTA708_00001234_fwV1.13_991231235958"},
+        {info("VRTA708", "00001234", "1"), {2000, 1, 1, 0, 0, 0}, "VRTA708_00001234_fwV1_000101000000"},
+        {info("VRTA708", "00001234", ""), {2100, 10, 2, 3, 4, 5}, "VRTA708_00001234_fwV_001002030405"},
+        // Four characters of the firmware text, not four bytes.
+        {info("VRTA708", "00001234", "1\xC3\xA9" "05x"), kMarch5, "VRTA708_00001234_fwV1\xC3\xA9" "05_250305140709"},
+        // What cannot stand in a file name becomes "-", and so does a leading "." (a hidden file).
+        {info("VRTA708", "12/../34", "1.0*"), kMarch5, "VRTA708_12-..-34_fwV1.0-_250305140709"},
+        {info("../x", "1\\2:3", "<>|?"), kMarch5, "-.-x_1-2-3_fwV----_250305140709"},
+        {info(".", "\x01\x7F", "\"1"), kMarch5, "-_--_fwV-1_250305140709"},
+        {info("", "", ""), kMarch5, "__fwV_250305140709"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ImageBaseName(c.info, c.at), c.base);
 }
 
 TEST(ImageNames, EepromAndFlashNamesShareTheBase)
@@ -94,99 +110,56 @@ TEST(ImageNames, EepromAndFlashNamesShareTheBase)
     EXPECT_EQ(FlashImageName("X", 0, kFlashLastPage), "X_0000-2047.fla");
 }
 
-TEST(ImageNames, MemorySizes)
-{
-    EXPECT_EQ(kEepromSize, 2000);
-    EXPECT_EQ(kFlashPageSize, 4096);
-    EXPECT_EQ(static_cast<long long>(kFlashLastPage + 1) * kFlashPageSize, 8388608LL);
-}
-
 // --- taking a flash image name apart ---
 
-TEST(FlashImageNameParsing, AcceptedNames)
+TEST(FlashImageNameParsing, AcceptedAndRejectedNames)
 {
-    struct Case {
-        std::string name;
+    struct Pages {
         int first;
         int last;
     };
-    const std::vector<Case> cases = {
-        {"QS408t_77_fwV2.00_250101000000_0005-0027.fla", 5, 27},
-        {"QS408t_0005-0027.fla", 5, 27},
-        {"QS4_0005-0027.fla", 5, 27},                  // 17 characters, the shortest accepted
-        {"QS408t_0000-2047.FLA", 0, 2047},
-        {"QS408t_0005-0027.bin", 5, 27},               // extension not examined
-        {"QS408t_x005-0027.fla", 0, 27},               // group not starting with a digit
-        {"QS408t_0005-abcd.fla", 5, 0},
-        {"QS408t_ 005-+027.fla", 0, 0},                // blank and sign are not digits
-        {"QS408t_12ab-3.4x.fla", 12, 3},               // digits up to the first non-digit
+    const std::vector<std::pair<std::string, std::optional<Pages>>> cases = {
+        {"QS408t_77_fwV2.00_250101000000_0005-0027.fla", Pages{5, 27}},
+        {"QS408t_0005-0027.fla", Pages{5, 27}},
+        {"QS4_0005-0027.fla", Pages{5, 27}},                  // 17 characters, the shortest accepted
+        {"QS408t_0000-2047.FLA", Pages{0, 2047}},
+        {"QS408t_0005-0027.bin", Pages{5, 27}},               // extension not examined
+        {"QS408t_x005-0027.fla", Pages{0, 27}},               // group not starting with a digit
+        {"QS408t_0005-abcd.fla", Pages{5, 0}},
+        {"QS408t_ 005-+027.fla", Pages{0, 0}},                // blank and sign are not digits
+        {"QS408t_12ab-3.4x.fla", Pages{12, 3}},               // digits up to the first non-digit
+        {"C:\\images_1-2\\VRTA708_1_fwV1_250101000000_0003-0004.fla", Pages{3, 4}},  // folder ignored
+        {"Q\xC3\xA9" "A_0006-0028.fla", Pages{6, 28}},          // 17 characters, one of two bytes
+        {"QS408t_1\xC3\xA9" "23-0028.fla", Pages{1, 28}},       // a two-byte character ends the digits
+        {"a_0005-27.fla", std::nullopt},                       // 13 characters
+        {"QS_0005-0027.fla", std::nullopt},                    // 16 characters
+        {"\xC3\xA9\xC3\xA9_0005-0027.fla", std::nullopt},        // 16 characters in 18 bytes
+        {"QS408t_77_fwV2.00_250101000000_0005_0027.fla", std::nullopt},  // no "-" at L - 8
+        {"QS408t-0005-0027.fla", std::nullopt},                // no "_" at L - 13
+        {"QS408t_0005-0027.fla.bak", std::nullopt},            // shifted positions
+        {"QS408t_00050-027.fla", std::nullopt},
+        {"/folder/Q_0001-0002.fla", std::nullopt},             // the name alone has 15 characters
+        {"", std::nullopt}, {"_", std::nullopt}, {"-", std::nullopt}, {".fla", std::nullopt},
     };
-    for (const Case& c : cases) {
-        const auto pages = ParseFlashImageName(c.name);
-        ASSERT_TRUE(pages) << c.name;
-        EXPECT_EQ(pages->first, c.first) << c.name;
-        EXPECT_EQ(pages->last, c.last) << c.name;
+    for (const auto& [name, pages] : cases) {
+        SCOPED_TRACE(name);
+        const auto parsed = ParseFlashImageName(name);
+        ASSERT_EQ(parsed.has_value(), pages.has_value());
+        if (pages) {
+            EXPECT_EQ(parsed->first, pages->first);
+            EXPECT_EQ(parsed->last, pages->last);
+        }
     }
-
-    const auto inFolder = ParseFlashImageName("C:\\images_1-2\\VRTA708_1_fwV1_250101000000_0003-0004.fla");
-    ASSERT_TRUE(inFolder);
-    EXPECT_EQ(inFolder->first, 3);
-    EXPECT_EQ(inFolder->last, 4);
-}
-
-TEST(FlashImageNameParsing, RejectedNames)
-{
-    for (const char* name : {
-             "a_0005-27.fla",                                   // 13 characters
-             "QS_0005-0027.fla",                                // 16 characters
-             "QS408t_77_fwV2.00_250101000000_0005_0027.fla",    // no "-" at L - 8
-             "QS408t-0005-0027.fla",                            // no "_" at L - 13
-             "QS408t_0005-0027.fla.bak",                        // shifted positions
-             "QS408t_00050-027.fla",
-             "",
-             "_",
-             "-",
-             ".fla",
-             "/folder/Q_0001-0002.fla",  // the name alone has 15 characters
-         }) {
-        EXPECT_FALSE(ParseFlashImageName(name)) << '"' << name << '"';
-    }
-}
-
-TEST(FlashImageNameParsing, CountsCharactersNotBytes)
-{
-    // 16 characters but 18 bytes: rejected.
-    EXPECT_FALSE(ParseFlashImageName("\xC3\xA9\xC3\xA9_0005-0027.fla"));
-    // 17 characters with a two-byte one in front: positions still found from the end.
-    const auto pages = ParseFlashImageName("Q\xC3\xA9" "A_0006-0028.fla");
-    ASSERT_TRUE(pages);
-    EXPECT_EQ(pages->first, 6);
-    EXPECT_EQ(pages->last, 28);
-    // A two-byte character inside a group ends its digits.
-    const auto inGroup = ParseFlashImageName("QS408t_1\xC3\xA9" "23-0028.fla");
-    ASSERT_TRUE(inGroup);
-    EXPECT_EQ(inGroup->first, 1);
-    EXPECT_EQ(inGroup->last, 28);
-}
-
-TEST(FlashImageNameParsing, BuiltNamesParseBack)
-{
+    // Built names parse back; names of one repeated character never have both separators.
     const std::string base = ImageBaseName(Vrta708(), kMarch5);
     for (const auto& [first, last] : {std::pair{0, 0}, {5, 27}, {0, 2047}, {2047, 2047}, {9, 10}}) {
         const auto pages = ParseFlashImageName(FlashImageName(base, first, last));
         ASSERT_TRUE(pages) << first << "-" << last;
-        EXPECT_EQ(pages->first, first);
-        EXPECT_EQ(pages->last, last);
+        EXPECT_EQ(pages->first * 10000 + pages->last, first * 10000 + last);
     }
-}
-
-TEST(FlashImageNameParsing, ShortAndOddNamesNeverReadOutOfRange)
-{
-    // Every length up to past the threshold, one character repeated: never both separators.
-    for (std::size_t length = 0; length <= 20; ++length) {
+    for (std::size_t length = 0; length <= 20; ++length)
         for (const char fill : {'_', '-', '0', '\xC3', '\x80'})
             EXPECT_FALSE(ParseFlashImageName(std::string(length, fill))) << length << " " << int(fill);
-    }
 }
 
 // --- device name and record count ---
@@ -247,154 +220,92 @@ TEST(EepromImageRecordCount, ShortImagesAndBadOffsets)
     EXPECT_FALSE(RecordCountInImage(Bytes(kEepromSize, 0), INT_MAX));
 }
 
-// --- finding the flash image of an EEPROM image ---
+// --- finding the flash image of an EEPROM image, and base names in use ---
 
-TEST_F(ImageFolderTest, FindsFlashImageOfTheSameDownloadOnly)
+// Each case in a fresh folder: the files there (a name ending in "/" is a folder), the EEPROM image
+// asked about (after the folder's path) and the flash image found (after the folder's path).
+TEST_F(ImageFolderTest, FindsTheFlashImageOfAnEepromImage)
 {
-    Touch("X_1_fwV1_250101000000.epr");
-    Touch("X_1_fwV1_250101000001_0000-0027.fla");
-    EXPECT_FALSE(FindFlashImageFor(PathOf("X_1_fwV1_250101000000.epr")));
-
-    Touch("X_1_fwV1_250101000000_0000-0027.fla");
-    EXPECT_EQ(FindFlashImageFor(PathOf("X_1_fwV1_250101000000.epr")),
-              PathOf("X_1_fwV1_250101000000_0000-0027.fla"));
-    // The other download's EEPROM image finds its own flash image.
-    EXPECT_EQ(FindFlashImageFor(PathOf("X_1_fwV1_250101000001.epr")),
-              PathOf("X_1_fwV1_250101000001_0000-0027.fla"));
-}
-
-TEST_F(ImageFolderTest, LetterCaseIgnored)
-{
-    Touch("X_1_fwV1_250101000000_0000-0027.FLA");
-    EXPECT_EQ(FindFlashImageFor(PathOf("X_1_fwV1_250101000000.epr")),
-              PathOf("X_1_fwV1_250101000000_0000-0027.FLA"));
-    EXPECT_EQ(FindFlashImageFor(PathOf("x_1_FWV1_250101000000.EPR")),
-              PathOf("X_1_fwV1_250101000000_0000-0027.FLA"));
-
-    Touch("\xC3\xA9_1_0000-0001.fla");  // e acute, found from its capital
-    EXPECT_EQ(FindFlashImageFor(PathOf("\xC3\x89_1.epr")), PathOf("\xC3\xA9_1_0000-0001.fla"));
-
-    Touch("\xC3\xB7_1_0000-0001.fla");  // division sign is no letter: not the multiplication sign
-    EXPECT_FALSE(FindFlashImageFor(PathOf("\xC3\x97_1.epr")));
-}
-
-TEST_F(ImageFolderTest, WildcardAndExtensionRules)
-{
-    EXPECT_FALSE(FindFlashImageFor(PathOf("A_1.epr")));  // empty folder
-
-    Touch("A_1.fla.bak");
-    Touch("A_1_0000-0001.flax");
-    Touch("A_1.fl");
-    fs::create_directory(PathOf("A_1_dir.fla"));
-    EXPECT_FALSE(FindFlashImageFor(PathOf("A_1.epr")));
-
-    Touch("A_1.fla");  // "*" may match nothing
-    EXPECT_EQ(FindFlashImageFor(PathOf("A_1.epr")), PathOf("A_1.fla"));
-    // Only the last four characters are dropped, whatever they are.
-    EXPECT_EQ(FindFlashImageFor(PathOf("A_1.xyz")), PathOf("A_1.fla"));
-}
-
-TEST_F(ImageFolderTest, BaseCharactersAreLiteral)
-{
-    Touch("V1x0[1]_2_0000-0001.fla");
-    Touch("V1.01_2_0000-0001.fla");
-    EXPECT_FALSE(FindFlashImageFor(PathOf("V1.0[1]_2.epr")));
-
-    Touch("v1.0[1]_2_0005-0006.fla");
-    EXPECT_EQ(FindFlashImageFor(PathOf("V1.0[1]_2.epr")), PathOf("v1.0[1]_2_0005-0006.fla"));
-
-    Touch("S*?_3_0000-0001.fla");
-    Touch("S12_3_0000-0001.fla");
-    EXPECT_EQ(FindFlashImageFor(PathOf("S*?_3.epr")), PathOf("S*?_3_0000-0001.fla"));
-    EXPECT_EQ(FindFlashImageFor(PathOf("S12_3.epr")), PathOf("S12_3_0000-0001.fla"));
-}
-
-TEST_F(ImageFolderTest, SeveralMatchesTakeFirstByNameIgnoringCase)
-{
-    Touch("X_1_fwV1_250101000000_0028-0040.fla");
-    Touch("X_1_fwV1_250101000000_0005-0027.fla");
-    Touch("x_1_fwV1_250101000000_0001-0002.fla");  // last by bytes, first with case ignored
-    EXPECT_EQ(FindFlashImageFor(PathOf("X_1_fwV1_250101000000.epr")),
-              PathOf("x_1_fwV1_250101000000_0001-0002.fla"));
-
-    Touch("X_1_fwV1_250101000000_0000-0001.FLA");
-    EXPECT_EQ(FindFlashImageFor(PathOf("X_1_fwV1_250101000000.epr")),
-              PathOf("X_1_fwV1_250101000000_0000-0001.FLA"));
-}
-
-TEST_F(ImageFolderTest, PathForms)
-{
-    Touch("X_1_0000-0027.fla");
-    // The file name may also follow a backslash; the result keeps the separator given.
-    EXPECT_EQ(FindFlashImageFor(Folder() + "\\X_1.epr"), Folder() + "\\X_1_0000-0027.fla");
-    EXPECT_EQ(FindFlashImageFor(Folder() + "/X_1.epr"), Folder() + "/X_1_0000-0027.fla");
-
-    EXPECT_FALSE(FindFlashImageFor(Folder() + "/missing/X_1.epr"));
-    EXPECT_FALSE(FindFlashImageFor(PathOf("X_1_0000-0027.fla") + "/X_1.epr"));  // not a folder
-}
-
-TEST_F(ImageFolderTest, ShortEepromNames)
-{
-    Touch("B_0000-0001.fla");
+    using Files = std::vector<std::string>;
+    const std::string x0 = "X_1_fwV1_250101000000";
+    const std::string x1 = "X_1_fwV1_250101000001";
+    const struct {
+        Files files;
+        std::string asked;
+        std::optional<std::string> found;
+    } cases[] = {
+        {{x0 + ".epr", x1 + "_0000-0027.fla"}, "/" + x0 + ".epr", std::nullopt},  // another download's only
+        {{x0 + ".epr", x1 + "_0000-0027.fla", x0 + "_0000-0027.fla"}, "/" + x0 + ".epr", "/" + x0 + "_0000-0027.fla"},
+        {{x0 + "_0000-0027.fla", x1 + "_0000-0027.fla"}, "/" + x1 + ".epr", "/" + x1 + "_0000-0027.fla"},
+        // Letter case ignored, ASCII and Latin-1; the division sign is no letter.
+        {{x0 + "_0000-0027.FLA"}, "/" + x0 + ".epr", "/" + x0 + "_0000-0027.FLA"},
+        {{x0 + "_0000-0027.FLA"}, "/x_1_FWV1_250101000000.EPR", "/" + x0 + "_0000-0027.FLA"},
+        {{"\xC3\xA9_1_0000-0001.fla"}, "/\xC3\x89_1.epr", "/\xC3\xA9_1_0000-0001.fla"},
+        {{"\xC3\xB7_1_0000-0001.fla"}, "/\xC3\x97_1.epr", std::nullopt},
+        // "*" may match nothing; only files ending in ".fla" count; the last four characters dropped.
+        {{}, "/A_1.epr", std::nullopt},
+        {{"A_1.fla.bak", "A_1_0000-0001.flax", "A_1.fl", "A_1_dir.fla/"}, "/A_1.epr", std::nullopt},
+        {{"A_1.fla.bak", "A_1.fla"}, "/A_1.epr", "/A_1.fla"},
+        {{"A_1.fla"}, "/A_1.xyz", "/A_1.fla"},
+        // The name's characters are literal, wildcards and brackets included.
+        {{"V1x0[1]_2_0000-0001.fla", "V1.01_2_0000-0001.fla"}, "/V1.0[1]_2.epr", std::nullopt},
+        {{"V1x0[1]_2_0000-0001.fla", "v1.0[1]_2_0005-0006.fla"}, "/V1.0[1]_2.epr", "/v1.0[1]_2_0005-0006.fla"},
+        {{"S*?_3_0000-0001.fla", "S12_3_0000-0001.fla"}, "/S*?_3.epr", "/S*?_3_0000-0001.fla"},
+        {{"S*?_3_0000-0001.fla", "S12_3_0000-0001.fla"}, "/S12_3.epr", "/S12_3_0000-0001.fla"},
+        // Several matches: the first by name with case ignored.
+        {{x0 + "_0028-0040.fla", x0 + "_0005-0027.fla", "x_1_fwV1_250101000000_0001-0002.fla"}, "/" + x0 + ".epr",
+         "/x_1_fwV1_250101000000_0001-0002.fla"},
+        {{x0 + "_0005-0027.fla", "x_1_fwV1_250101000000_0001-0002.fla", x0 + "_0000-0001.FLA"}, "/" + x0 + ".epr",
+         "/" + x0 + "_0000-0001.FLA"},
+        // Path forms: either separator, kept as given; a folder that is missing or is a file.
+        {{"X_1_0000-0027.fla"}, "\\X_1.epr", "\\X_1_0000-0027.fla"},
+        {{"X_1_0000-0027.fla"}, "/missing/X_1.epr", std::nullopt},
+        {{"X_1_0000-0027.fla"}, "/X_1_0000-0027.fla/X_1.epr", std::nullopt},
+        // Short names: fewer than four characters find nothing; four leave an empty prefix.
+        {{"B_0000-0001.fla"}, "/", std::nullopt},
+        {{"B_0000-0001.fla"}, "/abc", std::nullopt},
+        {{"B_0000-0001.fla"}, "/B_.epr", "/B_0000-0001.fla"},
+        {{"B_0000-0001.fla"}, "/C_.epr", std::nullopt},
+        {{"B_0000-0001.fla"}, "/.epr", "/B_0000-0001.fla"},
+        {{"B_0000-0001.fla"}, "/C.ep", "/B_0000-0001.fla"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.asked);
+        Refill(c.files);
+        const auto found = FindFlashImageFor(Folder() + c.asked);
+        EXPECT_EQ(found, c.found ? std::optional(Folder() + *c.found) : std::nullopt);
+    }
     EXPECT_FALSE(FindFlashImageFor(""));
-    EXPECT_FALSE(FindFlashImageFor(Folder() + "/"));
-    EXPECT_FALSE(FindFlashImageFor(PathOf("abc")));
-    EXPECT_EQ(FindFlashImageFor(PathOf("B_.epr")), PathOf("B_0000-0001.fla"));
-    EXPECT_FALSE(FindFlashImageFor(PathOf("C_.epr")));
-    // Four characters leave an empty prefix, so any flash image of the folder belongs to it.
-    EXPECT_EQ(FindFlashImageFor(PathOf(".epr")), PathOf("B_0000-0001.fla"));
-    EXPECT_EQ(FindFlashImageFor(PathOf("C.ep")), PathOf("B_0000-0001.fla"));
 }
 
-// --- base names already in use ---
-
-TEST_F(ImageFolderTest, BaseInUseByEepromImage)
+// A base name is in use when its ".epr" or any of its "_*.fla" is there (case ignored, any kind of
+// entry, the base taken literally); a folder that cannot be listed holds nothing.
+TEST_F(ImageFolderTest, BaseNamesInUse)
 {
-    const std::string base = "X_1_fwV1_250101000000";
-    EXPECT_FALSE(ImageBaseInUse(Folder(), base));
-
-    Touch("X_1_fwV1_250101000000.epr.bak");
-    Touch("X_1_fwV1_2501010000001.epr");
-    Touch("X_1_fwV1_25010100000.epr");
-    EXPECT_FALSE(ImageBaseInUse(Folder(), base));
-
-    Touch("x_1_fwv1_250101000000.EPR");
-    EXPECT_TRUE(ImageBaseInUse(Folder(), base));
-    EXPECT_FALSE(ImageBaseInUse(Folder(), "X_1_fwV1_250101000001"));
-}
-
-TEST_F(ImageFolderTest, BaseInUseByFlashImage)
-{
-    const std::string base = "X_1_fwV1_250101000000";
-    Touch("X_1_fwV1_2501010000000_0000-0027.fla");   // another base that extends this one
-    Touch("X_1_fwV1_250101000000.fla");               // no "_" after the base
-    Touch("X_1_fwV1_250101000000_0000-0027.fla.tmp");
-    EXPECT_FALSE(ImageBaseInUse(Folder(), base));
-
-    Touch("X_1_fwV1_250101000000_0000-0027.FLA");
-    EXPECT_TRUE(ImageBaseInUse(Folder(), base));
-    EXPECT_TRUE(ImageBaseInUse(Folder() + "/", base));
-    EXPECT_FALSE(ImageBaseInUse(Folder(), "X_1_fwV1_250101000001"));
-}
-
-TEST_F(ImageFolderTest, BaseInUseTakesBaseLiterallyAndIgnoresMissingFolders)
-{
-    Touch("V1x0[1]_2_0000-0001.fla");
-    EXPECT_FALSE(ImageBaseInUse(Folder(), "V1.0[1]_2"));
-    Touch("V1.0[1]_2_.fla");  // "*" may match nothing
-    EXPECT_TRUE(ImageBaseInUse(Folder(), "V1.0[1]_2"));
-
-    EXPECT_FALSE(ImageBaseInUse(Folder() + "/missing", "V1.0[1]_2"));
-    EXPECT_FALSE(ImageBaseInUse(PathOf("V1.0[1]_2_.fla"), "V1.0[1]_2"));  // a file, not a folder
-}
-
-TEST(ImageBaseNameSafety, CharactersThatCannotStandInAFileNameAreReplaced)
-{
-    InstrumentInfo info;
-    info.Name = "VRTA708";
-    info.SerialNumber = "12/../34";
-    info.FwVersion = "1.0*";
-    const std::string base = ImageBaseName(info, LocalDateTime{2025, 3, 5, 14, 7, 9});
-    EXPECT_EQ(base, "VRTA708_12-..-34_fwV1.0-_250305140709");
-    EXPECT_EQ(base.find('/'), std::string::npos);
+    using Files = std::vector<std::string>;
+    const std::string x0 = "X_1_fwV1_250101000000";
+    const struct {
+        Files files;
+        std::string folder;  // after the folder's path
+        std::string base;
+        bool inUse;
+    } cases[] = {
+        {{}, "", x0, false},
+        {{x0 + ".epr.bak", "X_1_fwV1_2501010000001.epr", "X_1_fwV1_25010100000.epr"}, "", x0, false},
+        {{"x_1_fwv1_250101000000.EPR"}, "", x0, true},
+        {{"x_1_fwv1_250101000000.EPR"}, "", "X_1_fwV1_250101000001", false},
+        {{"X_1_fwV1_2501010000000_0000-0027.fla", x0 + ".fla", x0 + "_0000-0027.fla.tmp"}, "", x0, false},
+        {{x0 + "_0000-0027.FLA"}, "", x0, true},
+        {{x0 + "_0000-0027.FLA"}, "/", x0, true},
+        {{x0 + "_dir.fla/"}, "", x0, true},
+        {{"V1x0[1]_2_0000-0001.fla"}, "", "V1.0[1]_2", false},
+        {{"V1.0[1]_2_.fla"}, "", "V1.0[1]_2", true},
+        {{"V1.0[1]_2_.fla"}, "/missing", "V1.0[1]_2", false},
+        {{"V1.0[1]_2_.fla"}, "/V1.0[1]_2_.fla", "V1.0[1]_2", false},  // a file, not a folder
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.base + " in " + (c.files.empty() ? "an empty folder" : c.files.front()));
+        Refill(c.files);
+        EXPECT_EQ(ImageBaseInUse(Folder() + c.folder, c.base), c.inUse);
+    }
 }

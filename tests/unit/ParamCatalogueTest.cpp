@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -47,45 +49,37 @@ void ExpectUntouched(const ParamCatalogue& cat, int first, int last) {
     }
 }
 
-// First, a middle and the last index of the ranges of every row of the 31400 table.
-const std::vector<TypeCase> kQmxTypes = {
-    // 1 byte, unsigned
-    {1, 1, false}, {6, 1, false}, {11, 1, false}, {31, 1, false}, {44, 1, false},
-    {45, 1, false}, {46, 1, false}, {61, 1, false}, {66, 1, false}, {100, 1, false},
-    {128, 1, false}, {131, 1, false}, {135, 1, false}, {154, 1, false}, {156, 1, false},
-    {173, 1, false}, {176, 1, false}, {190, 1, false}, {199, 1, false}, {202, 1, false},
-    // 2 bytes, unsigned
-    {24, 2, false}, {26, 2, false}, {28, 2, false}, {30, 2, false}, {52, 2, false},
-    {56, 2, false}, {60, 2, false}, {79, 2, false}, {102, 2, false}, {107, 2, false},
-    {126, 2, false}, {150, 2, false}, {155, 2, false}, {165, 2, false}, {168, 2, false},
-    // 2 bytes, signed
-    {29, 2, true}, {51, 2, true}, {97, 2, true}, {127, 2, true}, {166, 2, true},
-    {177, 2, true}, {183, 2, true}, {188, 2, true}, {192, 2, true}, {204, 2, true},
-    // 4 bytes, unsigned
-    {0, 4, false}, {12, 4, false}, {18, 4, false}, {23, 4, false}, {32, 4, false},
-    {33, 4, false}, {75, 4, false}, {78, 4, false}, {142, 4, false}, {144, 4, false},
-    {145, 4, false},
+// The type tables as the catalogue's description lists them: width, signedness, index ranges.
+struct TypeRow {
+    int Size;
+    bool Signed;
+    std::vector<std::pair<int, int>> Ranges;
 };
 
-// The same for the 31420 table.
-const std::vector<TypeCase> kLumTypes = {
-    // 1 byte, unsigned
-    {1, 1, false}, {5, 1, false}, {11, 1, false}, {13, 1, false}, {29, 1, false},
-    {33, 1, false}, {35, 1, false}, {70, 1, false}, {72, 1, false}, {77, 1, false},
-    {100, 1, false}, {154, 1, false},
-    // 2 bytes, unsigned
-    {12, 2, false}, {24, 2, false}, {44, 2, false}, {50, 2, false}, {52, 2, false},
-    {55, 2, false}, {57, 2, false}, {61, 2, false}, {64, 2, false}, {67, 2, false},
-    {82, 2, false}, {87, 2, false}, {93, 2, false},
-    // 2 bytes, signed
-    {25, 2, true}, {31, 2, true}, {41, 2, true}, {49, 2, true},
-    // 4 bytes, unsigned
-    {0, 4, false}, {14, 4, false}, {19, 4, false}, {23, 4, false}, {32, 4, false},
-    {51, 4, false}, {56, 4, false}, {65, 4, false}, {69, 4, false}, {73, 4, false},
-    {75, 4, false}, {81, 4, false}, {94, 4, false}, {99, 4, false}, {101, 4, false},
-    {124, 4, false}, {126, 4, false}, {140, 4, false}, {153, 4, false}, {155, 4, false},
-    // 4 bytes, signed
-    {103, 4, true}, {113, 4, true}, {125, 4, true},
+const std::vector<TypeRow> kQmxTable = {
+    {1, false, {{1, 11}, {31, 31}, {34, 35}, {44, 46}, {61, 66}, {70, 74}, {76, 76}, {80, 82}, {87, 88}, {98, 101},
+                {108, 111}, {128, 135}, {137, 140}, {148, 149}, {151, 154}, {156, 162}, {167, 167}, {169, 176},
+                {189, 190}, {193, 196}, {199, 202}}},
+    {2, false, {{24, 28}, {30, 30}, {36, 36}, {38, 38}, {40, 40}, {42, 42}, {47, 48}, {50, 50}, {52, 60}, {67, 69},
+                {79, 79}, {83, 86}, {90, 90}, {92, 92}, {94, 94}, {96, 96}, {102, 107}, {112, 112}, {114, 114},
+                {116, 116}, {118, 118}, {120, 120}, {122, 122}, {124, 124}, {126, 126}, {136, 136}, {141, 141},
+                {146, 147}, {150, 150}, {155, 155}, {163, 163}, {165, 165}, {168, 168}}},
+    {2, true, {{29, 29}, {37, 37}, {39, 39}, {41, 41}, {43, 43}, {49, 49}, {51, 51}, {89, 89}, {91, 91}, {93, 93},
+               {95, 95}, {97, 97}, {113, 113}, {115, 115}, {117, 117}, {119, 119}, {121, 121}, {123, 123},
+               {125, 125}, {127, 127}, {164, 164}, {166, 166}, {177, 188}, {191, 192}, {197, 198}, {203, 204}}},
+    {4, false, {{0, 0}, {12, 23}, {32, 33}, {75, 75}, {77, 78}, {142, 145}}},
+};
+
+const std::vector<TypeRow> kLumTable = {
+    {1, false, {{1, 11}, {13, 13}, {27, 27}, {29, 29}, {33, 35}, {45, 46}, {70, 72}, {76, 78}, {100, 100}, {154, 154}}},
+    {2, false, {{12, 12}, {24, 24}, {26, 26}, {28, 28}, {30, 30}, {36, 36}, {38, 38}, {40, 40}, {42, 42}, {44, 44},
+                {47, 48}, {50, 50}, {52, 55}, {57, 64}, {66, 67}, {82, 93}}},
+    {2, true, {{25, 25}, {31, 31}, {37, 37}, {39, 39}, {41, 41}, {43, 43}, {49, 49}}},
+    {4, false, {{0, 0}, {14, 23}, {32, 32}, {51, 51}, {56, 56}, {65, 65}, {68, 69}, {73, 75}, {79, 81}, {94, 99},
+                {101, 102}, {104, 104}, {106, 106}, {108, 108}, {110, 110}, {112, 112}, {114, 114}, {116, 116},
+                {118, 118}, {120, 120}, {122, 122}, {124, 124}, {126, 153}, {155, 155}}},
+    {4, true, {{103, 103}, {105, 105}, {107, 107}, {109, 109}, {111, 111}, {113, 113}, {115, 115}, {117, 117},
+               {119, 119}, {121, 121}, {123, 123}, {125, 125}}},
 };
 
 }  // namespace
@@ -115,50 +109,35 @@ TEST(ParamCatalogueTest, UnknownFamilyLoadsNothing) {
     }
 }
 
-TEST(ParamCatalogueTest, QmxTypesFollowEveryTableRow) {
-    ParamCatalogue cat;
-    cat.LoadFamily(kQmx);
-    ExpectTypes(cat, kQmxTypes);
-}
-
-TEST(ParamCatalogueTest, LumTypesFollowEveryTableRow) {
-    ParamCatalogue cat;
-    cat.LoadFamily(kLum);
-    ExpectTypes(cat, kLumTypes);
-}
-
-TEST(ParamCatalogueTest, EveryIndexOfAFamilyHasAWidth) {
-    for (const auto& [entry, last] : {std::pair{kQmx, 204}, std::pair{kLum, 155}}) {
+// Every index of each family has the width and signedness of its row, each index is in exactly
+// one row, and nothing beyond the family's last index is written.
+TEST(ParamCatalogueTest, EveryIndexHasTheTypeOfItsRow) {
+    for (const auto& [entry, last, table] : {std::tuple{kQmx, 204, kQmxTable}, std::tuple{kLum, 155, kLumTable}}) {
         SCOPED_TRACE(entry);
         ParamCatalogue cat;
         cat.LoadFamily(entry);
-        for (int i = 0; i <= last; ++i) {
-            SCOPED_TRACE("index " + std::to_string(i));
-            const int size = cat.Type(i).Size;
-            EXPECT_TRUE(size == 1 || size == 2 || size == 4) << "size " << size;
+        std::vector<int> rowsOf(static_cast<std::size_t>(last) + 1, 0);
+        for (const TypeRow& row : table) {
+            for (const auto& [first, end] : row.Ranges) {
+                for (int i = first; i <= end; ++i) {
+                    SCOPED_TRACE("index " + std::to_string(i));
+                    ++rowsOf.at(static_cast<std::size_t>(i));
+                    EXPECT_EQ(cat.Type(i).Size, row.Size);
+                    EXPECT_EQ(cat.Type(i).Signed, row.Signed);
+                }
+            }
         }
-        // Nothing beyond the family's last index is written.
+        EXPECT_EQ(std::count(rowsOf.begin(), rowsOf.end(), 1), last + 1) << "the table covers each index once";
         ExpectUntouched(cat, last + 1, ParamCatalogue::kLastIndex);
     }
 }
 
-TEST(ParamCatalogueTest, Index29WidthDependsOnFamily) {
+// Texts character for character, blanks, accents and misspellings included; the calibration-date
+// entries read the same in both families.
+TEST(ParamCatalogueTest, TextsAreExact) {
     ParamCatalogue cat;
     cat.LoadFamily(kQmx);
-    EXPECT_EQ(cat.Type(29).Size, 2);
-    EXPECT_TRUE(cat.Type(29).Signed);
-    cat.LoadFamily(kLum);
-    EXPECT_EQ(cat.Type(29).Size, 1);
-    EXPECT_FALSE(cat.Type(29).Signed);
-    cat.LoadFamily(kQmx);
-    EXPECT_EQ(cat.Type(29).Size, 2);
-    EXPECT_TRUE(cat.Type(29).Signed);
-}
-
-TEST(ParamCatalogueTest, QmxTextsAreExact) {
-    ParamCatalogue cat;
-    cat.LoadFamily(kQmx);
-    ExpectTexts(cat, {
+    ExpectTexts(cat, {{5, "Calib. giorno"}, {6, "Calib. mese"}, {7, "Calib. anno"},
         {0, "SN"},
         {1, "0=Grand 1=QMX 2=BRSK 3=708 4=710 5=611 6=UltVrt 7=QMX+ 8=ZJ/1 9=ZJ/2 10=ZJ/3"},
         {3, ">0  visualizza data calibrazione"},
@@ -182,12 +161,8 @@ TEST(ParamCatalogueTest, QmxTextsAreExact) {
         {201, "EARTH Unità misura distanza terra   0=metri ; 1=feet"},
         {204, "EARTH Offset misura R "},
     });
-}
-
-TEST(ParamCatalogueTest, LumTextsAreExact) {
-    ParamCatalogue cat;
     cat.LoadFamily(kLum);
-    ExpectTexts(cat, {
+    ExpectTexts(cat, {{5, "Calib. giorno"}, {6, "Calib. mese"}, {7, "Calib. anno"},
         {0, "SN"},
         {1, "Tipo 0=QS-LUM, 1=408t, 2=?? 31420"},
         {10, "Formato data  0=EU, 1=USA"},
@@ -206,36 +181,6 @@ TEST(ParamCatalogueTest, LumTextsAreExact) {
         {127, "V ISO Valore resistenza ramo N  [Ohm]"},
         {129, "ISO  # intervento protezione misura ISO"},
     });
-}
-
-TEST(ParamCatalogueTest, CalibrationDateTextsInBothFamilies) {
-    ParamCatalogue cat;
-    for (const std::string& entry : {kQmx, kLum}) {
-        SCOPED_TRACE(entry);
-        cat.LoadFamily(entry);
-        ExpectTexts(cat, {{5, "Calib. giorno"}, {6, "Calib. mese"}, {7, "Calib. anno"}});
-    }
-}
-
-TEST(ParamCatalogueTest, DebugAndTestEntriesHaveTheirOwnText) {
-    ParamCatalogue cat;
-    cat.LoadFamily(kQmx);
-    for (int i : {61, 202}) {
-        SCOPED_TRACE("31400 index " + std::to_string(i));
-        EXPECT_FALSE(cat.Description(i).empty());
-    }
-    EXPECT_NE(cat.Description(61), cat.Description(202));
-
-    // 31420 writes its own texts over those 31400 left at 27, 33 and 154.
-    cat.LoadFamily(kLum);
-    for (int i : {27, 33, 154}) {
-        SCOPED_TRACE("31420 index " + std::to_string(i));
-        EXPECT_FALSE(cat.Description(i).empty());
-    }
-    EXPECT_NE(cat.Description(27), "LOW OHM PE, ofs");
-    EXPECT_NE(cat.Description(33), "AUX, ofs");
-    EXPECT_NE(cat.Description(154), "TestFunc fatto");
-    EXPECT_NE(cat.Description(27), cat.Description(33));
 }
 
 TEST(ParamCatalogueTest, NotSetEntriesKeepPreviousText) {
@@ -262,6 +207,10 @@ TEST(ParamCatalogueTest, NotSetEntriesKeepPreviousText) {
         {204, "EARTH Offset misura R "},
     });
     ExpectTypes(cat, {{156, 1, false}, {177, 2, true}, {204, 2, true}});
+    // Its own debug and test entries are written over the texts 31400 left there.
+    EXPECT_NE(cat.Description(27), "LOW OHM PE, ofs");
+    EXPECT_NE(cat.Description(33), "AUX, ofs");
+    EXPECT_NE(cat.Description(154), "TestFunc fatto");
 
     // Back to 31400: 78 keeps what 31420 wrote there.
     cat.LoadFamily(kQmx);
@@ -269,7 +218,7 @@ TEST(ParamCatalogueTest, NotSetEntriesKeepPreviousText) {
     EXPECT_EQ(cat.Description(131), "");
     EXPECT_EQ(cat.Description(14), "---");
     EXPECT_EQ(cat.Description(155), "PQA Volt  K");
-    ExpectTypes(cat, kQmxTypes);
+    EXPECT_EQ(cat.Type(29).Size, 2);
 }
 
 TEST(ParamCatalogueTest, LumEmptyEntriesOverwritePreviousText) {

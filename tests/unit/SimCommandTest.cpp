@@ -5,6 +5,7 @@
 
 #include "core/ResultCodes.h"
 #include "link/Commands.h"
+#include "params/ParamCommands.h"
 #include "support/ScriptedDialogs.h"
 #include "SimTestHelpers.h"
 
@@ -59,14 +60,6 @@ TEST_F(SimCommandTest, Identification)
     EXPECT_EQ(port.Writes(), (std::vector<Bytes>{{0x01, 0x05, 0x49, 0xA7, 0x0A, 0x04}}));
     EXPECT_EQ(sim.Requests(), std::vector<Bytes>{{'I'}});
     EXPECT_NEAR(Elapsed(), FirstByte(), kEps);
-
-    // Two stray bytes before the ACK: not an answer to believe, whatever it seems to say.
-    sim.AddFault(SimFaultRule::Command('I', SimFault::GarbageBeforeAck).Times(1));
-    EXPECT_EQ(ReadInstrumentInfo(link, info), code::kMalformed);
-    EXPECT_EQ(info.Name, "");
-    EXPECT_EQ(link.Rx.RxCount, 38);
-    EXPECT_EQ(info.Message, "Error (Rx: " + BytesToHex(link.Rx.RxBuffer, 38) + ")");
-    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(SimCommandTest, IdentificationFailures)
@@ -100,6 +93,143 @@ TEST_F(SimCommandTest, IdentificationFailures)
     EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Information);
     EXPECT_EQ(dialogs.messages[0].title, "Errore Rx dato (OnComm)");
     EXPECT_EQ(dialogs.messages[0].text, "Errore Rx dato (OnComm)\r\n" + stored);
+}
+
+// ------------------------------------------------------------------ answers taken only whole
+
+// Each routine meets one answer in place of the instrument's own: only a whole, well-formed frame
+// of the length the routine needs is ever taken; anything else is its failure code, never data.
+TEST_F(SimCommandTest, AnswersAreTakenOnlyAsWholeWellFormedFrames)
+{
+    ParamCatalogue catalogue;
+    catalogue.LoadFamily("31400 QMX, VERTA");
+    const auto filled = [](std::size_t n, Bytes head) {
+        head.resize(n, 'x');
+        return head;
+    };
+    const auto corrupt = [](Bytes answer, std::size_t at) {
+        answer[at] ^= 0x01;
+        return answer;
+    };
+    const Bytes id36 = Acked(Text("VRTA708 000012341.051.02  0314"));  // 30 bytes and 6 around them
+    const Bytes value = Acked(Text("0123"));
+    const Bytes block = Acked(Bytes(1024, 0x5A));
+    // Routine, its answer, result code, what it took ("" when nothing).
+    enum Routine { kInfo, kCommit, kParam, kFlash, kEeprom };
+    const struct {
+        const char* story;
+        Routine routine;
+        Bytes answer;
+        int code;
+        std::string taken;
+    } cases[] = {
+        {"identification of 36 bytes", kInfo, id36, code::kOk, "VRTA708 1.05"},
+        {"identification of 35 bytes, busy at index 4", kInfo, Acked(filled(29, Text("I2"))), code::kBusy, ""},
+        {"identification of 35 bytes, OK at index 4", kInfo, Acked(filled(29, Text("I0"))), code::kMalformed, ""},
+        {"identification with a stray byte first", kInfo, Cat({0x00}, id36), code::kMalformed, ""},
+        {"identification with a byte changed", kInfo, corrupt(id36, 20), code::kMalformed, ""},
+        {"identification with its checksum changed", kInfo, corrupt(id36, 36 - 3), code::kMalformed, ""},
+        {"identification in a long frame", kInfo, Acked(filled(260, Text("VRTA708 000012341.051.02  0314"))), code::kMalformed, ""},
+        {"commit answered in a long frame", kCommit, Acked(filled(299, Text("0"))), code::kMalformed, ""},
+        {"commit answered OK", kCommit, Status('0'), code::kOk, "OK"},
+        {"parameter 12", kParam, value, code::kOk, "123"},
+        {"parameter with a stray byte first", kParam, Cat({0x06}, value), code::kMalformed, ""},
+        {"parameter with a byte changed", kParam, corrupt(value, 4), code::kMalformed, ""},
+        {"parameter without LF", kParam, [&] { Bytes a = value; a[a.size() - 2] = 0x0B; return a; }(), code::kMalformed, ""},
+        {"parameter text that is no number", kParam, Acked(Text("0abc")), code::kMalformed, ""},
+        {"parameter in a long frame", kParam, Acked(filled(300, Text("0123 "))), code::kMalformed, ""},
+        {"flash block of 1031 bytes", kFlash, block, code::kOk, "4096"},
+        {"flash block of 1030 bytes", kFlash, Acked(Bytes(1023, 0x5A)), code::kShortFlashBlock, ""},
+        {"flash block of 1027 bytes", kFlash, Acked(Bytes(1020, 0x5A)), code::kShortFlashBlock, ""},
+        {"flash block of 1024 bytes", kFlash, Acked(Bytes(1017, 0x5A)), code::kShortFlashBlock, ""},
+        {"flash block with a byte changed", kFlash, corrupt(block, 700), code::kMalformed, ""},
+        {"flash block with a stray byte first", kFlash, Cat({0xFF}, block), code::kNoFrame, ""},  // never ends at its LEN
+        {"flash block in a short frame", kFlash, Acked(Bytes(200, 0x5A)), code::kShortFlashBlock, ""},
+        {"flash block answered NAK then ACK and frame", kFlash, Cat({ctl::NAK}, block), code::kNoFrame, ""},
+        {"EEPROM block of 106 bytes", kEeprom, Acked(Bytes(100, 0x33)), code::kOk, "100"},
+        {"EEPROM block of 106 bytes with a byte changed", kEeprom, corrupt(Acked(Bytes(100, 0x33)), 50), code::kMalformed, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        Restart();
+        sim.ClearFaults();
+        // The fault answers the first block of a page only; the rest of the page is the instrument's.
+        sim.AddFault(SimFaultRule::Any(SimFault::Scripted).WithBytes(c.answer).Times(1));
+        std::string taken;
+        int code = -1;
+        switch (c.routine) {
+        case kInfo: {
+            InstrumentInfo info;
+            code = ReadInstrumentInfo(link, info);
+            taken = info.Name.empty() ? "" : info.Name + " " + info.FwVersion;
+            break;
+        }
+        case kCommit: {
+            std::string message;
+            code = CommitParams(link, message);
+            taken = code == code::kOk ? message : "";
+            break;
+        }
+        case kParam: {
+            double read = -1.0;
+            code = ReadParam(link, catalogue, 12, read);
+            taken = code == code::kOk ? std::to_string(static_cast<int>(read)) : "";
+            break;
+        }
+        case kFlash: {
+            FlashPageRecord record;
+            record.FirstPage = record.LastPage = 5;
+            code = ReadFlashPages(link, record);
+            taken = code == code::kOk ? std::to_string(record.Count) : "";
+            if (code == code::kOk) {
+                EXPECT_EQ(Bytes(record.Data.begin(), record.Data.begin() + 1024), Bytes(1024, 0x5A));
+                EXPECT_EQ(Bytes(record.Data.begin() + 1024, record.Data.begin() + 4096), FlashPatternBytes(5 * 4096 + 1024, 3072));
+            }
+            break;
+        }
+        case kEeprom: {
+            Bytes data;
+            std::string message;
+            code = ReadEepromBlock(link, 100, data, message);
+            taken = code == code::kOk ? std::to_string(data.size()) : "";
+            break;
+        }
+        }
+        EXPECT_EQ(code, c.code);
+        EXPECT_EQ(taken, c.taken);
+    }
+}
+
+// Refused before anything is sent, with a reason.
+TEST_F(SimCommandTest, FlashRangesThatCannotBeSentAreRefusedWithAMessage)
+{
+    const struct {
+        int first, last, pageSize;
+        bool write;
+        const char* message;
+    } cases[] = {
+        {-1, -1, 4096, false, "Pages -1--1 out of range"},
+        {3, 4, 4096, false, "Pages 3-4 out of range"},  // the data area holds one page
+        {4096, 4096, 4096, false, "Pages 4096-4096 out of range"},
+        {3, 2, 4096, false, "3 bigger then 2"},
+        {-1, 0, 4096, true, "Pages -1-0 out of range"},
+        {4096, 4096, 4096, true, "Pages 4096-4096 out of range"},
+        {0, 0, 0, true, "Page size 0 out of range"},
+        {3, 2, 4096, true, "3 bigger then 2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        FlashPageRecord record;
+        record.FirstPage = c.first;
+        record.LastPage = c.last;
+        record.Count = c.pageSize;
+        EXPECT_EQ(c.write ? WriteFlashPages(link, record) : ReadFlashPages(link, record), code::kRefused);
+        EXPECT_EQ(record.Message, c.message);
+    }
+    EXPECT_TRUE(port.Writes().empty());
+    FlashPageRecord last;
+    last.FirstPage = last.LastPage = 4095;  // the last page the three address bytes can name
+    EXPECT_EQ(ReadFlashPages(link, last), code::kShortFlashBlock) << "sent, and refused by the instrument";
 }
 
 // ------------------------------------------------------------------ parameters commit
@@ -191,19 +321,8 @@ TEST_F(SimCommandTest, ReadAndWriteEepromBlocks)
 
 TEST_F(SimCommandTest, ReadFlashPages)
 {
-    // Pages in the wrong order: refused by both routines before anything is sent.
-    FlashPageRecord record;
-    record.FirstPage = 3;
-    record.LastPage = 2;
-    EXPECT_EQ(ReadFlashPages(link, record), code::kRefused);
-    EXPECT_EQ(record.Message, "3 bigger then 2");
-    record.Message.clear();
-    record.Count = 4096;
-    EXPECT_EQ(WriteFlashPages(link, record), code::kRefused);
-    EXPECT_EQ(record.Message, "3 bigger then 2");
-    EXPECT_TRUE(port.Writes().empty());
-
     // Four blocks a page.
+    FlashPageRecord record;
     record.FirstPage = record.LastPage = 3;
     EXPECT_EQ(ReadFlashPages(link, record), code::kOk);
     EXPECT_EQ(sim.Requests(), (std::vector<Bytes>{FlashRead(0x3000), FlashRead(0x3400), FlashRead(0x3800),

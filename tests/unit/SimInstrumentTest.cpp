@@ -61,6 +61,9 @@ TEST(SimInstrument, AnswersByteForByte)
               (Bytes{SimInstrument::EepromPattern(1995), 9, 9, 9, 9}));
     EXPECT_TRUE(sim.FlashPageWritten(5));
     EXPECT_EQ(sim.FlashPagesWritten(), 1u);
+    using W = SimMemoryWrite;
+    EXPECT_EQ(sim.MemoryWrites(), (std::vector<W>{{W::Memory::Eeprom, 1000, 4}, {W::Memory::Eeprom, 1996, 4},
+                                                  {W::Memory::Flash, flashBlock, 1024}}));
     Bytes page = FlashPatternBytes(5 * 4096, 4096);  // the rest of the page keeps its pattern
     std::copy(data.begin(), data.end(), page.begin() + 2048);
     EXPECT_EQ(sim.ReadFlash(5 * 4096, 4096), page);
@@ -164,6 +167,7 @@ TEST(SimInstrument, RequestsItCannotCarryOutChangeNothing)
     EXPECT_EQ(sim.Param(5), "0");
     EXPECT_EQ(sim.Eeprom(), eeprom);
     EXPECT_EQ(sim.FlashPagesWritten(), 0u);
+    EXPECT_TRUE(sim.MemoryWrites().empty());
     EXPECT_TRUE(sim.WifiModuleOn());
 }
 
@@ -254,6 +258,7 @@ TEST(SimFaults, RefusedOrAlteredAnswers)
         // Refused: not carried out.
         {{R::Command('r', SimFault::Silence)}, {'r'}, {}},
         {{R::Command('i', SimFault::Nak)}, ParamWrite(7, "99"), kNak},
+        {{R::EepromBlock(8, SimFault::NakStatus)}, EepromWrite(8, {1}), Status(ctl::NAK)},
         {{R::Command('e', SimFault::Busy)}, EepromWrite(0, {1}), Status('2')},
         {{R::Command(0xE6, SimFault::NotOk)}, FlashWrite(0, Bytes(1024, 0)), Status('1')},
         // The identification's refusal has its status after the command echo, at index 4.
@@ -286,6 +291,7 @@ TEST(SimFaults, RefusedOrAlteredAnswers)
     EXPECT_EQ(sim.Param(7), "0");
     EXPECT_EQ(sim.Eeprom()[0], SimInstrument::EepromPattern(0));
     EXPECT_EQ(sim.FlashPagesWritten(), 0u);
+    EXPECT_TRUE(sim.MemoryWrites().empty());
     EXPECT_FALSE(sim.WifiModuleOn());  // the scripted answer's command was carried out
 }
 
@@ -366,6 +372,7 @@ TEST(SimFaultRuleText, ParsesRules)
         {"garbage,bytes=FF00a5,eeprom=500",
          SimFaultRule::EepromBlock(500, SimFault::GarbageBeforeAck).WithBytes({0xFF, 0x00, 0xA5})},
         {"truncated,length=10", SimFaultRule::Any(SimFault::Truncated).Length(10)},
+        {"nakstatus,cmd=0xE6,target=0x6000", SimFaultRule::Command(0xE6, SimFault::NakStatus).Target(0x6000, 0x6000)},
     };
     const auto fields = [](const SimFaultRule& r) {
         return std::tuple(r.fault, r.commands, r.targetFrom, r.targetTo, r.after, r.times, r.delayS, r.length, r.bytes);

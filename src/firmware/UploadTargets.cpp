@@ -1,4 +1,4 @@
-#include "app/UploadTargets.h"
+#include "firmware/UploadTargets.h"
 
 #include <algorithm>
 #include <array>

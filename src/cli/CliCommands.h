@@ -1,0 +1,38 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "cli/CliDialogs.h"
+#include "cli/CliJson.h"
+#include "cli/CliLog.h"
+#include "cli/CliOptions.h"
+#include "link/SerialLink.h"
+
+// Exit statuses of servicetool-cli beyond the operations' own result codes.
+namespace cli_exit {
+constexpr int kFailed = 1;           // the operation failed without a code of its own
+constexpr int kUsage = 64;           // the command line was refused
+constexpr int kNoSuchPort = 69;      // the port does not exist
+constexpr int kInterrupted = 130;    // stopped with Ctrl-C
+}  // namespace cli_exit
+
+// Everything one command runs with. The link is set to the chosen port and speed by the caller.
+struct CliRun {
+    SerialLink& link;
+    CliDialogs& dialogs;
+    CliLog& log;
+    const CliOptions& options;
+    JsonObject& result;
+    std::string appFolder;     // first folder of the operations' file dialogs
+    const bool& interrupted;   // Ctrl-C was pressed
+    // What a script wants of the command, for standard output without --json: the value read,
+    // the files saved. Each line ends with a line break.
+    std::string output;
+};
+
+// Runs the command of the options on the link; returns the exit status.
+int RunCliCommand(CliRun& run);
+
+// The exit status of an operation's result code.
+int ExitStatusOf(int resultCode);

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/CliLog.h"
+#include "core/Dialogs.h"
+
+// The window's message boxes and file dialogs, answered from the command line. A question whose
+// title the command has answered gets that answer; any other question is refused (No, or Cancel
+// when offered) and remembered, so the command ends with a clear error. Every message is printed.
+class CliDialogs : public Dialogs {
+public:
+    explicit CliDialogs(CliLog& log) : log_(log) {}
+
+    void Answer(const std::string& title, MsgAnswer answer) { answers_[title] = answer; }
+    // Forgets the answers, paths, refusals and messages of an earlier command.
+    void Reset()
+    {
+        answers_.clear();
+        openPath_.reset();
+        savePath_.reset();
+        refused_.clear();
+        messages_.clear();
+    }
+    // The path the next open / save dialog returns (nothing: cancelled). A folder given to the save
+    // dialog takes the name the dialog proposes.
+    void OpenWith(std::optional<std::string> path) { openPath_ = std::move(path); }
+    void SaveWith(std::optional<std::string> path) { savePath_ = std::move(path); }
+
+    MsgAnswer Message(MsgIcon icon, const std::string& title, const std::string& text, MsgButtons buttons) override;
+    std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
+    std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
+
+    // Titles of the questions refused, in order.
+    const std::vector<std::string>& Refused() const { return refused_; }
+    // Every message shown: "[title] text".
+    const std::vector<std::string>& Messages() const { return messages_; }
+
+private:
+    CliLog& log_;
+    std::map<std::string, MsgAnswer> answers_;
+    std::optional<std::string> openPath_;
+    std::optional<std::string> savePath_;
+    std::vector<std::string> refused_;
+    std::vector<std::string> messages_;
+};

@@ -1,0 +1,75 @@
+#include "cli/CliViews.h"
+
+#include <utility>
+
+CliParamView::CliParamView(CliLog& log, std::string indexText, std::string valueText, int lastIndex)
+    : log_(log), indexText_(std::move(indexText)), valueText_(std::move(valueText)), lastIndex_(lastIndex)
+{
+}
+
+void CliParamView::SetOutcome(const std::string& text)
+{
+    outcome_ = text;
+    log_.Update(text);
+}
+
+CliDownMemView::CliDownMemView(CliLog& log, Host& host, CliMemoryChoice choice, const bool& interrupted)
+    : log_(log), host_(host), choice_(std::move(choice)), interrupted_(interrupted)
+{
+}
+
+void CliDownMemView::SetStatus(const std::string& text)
+{
+    status_ = text;
+    log_.Update(text);
+}
+
+void CliDownMemView::SetProgressVisible(bool visible)
+{
+    if (!visible)
+        log_.HideProgress();
+}
+
+void CliDownMemView::SetProgress(int percent)
+{
+    log_.SetProgress(percent, host_.Now());
+}
+
+void CliDownMemView::SetPageTexts(const std::string& from, const std::string& to)
+{
+    choice_.fromPage = from;
+    choice_.toPage = to;
+}
+
+CliUploadView::CliUploadView(CliLog& log, Host& host, bool speed57600)
+    : log_(log), host_(host), speed57600_(speed57600)
+{
+}
+
+void CliUploadView::SetText(const std::string& text)
+{
+    text_ = text;
+    log_.Update(text);
+}
+
+void CliUploadView::SetBarVisible(bool visible)
+{
+    if (!visible)
+        log_.HideProgress();
+}
+
+void CliUploadView::SetBarValue(int value)
+{
+    log_.SetProgress(value, host_.Now());
+}
+
+CliServiceView::CliServiceView(CliLog& log, std::string command, int entryIndex, std::string entryText)
+    : log_(log), command_(std::move(command)), entryIndex_(entryIndex), entryText_(std::move(entryText))
+{
+}
+
+void CliServiceView::SetLog(const std::string& text)
+{
+    log_text_ = text;
+    log_.Update(text);
+}

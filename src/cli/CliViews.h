@@ -1,0 +1,134 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+
+#include "cli/CliLog.h"
+#include "core/Host.h"
+#include "firmware/UploadView.h"
+#include "link/Identification.h"
+#include "memory/DownMemView.h"
+#include "params/ParamOperations.h"
+#include "service/ServiceView.h"
+
+// The tabs as a terminal shows them: each log box is the log on standard error, each progress bar
+// the progress line, each option box and text field a value taken from the command line.
+
+class CliParamView : public ParamView {
+public:
+    CliParamView(CliLog& log, std::string indexText, std::string valueText, int lastIndex);
+
+    std::string IndexText() const override { return indexText_; }
+    void SetIndexText(const std::string& text) override { indexText_ = text; }
+    std::string ValueText() const override { return valueText_; }
+    void SetValueText(const std::string& text) override { valueText_ = text; }
+    void SetIndexPosition(int) override {}
+    void SetOutcome(const std::string& text) override;
+    void ShowBaud() override {}
+    int LastIndex() const override { return lastIndex_; }
+    void ShowInstrument(const InstrumentInfo& info) override { instrument = info; }
+
+    const std::string& Outcome() const { return outcome_; }
+    InstrumentInfo instrument;
+
+private:
+    CliLog& log_;
+    std::string indexText_;
+    std::string valueText_;
+    int lastIndex_;
+    std::string outcome_;
+};
+
+// Down mem: the option boxes as the command line chose them, pages "0" to "2047" unless given.
+struct CliMemoryChoice {
+    bool eeprom = false;
+    bool flash = false;
+    bool recordCountRange = false;  // "Flash #MIS only"
+    bool clearAll = false;
+    std::string fromPage = "0";
+    std::string toPage = "2047";
+};
+
+class CliDownMemView : public DownMemView {
+public:
+    CliDownMemView(CliLog& log, Host& host, CliMemoryChoice choice, const bool& interrupted);
+
+    std::string Status() const override { return status_; }
+    void SetStatus(const std::string& text) override;
+    void SetProgressVisible(bool visible) override;
+    void SetProgress(int percent) override;
+    bool EepromChosen() const override { return choice_.eeprom; }
+    bool FlashChosen() const override { return choice_.flash; }
+    bool RecordCountRangeChosen() const override { return choice_.recordCountRange; }
+    std::string FromPageText() const override { return choice_.fromPage; }
+    std::string ToPageText() const override { return choice_.toPage; }
+    void SetPageTexts(const std::string& from, const std::string& to) override;
+    bool AbortRequested() const override { return interrupted_; }
+    bool ClearAllChosen() const override { return choice_.clearAll; }
+    void UntickEeprom() override { choice_.eeprom = false; }
+
+    const CliMemoryChoice& Choice() const { return choice_; }
+
+private:
+    CliLog& log_;
+    Host& host_;
+    CliMemoryChoice choice_;
+    const bool& interrupted_;
+    std::string status_;
+};
+
+class CliUploadView : public UploadView {
+public:
+    CliUploadView(CliLog& log, Host& host, bool speed57600);
+
+    std::string Text() const override { return text_; }
+    void SetText(const std::string& text) override;
+    void SetBarRange(int, int) override {}
+    void SetBarValue(int value) override;
+    void SetBarVisible(bool visible) override;
+    void SetPercentText(const std::string&) override {}
+    void SetPercentVisible(bool) override {}
+    void SetControlsEnabled(bool) override {}
+    bool Speed57600Chosen() const override { return speed57600_; }
+
+private:
+    CliLog& log_;
+    Host& host_;
+    bool speed57600_;
+    std::string text_;
+};
+
+// Service: the command and the second-list entry the command line names; every value box shown,
+// so every value read is kept.
+class CliServiceView : public ServiceView {
+public:
+    CliServiceView(CliLog& log, std::string command, int entryIndex, std::string entryText);
+
+    std::string Command() const override { return command_; }
+    int SecondListIndex() const override { return entryIndex_; }
+    std::string SecondListText() const override { return entryText_; }
+    std::string Log() const override { return log_text_; }
+    void SetLog(const std::string& text) override;
+    void RefreshLog() override {}
+    bool ValueBoxShown() const override { return true; }
+    std::string ValueBoxText() const override { return value; }
+    void SetValueBoxText(const std::string& text) override { value = text; }
+    std::array<bool, 4> FunctionBoxes() const override { return functions; }
+    void SetFunctionBoxes(const std::array<bool, 4>& ticked) override { functions = ticked; }
+    std::string DateText(DateField field) const override { return date[Slot(field)]; }
+    void SetDateText(DateField field, const std::string& text) override { date[Slot(field)] = text; }
+
+    std::string value;
+    std::array<bool, 4> functions{};
+    std::array<std::string, 3> date;  // day, month, year
+
+private:
+    static std::size_t Slot(DateField field) { return static_cast<std::size_t>(field); }
+
+    CliLog& log_;
+    std::string command_;
+    int entryIndex_;
+    std::string entryText_;
+    std::string log_text_;
+};

@@ -1,0 +1,163 @@
+// servicetool-cli: every operation of the service tool's window, from a terminal or a script.
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/CliCommands.h"
+#include "cli/CliPort.h"
+#include "core/Bytes.h"
+#include "platform/PortResolver.h"
+#include "platform/QtHost.h"
+#include "platform/QtScheduler.h"
+#include "platform/QtSerialPort.h"
+#include "platform/QtSettingsStore.h"
+#include "sim/SimulatedLine.h"
+
+#ifndef SERVICETOOL_VERSION
+#define SERVICETOOL_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr const char* kDefaultModel = "VRTA708";
+constexpr const char* kDefaultBaud = "115200";
+
+int g_interruptPipe[2] = {-1, -1};
+
+// Ctrl-C (and a polite kill) reach the event loop through a pipe.
+void OnInterrupt(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(g_interruptPipe[1], &byte, 1);
+}
+
+bool WatchInterrupts()
+{
+    if (pipe2(g_interruptPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+int SavedPort(const QtSettingsStore& settings)
+{
+    return static_cast<int>(RoundHalfEven(std::clamp(LeadingNumber(settings.Value("Startup", "CommPort", "1")), -1.0, 99.0)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const CliParseResult parsed = ParseCliArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.options) {
+        std::fprintf(stderr, "servicetool-cli: %s\n(servicetool-cli --help tells the commands and options)\n",
+                     parsed.error.c_str());
+        return cli_exit::kUsage;
+    }
+    const CliOptions& options = *parsed.options;
+    if (options.help) {
+        std::fputs(CliUsage(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("servicetool-cli %s\n", SERVICETOOL_VERSION);
+        return 0;
+    }
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("servicetool");
+    QCoreApplication::setApplicationVersion(SERVICETOOL_VERSION);
+
+    winsize window{};
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    const int width = terminal && ioctl(STDERR_FILENO, TIOCGWINSZ, &window) == 0 && window.ws_col > 0 ? window.ws_col : 80;
+    CliLog log(stderr, terminal, width);
+    CliDialogs dialogs(log);
+    QtHost host;
+    QtSettingsStore settings;
+    QtScheduler scheduler(host);
+
+    const CliPortChoice choice = ChooseCliPort(options.simulator ? std::string() : options.port, SavedPort(settings));
+    if (!choice.error.empty()) {
+        std::fprintf(stderr, "servicetool-cli: %s\n", choice.error.c_str());
+        return cli_exit::kUsage;
+    }
+    std::unique_ptr<SimulatedLine> simulated;
+    std::unique_ptr<QtSerialPort> realPort;
+    SerialPort* port = nullptr;
+    int portNumber = choice.number;
+    if (options.simulator) {
+        // With the simulated instrument a flash finds its CPU board in the bootloader, as the
+        // technician would start it with its keys held.
+        simulated = std::make_unique<SimulatedLine>(options.model.empty() ? kDefaultModel : options.model,
+                                                    options.command == "flash", scheduler);
+        port = &simulated->Port();
+        portNumber = SimulatedLine::kPortNumber;
+    } else if (!choice.device.empty()) {
+        realPort = std::make_unique<QtSerialPort>(PortResolver::Only(choice.number, choice.device));
+        port = realPort.get();
+    } else {
+        realPort = std::make_unique<QtSerialPort>(PortResolver(&settings));
+        port = realPort.get();
+    }
+    SerialLink link(*port, host, dialogs);
+    link.CommPortNumber = portNumber;
+    link.BaudText = options.baud.empty() ? kDefaultBaud : options.baud;
+
+    // Ctrl-C: a transfer stops after its current block or page; programming a board is not left
+    // half-way on the first press.
+    bool interrupted = false;
+    int presses = 0;
+    std::unique_ptr<QSocketNotifier> interrupts;
+    if (WatchInterrupts()) {
+        interrupts = std::make_unique<QSocketNotifier>(g_interruptPipe[0], QSocketNotifier::Read);
+        QObject::connect(interrupts.get(), &QSocketNotifier::activated, [&] {
+            char drained[16];
+            while (read(g_interruptPipe[0], drained, sizeof drained) > 0) {
+            }
+            ++presses;
+            const bool flashing = options.command == "flash";
+            if (flashing && presses == 1) {
+                log.PrintLine("servicetool-cli: a board is being programmed; stopping now leaves it without "
+                              "firmware. Press Ctrl-C again to stop anyway.");
+                return;
+            }
+            interrupted = true;
+            if (presses == 1)
+                log.PrintLine("servicetool-cli: stopping after the current block or page ...");
+            else
+                host.RequestQuit();
+            if (flashing)
+                host.RequestQuit();
+            host.Wake();
+        });
+    }
+
+    JsonObject result;
+    const std::string appFolder = QCoreApplication::applicationDirPath().toStdString();
+    CliRun run{link, dialogs, log, options, result, appFolder, interrupted, {}};
+    int status = RunCliCommand(run);
+    if (interrupted)
+        status = cli_exit::kInterrupted;
+    link.CloseSeriale();
+    log.Finish();
+    if (options.json) {
+        result.Add("status", status);
+        result.Add("messages", dialogs.Messages());
+        std::printf("%s\n", result.Text().c_str());
+    } else {
+        std::fputs(run.output.c_str(), stdout);
+    }
+    return status;
+}

@@ -1,0 +1,371 @@
+// servicetool-cli as a technician's script runs it: the program, through a pseudo-terminal and
+// QSerialPort, against the simulator program. Exit statuses, what it prints, the files it saves,
+// and the simulated instrument's memories afterwards.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/SimBootloader.h"
+#include "sim/SimInstrument.h"
+#include "support/RunProgram.h"
+#include "support/SimProgram.h"
+
+namespace {
+
+constexpr int kPage = 4096;
+
+struct Folder {
+    QTemporaryDir dir;
+    std::string Path(const std::string& name = "") const
+    {
+        return name.empty() ? dir.path().toStdString() : dir.filePath(QString::fromStdString(name)).toStdString();
+    }
+    std::string Write(const std::string& name, const Bytes& bytes) const
+    {
+        QFile file(QString::fromStdString(Path(name)));
+        if (!file.open(QIODevice::WriteOnly))
+            return {};
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+        return Path(name);
+    }
+    std::vector<std::string> Files() const
+    {
+        std::vector<std::string> names;
+        for (const QString& name : QDir(dir.path()).entryList(QDir::Files, QDir::Name))
+            names.push_back(name.toStdString());
+        return names;
+    }
+};
+
+Bytes ReadFile(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    return Bytes(data.begin(), data.end());
+}
+
+Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t size)
+{
+    if (from + size > bytes.size())
+        return {};
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(from + size));
+}
+
+// servicetool-cli on the simulator's port, with settings of its own (never the user's).
+struct Cli {
+    explicit Cli(const SimProgram& sim) : link(sim.link()) {}
+
+    ProgramRun Run(std::vector<std::string> arguments, int timeoutMs = 60000,
+                   const std::function<bool(const ProgramRun&, double)>& interruptWhen = {}) const
+    {
+        arguments.insert(arguments.begin(), {SimProgram::BinFolder() + "/servicetool-cli", "--port", link});
+        return RunProgram(arguments, {"XDG_CONFIG_HOME=" + settings.path().toStdString(), "SERVICETOOL_PORT_MAP"},
+                          timeoutMs, interruptWhen);
+    }
+
+    std::string link;
+    QTemporaryDir settings;
+};
+
+Bytes Pattern(std::size_t size, std::uint8_t seed)
+{
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>((i * 37 + (i >> 8) * 11 + seed) & 0xFF);
+    return bytes;
+}
+
+bool Says(const ProgramRun& run, const std::string& text)
+{
+    return run.err.find(text) != std::string::npos;
+}
+
+}  // namespace
+
+TEST(CliProgram, IdentifiesReadsAndWritesParametersAndTheCalibrationDate)
+{
+    SimProgram sim;
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const Cli cli(sim);
+
+    ProgramRun run = cli.Run({"info"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "VRTA708 00001234 1.05\n");
+    EXPECT_TRUE(Says(run, "VRTA708 SN. 00001234\n  fw:1.05\n")) << run.err;
+
+    run = cli.Run({"param", "set", "12", "300"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Says(run, "Writing OK")) << run.err;
+    run = cli.Run({"--json", "param", "get", "12"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("\"index\":12,"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"value\":\"300\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"status\":0,"), std::string::npos) << run.out;
+
+    const struct {
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* said;
+    } refusals[] = {
+        {{"param", "get", "205"}, 21, "TYPE out of range (0-204)"},
+        {{"param", "get", "156", "--family", "31420"}, 21, "TYPE out of range (0-155)"},
+        {{"param", "set", "12", "abc"}, 21, "VALUE is not a number"},
+        {{"--model", "VRTA710", "info"}, 21, "the instrument is VRTA708, not VRTA710: nothing was done"},
+        {{"caldate", "set", "00/13/2024"}, 21, "Wrong  DAY  value ...  [1-31]\nWrong  MOUTH  value ...  [1-12]\nWrong  YEAR  value ...  [13-50]"},
+        {{"caldate", "set", "7-3-25"}, 64, "caldate set: DD/MM/YY, not 7-3-25"},
+    };
+    for (const auto& r : refusals) {
+        run = cli.Run(r.arguments);
+        EXPECT_EQ(run.exitCode, r.exitCode) << r.said << "\n" << run.err;
+        EXPECT_TRUE(Says(run, r.said)) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+
+    run = cli.Run({"caldate", "set", "7/3/24"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Says(run, "[DATE UPDATED] Calibration DATE  updated !!!\nCalibration DATE  updated\n")) << run.err;
+    run = cli.Run({"caldate", "get"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "7/3/24\n");
+}
+
+// A backup of one instrument, changed on disk, written into another: its memories then hold the
+// files exactly.
+TEST(CliProgram, BackupOfOneInstrumentRestoredIntoAnother)
+{
+    Folder backups;
+    std::string epr;
+    std::string fla;
+    {
+        SimProgram first({"--serial", "00000001"});
+        ASSERT_TRUE(first.ok()) << first.error();
+        const ProgramRun run = Cli(first).Run({"backup", "--eeprom", "--flash", "0-27", "--out", backups.Path()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::vector<std::string> files = backups.Files();
+        ASSERT_EQ(files.size(), 2u);
+        epr = backups.Path(files[0]);
+        fla = backups.Path(files[1]);
+        EXPECT_EQ(run.out, epr + "\n" + fla + "\n");
+        EXPECT_TRUE(files[0].rfind("VRTA708_00000001_fwV1.05_", 0) == 0 && files[0].size() == 41) << files[0];
+        EXPECT_EQ(files[1], files[0].substr(0, 37) + "_0000-0027.fla");
+    }
+    // What the second instrument must end up holding.
+    Bytes eeprom = ReadFile(epr);
+    Bytes flash = ReadFile(fla);
+    ASSERT_EQ(eeprom.size(), 2000u);
+    ASSERT_EQ(flash.size(), 28u * kPage);
+    for (auto& b : eeprom)
+        b ^= 0x5A;
+    for (auto& b : flash)
+        b ^= 0xA5;
+    backups.Write(QFileInfo(QString::fromStdString(epr)).fileName().toStdString(), eeprom);
+    backups.Write(QFileInfo(QString::fromStdString(fla)).fileName().toStdString(), flash);
+
+    Folder saved;
+    {
+        SimProgram second({"--serial", "00000002", "--save-memory", saved.Path()});
+        ASSERT_TRUE(second.ok()) << second.error();
+        // Without --yes the window's confirmation is refused and nothing is written (checked below).
+        const ProgramRun refused = Cli(second).Run({"restore", epr, fla});
+        EXPECT_EQ(refused.exitCode, 21) << refused.err;
+        EXPECT_TRUE(Says(refused, "nothing was written; give --yes to confirm")) << refused.err;
+        const ProgramRun run = Cli(second).Run({"restore", epr, fla, "--yes"});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(Says(run, "[Warning] This operation WRITE ")) << run.err;
+        EXPECT_TRUE(Says(run, " Pages 0-27  OK")) << run.err;
+    }
+    EXPECT_EQ(ReadFile(saved.Path("eeprom.bin")), eeprom);
+    EXPECT_EQ(Slice(ReadFile(saved.Path("flash.bin")), 0, flash.size()), flash);
+}
+
+// The window's questions before an upload (its confirmation, and the page-number question of a flash
+// image that does not start at page 0): without --yes the run is refused before anything is
+// written; with it, the pages go where the image says.
+TEST(CliProgram, UnansweredQuestionLeavesTheInstrumentAsItWas)
+{
+    Folder files;
+    const Bytes pages = Pattern(2 * kPage, 7);
+    const std::string fla = files.Write("X_1_fwV1_250101000000_0005-0006.fla", pages);
+    const Bytes untouched = [] {
+        Bytes bytes(2 * kPage);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = SimInstrument::FlashPattern(static_cast<std::uint32_t>(5 * kPage + i));
+        return bytes;
+    }();
+
+    for (const bool yes : {false, true}) {
+        Folder saved;
+        {
+            SimProgram sim({"--save-memory", saved.Path()});
+            ASSERT_TRUE(sim.ok()) << sim.error();
+            std::vector<std::string> arguments{"restore", fla};
+            if (yes)
+                arguments.push_back("--yes");
+            const ProgramRun run = Cli(sim).Run(arguments);
+            EXPECT_EQ(run.exitCode, yes ? 0 : 21) << run.err;
+            EXPECT_EQ(Says(run, "nothing was written; give --yes to confirm"), !yes) << run.err;
+            EXPECT_EQ(Says(run, "[PAGE NUMBER WARNING] <file>    page numbers 0005-0006are different from "), yes)
+                << run.err;
+        }
+        EXPECT_EQ(Slice(ReadFile(saved.Path("flash.bin")), 5 * kPage, pages.size()), yes ? pages : untouched);
+    }
+}
+
+// Ctrl-C during a backup: the page under way ends, the image holds whole pages, the exit status is 130.
+TEST(CliProgram, CtrlCStopsABackupAndLeavesWholeFiles)
+{
+    SimProgram sim({"--pace"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    Folder out;
+    const ProgramRun run = Cli(sim).Run({"backup", "--flash", "0-2047", "--out", out.Path()}, 60000,
+                                        [](const ProgramRun&, double seconds) { return seconds > 2.0; });
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_TRUE(Says(run, "stopping after the current block or page")) << run.err;
+    EXPECT_TRUE(Says(run, " Aborted ... ")) << run.err;
+    const std::vector<std::string> files = out.Files();
+    ASSERT_EQ(files.size(), 1u);
+    const Bytes image = ReadFile(out.Path(files[0]));
+    EXPECT_GT(image.size(), 0u);
+    EXPECT_EQ(image.size() % kPage, 0u);
+    for (std::size_t i = 0; i < image.size(); i += 997)
+        ASSERT_EQ(image[i], SimInstrument::FlashPattern(static_cast<std::uint32_t>(i))) << i;
+}
+
+TEST(CliProgram, FlashesOneBoardOrBothBoardsOfAPackage)
+{
+    Folder files;
+    const Bytes cpu = Pattern(5000, 1);
+    const Bytes mis = Pattern(3000, 2);
+    const std::string image = files.Write("31400_VERTA708_V1.bin", cpu);
+    files.Write("27520_CPU_V1.bin", cpu);
+    files.Write("27520_MIS_V1.bin", mis);
+    const std::string text = "27520_MIS_V1.bin\r\n27520_CPU_V1.bin\r\n";
+    const std::string package = files.Write("27520_Pack.pkg", Bytes(text.begin(), text.end()));
+    const auto holds = [](const std::string& dump, const Bytes& bytes) {
+        return Slice(ReadFile(dump), 0, bytes.size()) == bytes;
+    };
+
+    {
+        SimProgram sim({"--boot", "--flash-dump", files.Path("one")});
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        const Cli cli(sim);
+        ProgramRun run = cli.Run({"flash", files.Path("31400_missing.bin")});
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_TRUE(Says(run, "Upload failed! ")) << run.err;
+        EXPECT_FALSE(Says(run, "ERASE command")) << run.err;  // nothing erased for an image that cannot load
+
+        run = cli.Run({"flash", image, "--target", "VERTA708"});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(Says(run, " Loaded 20 pages  : OK ")) << run.err;
+        EXPECT_TRUE(Says(run, "Upload completed succefully ")) << run.err;
+    }
+    EXPECT_TRUE(holds(files.Path("one-cpu.bin"), cpu));
+
+    {
+        SimProgram sim({"--boot", "--power-on-s", "0.5", "--flash-dump", files.Path("two")});
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        const Cli cli(sim);
+        // Refused before the port is opened: a package given as an image, an image of another family.
+        ProgramRun run = cli.Run({"flash", package});
+        EXPECT_EQ(run.exitCode, 64) << run.err;
+        EXPECT_TRUE(Says(run, "is a package: flash --package")) << run.err;
+        run = cli.Run({"flash", files.Path("27520_CPU_V1.bin"), "--target", "VERTA708"});
+        EXPECT_EQ(run.exitCode, 64) << run.err;
+        EXPECT_TRUE(Says(run, "the image of VERTA708 is a file *31400_*.bin, not 27520_CPU_V1.bin")) << run.err;
+        run = cli.Run({"flash", "--package", package});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(Says(run, "TURN ON the instrument ")) << run.err;
+        EXPECT_TRUE(Says(run, " >> Upload Success ")) << run.err;
+    }
+    EXPECT_TRUE(holds(files.Path("two-cpu.bin"), cpu));
+    EXPECT_TRUE(holds(files.Path("two-mis.bin"), mis));
+}
+
+TEST(CliProgram, WifiRegistersTheModuleAndTheRegisterFile)
+{
+    SimProgram sim({"--model", "VRTA710"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const Cli cli(sim);
+    Folder files;
+
+    ProgramRun run = cli.Run({"wifi", "get", "0x12"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "192.168.4.1\n");
+    run = cli.Run({"wifi", "set", "12h", "10.1.2.3"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(cli.Run({"wifi", "get", "0x12"}).out, "10.1.2.3\n");
+
+    const struct {
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* said;
+    } refusals[] = {
+        {{"wifi", "set", "0x12", "1921.168.1.1"}, 21, "nessuna scrittura ai registri"},
+        {{"wifi", "set", "0x04", "x"}, 64, "0x04 Firmware vesion      R cannot be written"},
+        {{"wifi", "get", "0x33"}, 64, "no register 0x33 in the register list"},
+        {{"wifi", "set", "0x20", "0.0.255.0"}, 64, "0x20 takes four numbers"},
+    };
+    for (const auto& r : refusals) {
+        run = cli.Run(r.arguments);
+        EXPECT_EQ(run.exitCode, r.exitCode) << r.said << "\n" << run.err;
+        EXPECT_TRUE(Says(run, r.said)) << run.err;
+    }
+    EXPECT_EQ(cli.Run({"wifi", "get", "0x12"}).out, "10.1.2.3\n");  // nothing refused reached it
+
+    EXPECT_EQ(cli.Run({"wifi", "off"}).exitCode, 0);
+    EXPECT_EQ(cli.Run({"wifi", "on"}).exitCode, 0);
+
+    // Saved into a folder: the name the window proposes.
+    run = cli.Run({"wifi", "save", files.Path()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Says(run, "Saved WiFi registers\nVRTA710_00001234_WIFI.TXT")) << run.err;
+    const std::string saved = files.Path("VRTA710_00001234_wifi.txt");
+    const Bytes content = ReadFile(saved);
+    const std::string text(content.begin(), content.end());
+    EXPECT_NE(text.find("\r\n12h 10.1.2.3\r\n"), std::string::npos) << text;
+
+    EXPECT_EQ(cli.Run({"wifi", "set", "0x12", "1.2.3.4"}).exitCode, 0);
+    run = cli.Run({"wifi", "load", saved});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Says(run, " WiFi registers")) << run.err;
+    EXPECT_EQ(cli.Run({"wifi", "get", "0x12"}).out, "10.1.2.3\n");
+
+    SimProgram plain;
+    ASSERT_TRUE(plain.ok()) << plain.error();
+    run = Cli(plain).Run({"wifi", "get", "0x12"});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(Says(run, "Wifi not avalable for VRTA708 device")) << run.err;
+}
+
+TEST(CliProgram, BadCommandLinesAndMissingPorts)
+{
+    const std::string program = SimProgram::BinFolder() + "/servicetool-cli";
+    const struct {
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* said;  // on standard error, or on standard output for --help and --version
+    } cases[] = {
+        {{"--version"}, 0, "servicetool-cli " SERVICETOOL_VERSION "\n"},
+        {{"--help"}, 0, "Exit status:"},
+        {{}, 64, "no command given"},
+        {{"--port", "COM16", "info"}, 64, "--port: COM1 to COM15 or a device path, not COM16"},
+        {{"--port", "/nonexistent/ttyX", "info"}, 69, "Serial port not available"},
+        {{"--port", "/nonexistent/ttyX", "backup"}, 69, "[Routine <cmdFlash>] Porta seriale non disponibile"},
+    };
+    QTemporaryDir settings;
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments{program};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const ProgramRun run = RunProgram(arguments, {"XDG_CONFIG_HOME=" + settings.path().toStdString()}, 20000);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.said << "\n" << run.err;
+        EXPECT_NE((run.out + run.err).find(c.said), std::string::npos) << run.out << run.err;
+    }
+}

@@ -1,0 +1,112 @@
+// Whole downloads through the real serial path (QSerialPort, Qt's event loop, a pseudo-terminal)
+// against the simulator program misbehaving: the image on disk equals the instrument's memory, or
+// holds whole pages only.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/ResultCodes.h"
+#include "memory/MemoryDownload.h"
+#include "sim/SimInstrument.h"
+#include "support/FileSizeLimit.h"
+#include "support/PlainDownMemView.h"
+#include "support/RealPath.h"
+#include "support/SimProgram.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+Bytes FlashPattern(int firstPage, int pages)
+{
+    Bytes bytes;
+    for (std::uint32_t a = firstPage * 4096u; a < (firstPage + pages) * 4096u; ++a)
+        bytes.push_back(SimInstrument::FlashPattern(a));
+    return bytes;
+}
+
+struct Outcome {
+    int code = -1;
+    std::string log;
+    std::vector<std::string> messages;
+    Bytes image;  // of the only .fla
+    std::size_t files = 0;
+};
+
+// Pages 3 to 6 of the simulator program with `fault`, files limited to `limit` bytes.
+Outcome Download(const std::string& fault, rlim_t limit = RLIM_INFINITY)
+{
+    Outcome out;
+    SimProgram sim({"--fault", fault});
+    EXPECT_TRUE(sim.ok()) << sim.error();
+    if (!sim.ok())
+        return out;
+    const fs::path folder = fs::path(sim.link()).parent_path() / "images";
+    fs::create_directories(folder);
+    RealPath path(sim.link());
+    path.dialogs.filePaths.push_back((folder / "x.dat").string());
+    PlainDownMemView view;
+    view.eeprom = false;
+    ParamCatalogue catalogue;
+    {
+        FileSizeLimit guard(limit);
+        MemoryDownload download(path.link, path.dialogs, catalogue, view, folder.string());
+        out.code = download.Run();
+        if (download.Failure().failed())
+            out.messages.push_back("Error :" + std::to_string(download.Failure().number));
+    }
+    path.link.CloseSeriale();
+    out.log = view.status;
+    for (const auto& shown : path.dialogs.messages)
+        out.messages.push_back(shown.title);
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        ++out.files;
+        std::ifstream file(entry.path(), std::ios::binary);
+        out.image = Bytes(std::istreambuf_iterator<char>(file), {});
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(DownloadThroughARealPort, LineFaultsNeverReachTheImage)
+{
+    const struct {
+        const char* fault;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"garbage,cmd=0xE5,target=0x3400,times=1", {}},            // stray bytes before the ACK
+        {"truncated,cmd=0xE5,target=0x4800,times=2", {}},          // half an answer, twice
+        {"overlong,cmd=0xE5,target=0x5C00,times=1", {"Errore Rx dato (OnComm)"}},  // 5100 bytes
+        {"overlong,cmd=0xE5,target=0x5C00,times=1,length=1040", {}},  // whole frame, data first
+        {"slow,delay=0.5,page=4,times=4", {}},                     // late on four blocks in a row
+        {"slowframe,delay=1.3,page=5,times=2", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const Outcome out = Download(c.fault);
+        EXPECT_EQ(out.code, code::kOk) << out.log;
+        EXPECT_EQ(out.files, 1u);
+        EXPECT_TRUE(out.image == FlashPattern(3, 4)) << "the image differs from the flash";
+        EXPECT_EQ(out.messages, c.messages);
+    }
+}
+
+TEST(DownloadThroughARealPort, DiskThatFillsMidPageKeepsWholePages)
+{
+    const Outcome out = Download("slow,delay=0,times=0", 2 * 4096 + 1500);
+    EXPECT_EQ(out.code, code::kRefused);
+    EXPECT_EQ(out.files, 1u);
+    EXPECT_TRUE(out.image == FlashPattern(3, 2)) << out.image.size() << " bytes";
+    EXPECT_EQ(out.messages, (std::vector<std::string>{"Error :" + std::to_string(EFBIG)}));
+    EXPECT_TRUE(out.log.ends_with("  (2 whole pages)")) << out.log;
+}
+
+TEST(DownloadThroughARealPort, StrayByteBeforeTheCountsAcknowledgeEndsTheRunWithoutAWrongRange)
+{
+    const Outcome out = Download("garbage,cmd=l,bytes=06,times=1");
+    EXPECT_EQ(out.code, code::kMalformed);
+    EXPECT_EQ(out.files, 0u);
+    EXPECT_EQ(out.log, "VRTA708  SN.00001234\r\n");
+}

@@ -1,0 +1,313 @@
+// servicetool-cli's own pieces, and its commands in virtual time against the simulated instrument:
+// the command line, the port it names, the log a terminal shows, and the operations of the window
+// run from a command: the same files as the window, questions refused before anything is written,
+// Ctrl-C leaving whole files.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <memory>
+
+#include "DownloadRig.h"
+#include "cli/CliCommands.h"
+#include "cli/CliJson.h"
+#include "cli/CliLog.h"
+#include "cli/CliOptions.h"
+#include "cli/CliPort.h"
+#include "core/ResultCodes.h"
+#include "sim/SimBoards.h"
+
+namespace {
+
+std::vector<std::string> Words(const std::string& line)
+{
+    std::vector<std::string> words;
+    std::size_t start = 0;
+    while (start < line.size()) {
+        const std::size_t end = std::min(line.find(' ', start), line.size());
+        if (end > start)
+            words.push_back(line.substr(start, end - start));
+        start = end + 1;
+    }
+    return words;
+}
+
+std::string Refusal(const std::string& line)
+{
+    const CliParseResult parsed = ParseCliArguments(Words(line));
+    return parsed.options ? "<accepted>" : parsed.error;
+}
+
+// The command line tool on the simulated instrument, in virtual time, its log kept in memory.
+struct CliRig {
+    explicit CliRig(const LocalDateTime& start = {2025, 12, 31, 23, 59, 50})
+    {
+        host.SetLocalStart(start);
+        port.SetExistingPorts({1});
+    }
+
+    // Runs one command line; the exit status.
+    int Run(const std::string& line)
+    {
+        const CliParseResult parsed = ParseCliArguments(Words(line));
+        if (!parsed.options)
+            return cli_exit::kUsage;
+        options = *parsed.options;
+        link.CommPortNumber = 1;
+        link.BaudText = options.baud.empty() ? "115200" : options.baud;
+        result = JsonObject();
+        dialogs.Reset();
+        CliRun run{link, dialogs, log, options, result, folder.path().toStdString(), interrupted, {}};
+        const int status = RunCliCommand(run);
+        log.Finish();
+        return interrupted ? cli_exit::kInterrupted : status;
+    }
+    std::string Printed() const { return log.Printed(); }
+
+    VirtualHost host;
+    SimInstrument instrument;
+    SimBoards boards{instrument};
+    SimPort port{boards, host};
+    std::FILE* sink = std::tmpfile();
+    CliLog log{sink, false};
+    CliDialogs dialogs{log};
+    SerialLink link{port, host, dialogs};
+    QTemporaryDir folder;
+    CliOptions options;
+    JsonObject result;
+    bool interrupted = false;
+
+    ~CliRig() { std::fclose(sink); }
+};
+
+Bytes ReadFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    return Bytes(data.begin(), data.end());
+}
+
+QStringList FilesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------------- the command line
+
+TEST(CliCommandLine, RefusedBeforeAnythingIsOpened)
+{
+    const struct {
+        const char* line;
+        const char* error;
+    } cases[] = {
+        {"info", "<accepted>"},
+        {"--port COM3 --json param get 12 --family 31420", "<accepted>"},
+        {"param set 12 -300", "<accepted>"},  // a value is the operation's to judge
+        {"backup --eeprom --flash 0-27 --out /tmp", "<accepted>"},
+        {"restore a.epr b.fla --yes", "<accepted>"},
+        {"flash --package p.pkg --link-57600", "<accepted>"},
+        {"wifi set 0x12 1.2.3.4", "<accepted>"},
+        {"", "no command given"},
+        {"dance", "unknown command 'dance'"},
+        {"info --colour", "unknown option '--colour'"},
+        {"info extra", "unexpected operand 'extra'"},
+        {"param get", "missing operand for 'param get'"},
+        {"param read 12", "param: say get or set"},
+        {"param get 12a", "param: INDEX must be a whole number, not '12a'"},
+        {"param set 12", "missing operand for 'param set'"},
+        {"param get 12 --family 31410", "--family: 31400 or 31420, not '31410'"},
+        {"backup --flash 27", "--flash: FROM-TO with two page numbers, not '27'"},
+        {"backup --flash 0-", "--flash: FROM-TO with two page numbers, not '0-'"},
+        {"backup --flash 0-27 --flash-mis-only", "--flash and --flash-mis-only exclude each other"},
+        {"backup --port", "--port needs a value"},
+        {"restore", "missing operand for 'restore'"},
+        {"restore a.epr b.fla c.fla", "unexpected operand 'c.fla'"},
+        {"restore --clear-all a.epr", "unexpected operand 'a.epr'"},
+        {"info --yes", "--yes belongs to 'restore'"},
+        {"flash", "missing operand for 'flash'"},
+        {"flash a.bin --link-57600", "--link-57600 belongs to 'flash --package'"},
+        {"flash --package p.pkg a.bin", "unexpected operand 'a.bin'"},
+        {"caldate set", "missing operand for 'caldate set'"},
+        {"caldate", "caldate: say get or set"},
+        {"wifi set 0x12", "missing operand for 'wifi set'"},
+        {"wifi reboot", "wifi: say get, set, on, off, save or load"},
+        {"--baud 9600 info", "--baud: 57600 or 115200, not '9600'"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Refusal(c.line), c.error) << c.line;
+}
+
+TEST(CliCommandLine, PortsAreComNumbersOrDevicePaths)
+{
+    const struct {
+        const char* option;
+        int saved;
+        int number;
+        const char* device;
+        bool refused;
+    } cases[] = {
+        {"COM4", 1, 4, "", false},       {"com15", 1, 15, "", false}, {"COMM12", 1, 12, "", false},
+        {"7", 1, 7, "", false},          {"COM16", 1, 0, "", true},   {"COM0", 1, 0, "", true},
+        {"COMx", 1, 0, "", true},        {"/dev/ttyUSB0", 1, 1, "/dev/ttyUSB0", false},
+        {"", 7, 7, "", false},           {"", 99, 1, "", false},      {"", 0, 1, "", false},
+    };
+    for (const auto& c : cases) {
+        const CliPortChoice choice = ChooseCliPort(c.option, c.saved);
+        EXPECT_EQ(!choice.error.empty(), c.refused) << c.option;
+        if (!c.refused) {
+            EXPECT_EQ(choice.number, c.number) << c.option;
+            EXPECT_EQ(choice.device, c.device) << c.option;
+        }
+    }
+}
+
+// A line is printed once it cannot change any more; the page counter never is (not a terminal).
+TEST(CliTerminalLog, PrintsEachFinishedLineOnceAndLeavesOutTheCounter)
+{
+    std::FILE* sink = std::tmpfile();
+    CliLog log(sink, false);
+    const std::string s = "VRTA708  SN: 00001234\r\nDownload  FLASH 8M ...";
+    log.Update("115200");
+    log.Update("VRTA708  SN.00001234\r\n");
+    log.Update("VRTA708  SN: 00001234\r\n");
+    for (int page = 3; page <= 5; ++page)
+        log.Update(s + "\r\n  Page N°: " + std::to_string(page) + "/5");
+    // The title line before the counter may still be completed: only the line before it is out.
+    EXPECT_EQ(log.Printed(), "VRTA708  SN: 00001234\n");
+    log.Update(s + "  OK\r\n NAME_0003-0005.FLA");
+    log.PrintLine("[Routine <cmdFlash>] text");
+    log.Finish();
+    EXPECT_EQ(log.Printed(),
+              "VRTA708  SN: 00001234\n[Routine <cmdFlash>] text\nDownload  FLASH 8M ...  OK\n NAME_0003-0005.FLA\n");
+
+    // A log emptied and written again is printed again.
+    CliLog again(sink, false);
+    again.Update("A\r\nB\r\nC");
+    again.Update("");
+    again.Update("A\r\nX\r\nY\r\n");
+    again.Finish();
+    EXPECT_EQ(again.Printed(), "A\nA\nX\nY\n");
+    std::fclose(sink);
+}
+
+// On a terminal the line still changing is one progress line, drawn over and never wider than the
+// terminal; the finished lines are printed above it.
+TEST(CliTerminalLog, OnATerminalTheCounterIsOneLineDrawnOver)
+{
+    std::FILE* sink = std::tmpfile();
+    CliLog log(sink, true, 40);
+    log.SetTransferSize(4096.0 * 100);
+    log.Update("ID\r\nDownload  FLASH 8M ...\r\n  Page N°: 0/99");
+    log.SetProgress(0, 10.0);
+    log.Update("ID\r\nDownload  FLASH 8M ...\r\n  Page N°: 49/99");
+    log.SetProgress(50, 12.0);
+    log.HideProgress();
+    log.Update("ID\r\nDownload  FLASH 8M ...  OK\r\n NAME.FLA");
+    log.Finish();
+    std::rewind(sink);
+    std::string screen;
+    for (int c; (c = std::fgetc(sink)) != EOF;)
+        screen += static_cast<char>(c);
+    std::fclose(sink);
+    const std::string clear = "\r\033[K";
+    EXPECT_EQ(screen, "ID\n"                                       // printed once a line follows it
+                      "  Page N°: 0/99" + clear +                  // no bar yet
+                      "  Page N°: 0/99  0%" + clear +              // no rate before there is one
+                      "  Page N°: 49/99  0%" + clear +
+                      "  Page N°: 49/99  50%  100.0 KiB/s  0:0" + clear +  // 39 characters at most
+                      "  Page N°: 49/99" + clear +                 // the bar hidden
+                      " NAME.FLA" + clear +
+                      "Download  FLASH 8M ...  OK\n NAME.FLA\n");
+    EXPECT_EQ(log.Printed(), "ID\nDownload  FLASH 8M ...  OK\n NAME.FLA\n");
+}
+
+TEST(CliJson, TextsAreQuotedAsJson)
+{
+    JsonObject inner;
+    inner.Add("name", "VRTA708").Add("n", 3);
+    JsonObject object;
+    object.Add("text", "a\"b\\c\r\n\x01 Page N°").Add("ok", true).Add("inner", inner).Add("files", std::vector<std::string>{"x", "y"});
+    EXPECT_EQ(object.Text(),
+              "{\"text\":\"a\\\"b\\\\c\\r\\n\\u0001 Page N°\",\"ok\":true,\"inner\":{\"name\":\"VRTA708\",\"n\":3},"
+              "\"files\":[\"x\",\"y\"]}");
+}
+
+// ------------------------------------------------------------------------- the operations
+
+// The window and the command line, started at the same moment on the same instrument, save the
+// same files under the same names.
+TEST_F(DownloadFlow, CliBackupEqualsTheWindowsByteForByteAndByName)
+{
+    Start();
+    Pages("3", "5");
+    Download();
+    const std::vector<std::string> window = SavedFiles();
+    ASSERT_EQ(window.size(), 2u);
+
+    CliRig cli;
+    cli.host.RunUntil(kStartS);
+    const QString out = cli.folder.filePath("out");
+    ASSERT_TRUE(QDir().mkpath(out));
+    EXPECT_EQ(cli.Run("backup --eeprom --flash 3-5 --out " + out.toStdString()), 0) << cli.Printed();
+    const QStringList files = FilesOf(out);
+    ASSERT_EQ(files.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(files[i].toStdString(), window[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(ReadFile(out + "/" + files[i]), FileBytes(window[static_cast<std::size_t>(i)]));
+    }
+    EXPECT_NE(cli.result.Text().find("\"files\":[\"" + out.toStdString() + "/" + window[0]), std::string::npos);
+    EXPECT_NE(cli.Printed().find("Download  FLASH 8M ...  OK"), std::string::npos) << cli.Printed();
+}
+
+// Ctrl-C stops a backup after the page under way: the EEPROM image is whole, the flash image holds
+// whole pages, the exit status says it was stopped.
+TEST(CliBackup, CtrlCLeavesWholeFilesAndSaysSo)
+{
+    CliRig cli;
+    cli.host.CallAt(3.0, [&] { cli.interrupted = true; });
+    const QString out = cli.folder.filePath("out");
+    ASSERT_TRUE(QDir().mkpath(out));
+    EXPECT_EQ(cli.Run("backup --flash 0-2047 --out " + out.toStdString()), cli_exit::kInterrupted);
+    const QStringList files = FilesOf(out);
+    ASSERT_EQ(files.size(), 1);
+    const Bytes image = ReadFile(out + "/" + files[0]);
+    ASSERT_GT(image.size(), 0u);
+    EXPECT_EQ(image.size() % 4096, 0u);
+    EXPECT_LT(image.size(), 2048u * 4096u);
+    EXPECT_EQ(image, cli.instrument.ReadFlash(0, image.size()));
+    EXPECT_NE(cli.Printed().find(" Aborted ... "), std::string::npos) << cli.Printed();
+}
+
+// The window's questions are refused without --yes, before the first write; --yes puts the pages
+// of an image that does not start at page 0 at its own page numbers.
+TEST(CliRestore, QuestionsNeedYesAndNothingIsWrittenWithoutIt)
+{
+    CliRig cli;
+    const QString fla = cli.folder.filePath("X_1_fwV1_250101000000_0005-0006.fla");
+    Bytes pages(2 * 4096);
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        pages[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    {
+        QFile file(fla);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(pages.data()), static_cast<qint64>(pages.size()));
+    }
+    const Bytes before = cli.instrument.ReadFlash(5 * 4096, pages.size());
+
+    EXPECT_EQ(cli.Run("restore " + fla.toStdString()), code::kRefused);
+    EXPECT_EQ(cli.dialogs.Refused(), std::vector<std::string>{"Warning"});
+    EXPECT_NE(cli.Printed().find("nothing was written; give --yes to confirm"), std::string::npos) << cli.Printed();
+    EXPECT_EQ(cli.instrument.CountRequests(0xE6), 0u);
+    EXPECT_EQ(cli.instrument.CountRequests('e'), 0u);
+    EXPECT_EQ(cli.instrument.ReadFlash(5 * 4096, pages.size()), before);
+
+    EXPECT_EQ(cli.Run("restore --yes " + fla.toStdString()), 0) << cli.Printed();
+    EXPECT_EQ(cli.instrument.ReadFlash(5 * 4096, pages.size()), pages);
+    EXPECT_EQ(cli.instrument.CountRequests(0xE6), 8u);
+}

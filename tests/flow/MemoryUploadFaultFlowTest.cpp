@@ -1,0 +1,348 @@
+// Upload of the Down mem tab when things go wrong: images that must not be written, writes the
+// instrument refuses, retries, Stop, the window closed, ports and files that cannot be opened.
+// Every refusal comes before the first write, and every run hands the window back.
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <string>
+#include <vector>
+
+#include "MemoryUploadRig.h"
+#include "core/Paths.h"
+#include "link/Frames.h"
+
+namespace {
+
+const std::string kImage = "VRTA708_00001234_fwV1.05_250101000000";
+
+// The instrument's answer: ACK, then a short frame around `payload`.
+std::string AnswerHex(const Bytes& payload)
+{
+    Bytes answer = BuildShortFrame(payload);
+    answer.insert(answer.begin(), ctl::ACK);
+    return BytesToHex(answer);
+}
+
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string trail;
+    for (const std::string& line : lines)
+        trail += (trail.empty() ? "" : ",") + line;
+    return trail;
+}
+
+}  // namespace
+
+// With both memories chosen, whatever is wrong with either image is found before the EEPROM
+// is touched.
+TEST_F(MemoryUploadFlow, ImagesThatCannotBeWrittenWhollyAreRefusedBeforeTheFirstWrite)
+{
+    Start();
+    Pages("0", "27");
+    enum Refusal { kNone, kEeprom, kFlash };
+    const struct {
+        char letter;
+        std::size_t eepromSize;  // 0: no .epr, the .fla is chosen
+        const char* flaSuffix;
+        std::size_t flaSize;
+        Refusal refused;
+        std::string reason;
+    } cases[] = {
+        {'A', 1999, "_0000-0027.fla", 28 * kPage, kEeprom, "EPR file must hold 2000 bytes (1999 bytes)\r\n Aborted ... "},
+        {'B', 2001, "_0000-0027.fla", 28 * kPage, kEeprom, "EPR file must hold 2000 bytes (2001 bytes)\r\n Aborted ... "},
+        {'C', 2000, "_0000-0027.fla", 28 * kPage, kNone, ""},
+        // A .fla chosen with both boxes ticked is taken as the EEPROM image too.
+        {'D', 0, "_0000-0027.fla", 28 * kPage, kEeprom, "EPR file must hold 2000 bytes (114688 bytes)\r\n Aborted ... "},
+        {'E', 2000, "_junk_file.fla", 28 * kPage, kFlash, "FLA file must be formatted as\r\n <*_xxxx-yyy.FLA>"},
+        // A download that stopped early leaves fewer pages than its name says.
+        {'F', 2000, "_0000-0027.fla", 10 * kPage, kFlash, "\r\nDimensione file: 40960\r\nPages 0-27 need 114688 bytes"},
+        {'G', 2000, "_0000-0027.fla", 28 * kPage - 1, kFlash, "\r\nDimensione file: 114687\r\nPages 0-27 need 114688 bytes"},
+        {'H', 2000, "_0000-0027.fla", 28 * kPage + 100, kNone, ""},
+    };
+    for (const auto& c : cases) {
+        const std::string base = c.letter + std::string("_1_fwV1_250101000000");
+        const std::string flaName = base + c.flaSuffix;
+        SCOPED_TRACE(flaName);
+        NextUpload();
+        const Bytes file = Pattern(c.flaSize, 3);
+        const std::string fla = Image(flaName, file);
+        const std::string chosen = c.eepromSize == 0 ? fla : Image(base + ".epr", Pattern(c.eepromSize, 8));
+        Upload(chosen);
+
+        switch (c.refused) {
+        case kNone:
+            EXPECT_EQ(Log(), EepromDone(base + ".epr") + FlashDone(flaName, "0-27"));
+            EXPECT_EQ(rig.instrument.Eeprom(), Pattern(2000, 8));
+            EXPECT_EQ(FlashPages(0, 27), Bytes(file.begin(), file.begin() + 28 * kPage)) << "whole pages only";
+            EXPECT_EQ(PagesWritten(), "0-27");
+            break;
+        case kEeprom:
+            EXPECT_EQ(Log(), FileNameOfPath(chosen) + "\r\n  Upload Eeprom  ...\r\n" + c.reason);
+            break;
+        case kFlash:
+            EXPECT_EQ(Log(), FlashHead(flaName) + c.reason + "\r\n Process ABORTED\r\n");
+            break;
+        }
+        if (c.refused != kNone) {
+            EXPECT_EQ(Commands(), "I");
+            EXPECT_TRUE(rig.instrument.MemoryWrites().empty());
+        }
+        EXPECT_EQ(Titles(), Names{"Warning"});
+        ExpectUploadIdle();
+    }
+}
+
+// The write of the block at 400 fails: the last answer is shown, the flash stage does not run,
+// and the blocks before it stay written.
+TEST_F(MemoryUploadFlow, AFailedEepromBlockEndsTheRunWithTheLastAnswer)
+{
+    Start();
+    Pages("0", "1");
+    const Bytes image = Pattern(2000, 9);
+    const std::string epr = Image(kImage + ".epr", image);
+    Image(Fla(kImage, 0, 1), FlashImage(2));
+    const struct {
+        SimFault fault;
+        int address;
+        std::string answer;
+        const char* commands;  // no commit, no flash
+    } cases[] = {
+        {SimFault::NakStatus, 400, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I ex101"},
+        {SimFault::Nak, 400, "15", "I ex101"},
+        {SimFault::Busy, 400, AnswerHex({'2'}), "I ex101"},
+        {SimFault::Silence, 400, "", "I ex101"},
+        {SimFault::NakStatus, 0, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I e"},
+        {SimFault::NakStatus, 1996, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I ex500"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer + " at " + std::to_string(c.address));
+        NextUpload();
+        const Bytes before = rig.instrument.Eeprom();
+        rig.instrument.AddFault(SimFaultRule::EepromBlock(c.address, c.fault));
+        Upload(epr);
+
+        EXPECT_EQ(Log(), kImage + ".epr\r\n  Upload Eeprom  ...\r\n  Addr: " + ZeroPadded(c.address, 4) + "/1999\r\n Rx: " +
+                             c.answer + "\r\n Aborted ... ");
+        EXPECT_EQ(Commands(), c.commands);
+        EXPECT_EQ(EepromWrites(), static_cast<std::size_t>(c.address / 4));
+        Bytes expected = before;
+        std::copy_n(image.begin(), c.address, expected.begin());
+        EXPECT_EQ(rig.instrument.Eeprom(), expected);
+        ExpectUploadIdle();
+    }
+}
+
+// The EEPROM is in, but the instrument does not take it over: that is said, and no flash follows.
+TEST_F(MemoryUploadFlow, ACommitThatFailsIsReportedAndTheFlashStageDoesNotRun)
+{
+    Start();
+    Pages("0", "1");
+    const std::string epr = Image(kImage + ".epr", Pattern(2000, 10));
+    Image(Fla(kImage, 0, 1), FlashImage(2));
+    for (const auto& [fault, message] : {std::pair{SimFault::NotOk, std::string("NO OK !!")},
+                                         std::pair{SimFault::Silence, std::string("Error (Rx: )")}}) {
+        SCOPED_TRACE(message);
+        NextUpload();
+        rig.instrument.AddFault(SimFaultRule::Command('r', fault));
+        Upload(epr);
+        EXPECT_EQ(Log(), EepromDone(kImage + ".epr") + "CommitParams: " + message + "\r\n Aborted ... ");
+        EXPECT_EQ(Commands(), "I ex500 r");
+        EXPECT_EQ(rig.instrument.Eeprom(), Pattern(2000, 10));
+        ExpectUploadIdle();
+    }
+}
+
+// Pages 5 to 7; page 6 fails. The page is sent again from its first block; after eleven failures
+// in a row the technician decides, and a Yes identifies the instrument again first.
+TEST_F(MemoryUploadFlow, FailedPagesAreSentAgainAndElevenInARowAskWhetherToGoOn)
+{
+    Start();
+    Tick("chkEE2Down", false);
+    Pages("5", "7");
+    const std::string name = std::string(kImage) + "_0005-0007.fla";
+    const Bytes file = FlashImage(3, 13);
+    const std::string path = Image(name, file);
+    const std::string busy = "Busy ...\r\nTx: E6<006000><0400> +<1024>\r\nNumBlocco: 0";
+    const SimFaultRule page6Busy = SimFaultRule::Command(0xE6, SimFault::Busy).Target(0x6000, 0x6000);
+    const std::string fails10 = " Page 6/7, Page 6/7      RetryTot=1/1, Page 6/7      RetryTot=2/2, Page 6/7      RetryTot=3/3, "
+                                "Page 6/7      RetryTot=4/4, Page 6/7      RetryTot=5/5, Page 6/7      RetryTot=6/6, "
+                                "Page 6/7      RetryTot=7/7, Page 6/7      RetryTot=8/8, Page 6/7      RetryTot=9/9";
+    const struct {
+        const char* story;
+        std::vector<SimFaultRule> faults;
+        std::vector<MsgAnswer> retryAnswers;
+        const char* commands;
+        std::string trail;
+        std::string failure;  // the message shown after a failed attempt
+        bool written;
+    } cases[] = {
+        {"fails once", {SimFaultRule(page6Busy).Times(1)}, {}, "I E6x13",
+         " Page 5/7, Page 6/7, Page 6/7      RetryTot=1/1, Page 7/7      RetryTot=1", busy, true},
+        {"block 2 refused once", {SimFaultRule::Command(0xE6, SimFault::NakStatus).Target(0x6800, 0x6800).Times(1)}, {}, "I E6x15",
+         " Page 5/7, Page 6/7, Page 6/7      RetryTot=1/1, Page 7/7      RetryTot=1",
+         "NAK\r\nTx: E6<006800><0400> +<1024>\r\nNumBlocco: 2", true},
+        {"eleven failures, Yes", {SimFaultRule(page6Busy).Times(11)}, {MsgAnswer::Yes}, "I E6x15 I E6x8",
+         " Page 5/7," + fails10 + ", Page 6/7      RetryTot=10/10, Page 6/7      RetryTot=11/1, Page 7/7      RetryTot=11", busy, true},
+        {"eleven failures, No", {page6Busy}, {MsgAnswer::No}, "I E6x15",
+         " Page 5/7," + fails10 + ", Page 6/7      RetryTot=10/10", busy, false},
+        {"Yes, but the instrument is gone", {page6Busy, SimFaultRule::Command('I', SimFault::Silence).After(1)},
+         {MsgAnswer::Yes}, "I E6x15 I", " Page 5/7," + fails10 + ", Page 6/7      RetryTot=10/10", busy, false},
+        {"Yes twice, then No", {page6Busy}, {MsgAnswer::Yes, MsgAnswer::Yes, MsgAnswer::No}, "I E6x15 I E6x10 I E6x10",
+         "", busy, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        NextUpload();
+        for (const SimFaultRule& fault : c.faults)
+            rig.instrument.AddFault(fault);
+        std::vector<MsgAnswer> answers{MsgAnswer::Yes};
+        answers.insert(answers.end(), c.retryAnswers.begin(), c.retryAnswers.end());
+        answers.push_back(MsgAnswer::No);  // a question too many ends the run instead of going on for ever
+        Upload(path, answers);
+
+        EXPECT_EQ(Commands(), c.commands);
+        if (!c.trail.empty()) {
+            EXPECT_EQ(Joined(Lines(" Page ")), c.trail);
+        }
+        Names titles{"Warning"};
+        for (std::size_t i = 0; i < c.retryAnswers.size(); ++i)
+            titles.push_back("RETRY");
+        EXPECT_EQ(Titles(), titles);
+        if (titles.size() > 1) {
+            EXPECT_EQ(rig.dialogs.messages[1].text, "Max RETRY ! \r\n\r\nContinue ?");
+        }
+        EXPECT_TRUE(std::find_if(logs.begin(), logs.end(), [&](const std::string& log) { return log.ends_with("\r\n" + c.failure); }) !=
+                    logs.end());
+        EXPECT_EQ(FlashPages(5, 5), Bytes(file.begin(), file.begin() + kPage));
+        if (c.written) {
+            EXPECT_EQ(FlashPages(5, 7), file);
+            EXPECT_EQ(Log(), FlashDone(name, "5-7"));
+            EXPECT_EQ(LastProgress(), 100);
+        } else {
+            EXPECT_EQ(PagesWritten(), "5");
+            EXPECT_EQ(Log(), FlashHead(name) + Lines(" Page ").back() + "\r\n" + c.failure + "\r\n Process ABORTED\r\n");
+        }
+        ExpectUploadIdle();
+    }
+}
+
+// Stop ends the stage after the write on its way; the captions and locks come back.
+TEST_F(MemoryUploadFlow, StopEndsEachStageAfterTheWriteOnItsWay)
+{
+    Start();
+    const Bytes image = Pattern(2000, 14);
+    const std::string epr = Image(kImage + ".epr", image);
+    Image(Fla(kImage, 5, 7), FlashImage(3, 15));
+    const auto slow = [](SimFaultRule rule) { return rule.Delay(0.2).Times(1); };
+    const struct {
+        const char* story;
+        bool clearAll, eeprom, flash;
+        SimFaultRule fault;
+        std::function<bool(MemoryUploadFlow&)> when;
+        bool bar;
+        std::string log;
+        const char* commands;
+    } cases[] = {
+        {"clear-all", true, false, false, slow(SimFaultRule::EepromBlock(400, SimFault::Slow)),
+         [](MemoryUploadFlow& t) { return t.rig.instrument.CountRequests('e') == 101; }, false,
+         " CLEAR Eeprom  ...\r\n  Addr: 0400/1999", "I ex101"},
+        {"EEPROM", false, true, true, slow(SimFaultRule::EepromBlock(400, SimFault::Slow)),
+         [](MemoryUploadFlow& t) { return t.rig.instrument.CountRequests('e') == 101; }, true,
+         kImage + ".epr\r\n  Upload Eeprom  ...\r\n  Addr: 0400/1999\r\n Rx: " + AnswerHex({'0'}) + "\r\n Aborted ... ", "I ex101"},
+        {"flash", false, false, true, slow(SimFaultRule::FlashPage(6, SimFault::Slow)),
+         [](MemoryUploadFlow& t) { return t.rig.instrument.CountRequests(0xE6) == 5; }, true,
+         FlashHead(Fla(kImage, 5, 7)) + " Page 6/7\r\n Process ABORTED\r\n", "I E6x8"},
+        {"retry pause", false, false, true, SimFaultRule::FlashPage(6, SimFault::Busy),
+         [](MemoryUploadFlow& t) { return t.Log().ends_with("NumBlocco: 0"); }, true,
+         FlashHead(Fla(kImage, 5, 7)) + " Page 6/7\r\nBusy ...\r\nTx: E6<006000><0400> +<1024>\r\nNumBlocco: 0\r\n Process ABORTED\r\n",
+         "I E6x5"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        NextUpload();
+        Tick("chkDownEE2clearAll", c.clearAll);
+        Tick("chkEE2Down", c.eeprom);
+        Tick("chkFlashDown", c.flash);
+        Pages("5", "7");
+        rig.instrument.AddFault(c.fault);
+        Names seen;
+        When([&] { return c.when(*this); }, [&] {
+            seen.push_back(UploadState());
+            Button("cmdDownUpData").click();
+            seen.push_back(UploadState());
+            Button("cmdDownUpData").click();  // impatient: nothing more happens
+            seen.push_back(UploadState());
+        });
+        const int opens = rig.port.Opens();
+        Upload(c.flash && !c.eeprom ? Fla(imageFolder.path().toStdString() + "/" + kImage, 5, 7) : epr);
+
+        EXPECT_EQ(seen, (Names{UploadRunning("Stop", c.bar), UploadRunning("Wait ..", c.bar), UploadRunning("Wait ..", c.bar)}));
+        EXPECT_EQ(Log(), c.log);
+        EXPECT_EQ(Commands(), c.commands);
+        EXPECT_EQ(rig.port.Opens(), opens + 1) << "a click during a run never starts another";
+        EXPECT_EQ(Titles(), Names{"Warning"});
+        ExpectUploadIdle();
+    }
+    Tick("chkDownEE2clearAll", false);
+}
+
+TEST_F(MemoryUploadFlow, ClosingTheWindowDuringTheFlashStageEndsAtOnce)
+{
+    Start();
+    Tick("chkEE2Down", false);
+    Pages("5", "7");
+    const std::string path = Image(Fla(kImage, 5, 7), FlashImage(3));
+    rig.instrument.AddFault(SimFaultRule::FlashPage(6, SimFault::Busy));
+    double closedAt = 0.0;
+    When([&] { return rig.instrument.CountRequests(0xE6) == 6; }, [&] {
+        closedAt = rig.host.Now();
+        rig.form->close();
+    });
+    Upload(path);
+
+    EXPECT_TRUE(rig.host.Quitting());
+    EXPECT_LT(rig.host.Now() - closedAt, 0.01) << "every wait returns at once";
+    EXPECT_EQ(rig.instrument.CountRequests(0xE6), 6u) << "nothing is sent after the close";
+    EXPECT_EQ(Titles(), Names{"Warning"}) << "no retry question while closing";
+    EXPECT_TRUE(Log().ends_with("\r\n Process ABORTED\r\n"));
+    ExpectUploadIdle();
+}
+
+// The port's own message first, then the operation's; a file that cannot be read is reported the
+// same way. Nothing is written.
+TEST_F(MemoryUploadFlow, PortsAndFilesThatCannotBeOpenedAreReported)
+{
+    Start();
+    const std::string epr = Image(kImage + ".epr", Pattern(2000, 16));
+    QDir(imageFolder.path()).mkdir("Dir_0000-0001.fla");
+    const struct {
+        const char* story;
+        std::set<int> ports;
+        bool eeprom, flash;
+        std::string path;
+        Names titles;
+        std::string text;
+        const char* commands;
+    } cases[] = {
+        {"port missing", {}, true, false, epr, {"Warning", "Error", "Routine <cmdFlash>"}, "Porta seriale non disponibile", ""},
+        {"EEPROM image missing", {1}, true, false, imageFolder.filePath("Gone_1.epr").toStdString(),
+         {"Warning", "Routine <cmdFlash>"}, "Error :2\r\nNo such file or directory", "I"},
+        {"flash image is a folder", {1}, false, true, imageFolder.filePath("Dir_0000-0001.fla").toStdString(),
+         {"Warning", "PAGE NUMBER WARNING", "Routine <cmdFlash>"}, "Error :21\r\nIs a directory", "I"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        NextUpload();
+        rig.port.SetExistingPorts(c.ports);
+        Tick("chkEE2Down", c.eeprom);
+        Tick("chkFlashDown", c.flash);
+        Upload(c.path);
+        EXPECT_EQ(Titles(), c.titles);
+        EXPECT_EQ(rig.dialogs.messages.back().icon, MsgIcon::Critical);
+        EXPECT_EQ(rig.dialogs.messages.back().text, c.text);
+        EXPECT_EQ(Commands(), c.commands);
+        EXPECT_TRUE(rig.instrument.MemoryWrites().empty());
+        ExpectUploadIdle();
+    }
+}

@@ -1,0 +1,296 @@
+// Upload of the Down mem tab when the images are sound: what reaches the instrument's memories,
+// what the log shows and what the technician is asked.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "MemoryUploadRig.h"
+
+namespace {
+
+const char* kQs = "QS408t_77_fwV2.00_250101000000";
+
+}  // namespace
+
+TEST_F(MemoryUploadFlow, WholeEepromImageGoesInFourByteBlocksAndReadsBackEqual)
+{
+    Start();
+    Tick("chkFlashDown", false);
+    const Bytes image = Pattern(2000, 1);
+    const std::string epr = "VRTA708_00001234_fwV1.05_250101000000.epr";
+    Names seen;
+    When([&] { return rig.instrument.CountRequests('e') == 1; }, [&] { seen.push_back(UploadState()); });
+    Upload(Image(epr, image));
+
+    EXPECT_EQ(seen, Names{UploadRunning("Stop", true)});
+    EXPECT_EQ(rig.instrument.Eeprom(), image);
+    EXPECT_EQ(Commands(), "I ex500 r");
+    std::vector<SimMemoryWrite> blocks;
+    for (std::uint32_t address = 0; address < 2000; address += 4)
+        blocks.push_back({SimMemoryWrite::Memory::Eeprom, address, 4});
+    EXPECT_EQ(rig.instrument.MemoryWrites(), blocks);
+    EXPECT_EQ(Log(), EepromDone(epr));
+    const Names addresses = Lines("  Addr: ");
+    ASSERT_EQ(addresses.size(), 500u);
+    EXPECT_EQ(addresses[0] + addresses[1] + addresses.back(), "  Addr: 0000/1999  Addr: 0004/1999  Addr: 1996/1999");
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.front(), 0);
+    EXPECT_EQ(LastProgress(), 100);
+
+    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+    EXPECT_EQ(rig.dialogs.messages[0].icon, MsgIcon::Information);
+    EXPECT_EQ(rig.dialogs.messages[0].title, "Warning");
+    EXPECT_EQ(rig.dialogs.messages[0].text, kWarning);
+    ExpectUploadIdle();
+
+    // Read back through the tool.
+    Download();
+    ASSERT_EQ(SavedFiles().size(), 1u);
+    EXPECT_EQ(FileBytes(SavedFiles()[0]), image);
+}
+
+// Nothing is written and nothing more is said; the window comes back whatever the way out.
+TEST_F(MemoryUploadFlow, RunsThatEndBeforeAnythingIsWritten)
+{
+    Start();
+    const std::string lonely = Image("Lonely_1_fwV1_250101000000.epr", Pattern(2000, 2));
+    Image("Lonely_1_fwV1_250101000001_0000-0001.fla", FlashImage(2));
+    const std::string good = Image("Good_1_fwV1_250101000000.epr", Pattern(2000, 3));
+    const char* both = "File EE2 (*.epr)| *.epr|File flash (*.fla)| *.fla";
+    const struct {
+        const char* story;
+        bool eeprom, flash;
+        std::vector<MsgAnswer> answers;
+        std::optional<std::string> path;
+        std::optional<SimFaultRule> fault;
+        std::string log;
+        const char* filter;  // nullptr: no file dialog
+        const char* commands;
+    } cases[] = {
+        {"confirmation answered No", true, true, {MsgAnswer::No}, good, {}, "", nullptr, ""},
+        {"neither box ticked", false, false, {}, good, {}, "", nullptr, ""},
+        {"file choice cancelled", true, true, {}, std::nullopt, {}, "", both, ""},
+        {"flash image choice cancelled", false, true, {}, std::nullopt, {}, "", "File flash (*.fla)| *.fla", ""},
+        {"a name without folder", true, false, {}, "Good_1_fwV1_250101000000.epr", {}, "Aborted !", "File EE2 (*.epr)| *.epr|", ""},
+        {"no flash image beside the .epr", true, true, {}, lonely, {}, "", both, ""},
+        {"no instrument", true, false, {}, good, SimFaultRule::Any(SimFault::Silence),
+         " Serial error !!\r\n  Check connection.", "File EE2 (*.epr)| *.epr|", "I"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        NextUpload();
+        Tick("chkEE2Down", c.eeprom);
+        Tick("chkFlashDown", c.flash);
+        if (c.fault)
+            rig.instrument.AddFault(*c.fault);
+        Upload(c.path, c.answers);
+        EXPECT_EQ(Log(), c.log);
+        ASSERT_EQ(rig.dialogs.fileRequests.size(), c.filter ? 1u : 0u);
+        if (c.filter) {
+            EXPECT_EQ(rig.dialogs.fileRequests[0].filter, c.filter);
+            EXPECT_EQ(rig.dialogs.fileRequests[0].folder, rig.folder.path().toStdString());
+            EXPECT_EQ(rig.dialogs.fileRequests[0].suggestedName, "");
+        }
+        EXPECT_EQ(Commands(), c.commands);
+        EXPECT_TRUE(rig.instrument.MemoryWrites().empty());
+        EXPECT_EQ(Titles(), Names{"Warning"});
+        ExpectUploadIdle();
+    }
+}
+
+// Count only: two bytes at the address of the device's stored-record count, from the same
+// offset of the image; the file must hold them.
+TEST_F(MemoryUploadFlow, CountOnlyWritesTheTwoBytesOfTheDevicesRecordCount)
+{
+    Start();
+    Tick("chkFlashDown", false);
+    Tick("chkDownE2WriteNumRec", true);
+    const auto image = [](std::size_t size, std::size_t at, std::uint8_t low, std::uint8_t high) {
+        Bytes bytes = Pattern(size, 4);
+        if (at + 1 < size) {
+            bytes[at] = low;
+            bytes[at + 1] = high;
+        }
+        return bytes;
+    };
+    const struct {
+        std::string name;
+        Bytes bytes;
+        int address;  // -1: refused
+        std::string log;
+    } cases[] = {
+        {std::string(kQs) + ".epr", image(2000, 154, 0x2C, 0x01), 154, " Wrote at Addr(0154) = 300  (par_26)  OK\r\n\r\n"},
+        {"VRTA708_1_fwV1_250101000000.epr", image(2000, 272, 0x10, 0x27), 272,
+         " Wrote at Addr(0272) = 10000  (par_146)  OK\r\n\r\n"},
+        {"QSLUM_2.epr", image(156, 154, 0x05, 0x00), 154, " Wrote at Addr(0154) = 5  (par_26)  OK\r\n\r\n"},
+        {"QSLUM_3.epr", image(155, 154, 0x05, 0x00), -1, "EPR file too short (155 bytes) for Addr(0154)\r\n Aborted ... "},
+        {"GRP4917_4.epr", image(273, 272, 0x01, 0x00), -1, "EPR file too short (273 bytes) for Addr(0272)\r\n Aborted ... "},
+        {"GRP4917_5.epr", image(274, 272, 0xFF, 0xFF), 272, " Wrote at Addr(0272) = 65535  (par_146)  OK\r\n\r\n"},
+        {"QSVRFMAX_1_fwV1_250101000000.epr", image(2000, 154, 1, 1), -1, "QSVRFMAX Device name NOT match list .."},
+        {"qs408t_1.epr", image(2000, 154, 1, 1), -1, "qs408t Device name NOT match list .."},
+        {"QS408t.epr", image(2000, 154, 1, 1), -1, "NO <_> character in the file name ..."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        NextUpload();
+        const Bytes before = rig.instrument.Eeprom();
+        Upload(Image(c.name, c.bytes));
+
+        Bytes expected = before;
+        if (c.address >= 0) {
+            std::copy_n(c.bytes.begin() + c.address, 2, expected.begin() + c.address);
+            EXPECT_EQ(rig.instrument.MemoryWrites(),
+                      (std::vector<SimMemoryWrite>{{SimMemoryWrite::Memory::Eeprom, static_cast<std::uint32_t>(c.address), 2}}));
+            EXPECT_EQ(Commands(), "I e r");
+            EXPECT_EQ(Log(), c.name + "\r\n  Upload Eeprom  ...\r\n" + c.log);
+        } else {
+            EXPECT_EQ(Commands(), "I");
+            EXPECT_EQ(Log(), c.name + "\r\n  Upload Eeprom  ...\r\n" + c.log);
+        }
+        EXPECT_EQ(rig.instrument.Eeprom(), expected);
+        EXPECT_TRUE(progress.empty());
+        ExpectUploadIdle();
+    }
+}
+
+TEST_F(MemoryUploadFlow, ClearAllWritesFfIntoEveryAddressAndNoFileIsAskedFor)
+{
+    Start();
+    Tick("chkDownEE2clearAll", true);
+    Upload(std::nullopt);
+
+    EXPECT_EQ(rig.instrument.Eeprom(), Bytes(2000, 0xFF));
+    EXPECT_EQ(Commands(), "I ex500") << "no commit";
+    ASSERT_EQ(rig.instrument.MemoryWrites().size(), 500u);
+    EXPECT_EQ(rig.instrument.MemoryWrites().back(), (SimMemoryWrite{SimMemoryWrite::Memory::Eeprom, 1996, 4}));
+    EXPECT_EQ(Log(), " CLEAR Eeprom  ...  OK: cleared ALL to 0xFF");
+    const Names addresses = Lines("  Addr: ");
+    ASSERT_EQ(addresses.size(), 500u);
+    EXPECT_EQ(addresses.front() + addresses.back(), "  Addr: 0000/1999  Addr: 1996/1999");
+    EXPECT_TRUE(rig.dialogs.fileRequests.empty());
+    EXPECT_FALSE(rig.Control<QCheckBox>("chkEE2Down").isChecked()) << "EEprom is unticked";
+    EXPECT_EQ(Titles(), Names{"Warning"});
+    ExpectUploadIdle();
+}
+
+// The flash image that shares the .epr's name up to its extension follows the EEPROM.
+TEST_F(MemoryUploadFlow, EepromThenTheMatchingFlashImage)
+{
+    Start();
+    const std::string base = "VRTA708_00001234_fwV1.05_250101000000";
+    const Bytes eeprom = Pattern(2000, 5);
+    const Bytes flash = FlashImage(28, 6);
+    const std::string epr = Image(base + ".epr", eeprom);
+    Image(Fla(base, 0, 27), flash);
+    Image("VRTA708_00001234_fwV1.05_250101000001_0000-0027.fla", FlashImage(28, 9));
+    Pages("0", "27");
+    Upload(epr);
+
+    EXPECT_EQ(rig.instrument.Eeprom(), eeprom);
+    EXPECT_EQ(FlashPages(0, 27), flash);
+    EXPECT_EQ(PagesWritten(), "0-27");
+    EXPECT_EQ(Commands(), "I ex500 r E6x112");
+    EXPECT_TRUE(PageWrites().starts_with("0:0123 1:0123 2:0123"));
+    EXPECT_EQ(Log(), EepromDone(base + ".epr") + FlashDone(Fla(base, 0, 27), "0-27"));
+    EXPECT_EQ(LastProgress(), 100);
+    EXPECT_EQ(Titles(), Names{"Warning"}) << "same range: no page-number question";
+    ExpectUploadIdle();
+}
+
+// A flash image of pages 5 to 27 (23 pages) against other page fields: Yes takes the file's
+// range, No the fields' (skipping file pages when the fields start later), Cancel nothing.
+TEST_F(MemoryUploadFlow, ThePageNumberQuestionDecidesWhereTheFilesPagesGo)
+{
+    Start();
+    Tick("chkEE2Down", false);
+    const std::string name = std::string(kQs) + "_0005-0027.fla";
+    const Bytes file = FlashImage(23);
+    const std::string path = Image(name, file);
+    const std::string head = FlashHead(name);
+    const struct {
+        const char* from;
+        const char* to;
+        std::optional<MsgAnswer> answer;  // nothing: no question
+        const char* asked;                // the fields as the question shows them
+        int first, last, filePage;        // pages first..last from file page filePage (5..27); first < 0: none
+        std::string log;
+        const char* fields;
+    } cases[] = {
+        {"0", "2047", MsgAnswer::Yes, "0000-2047", 5, 27, 5, FlashDone(name, "5-27"), "5-27"},
+        {"0", "22", MsgAnswer::No, "0000-0022", 0, 22, 5, FlashDone(name, "0-22"), "0-22"},
+        {"10", "27", MsgAnswer::No, "0010-0027", 10, 27, 10, FlashDone(name, "10-27"), "10-27"},
+        {"27", "27", MsgAnswer::No, "0027-0027", 27, 27, 27, FlashDone(name, "27-27"), "27-27"},
+        {"5", "27", std::nullopt, "", 5, 27, 5, FlashDone(name, "5-27"), "5-27"},
+        {"5.4", "27", std::nullopt, "", 5, 27, 5, FlashDone(name, "5.4-27"), "5.4-27"},
+        {"0", "2047", MsgAnswer::No, "0000-2047", -1, 0, 0,
+         head + "\r\nDimensione file: 94208\r\nPages 0-2047 need 8388608 bytes", "0-2047"},
+        {"0", "2047", MsgAnswer::Cancel, "0000-2047", -1, 0, 0, head, "0-2047"},
+        {"30", "40", MsgAnswer::No, "0030-0040", -1, 0, 0,
+         head + "\r\nDimensione file: 94208\r\n(textbox - numfile)*4096: 30-5*4096 =102400", "30-40"},
+        {"28", "28", MsgAnswer::No, "0028-0028", -1, 0, 0,
+         head + "\r\nDimensione file: 94208\r\nPages 28-28 need 98304 bytes", "28-28"},
+        {"10", "28", MsgAnswer::No, "0010-0028", -1, 0, 0,
+         head + "\r\nDimensione file: 94208\r\nPages 10-28 need 98304 bytes", "10-28"},
+        {"-1", "3", MsgAnswer::No, "-0001-0003", -1, 0, 0, head + "\r\n <From> must be >0", "-1-3"},
+        {"3", "2048", MsgAnswer::No, "0003-2048", -1, 0, 0, head + "\r\n <To> must be <2047", "3-2048"},
+        {"9", "8", MsgAnswer::No, "0009-0008", -1, 0, 0, head + "\r\n <From> must be <To>", "9-8"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.from) + " to " + c.to);
+        NextUpload();
+        Pages(c.from, c.to);
+        std::vector<MsgAnswer> answers{MsgAnswer::Yes};
+        if (c.answer)
+            answers.push_back(*c.answer);
+        Upload(path, answers);
+
+        if (c.answer) {
+            ASSERT_EQ(Titles(), (Names{"Warning", "PAGE NUMBER WARNING"}));
+            EXPECT_EQ(rig.dialogs.messages[1].icon, MsgIcon::Information);
+            EXPECT_EQ(rig.dialogs.messages[1].text, "<file>    page numbers 0005-0027are different from \r\n"
+                                                    "<textbox> page numbers " + std::string(c.asked) +
+                                                    "\r\n\r\n  YES --> use <file>    page numbers\r\n"
+                                                    "  NO  --> use <textbox> page numbers");
+        } else {
+            EXPECT_EQ(Titles(), Names{"Warning"});
+        }
+        if (c.first >= 0) {
+            EXPECT_EQ(Log(), c.log);
+            const auto from = file.begin() + (c.filePage - 5) * static_cast<std::ptrdiff_t>(kPage);
+            EXPECT_EQ(FlashPages(c.first, c.last), Bytes(from, from + (c.last - c.first + 1) * static_cast<std::ptrdiff_t>(kPage)));
+            EXPECT_EQ(PagesWritten(), std::to_string(c.first) + (c.last > c.first ? "-" + std::to_string(c.last) : ""));
+        } else {
+            EXPECT_EQ(Log(), c.log + "\r\n Process ABORTED\r\n");
+            EXPECT_EQ(Commands(), "I");
+            EXPECT_TRUE(rig.instrument.MemoryWrites().empty());
+        }
+        EXPECT_EQ(Range(), c.fields);
+        ExpectUploadIdle();
+    }
+}
+
+// Download the EEPROM and pages 0-27 from one instrument, upload them into another.
+TEST_F(MemoryUploadFlow, RoundTripCopiesOneInstrumentsMemoriesIntoAnother)
+{
+    Start();
+    rig.instrument.WriteEeprom(0, Pattern(2000, 11));
+    rig.instrument.WriteFlash(0, FlashImage(29, 12));
+    Pages("0", "27");
+    Download();
+    ASSERT_EQ(SavedFiles(), (Names{kEpr, Fla(kBase, 0, 27)}));
+
+    AppRig second;
+    second.StartOn(kConfig, kDownMemTab);
+    second.Control<QLineEdit>("txtDownDaPag").setText("0");
+    second.Control<QLineEdit>("txtDownaPag").setText("27");
+    second.dialogs.filePaths.push_back(saveFolder.filePath(QString::fromStdString(kEpr)).toStdString());
+    second.Control<QPushButton>("cmdDownUpData").click();
+
+    EXPECT_EQ(second.instrument.Eeprom(), rig.instrument.Eeprom());
+    EXPECT_EQ(second.instrument.ReadFlash(0, 28 * kPage), rig.instrument.ReadFlash(0, 28 * kPage));
+    EXPECT_NE(second.instrument.ReadFlash(28 * kPage, kPage), rig.instrument.ReadFlash(28 * kPage, kPage));
+    EXPECT_EQ(second.instrument.FlashPagesWritten(), 28u);
+    EXPECT_EQ(second.instrument.Commits(), 1);
+    EXPECT_EQ(second.form->DownMem->StatusText(), EepromDone(kEpr) + FlashDone(Fla(kBase, 0, 27), "0-27"));
+}

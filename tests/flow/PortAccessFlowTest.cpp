@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "AppRig.h"
+
+namespace {
+
+const std::string kNoPort = "No Serial COM port found !!\r\n\r\nUnable to continue";
+const std::string kJoinDialout = "add your user to the group \"dialout\" (sudo usermod -aG dialout $USER), then log out "
+                                 "and log in again.";
+
+// The simulated ports named as the devices of a Linux machine.
+void NameDevices(AppRig& rig)
+{
+    for (const auto& [port, device] : std::map<int, std::string>{{1, "/dev/ttyS0"}, {2, "/dev/ttyS1"}, {5, "/dev/ttyUSB0"}})
+        rig.port.SetDeviceName(port, device);
+}
+
+}  // namespace
+
+// The start-up search ends the program when no port opens; when ports were refused for lack of
+// permission, the message also says which group to join.
+TEST(PortAccessFlow, StartupSearchExplainsPortsRefusedForPermission)
+{
+    const struct {
+        const char* story;
+        std::set<int> ports;
+        std::map<int, std::string> denied;  // port -> group of its device
+        std::set<int> busy;
+        std::string message;  // empty: the program goes on
+    } cases[] = {
+        {"every port refused", {1, 5}, {{1, "dialout"}, {5, "dialout"}}, {},
+         kNoPort + "\r\n\r\nNo permission to open /dev/ttyS0 and /dev/ttyUSB0: " + kJoinDialout},
+        {"group unreadable", {5}, {{5, ""}}, {},
+         kNoPort + "\r\n\r\nNo permission to open /dev/ttyUSB0: add your user to the group that owns it (usually "
+                   "\"dialout\") (sudo usermod -aG dialout $USER), then log out and log in again."},
+        {"one refused, one held by another program", {1, 2}, {{2, "dialout"}}, {1},
+         kNoPort + "\r\n\r\nNo permission to open /dev/ttyS1: " + kJoinDialout},
+        {"only a port held by another program", {1}, {}, {1}, kNoPort},
+        {"no port at all", {}, {}, {}, kNoPort},
+        {"one refused, one opens", {1, 5}, {{1, "dialout"}}, {}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        AppRig rig(c.ports);
+        NameDevices(rig);
+        for (const auto& [port, group] : c.denied)
+            rig.port.SetAccessDenied(port, group);
+        for (const int port : c.busy)
+            rig.port.SetBusy(port, true);
+
+        const bool goesOn = rig.Start();
+        EXPECT_EQ(goesOn, c.message.empty());
+        if (c.message.empty()) {
+            EXPECT_TRUE(rig.dialogs.messages.empty());
+            EXPECT_EQ(rig.link.CommPortNumber, 5);
+            EXPECT_FALSE(rig.Control<QAction>("mnuCOMM1").isVisible()) << "a refused port is not offered";
+            continue;
+        }
+        ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+        EXPECT_EQ(rig.dialogs.messages[0].icon, MsgIcon::Exclamation);
+        EXPECT_EQ(rig.dialogs.messages[0].title, "MESSAGE");
+        EXPECT_EQ(rig.dialogs.messages[0].text, c.message);
+        EXPECT_EQ(rig.port.Opens(), 0);
+    }
+}
+
+// A port that became unavailable after start-up: Info reports the open failure (with the hint when
+// it is a matter of permission), the serial error in the log, and gives the window back.
+TEST(PortAccessFlow, InfoOnARefusedPortShowsTheOpenFailureAndRestoresTheWindow)
+{
+    const struct {
+        bool denied;
+        std::string message;
+    } cases[] = {
+        {true, "Error :2\r\nPermission denied\r\nNo permission to open /dev/ttyUSB0: " + kJoinDialout},
+        {false, "Error :2\r\nPermission denied"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.denied ? "no permission" : "held by another program");
+        AppRig rig({5});
+        NameDevices(rig);
+        rig.StartOn("", kDownMemTab);
+        if (c.denied)
+            rig.port.SetAccessDenied(5, "dialout");
+        else
+            rig.port.SetBusy(5, true);
+
+        rig.Control<QPushButton>("cmdDownInfo").click();
+
+        ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+        EXPECT_EQ(rig.dialogs.messages[0].icon, MsgIcon::Critical);
+        EXPECT_EQ(rig.dialogs.messages[0].title, "Routine <InitSeriale>");
+        EXPECT_EQ(rig.dialogs.messages[0].text, c.message);
+        EXPECT_EQ(rig.Control<StatusBox>("txtDownStatus").Text().rfind(" Serial error !!\r\n\r\n  Check connection.", 0), 0u);
+        EXPECT_TRUE(rig.Control<QTabWidget>("SSTab1").isEnabled());
+        EXPECT_TRUE(rig.Control<QMenu>("mnuSeriale").menuAction()->isEnabled());
+        EXPECT_TRUE(rig.Control<QPushButton>("cmdDownDwData").isEnabled());
+        EXPECT_FALSE(rig.port.IsOpen());
+        EXPECT_TRUE(rig.port.Written().empty());
+    }
+}

@@ -1,0 +1,107 @@
+// A download whose disk gives out: a file size limit (RLIMIT_FSIZE, so writes past it fail with
+// "File too large") stands for a full disk. The images left behind are whole or absent.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/ResultCodes.h"
+#include "memory/MemoryDownload.h"
+#include "support/FileSizeLimit.h"
+#include "support/PlainDownMemView.h"
+#include "support/ScriptedDialogs.h"
+#include "SimTestHelpers.h"
+
+using namespace simtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+class MemoryDownloadDisk : public SimRigTest {
+protected:
+    void SetUp() override
+    {
+        folder = fs::temp_directory_path() / ("download-disk-" + std::to_string(getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        host.SetLocalStart({2026, 1, 1, 0, 0, 0});
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    // Runs a whole download into the folder with files limited to `limit` bytes.
+    int Download(rlim_t limit)
+    {
+        dialogs.filePaths.push_back((folder / "whatever.dat").string());
+        FileSizeLimit guard(limit);
+        EXPECT_TRUE(guard.ok());
+        MemoryDownload download(link, dialogs, catalogue, view, folder.string());
+        const int code = download.Run();
+        failure = download.Failure();
+        link.CloseSeriale();
+        return code;
+    }
+    std::map<std::string, std::uintmax_t> Files() const
+    {
+        std::map<std::string, std::uintmax_t> sizes;
+        for (const auto& entry : fs::directory_iterator(folder))
+            sizes[entry.path().filename().string()] = entry.file_size();
+        return sizes;
+    }
+    Bytes Content(const std::string& name) const
+    {
+        std::ifstream file(folder / name, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(file), {});
+    }
+
+    fs::path folder;
+    ScriptedDialogs dialogs;
+    SerialLink link{port, host, dialogs};
+    ParamCatalogue catalogue;
+    PlainDownMemView view;
+    TransferFailure failure;
+};
+
+
+}  // namespace
+
+TEST_F(MemoryDownloadDisk, EepromImageThatCannotBeWrittenLeavesNoFile)
+{
+    EXPECT_EQ(Download(1999), code::kRefused);
+    EXPECT_TRUE(Files().empty()) << "neither the image nor the file it grew in";
+    EXPECT_EQ(failure.kind, TransferFailure::Kind::Other);
+    EXPECT_EQ(failure.number, EFBIG);
+    EXPECT_EQ(sim.CountRequests(0xE5), 0u) << "no flash stage after the EEPROM stage failed";
+
+    // One byte more and it fits.
+    sim.ClearRecord();
+    view.status.clear();
+    host.RunUntil(host.Now() + 1.0);
+    EXPECT_EQ(Download(2000 + 4 * 4096), code::kOk);
+    EXPECT_EQ(Content("VRTA708_00001234_fwV1.05_260101000001.epr"), sim.Eeprom());
+}
+
+// The disk fills in the middle of a page: the flash image is cut back to its whole pages, and the
+// log names it with the number of pages it holds.
+TEST_F(MemoryDownloadDisk, FlashImageThatFillsTheDiskMidPageKeepsItsWholePages)
+{
+    view.eeprom = false;
+    for (const rlim_t limit : {2 * 4096 + 1000, 2 * 4096, 0}) {
+        SCOPED_TRACE(limit);
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        view.status.clear();
+        EXPECT_EQ(Download(limit), code::kRefused);
+        const auto files = Files();
+        ASSERT_EQ(files.size(), 1u);
+        const std::string fla = files.begin()->first;
+        EXPECT_TRUE(fla.ends_with("_0003-0006.fla")) << fla;
+        const auto pages = limit / 4096;
+        EXPECT_EQ(files.begin()->second, pages * 4096);
+        EXPECT_EQ(Content(fla), sim.ReadFlash(3 * 4096, pages * 4096));
+        EXPECT_EQ(failure.number, EFBIG);
+        EXPECT_TRUE(view.status.ends_with("\r\n Aborted ... \r\n Kept: " + ToUpperAscii(fla) + "  (" + std::to_string(pages) +
+                                          " whole pages)"))
+            << view.status;
+        host.RunUntil(host.Now() + 0.5);
+    }
+}
