@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -31,6 +32,8 @@ public:
         host.SetOnYield([] { QCoreApplication::processEvents(); });
     }
 
+    // Declared first, so that the clock which calls them goes before them.
+    std::vector<std::unique_ptr<std::function<void()>>> polls;
     VirtualHost host;
     SimInstrument instrument;
     SimBoards boards{instrument};
@@ -90,6 +93,20 @@ public:
         if (!control)
             throw std::runtime_error(std::string("no control named ") + name);
         return *control;
+    }
+
+    // Runs `action` once, at the first millisecond of virtual time at which `condition` holds.
+    void When(std::function<bool()> condition, std::function<void()> action)
+    {
+        polls.push_back(std::make_unique<std::function<void()>>());
+        std::function<void()>* poll = polls.back().get();
+        *poll = [this, poll, condition = std::move(condition), action = std::move(action)] {
+            if (condition())
+                action();
+            else
+                host.CallAfter(0.001, [poll] { (*poll)(); });
+        };
+        host.CallAfter(0.001, [poll] { (*poll)(); });
     }
 
     bool TabShown(int index) const { return form->SSTab1->isTabVisible(index); }

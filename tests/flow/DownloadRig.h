@@ -36,7 +36,6 @@ struct DownloadFlow : ::testing::Test {
     // Declared before the rig: the window they watch goes first.
     std::vector<std::string> logs;
     std::vector<int> progress;
-    std::vector<std::unique_ptr<std::function<void()>>> polls;
 
     AppRig rig;
     QTemporaryDir saveFolder;
@@ -187,19 +186,6 @@ struct DownloadFlow : ::testing::Test {
         return text;
     }
 
-    // Runs `action` once, at the first millisecond of virtual time at which `condition` holds.
-    void When(std::function<bool()> condition, std::function<void()> action)
-    {
-        polls.push_back(std::make_unique<std::function<void()>>());
-        std::function<void()>* poll = polls.back().get();
-        *poll = [this, poll, condition = std::move(condition), action = std::move(action)] {
-            if (condition())
-                action();
-            else
-                rig.host.CallAfter(0.001, [poll] { (*poll)(); });
-        };
-        rig.host.CallAfter(0.001, [poll] { (*poll)(); });
-    }
 
     // What the window offers, in one line: the tabs enabled one by one, the tab control itself and
     // the current tab; the Download caption; Info, Upload and Download enabled; the "COMM" menu;

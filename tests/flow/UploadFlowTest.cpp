@@ -216,7 +216,7 @@ TEST_F(Package, InstrumentNotSwitchedOnWithin15Seconds)
     rig.boards.SetPowerOnDelay(-1.0);
     Browse(package);
     double start = 0.0;
-    When([&] { return Log().find("TURN ON") != std::string::npos; }, [&] { start = rig.host.Now(); });
+    rig.When([&] { return Log().find("TURN ON") != std::string::npos; }, [&] { start = rig.host.Now(); });
     Start();
     EXPECT_EQ(Log(), CpuPart() + "\r\nExit due to Timeout \r\n");
     EXPECT_TRUE(LogShowed(CpuPart() + "timeOut = 14"));
@@ -306,7 +306,7 @@ TEST_F(SingleBoard, ClosingTheWindowWhilePagesAreWrittenEndsTheRun)
     rig.boards.StartCpuInBootloader();
     rig.port.SetPacing(true);
     Browse(file);
-    When([&] { return Log().find(" Page 10/40") != std::string::npos; }, [&] { rig.form->close(); });
+    rig.When([&] { return Log().find(" Page 10/40") != std::string::npos; }, [&] { rig.form->close(); });
     Start();
     EXPECT_TRUE(rig.host.Quitting());
     EXPECT_LT(rig.boards.CpuBoot().Writes(), 12);
@@ -319,7 +319,7 @@ TEST_F(Package, ClosingTheWindowDuringTheWaitForTheInstrumentEndsAtOnce)
 {
     rig.boards.SetPowerOnDelay(-1.0);
     Browse(package);
-    When([&] { return Log().find("timeOut = 3") != std::string::npos; }, [&] { rig.form->close(); });
+    rig.When([&] { return Log().find("timeOut = 3") != std::string::npos; }, [&] { rig.form->close(); });
     const double start = rig.host.Now();
     Start();
     EXPECT_TRUE(rig.host.Quitting());

@@ -26,7 +26,6 @@ struct UploadFlow : ::testing::Test {
 
     std::vector<std::string> logs;
     std::vector<std::string> runningStates;
-    std::vector<std::unique_ptr<std::function<void()>>> polls;
 
     AppRig rig;
     QTemporaryDir images;
@@ -119,19 +118,6 @@ struct UploadFlow : ::testing::Test {
         EXPECT_EQ(State(), kIdle);
     }
 
-    // Runs `action` once, at the first millisecond of virtual time at which `condition` holds.
-    void When(std::function<bool()> condition, std::function<void()> action)
-    {
-        polls.push_back(std::make_unique<std::function<void()>>());
-        std::function<void()>* poll = polls.back().get();
-        *poll = [this, poll, condition = std::move(condition), action = std::move(action)] {
-            if (condition())
-                action();
-            else
-                rig.host.CallAfter(0.001, [poll] { (*poll)(); });
-        };
-        rig.host.CallAfter(0.001, [poll] { (*poll)(); });
-    }
 
     std::size_t Requests(std::uint8_t command) const { return rig.instrument.CountRequests(command); }
     bool NothingErased() const

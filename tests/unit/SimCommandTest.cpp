@@ -127,6 +127,8 @@ TEST_F(SimCommandTest, AnswersAreTakenOnlyAsWholeWellFormedFrames)
         {"identification of 35 bytes, busy at index 4", kInfo, Acked(filled(29, Text("I2"))), code::kBusy, ""},
         {"identification of 35 bytes, OK at index 4", kInfo, Acked(filled(29, Text("I0"))), code::kMalformed, ""},
         {"identification with a stray byte first", kInfo, Cat({0x00}, id36), code::kMalformed, ""},
+        {"identification whose acknowledge is garbled", kInfo, [&] { Bytes a = id36; a[0] = 0x86; return a; }(),
+         code::kMalformed, ""},
         {"identification with a byte changed", kInfo, corrupt(id36, 20), code::kMalformed, ""},
         {"identification with its checksum changed", kInfo, corrupt(id36, 36 - 3), code::kMalformed, ""},
         {"identification in a long frame", kInfo, Acked(filled(260, Text("VRTA708 000012341.051.02  0314"))), code::kMalformed, ""},
