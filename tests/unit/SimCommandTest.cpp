@@ -137,6 +137,7 @@ TEST_F(SimCommandTest, AnswersAreTakenOnlyAsWholeWellFormedFrames)
         {"parameter 12", kParam, value, code::kOk, "123"},
         {"parameter with a stray byte first", kParam, Cat({0x06}, value), code::kMalformed, ""},
         {"parameter with a byte changed", kParam, corrupt(value, 4), code::kMalformed, ""},
+        {"parameter with a stray byte after it", kParam, Cat(value, {0x00}), code::kMalformed, ""},
         {"parameter without LF", kParam, [&] { Bytes a = value; a[a.size() - 2] = 0x0B; return a; }(), code::kMalformed, ""},
         {"parameter text that is no number", kParam, Acked(Text("0abc")), code::kMalformed, ""},
         {"parameter in a long frame", kParam, Acked(filled(300, Text("0123 "))), code::kMalformed, ""},
