@@ -3,8 +3,6 @@
 // and the simulated instrument's memories afterwards.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -13,6 +11,7 @@
 
 #include "sim/SimBootloader.h"
 #include "sim/SimInstrument.h"
+#include "support/Files.h"
 #include "support/RunProgram.h"
 #include "support/SimProgram.h"
 
@@ -26,31 +25,9 @@ struct Folder {
     {
         return name.empty() ? dir.path().toStdString() : dir.filePath(QString::fromStdString(name)).toStdString();
     }
-    std::string Write(const std::string& name, const Bytes& bytes) const
-    {
-        QFile file(QString::fromStdString(Path(name)));
-        if (!file.open(QIODevice::WriteOnly))
-            return {};
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-        return Path(name);
-    }
-    std::vector<std::string> Files() const
-    {
-        std::vector<std::string> names;
-        for (const QString& name : QDir(dir.path()).entryList(QDir::Files, QDir::Name))
-            names.push_back(name.toStdString());
-        return names;
-    }
+    std::string Write(const std::string& name, const Bytes& bytes) const { return WriteFileBytes(Path(name), bytes); }
+    std::vector<std::string> Files() const { return FileNamesIn(Path()); }
 };
-
-Bytes ReadFile(const std::string& path)
-{
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray data = file.readAll();
-    return Bytes(data.begin(), data.end());
-}
 
 Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t size)
 {
@@ -158,8 +135,8 @@ TEST(CliProgram, BackupOfOneInstrumentRestoredIntoAnother)
         EXPECT_EQ(files[1], files[0].substr(0, 37) + "_0000-0027.fla");
     }
     // What the second instrument must end up holding.
-    Bytes eeprom = ReadFile(epr);
-    Bytes flash = ReadFile(fla);
+    Bytes eeprom = ReadFileBytes(epr);
+    Bytes flash = ReadFileBytes(fla);
     ASSERT_EQ(eeprom.size(), 2000u);
     ASSERT_EQ(flash.size(), 28u * kPage);
     for (auto& b : eeprom)
@@ -182,8 +159,8 @@ TEST(CliProgram, BackupOfOneInstrumentRestoredIntoAnother)
         EXPECT_TRUE(Says(run, "[Warning] This operation WRITE ")) << run.err;
         EXPECT_TRUE(Says(run, " Pages 0-27  OK")) << run.err;
     }
-    EXPECT_EQ(ReadFile(saved.Path("eeprom.bin")), eeprom);
-    EXPECT_EQ(Slice(ReadFile(saved.Path("flash.bin")), 0, flash.size()), flash);
+    EXPECT_EQ(ReadFileBytes(saved.Path("eeprom.bin")), eeprom);
+    EXPECT_EQ(Slice(ReadFileBytes(saved.Path("flash.bin")), 0, flash.size()), flash);
 }
 
 // Ctrl-C during a backup: the page under way ends, the image holds whole pages, the exit status is 130.
@@ -199,7 +176,7 @@ TEST(CliProgram, CtrlCStopsABackupAndLeavesWholeFiles)
     EXPECT_TRUE(Says(run, " Aborted ... ")) << run.err;
     const std::vector<std::string> files = out.Files();
     ASSERT_EQ(files.size(), 1u);
-    const Bytes image = ReadFile(out.Path(files[0]));
+    const Bytes image = ReadFileBytes(out.Path(files[0]));
     EXPECT_GT(image.size(), 0u);
     EXPECT_EQ(image.size() % kPage, 0u);
     for (std::size_t i = 0; i < image.size(); i += 997)
@@ -217,7 +194,7 @@ TEST(CliProgram, FlashesOneBoardOrBothBoardsOfAPackage)
     const std::string text = "27520_MIS_V1.bin\r\n27520_CPU_V1.bin\r\n";
     const std::string package = files.Write("27520_Pack.pkg", Bytes(text.begin(), text.end()));
     const auto holds = [](const std::string& dump, const Bytes& bytes) {
-        return Slice(ReadFile(dump), 0, bytes.size()) == bytes;
+        return Slice(ReadFileBytes(dump), 0, bytes.size()) == bytes;
     };
 
     {
@@ -295,7 +272,7 @@ TEST(CliProgram, WifiRegistersTheModuleAndTheRegisterFile)
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(Says(run, "Saved WiFi registers\nVRTA710_00001234_WIFI.TXT")) << run.err;
     const std::string saved = files.Path("VRTA710_00001234_wifi.txt");
-    const Bytes content = ReadFile(saved);
+    const Bytes content = ReadFileBytes(saved);
     const std::string text(content.begin(), content.end());
     EXPECT_NE(text.find("\r\n12h 10.1.2.3\r\n"), std::string::npos) << text;
 
@@ -307,7 +284,7 @@ TEST(CliProgram, WifiRegistersTheModuleAndTheRegisterFile)
     EXPECT_EQ(cli.Run({"wifi", "get", "0x12"}).out, "10.1.2.3\n");
     const std::string again = files.Path("again_wifi.txt");
     EXPECT_EQ(cli.Run({"wifi", "save", again}).exitCode, 0);
-    const Bytes second = ReadFile(again);
+    const Bytes second = ReadFileBytes(again);
     const auto registers = [](const std::string& file) { return file.substr(file.find("\r\n")); };
     EXPECT_EQ(registers(std::string(second.begin(), second.end())), registers(text));
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
@@ -17,6 +16,7 @@
 #include "sim/SimInstrument.h"
 #include "sim/SimPort.h"
 #include "sim/VirtualHost.h"
+#include "support/Files.h"
 #include "support/MemorySettings.h"
 #include "support/ScriptedDialogs.h"
 
@@ -77,13 +77,7 @@ public:
     }
 
     // Writes the configuration file byte for byte.
-    void WriteConfig(const std::string& content)
-    {
-        QFile file(folder.filePath("Config314x0.cfg"));
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(content.data(), static_cast<qint64>(content.size())) != static_cast<qint64>(content.size()))
-            throw std::runtime_error("cannot write the configuration file");
-    }
+    void WriteConfig(const std::string& content) { WriteFileText(folder.filePath("Config314x0.cfg").toStdString(), content); }
 
     // A control of the window by its name.
     template <typename T>

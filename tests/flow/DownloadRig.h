@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -16,6 +15,7 @@
 
 #include "AppRig.h"
 #include "core/Bytes.h"
+#include "support/Files.h"
 
 // The Down mem tab of a started window, a folder the save dialog answers with, and a record of
 // what the technician saw: every text of the log and every value of the progress bar.
@@ -125,21 +125,8 @@ struct DownloadFlow : ::testing::Test {
     }
     int LastProgress() const { return progress.empty() ? -1 : progress.back(); }
 
-    std::vector<std::string> SavedFiles() const
-    {
-        std::vector<std::string> names;
-        for (const QString& name : QDir(saveFolder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name))
-            names.push_back(name.toStdString());
-        return names;
-    }
-    Bytes FileBytes(const std::string& name) const
-    {
-        QFile file(saveFolder.filePath(QString::fromStdString(name)));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        const QByteArray data = file.readAll();
-        return Bytes(data.begin(), data.end());
-    }
+    std::vector<std::string> SavedFiles() const { return FileNamesIn(saveFolder.path().toStdString()); }
+    Bytes FileBytes(const std::string& name) const { return ReadFileBytes(saveFolder.filePath(QString::fromStdString(name)).toStdString()); }
     Bytes FlashPages(int first, int last) const
     {
         return rig.instrument.ReadFlash(static_cast<std::uint32_t>(first) * kPage,

@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,6 +14,7 @@
 
 #include "AppRig.h"
 #include "core/Bytes.h"
+#include "support/Files.h"
 
 // The Upload tab of a started window on the simulated boards, a folder for images and packages,
 // and a record of what the technician saw: every log text and whether the controls were off while
@@ -48,17 +48,8 @@ struct UploadFlow : ::testing::Test {
     }
 
     std::string Path(const std::string& name) const { return images.filePath(QString::fromStdString(name)).toStdString(); }
-    std::string WriteFile(const std::string& name, const Bytes& bytes) const
-    {
-        const std::string path = Path(name);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                   static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-    std::string WriteText(const std::string& name, const std::string& text) const
-    {
-        return WriteFile(name, Bytes(text.begin(), text.end()));
-    }
+    std::string WriteFile(const std::string& name, const Bytes& bytes) const { return WriteFileBytes(Path(name), bytes); }
+    std::string WriteText(const std::string& name, const std::string& text) const { return WriteFileText(Path(name), text); }
     static Bytes Image(std::size_t size, unsigned seed)
     {
         Bytes bytes(size);

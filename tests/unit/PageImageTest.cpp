@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "firmware/PackageFile.h"
 #include "firmware/PageImage.h"
 #include "firmware/PageWriter.h"
+#include "support/Files.h"
 
 namespace {
 
@@ -23,17 +23,8 @@ struct TempFolder {
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }
-    std::string Write(const std::string& name, const Bytes& bytes) const
-    {
-        const std::string file = path + "/" + name;
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                   static_cast<std::streamsize>(bytes.size()));
-        return file;
-    }
-    std::string WriteText(const std::string& name, const std::string& text) const
-    {
-        return Write(name, Bytes(text.begin(), text.end()));
-    }
+    std::string Write(const std::string& name, const Bytes& bytes) const { return WriteFileBytes(path + "/" + name, bytes); }
+    std::string WriteText(const std::string& name, const std::string& text) const { return WriteFileText(path + "/" + name, text); }
 };
 
 Bytes Image(std::size_t size, unsigned seed = 7)
