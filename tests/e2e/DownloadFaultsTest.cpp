@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "core/ResultCodes.h"
 #include "memory/MemoryDownload.h"
 #include "sim/SimInstrument.h"
 #include "support/FileSizeLimit.h"
+#include "support/Files.h"
 #include "support/PlainDownMemView.h"
 #include "support/RealPath.h"
 #include "support/SimProgram.h"
@@ -60,10 +60,9 @@ Outcome Download(const std::string& fault, rlim_t limit = RLIM_INFINITY)
     out.log = view.status;
     for (const auto& shown : path.dialogs.messages)
         out.messages.push_back(shown.title);
-    for (const auto& entry : fs::directory_iterator(folder)) {
+    for (const std::string& name : FileNamesIn(folder.string())) {
         ++out.files;
-        std::ifstream file(entry.path(), std::ios::binary);
-        out.image = Bytes(std::istreambuf_iterator<char>(file), {});
+        out.image = ReadFileBytes((folder / name).string());
     }
     return out;
 }

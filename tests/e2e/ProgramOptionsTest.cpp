@@ -4,8 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "link/Commands.h"
-#include "support/RealPath.h"
 #include "support/RunProgram.h"
 #include "support/SimProgram.h"
 
@@ -64,6 +62,9 @@ TEST(ProgramOptions, WrongCommandLinesEndWithCode2AndTheUsage)
         {{"servicetool", "--simulator-model"}, "--simulator-model needs a device name"},
         {{"servicetool-sim", "--link", "/tmp/x", "--fw-version"}, "--fw-version needs a value"},
         {{"servicetool-sim", "--bogus", "1"}, "unknown option --bogus"},
+        {{"servicetool-sim"}, "--link is required"},
+        {{"servicetool-sim", "--link", "/tmp/x", "--fault", "explode"}, "unknown fault kind in \"explode\""},
+        {{"servicetool-sim", "--link", "/tmp/x", "--baud", "fast"}, "bad baud fast"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> arguments = c.arguments;
@@ -75,16 +76,4 @@ TEST(ProgramOptions, WrongCommandLinesEndWithCode2AndTheUsage)
         EXPECT_NE(run.err.find("usage: "), std::string::npos) << run.err;
         EXPECT_EQ(run.out, "");
     }
-}
-
-TEST(SimProgram, FirmwareVersionTextComesFromTheCommandLine)
-{
-    SimProgram sim({"--fw-version", "2.130.07  0921"});
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    RealPath path(sim.link());
-    ASSERT_EQ(path.link.InitSeriale(1, "115200"), 0);
-    InstrumentInfo info;
-    ASSERT_EQ(ReadInstrumentInfo(path.link, info), 0) << info.Message;
-    EXPECT_EQ(info.FwVersion, "2.13");
-    path.link.CloseSeriale();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -16,6 +16,7 @@
 #include "sim/SimInstrument.h"
 #include "sim/SimPort.h"
 #include "sim/VirtualHost.h"
+#include "support/Files.h"
 #include "support/MemorySettings.h"
 #include "support/ScriptedDialogs.h"
 
@@ -31,6 +32,8 @@ public:
         host.SetOnYield([] { QCoreApplication::processEvents(); });
     }
 
+    // Declared first, so that the clock which calls them goes before them.
+    std::vector<std::unique_ptr<std::function<void()>>> polls;
     VirtualHost host;
     SimInstrument instrument;
     SimBoards boards{instrument};
@@ -74,13 +77,7 @@ public:
     }
 
     // Writes the configuration file byte for byte.
-    void WriteConfig(const std::string& content)
-    {
-        QFile file(folder.filePath("Config314x0.cfg"));
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(content.data(), static_cast<qint64>(content.size())) != static_cast<qint64>(content.size()))
-            throw std::runtime_error("cannot write the configuration file");
-    }
+    void WriteConfig(const std::string& content) { WriteFileText(folder.filePath("Config314x0.cfg").toStdString(), content); }
 
     // A control of the window by its name.
     template <typename T>
@@ -90,6 +87,20 @@ public:
         if (!control)
             throw std::runtime_error(std::string("no control named ") + name);
         return *control;
+    }
+
+    // Runs `action` once, at the first millisecond of virtual time at which `condition` holds.
+    void When(std::function<bool()> condition, std::function<void()> action)
+    {
+        polls.push_back(std::make_unique<std::function<void()>>());
+        std::function<void()>* poll = polls.back().get();
+        *poll = [this, poll, condition = std::move(condition), action = std::move(action)] {
+            if (condition())
+                action();
+            else
+                host.CallAfter(0.001, [poll] { (*poll)(); });
+        };
+        host.CallAfter(0.001, [poll] { (*poll)(); });
     }
 
     bool TabShown(int index) const { return form->SSTab1->isTabVisible(index); }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <memory>
@@ -81,15 +80,6 @@ struct CliRig {
 
     ~CliRig() { std::fclose(sink); }
 };
-
-Bytes ReadFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray data = file.readAll();
-    return Bytes(data.begin(), data.end());
-}
 
 QStringList FilesOf(const QString& folder)
 {
@@ -259,7 +249,7 @@ TEST_F(DownloadFlow, CliBackupEqualsTheWindowsByteForByteAndByName)
     ASSERT_EQ(files.size(), 2);
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(files[i].toStdString(), window[static_cast<std::size_t>(i)]);
-        EXPECT_EQ(ReadFile(out + "/" + files[i]), FileBytes(window[static_cast<std::size_t>(i)]));
+        EXPECT_EQ(ReadFileBytes((out + "/" + files[i]).toStdString()), FileBytes(window[static_cast<std::size_t>(i)]));
     }
     EXPECT_NE(cli.result.Text().find("\"files\":[\"" + out.toStdString() + "/" + window[0]), std::string::npos);
     EXPECT_NE(cli.Printed().find("Download  FLASH 8M ...  OK"), std::string::npos) << cli.Printed();
@@ -276,7 +266,7 @@ TEST(CliBackup, CtrlCLeavesWholeFilesAndSaysSo)
     EXPECT_EQ(cli.Run("backup --flash 0-2047 --out " + out.toStdString()), cli_exit::kInterrupted);
     const QStringList files = FilesOf(out);
     ASSERT_EQ(files.size(), 1);
-    const Bytes image = ReadFile(out + "/" + files[0]);
+    const Bytes image = ReadFileBytes((out + "/" + files[0]).toStdString());
     ASSERT_GT(image.size(), 0u);
     EXPECT_EQ(image.size() % 4096, 0u);
     EXPECT_LT(image.size(), 2048u * 4096u);
@@ -293,11 +283,7 @@ TEST(CliRestore, QuestionsNeedYesAndNothingIsWrittenWithoutIt)
     Bytes pages(2 * 4096);
     for (std::size_t i = 0; i < pages.size(); ++i)
         pages[i] = static_cast<std::uint8_t>(i * 7 + 1);
-    {
-        QFile file(fla);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(reinterpret_cast<const char*>(pages.data()), static_cast<qint64>(pages.size()));
-    }
+    WriteFileBytes(fla.toStdString(), pages);
     const Bytes before = cli.instrument.ReadFlash(5 * 4096, pages.size());
 
     EXPECT_EQ(cli.Run("restore " + fla.toStdString()), code::kRefused);

@@ -23,12 +23,7 @@ struct ConfigPlaces {
             folders.push_back(root.filePath(name).toStdString());
         }
     }
-    void Write(Place place, const std::string& content) const
-    {
-        QFile file(QString::fromStdString(folders[place] + "/Config314x0.cfg"));
-        if (!file.open(QIODevice::WriteOnly) || file.write(content.data(), static_cast<qint64>(content.size())) < 0)
-            throw std::runtime_error("cannot write the configuration file");
-    }
+    void Write(Place place, const std::string& content) const { WriteFileText(folders[place] + "/Config314x0.cfg", content); }
 };
 
 }  // namespace

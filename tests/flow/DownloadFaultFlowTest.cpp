@@ -181,10 +181,10 @@ TEST_F(DownloadFlow, TheEepromImageAppearsOnlyWholeAndTheFlashImageGrowsByWholeP
     Start();
     Pages("3", "6");
     Names filesMidEeprom{"<not seen>"};
-    When([&] { return rig.instrument.CountRequests('e') == 10; }, [&] { filesMidEeprom = SavedFiles(); });
+    rig.When([&] { return rig.instrument.CountRequests('e') == 10; }, [&] { filesMidEeprom = SavedFiles(); });
     Bytes flashMidway;
     // Page 5 is on its way: pages 3 and 4 must be on disk already.
-    When([&] { return FlashReads().size() == 9; }, [&] { flashMidway = FileBytes(Fla(kBase, 3, 6)); });
+    rig.When([&] { return FlashReads().size() == 9; }, [&] { flashMidway = FileBytes(Fla(kBase, 3, 6)); });
     Download();
 
     EXPECT_EQ(filesMidEeprom, Names{kEpr + ".part"}) << "the image takes its name when complete";
@@ -202,7 +202,7 @@ TEST_F(DownloadFlow, StopDuringTheEepromStageSavesNothing)
     rig.instrument.AddFault(SimFaultRule::EepromBlock(400, SimFault::Slow).Delay(0.2).Times(1));
     const int opens = rig.port.Opens();
     std::vector<std::string> seen;
-    When([&] { return rig.instrument.CountRequests('e') == 5; }, [&] {
+    rig.When([&] { return rig.instrument.CountRequests('e') == 5; }, [&] {
         seen.push_back(State());
         Button("cmdDownDwData").click();
         seen.push_back(State());
@@ -227,7 +227,7 @@ TEST_F(DownloadFlow, StopDuringTheFlashStageKeepsTheWholePagesRead)
     Pages("3", "6");
     rig.instrument.AddFault(SimFaultRule::FlashPage(4, SimFault::Slow).Delay(0.2).Times(1));
     std::vector<std::string> seen;
-    When([&] { return FlashReads().size() == 5; }, [&] {
+    rig.When([&] { return FlashReads().size() == 5; }, [&] {
         seen.push_back(State());
         Button("cmdDownDwData").click();
         seen.push_back(State());
@@ -262,7 +262,7 @@ TEST_F(DownloadFlow, ClosingTheWindowDuringTheFlashStageLeavesWholePages)
     Pages("3", "6");
     rig.instrument.AddFault(SimFaultRule::FlashPage(4, SimFault::Slow).Delay(0.2).Times(1));
     double closedAt = 0.0;
-    When([&] { return FlashReads().size() == 5; }, [&] {
+    rig.When([&] { return FlashReads().size() == 5; }, [&] {
         closedAt = rig.host.Now();
         rig.form->close();
     });
@@ -286,7 +286,7 @@ TEST_F(DownloadFlow, ClosingTheWindowWhileWaitingForAFreshNameShowsNoMessage)
     ASSERT_EQ(SavedFiles(), Names{kEpr});
 
     // The second download waits for the next second; the window is closed meanwhile.
-    When([&] { return rig.dialogs.fileRequests.size() == 2; }, [&] { rig.form->close(); });
+    rig.When([&] { return rig.dialogs.fileRequests.size() == 2; }, [&] { rig.form->close(); });
     Download();
 
     EXPECT_TRUE(rig.host.Quitting());

@@ -292,8 +292,7 @@ TEST_F(DownloadFlow, NamesTakenInConsecutiveSecondsAreSkippedUpToFive)
     Tick("chkFlashDown", false);
     const auto take = [&](int second) {
         const std::string name = "VRTA708_00001234_fwV1.05_2601010000" + ZeroPadded(second, 2) + (second % 2 ? ".epr" : "_0001-0002.fla");
-        QFile file(saveFolder.filePath(QString::fromStdString(name)));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        WriteFileBytes(saveFolder.filePath(QString::fromStdString(name)).toStdString(), {});
     };
     for (const int second : {0, 1, 2})
         take(second);

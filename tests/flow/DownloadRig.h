@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -16,6 +15,7 @@
 
 #include "AppRig.h"
 #include "core/Bytes.h"
+#include "support/Files.h"
 
 // The Down mem tab of a started window, a folder the save dialog answers with, and a record of
 // what the technician saw: every text of the log and every value of the progress bar.
@@ -36,7 +36,6 @@ struct DownloadFlow : ::testing::Test {
     // Declared before the rig: the window they watch goes first.
     std::vector<std::string> logs;
     std::vector<int> progress;
-    std::vector<std::unique_ptr<std::function<void()>>> polls;
 
     AppRig rig;
     QTemporaryDir saveFolder;
@@ -126,21 +125,8 @@ struct DownloadFlow : ::testing::Test {
     }
     int LastProgress() const { return progress.empty() ? -1 : progress.back(); }
 
-    std::vector<std::string> SavedFiles() const
-    {
-        std::vector<std::string> names;
-        for (const QString& name : QDir(saveFolder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name))
-            names.push_back(name.toStdString());
-        return names;
-    }
-    Bytes FileBytes(const std::string& name) const
-    {
-        QFile file(saveFolder.filePath(QString::fromStdString(name)));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        const QByteArray data = file.readAll();
-        return Bytes(data.begin(), data.end());
-    }
+    std::vector<std::string> SavedFiles() const { return FileNamesIn(saveFolder.path().toStdString()); }
+    Bytes FileBytes(const std::string& name) const { return ReadFileBytes(saveFolder.filePath(QString::fromStdString(name)).toStdString()); }
     Bytes FlashPages(int first, int last) const
     {
         return rig.instrument.ReadFlash(static_cast<std::uint32_t>(first) * kPage,
@@ -187,19 +173,6 @@ struct DownloadFlow : ::testing::Test {
         return text;
     }
 
-    // Runs `action` once, at the first millisecond of virtual time at which `condition` holds.
-    void When(std::function<bool()> condition, std::function<void()> action)
-    {
-        polls.push_back(std::make_unique<std::function<void()>>());
-        std::function<void()>* poll = polls.back().get();
-        *poll = [this, poll, condition = std::move(condition), action = std::move(action)] {
-            if (condition())
-                action();
-            else
-                rig.host.CallAfter(0.001, [poll] { (*poll)(); });
-        };
-        rig.host.CallAfter(0.001, [poll] { (*poll)(); });
-    }
 
     // What the window offers, in one line: the tabs enabled one by one, the tab control itself and
     // the current tab; the Download caption; Info, Upload and Download enabled; the "COMM" menu;

@@ -267,7 +267,7 @@ TEST_F(MemoryUploadFlow, StopEndsEachStageAfterTheWriteOnItsWay)
         Pages("5", "7");
         rig.instrument.AddFault(c.fault);
         Names seen;
-        When([&] { return c.when(*this); }, [&] {
+        rig.When([&] { return c.when(*this); }, [&] {
             seen.push_back(UploadState());
             Button("cmdDownUpData").click();
             seen.push_back(UploadState());
@@ -295,7 +295,7 @@ TEST_F(MemoryUploadFlow, ClosingTheWindowDuringTheFlashStageEndsAtOnce)
     const std::string path = Image(Fla(kImage, 5, 7), FlashImage(3));
     rig.instrument.AddFault(SimFaultRule::FlashPage(6, SimFault::Busy));
     double closedAt = 0.0;
-    When([&] { return rig.instrument.CountRequests(0xE6) == 6; }, [&] {
+    rig.When([&] { return rig.instrument.CountRequests(0xE6) == 6; }, [&] {
         closedAt = rig.host.Now();
         rig.form->close();
     });

@@ -20,7 +20,7 @@ TEST_F(MemoryUploadFlow, WholeEepromImageGoesInFourByteBlocksAndReadsBackEqual)
     const Bytes image = Pattern(2000, 1);
     const std::string epr = "VRTA708_00001234_fwV1.05_250101000000.epr";
     Names seen;
-    When([&] { return rig.instrument.CountRequests('e') == 1; }, [&] { seen.push_back(UploadState()); });
+    rig.When([&] { return rig.instrument.CountRequests('e') == 1; }, [&] { seen.push_back(UploadState()); });
     Upload(Image(epr, image));
 
     EXPECT_EQ(seen, Names{UploadRunning("Stop", true)});

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <optional>
@@ -38,13 +37,7 @@ struct MemoryUploadFlow : DownloadFlow {
     // Writes a file into the image folder; its path.
     std::string Image(const std::string& name, const Bytes& bytes)
     {
-        const QString path = imageFolder.filePath(QString::fromStdString(name));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) !=
-                static_cast<qint64>(bytes.size()))
-            throw std::runtime_error("cannot write " + path.toStdString());
-        return path.toStdString();
+        return WriteFileBytes(imageFolder.filePath(QString::fromStdString(name)).toStdString(), bytes);
     }
 
     // A fresh instrument and nothing recorded; the image files stay.

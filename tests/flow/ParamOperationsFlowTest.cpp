@@ -74,6 +74,8 @@ TEST_F(ParamButtons, ReadShowsTheValueAsTheFamilyTypesIt)
         {kQmx, "abc", 0, "1234", "00001234"},       // no number: index 0, shown with eight digits
         {kQmx, "12", 12, "77", "77"},               // unsigned
         {kQmx, "29", 29, "65535", "-1"},            // signed 16 bits
+        {kQmx, "29", 29, "32767", "32767"},
+        {kQmx, "29", 29, "32768", "-32768"},
         {kLum, "29", 29, "255", "255"},             // an unsigned byte there
         {kLum, "103", 103, "4294967295", "-1"},     // signed 32 bits
     };

@@ -114,8 +114,11 @@ TEST(PortDevices, DeviceNamesOnEachSystem)
         EXPECT_EQ(onUnix.DeviceFor(c.port), c.unixDevice);
         EXPECT_EQ(onWindows.DeviceFor(c.port), c.windowsDevice);
     }
-    setenv("SERVICETOOL_PORT_MAP", "3=/tmp/sim/ttyA", 1);
-    EXPECT_EQ(onWindows.DeviceFor(3), "/tmp/sim/ttyA") << "the map is the whole map on every system";
-    EXPECT_EQ(onWindows.DeviceFor(4), std::nullopt);
+    // The map is the whole map on every system; entries it cannot read are left out.
+    setenv("SERVICETOOL_PORT_MAP", "3=/tmp/sim/ttyA, 4=/dev/ttyUSB0,x=1,16=/dev/a,7=,5", 1);
+    EXPECT_EQ(onWindows.DeviceFor(3), "/tmp/sim/ttyA");
+    EXPECT_EQ(onUnix.DeviceFor(4), "/dev/ttyUSB0");
+    for (const int port : {1, 5, 7, 16})
+        EXPECT_EQ(onUnix.DeviceFor(port), std::nullopt) << port;
     unsetenv("SERVICETOOL_PORT_MAP");
 }

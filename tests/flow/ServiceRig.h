@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -10,6 +8,7 @@
 
 #include "AppRig.h"
 #include "core/Bytes.h"
+#include "support/Files.h"
 
 // The Service tab of a started window with the simulated instrument on COMM1 (a VRTA710 with its
 // Wi-Fi module unless told otherwise), a folder for register files, and a record of every text
@@ -109,26 +108,11 @@ struct ServiceFlow : ::testing::Test {
     std::string FilePath(const std::string& name) const { return files.filePath(QString::fromStdString(name)).toStdString(); }
     std::string FileText(const std::string& name) const
     {
-        QFile file(files.filePath(QString::fromStdString(name)));
-        if (!file.open(QIODevice::ReadOnly))
-            return "<no file>";
-        const QByteArray data = file.readAll();
-        return std::string(data.begin(), data.end());
+        const Bytes bytes = ReadFileBytes(FilePath(name));
+        return std::string(bytes.begin(), bytes.end());
     }
-    void WriteFile(const std::string& name, const std::string& content) const
-    {
-        QFile file(files.filePath(QString::fromStdString(name)));
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(content.data(), static_cast<qint64>(content.size())) != static_cast<qint64>(content.size()))
-            throw std::runtime_error("cannot write " + name);
-    }
-    std::vector<std::string> Files() const
-    {
-        std::vector<std::string> names;
-        for (const QString& name : QDir(files.path()).entryList(QDir::Files, QDir::Name))
-            names.push_back(name.toStdString());
-        return names;
-    }
+    void WriteFile(const std::string& name, const std::string& content) const { WriteFileText(FilePath(name), content); }
+    std::vector<std::string> Files() const { return FileNamesIn(files.path().toStdString()); }
 };
 
 inline Bytes Payload(std::initializer_list<int> bytes)

@@ -1,6 +1,7 @@
 // The Upload tab from Start to the last log line against the simulated boards in virtual time:
 // one board straight through its bootloader, and two-board packages through the running CPU board.
 #include <QLabel>
+#include <QProgressBar>
 
 #include "UploadRig.h"
 #include "app/UploadActions.h"
@@ -41,66 +42,68 @@ TEST_F(SingleBoard, ProgramsTheBoardWithTheExactLog)
     EXPECT_EQ(rig.port.LineSettings(), "57600,E,8,1");
     EXPECT_EQ(rig.link.BaudText, "57600") << "the single-board flow keeps the speed";
     EXPECT_EQ(rig.Control<QLabel>("lblPercUpload").text().toStdString(), "75%");
+    EXPECT_EQ(rig.Control<QProgressBar>("PrgBar1").value(), 75);
     ExpectControlsOffWhileRunningThenBack();
-}
 
-TEST_F(SingleBoard, At115200TheDirectRouteRunsAtThatSpeed)
-{
+    // At 115200 the direct route runs at that speed.
     rig.form->mnu115200->trigger();
     rig.boards.StartCpuInBootloader();
-    Browse(file);
     Start();
     EXPECT_NE(Log().find("Upload completed succefully "), std::string::npos) << Log();
     EXPECT_EQ(rig.port.LineSettings(), "115200,E,8,1");
 }
 
-TEST_F(SingleBoard, InstrumentNotInBootloaderMode)
-{
-    Browse(file);
-    Start();
-    EXPECT_EQ(Log(), " Baudrate detection : error\r\n Rx(3): 000000\r\nSet baudrate error  ...\r\nUpload failed! \r\n");
-    EXPECT_TRUE(NothingErased());
-    ExpectControlsOffWhileRunningThenBack();
-}
-
-TEST_F(SingleBoard, NackOnTheDataBlockOfPage5StopsThePages)
+// A step that fails ends the run with its text, and nothing after it is done.
+TEST_F(SingleBoard, EveryFailingStepEndsTheRunWithItsText)
 {
     image = Image(9 * 256 - 10, 2);
     WriteFile("31400_V2.bin", image);
-    rig.boards.StartCpuInBootloader();
-    rig.boards.CpuBoot().AddFault(SimBootloader::NackWriteData(0x08000500));
-    Browse(file);
-    Start();
-    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Page 5/9 ...\r\n data: 1F\r\n Rx(3): 1F0000" +
-                         "\r\nWrite data error...\r\nUpload failed! \r\n");
-    EXPECT_EQ(rig.boards.CpuBoot().Writes(), 5);
-    EXPECT_TRUE(rig.boards.CpuBoot().FlashErased(5 * 256, 4 * 256)) << "pages 5 onward not written";
-    EXPECT_FALSE(rig.boards.CpuBoot().Running()) << "no Go after a failed write";
-    ExpectControlsOffWhileRunningThenBack();
-}
-
-TEST_F(SingleBoard, FailuresOfEraseAndGoHaveTheirTexts)
-{
+    const auto refused = [](std::uint8_t command, SimBootStep step, int after = 0) {
+        return SimBootFault{false, command, step, std::nullopt, after, 1, 0, 0};
+    };
+    SimBootFault silentAddress = refused(0x31, SimBootStep::Address);
+    silentAddress.address = 0x08000300;
+    silentAddress.silent = true;
+    const std::string failed = "Upload failed! \r\n";
     const struct {
-        const char* name;
-        SimBootFault fault;
-        const char* tail;
+        const char* story;
+        std::optional<SimBootFault> fault;  // nothing: the instrument is not in bootloader mode
+        std::string tail;                   // the end of the log
+        int pagesWritten;
     } cases[] = {
-        {"erase code refused", {false, 0x44, SimBootStep::Data, std::nullopt, 0, 1, 0, 0},
-         " ERASE command      : OK\r\n MASS ERASE code    : error\r\n Rx(3): 1F0000\r\nErase data error  ...\r\nUpload failed! \r\n"},
-        {"go refused", {false, 0x21, SimBootStep::Command, std::nullopt, 0, 1, 0, 0},
-         " Loaded 3 pages  : OK \r\n Run command        : error !\r\n\r\nRUN error ...\r\nUpload failed! \r\n"},
+        {"instrument not in bootloader mode", std::nullopt,
+         " Baudrate detection : error\r\n Rx(3): 000000\r\nSet baudrate error  ...\r\n" + failed, 0},
+        {"erase code refused", refused(0x44, SimBootStep::Data),
+         " ERASE command      : OK\r\n MASS ERASE code    : error\r\n Rx(3): 1F0000\r\nErase data error  ...\r\n" + failed, 0},
+        {"write command of page 2 refused", refused(0x31, SimBootStep::Command, 2),
+         " Page 2/9 ...\r\n Tx: 0x31    Rx(3): 1F0000\r\n\r\nWrite data error...\r\n" + failed, 2},
+        {"address of page 3 unanswered", silentAddress,
+         " Page 3/9 ...\r\n Addr: 08000300\r\n  Rx(3): 000000\r\nWrite data error...\r\n" + failed, 3},
+        {"a NACK on the data block of page 5", SimBootloader::NackWriteData(0x08000500, 1),
+         " Page 5/9 ...\r\n data: 1F\r\n Rx(3): 1F0000\r\nWrite data error...\r\n" + failed, 5},
+        {"go refused", refused(0x21, SimBootStep::Command),
+         " Loaded 9 pages  : OK \r\n Run command        : error !\r\n\r\nRUN error ...\r\n" + failed, 9},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        rig.boards.StartCpuInBootloader();
-        rig.boards.CpuBoot().AddFault(c.fault);
+        SCOPED_TRACE(c.story);
+        SimBootloader& boot = rig.boards.CpuBoot();
+        if (c.fault) {
+            rig.boards.StartCpuInBootloader();
+            boot.AddFault(*c.fault);
+        }
+        const int writes = boot.Writes();
         Browse(file);
         Start();
-        const std::string tail = c.tail;
-        ASSERT_GE(Log().size(), tail.size());
-        EXPECT_EQ(Log().substr(Log().size() - tail.size()), tail);
-        EXPECT_EQ(State(), kIdle);
+        ASSERT_GE(Log().size(), c.tail.size());
+        EXPECT_EQ(Log().substr(Log().size() - c.tail.size()), c.tail);
+        EXPECT_EQ(boot.Writes() - writes, c.pagesWritten);
+        if (!c.fault) {
+            EXPECT_TRUE(NothingErased());
+        } else if (c.pagesWritten > 0 && c.pagesWritten < 9) {
+            EXPECT_TRUE(boot.FlashErased(c.pagesWritten * 256, (9 - c.pagesWritten) * 256)) << "nothing written from there";
+        }
+        EXPECT_FALSE(boot.Running()) << "no Go after a failure";
+        ExpectControlsOffWhileRunningThenBack();
     }
 }
 
@@ -216,7 +219,7 @@ TEST_F(Package, InstrumentNotSwitchedOnWithin15Seconds)
     rig.boards.SetPowerOnDelay(-1.0);
     Browse(package);
     double start = 0.0;
-    When([&] { return Log().find("TURN ON") != std::string::npos; }, [&] { start = rig.host.Now(); });
+    rig.When([&] { return Log().find("TURN ON") != std::string::npos; }, [&] { start = rig.host.Now(); });
     Start();
     EXPECT_EQ(Log(), CpuPart() + "\r\nExit due to Timeout \r\n");
     EXPECT_TRUE(LogShowed(CpuPart() + "timeOut = 14"));
@@ -306,7 +309,7 @@ TEST_F(SingleBoard, ClosingTheWindowWhilePagesAreWrittenEndsTheRun)
     rig.boards.StartCpuInBootloader();
     rig.port.SetPacing(true);
     Browse(file);
-    When([&] { return Log().find(" Page 10/40") != std::string::npos; }, [&] { rig.form->close(); });
+    rig.When([&] { return Log().find(" Page 10/40") != std::string::npos; }, [&] { rig.form->close(); });
     Start();
     EXPECT_TRUE(rig.host.Quitting());
     EXPECT_LT(rig.boards.CpuBoot().Writes(), 12);
@@ -319,7 +322,7 @@ TEST_F(Package, ClosingTheWindowDuringTheWaitForTheInstrumentEndsAtOnce)
 {
     rig.boards.SetPowerOnDelay(-1.0);
     Browse(package);
-    When([&] { return Log().find("timeOut = 3") != std::string::npos; }, [&] { rig.form->close(); });
+    rig.When([&] { return Log().find("timeOut = 3") != std::string::npos; }, [&] { rig.form->close(); });
     const double start = rig.host.Now();
     Start();
     EXPECT_TRUE(rig.host.Quitting());

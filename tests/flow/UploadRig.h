@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,6 +14,7 @@
 
 #include "AppRig.h"
 #include "core/Bytes.h"
+#include "support/Files.h"
 
 // The Upload tab of a started window on the simulated boards, a folder for images and packages,
 // and a record of what the technician saw: every log text and whether the controls were off while
@@ -26,7 +26,6 @@ struct UploadFlow : ::testing::Test {
 
     std::vector<std::string> logs;
     std::vector<std::string> runningStates;
-    std::vector<std::unique_ptr<std::function<void()>>> polls;
 
     AppRig rig;
     QTemporaryDir images;
@@ -49,17 +48,8 @@ struct UploadFlow : ::testing::Test {
     }
 
     std::string Path(const std::string& name) const { return images.filePath(QString::fromStdString(name)).toStdString(); }
-    std::string WriteFile(const std::string& name, const Bytes& bytes) const
-    {
-        const std::string path = Path(name);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                   static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-    std::string WriteText(const std::string& name, const std::string& text) const
-    {
-        return WriteFile(name, Bytes(text.begin(), text.end()));
-    }
+    std::string WriteFile(const std::string& name, const Bytes& bytes) const { return WriteFileBytes(Path(name), bytes); }
+    std::string WriteText(const std::string& name, const std::string& text) const { return WriteFileText(Path(name), text); }
     static Bytes Image(std::size_t size, unsigned seed)
     {
         Bytes bytes(size);
@@ -119,19 +109,6 @@ struct UploadFlow : ::testing::Test {
         EXPECT_EQ(State(), kIdle);
     }
 
-    // Runs `action` once, at the first millisecond of virtual time at which `condition` holds.
-    void When(std::function<bool()> condition, std::function<void()> action)
-    {
-        polls.push_back(std::make_unique<std::function<void()>>());
-        std::function<void()>* poll = polls.back().get();
-        *poll = [this, poll, condition = std::move(condition), action = std::move(action)] {
-            if (condition())
-                action();
-            else
-                rig.host.CallAfter(0.001, [poll] { (*poll)(); });
-        };
-        rig.host.CallAfter(0.001, [poll] { (*poll)(); });
-    }
 
     std::size_t Requests(std::uint8_t command) const { return rig.instrument.CountRequests(command); }
     bool NothingErased() const

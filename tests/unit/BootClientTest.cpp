@@ -95,34 +95,6 @@ TEST(BootFrames, EveryKindByteForByteWithItsWaits)
     }
 }
 
-TEST(BootFrames, CheckByteIsTheXorOfTheComplements)
-{
-    BootRig rig;
-    BootContext& b = rig.link.Boot;
-    const struct {
-        Bytes tx;
-        int n;
-        std::uint8_t check;
-    } cases[] = {
-        {{0x31}, 1, 0xCE},                           // one byte: its complement
-        {{0x08, 0x00, 0x01, 0x00}, 4, 0x09},         // even count: the plain XOR
-        {{0xFF, 0xFF}, 2, 0x00},
-        {{0x08, 0x00, 0x01, 0x00, 0x55}, 4, 0x09},   // only the first n bytes count
-        {{0x12, 0x34, 0x56}, 3, 0x12 ^ 0x34 ^ 0x56 ^ 0xFF},
-    };
-    for (const auto& c : cases) {
-        b.TxBytes = c.tx;
-        EXPECT_EQ(rig.client.BootCheckByte(c.n), c.check) << BytesToHex(c.tx);
-    }
-}
-
-TEST(BootFrames, StringToHexPadsEveryCode)
-{
-    EXPECT_EQ(StringToHex(std::string("\x1F\x00\x00", 3)), "1F0000");
-    EXPECT_EQ(StringToHex(std::string("\x79\x0A\xFF", 3)), "790AFF");
-    EXPECT_EQ(StringToHex(""), "");
-}
-
 namespace {
 
 struct ReplyCase {
@@ -271,15 +243,4 @@ TEST(BootPort, DirectRoutePortWithEvenParityAndItsPauses)
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].title, "Error");
     EXPECT_NE(dialogs.messages[0].text.find("COM4"), std::string::npos);
-}
-
-TEST(BootPort, AClosedWindowEndsEveryWaitAtOnce)
-{
-    BootRig rig;
-    rig.host.SetQuitting(true);
-    const double start = rig.host.Now();
-    EXPECT_FALSE(rig.client.BootSync());
-    EXPECT_FALSE(rig.client.TunnelSync());
-    rig.client.DelayMs(1000);
-    EXPECT_DOUBLE_EQ(rig.host.Now(), start);
 }

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "core/ResultCodes.h"
 #include "memory/MemoryDownload.h"
 #include "support/FileSizeLimit.h"
+#include "support/Files.h"
 #include "support/PlainDownMemView.h"
 #include "support/ScriptedDialogs.h"
 #include "SimTestHelpers.h"
@@ -47,11 +47,7 @@ protected:
             sizes[entry.path().filename().string()] = entry.file_size();
         return sizes;
     }
-    Bytes Content(const std::string& name) const
-    {
-        std::ifstream file(folder / name, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(file), {});
-    }
+    Bytes Content(const std::string& name) const { return ReadFileBytes((folder / name).string()); }
 
     fs::path folder;
     ScriptedDialogs dialogs;

@@ -166,6 +166,19 @@ TEST_F(SerialLinkTest, BootAreaOverrunIsRefusedTheSameWay)
     EXPECT_EQ(dialogs.messages[0].title, "Errore Rx dato (OnComm)");
 }
 
+// Bytes that came in without their receive event (a real port's event can come late) are thrown
+// away before the next request, never read as the start of its answer.
+TEST_F(SerialLinkTest, BytesWaitingBeforeARequestAreNotPartOfItsAnswer)
+{
+    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
+    port.incoming = {ctl::ACK, ctl::SOH};
+    const Bytes answer{ctl::ACK, ctl::SOH, 5, '0', 0xC0, 0x0A, ctl::EOT};
+    port.onWrite = [&](const Bytes&) { host.CallAfter(0.01, [&] { port.Arrive(answer); }); };
+    link.SendFrame({'r'}, 1.0);
+    EXPECT_TRUE(link.Rx.RxFrameDone);
+    EXPECT_EQ(BytesToHex(link.Rx.RxBuffer, static_cast<std::size_t>(link.Rx.RxCount)), BytesToHex(answer));
+}
+
 TEST_F(SerialLinkTest, SendFrameWritesOneFrameAndSwitchesBootModeOff)
 {
     ASSERT_EQ(link.InitSeriale(1, "115200"), 0);

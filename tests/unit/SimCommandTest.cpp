@@ -1,7 +1,9 @@
-// The command routines of the link against the simulated instrument, in virtual time.
+// The command routines of the link against the simulated instrument, in virtual time: what each
+// takes from an answer, what it gives back under each fault and what that costs. Whole operations
+// over them: the flow tests.
 #include <gtest/gtest.h>
 
-#include <tuple>
+#include <optional>
 
 #include "core/ResultCodes.h"
 #include "link/Commands.h"
@@ -36,59 +38,144 @@ protected:
     double start = 0.0;
 };
 
-// What a routine gives back under one fault: result code, message, virtual time spent.
-struct FaultCase {
-    SimFaultRule rule;
-    int code;
-    std::string message;
-    double elapsed;
-};
-
 }  // namespace
 
-// ------------------------------------------------------------------ identification
-
-TEST_F(SimCommandTest, Identification)
+// Each routine against the instrument as it is and under one of its faults: result code, message,
+// the request the instrument got and the virtual time from the request to the routine's end.
+TEST_F(SimCommandTest, EachRoutineUnderTheInstrumentsFaults)
 {
-    InstrumentInfo info;
-    EXPECT_EQ(ReadInstrumentInfo(link, info), code::kOk);
-    EXPECT_EQ(info.Name, "VRTA708");
-    EXPECT_EQ(info.SerialNumber, "00001234");
-    EXPECT_EQ(info.FwVersion, "1.05");
-    EXPECT_EQ(info.FwDetail, "0314");
-    EXPECT_EQ(info.Message, "");
-    EXPECT_EQ(port.Writes(), (std::vector<Bytes>{{0x01, 0x05, 0x49, 0xA7, 0x0A, 0x04}}));
-    EXPECT_EQ(sim.Requests(), std::vector<Bytes>{{'I'}});
-    EXPECT_NEAR(Elapsed(), FirstByte(), kEps);
-}
-
-TEST_F(SimCommandTest, IdentificationFailures)
-{
-    const auto once = [](SimFault fault) { return SimFaultRule::Command('I', fault).Times(1); };
-    const auto shown = [&](SimFault fault) { return "Rx: " + BytesToHex(AnswerOf({'I'}, {once(fault)})); };
-    const Bytes flood = AnswerOf({'I'}, {once(SimFault::OverLong)});  // 5100 bytes: 5001 fit
+    enum Routine { kInfo, kCommit, kEepromRead, kEepromWrite, kFlashWrite, kWifiWrite, kWifiOff };
+    const auto once = [](std::uint8_t command, SimFault fault) { return SimFaultRule::Command(command, fault).Times(1); };
+    const auto shown = [&](SimFault fault) { return "Rx: " + BytesToHex(AnswerOf({'I'}, {once('I', fault)})); };
+    const Bytes flood = AnswerOf({'I'}, {once('I', SimFault::OverLong)});  // 5100 bytes: 5001 fit
     const std::string stored = BytesToHex(Bytes(flood.begin(), flood.begin() + 5001));
+    const auto stray = SimFaultRule::EepromBlock(5, SimFault::GarbageBeforeAck).WithBytes({0xFF}).Times(1);
+    const Bytes shortBlock = Acked(Bytes(99, 0x42));  // 105 bytes
+    const Bytes flashBlock = FlashWrite(0x7000, Bytes(1024, 0x11));
+    const Bytes wifiValues{'0', 7, 1, 2, 44};
     const double f = FirstByte();
-    const std::vector<FaultCase> cases{
-        {once(SimFault::Silence), code::kNoFrame, "Serial error", 0.4},           // the ACK wait, no more
-        {once(SimFault::Nak), code::kNoFrame, "Rx: 15", f},                       // no frame awaited
-        {once(SimFault::Truncated).Length(1), code::kNoFrame, "Rx: 06", f + 1.0},  // ACK, then the answer wait
-        {once(SimFault::Truncated), code::kNoFrame, shown(SimFault::Truncated), f + 1.0},
-        {once(SimFault::MissingEot), code::kNoFrame, shown(SimFault::MissingEot), f + 1.0},
-        {once(SimFault::OverLong), code::kNoFrame, "Rx: " + stored, f + 1.0},
-        {once(SimFault::Busy), code::kBusy, "Busy ...", f},
-        {once(SimFault::NotOk), code::kNotOk, "NO OK !!", f},
+    const double answerWait = 1.0;
+    const struct {
+        const char* story;
+        Routine routine;
+        int address;  // of the EEPROM block
+        std::optional<SimFaultRule> fault;
+        int code;
+        std::string message;
+        Bytes request;
+        double elapsed;
+    } cases[] = {
+        {"identification", kInfo, 0, {}, code::kOk, "", {'I'}, f},
+        {"identification unanswered: the acknowledge wait, no more", kInfo, 0, once('I', SimFault::Silence),
+         code::kNoFrame, "Serial error", {'I'}, kAckWaitS},
+        {"identification NAK: no frame awaited", kInfo, 0, once('I', SimFault::Nak), code::kNoFrame, "Rx: 15", {'I'}, f},
+        {"identification ACK only: then the answer wait", kInfo, 0, once('I', SimFault::Truncated).Length(1),
+         code::kNoFrame, "Rx: 06", {'I'}, f + answerWait},
+        {"identification cut short", kInfo, 0, once('I', SimFault::Truncated), code::kNoFrame,
+         shown(SimFault::Truncated), {'I'}, f + answerWait},
+        {"identification without EOT", kInfo, 0, once('I', SimFault::MissingEot), code::kNoFrame,
+         shown(SimFault::MissingEot), {'I'}, f + answerWait},
+        {"identification flooding the buffer", kInfo, 0, once('I', SimFault::OverLong), code::kNoFrame,
+         "Rx: " + stored, {'I'}, f + answerWait},
+        {"identification busy (its status at index 4)", kInfo, 0, once('I', SimFault::Busy), code::kBusy, "Busy ...",
+         {'I'}, f},
+        {"identification not OK", kInfo, 0, once('I', SimFault::NotOk), code::kNotOk, "NO OK !!", {'I'}, f},
+        {"commit", kCommit, 0, {}, code::kOk, "OK", {'r'}, f},
+        {"commit busy", kCommit, 0, once('r', SimFault::Busy), code::kBusy, "Busy ...", {'r'}, f},
+        {"commit not OK", kCommit, 0, once('r', SimFault::NotOk), code::kNotOk, "NO OK !!", {'r'}, f},
+        {"commit NAK", kCommit, 0, once('r', SimFault::Nak), code::kMalformed, "Error (Rx: 15)", {'r'}, f},
+        {"commit unanswered", kCommit, 0, once('r', SimFault::Silence), code::kMalformed, "Error (Rx: )", {'r'},
+         kAckWaitS},
+        {"commit with garbage first", kCommit, 0, once('r', SimFault::GarbageBeforeAck), code::kMalformed,
+         "Error (Rx: " + BytesToHex(AnswerOf({'r'}, {once('r', SimFault::GarbageBeforeAck)})) + ")", {'r'}, f},
+        {"commit answered No Valid block: done", kCommit, 0, once('r', SimFault::Scripted).WithBytes(Status('3')),
+         code::kOk, "No Valid block", {'r'}, f},
+        // The acknowledge ends its 0.4 s wait: a frame 0.9 s after it is still in time.
+        {"commit frame 0.9 s after its acknowledge", kCommit, 0, once('r', SimFault::SlowFrame).Delay(0.9), code::kOk,
+         "OK", {'r'}, f + 0.9},
+        {"commit acknowledged just inside 0.4 s", kCommit, 0, once('r', SimFault::Slow).Delay(0.39), code::kOk, "OK",
+         {'r'}, f + 0.39},
+        {"last EEPROM block", kEepromRead, 1900, {}, code::kOk, "", EepromRead(1900), f},
+        // No frame: no message. A frame of any length but 106 bytes is shown with its address.
+        {"EEPROM block unanswered", kEepromRead, 100, SimFaultRule::EepromBlock(100, SimFault::Silence).Times(1),
+         code::kNoFrame, "", EepromRead(100), kAckWaitS},
+        {"EEPROM block with a stray byte first", kEepromRead, 5, stray, code::kNoFrame,
+         "  Rx error at address: 005\r\n  Rx: " + BytesToHex(AnswerOf(EepromRead(5), {stray})), EepromRead(5), f},
+        {"EEPROM block one byte short", kEepromRead, 1200,
+         SimFaultRule::EepromBlock(1200, SimFault::Scripted).WithBytes(shortBlock).Times(1), code::kNoFrame,
+         "  Rx error at address: 1200\r\n  Rx: " + BytesToHex(shortBlock), EepromRead(1200), f},
+        {"EEPROM block refused: a whole frame of the wrong length", kEepromRead, 0,
+         SimFaultRule::EepromBlock(0, SimFault::Busy).Times(1), code::kNoFrame,
+         "  Rx error at address: 000\r\n  Rx: 06010532BE0A04", EepromRead(0), f},
+        {"EEPROM write of the last four bytes", kEepromWrite, 1996, {}, code::kOk, "OK", EepromWrite(1996, {1, 2, 3, 4}),
+         f},
+        {"EEPROM write not OK", kEepromWrite, 0, SimFaultRule::EepromBlock(0, SimFault::NotOk).Times(1), code::kNotOk,
+         "NO OK !!", EepromWrite(0, {1, 2, 3, 4}), f},
+        {"EEPROM write unanswered", kEepromWrite, 0, SimFaultRule::EepromBlock(0, SimFault::Silence).Times(1),
+         code::kNoFrame, "", EepromWrite(0, {1, 2, 3, 4}), kAckWaitS},
+        {"flash block 2 not OK", kFlashWrite, 0, SimFaultRule::Command(0xE6, SimFault::NotOk).After(2).Times(1),
+         code::kNotOk, "NO OK !!\r\nTx: E6<007800><0400> +<1024>\r\nNumBlocco: 2", flashBlock, 3 * f},
+        {"flash block busy", kFlashWrite, 0, once(0xE6, SimFault::Busy), code::kBusy,
+         "Busy ...\r\nTx: E6<007000><0400> +<1024>\r\nNumBlocco: 0", flashBlock, f},
+        {"flash block unanswered", kFlashWrite, 0, once(0xE6, SimFault::Silence), code::kNoFrame, "Serial error",
+         flashBlock, kAckWaitS},
+        // Each value goes as one byte.
+        {"Wi-Fi values", kWifiWrite, 0, {}, code::kOk, "OK", wifiValues, f},
+        {"Wi-Fi values NAK", kWifiWrite, 0, once('0', SimFault::Nak), code::kNoFrame, "NO EOT", wifiValues, f},
+        {"Wi-Fi values not OK", kWifiWrite, 0, once('0', SimFault::NotOk), code::kNotOk, "NO OK !!", wifiValues, f},
+        // Only switching the module on waits longer for it.
+        {"Wi-Fi module off, its answer late", kWifiOff, 0, once('2', SimFault::SlowFrame).Delay(1.2), code::kNoFrame,
+         " NO EOT", {'2', 0}, f + answerWait},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
         Restart();
-        sim.AddFault(c.rule);
-        InstrumentInfo info;
-        EXPECT_EQ(ReadInstrumentInfo(link, info), c.code) << "fault " << static_cast<int>(c.rule.fault);
-        EXPECT_EQ(info.Message, c.message);
-        EXPECT_NEAR(Elapsed(), c.elapsed, kEps) << "fault " << static_cast<int>(c.rule.fault);
+        sim.ClearRecord();
+        if (c.fault)
+            sim.AddFault(*c.fault);
+        int code = -1;
+        std::string message;
+        switch (c.routine) {
+        case kInfo: {
+            InstrumentInfo info;
+            code = ReadInstrumentInfo(link, info);
+            message = info.Message;
+            break;
+        }
+        case kCommit:
+            code = CommitParams(link, message);
+            break;
+        case kEepromRead: {
+            Bytes data;
+            code = ReadEepromBlock(link, c.address, data, message);
+            break;
+        }
+        case kEepromWrite:
+            code = WriteEepromBlock(link, c.address, {1, 2, 3, 4}, message);
+            break;
+        case kFlashWrite: {
+            FlashPageRecord record;
+            record.FirstPage = record.LastPage = 7;
+            record.Count = 4096;
+            record.Data.assign(kFlashDataArea, 0x11);
+            code = WriteFlashPages(link, record);
+            message = record.Message;
+            break;
+        }
+        case kWifiWrite:
+            code = WifiWriteValues(link, 7, {1, 2, 300}, message);
+            break;
+        case kWifiOff:
+            code = WifiCommand(link, 0, message);
+            break;
+        }
+        EXPECT_EQ(code, c.code);
+        EXPECT_EQ(message, c.message);
+        ASSERT_FALSE(sim.Requests().empty());
+        EXPECT_EQ(sim.Requests().front(), c.request);
+        EXPECT_NEAR(Elapsed(), c.elapsed, kEps);
     }
-    EXPECT_EQ(sim.Requests().size(), cases.size());
-    // The flood is reported once, and the exchanges after it are not disturbed.
+    // The flood is reported once.
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Information);
     EXPECT_EQ(dialogs.messages[0].title, "Errore Rx dato (OnComm)");
@@ -127,6 +214,8 @@ TEST_F(SimCommandTest, AnswersAreTakenOnlyAsWholeWellFormedFrames)
         {"identification of 35 bytes, busy at index 4", kInfo, Acked(filled(29, Text("I2"))), code::kBusy, ""},
         {"identification of 35 bytes, OK at index 4", kInfo, Acked(filled(29, Text("I0"))), code::kMalformed, ""},
         {"identification with a stray byte first", kInfo, Cat({0x00}, id36), code::kMalformed, ""},
+        {"identification whose acknowledge is garbled", kInfo, [&] { Bytes a = id36; a[0] = 0x86; return a; }(),
+         code::kMalformed, ""},
         {"identification with a byte changed", kInfo, corrupt(id36, 20), code::kMalformed, ""},
         {"identification with its checksum changed", kInfo, corrupt(id36, 36 - 3), code::kMalformed, ""},
         {"identification in a long frame", kInfo, Acked(filled(260, Text("VRTA708 000012341.051.02  0314"))), code::kMalformed, ""},
@@ -135,6 +224,8 @@ TEST_F(SimCommandTest, AnswersAreTakenOnlyAsWholeWellFormedFrames)
         {"parameter 12", kParam, value, code::kOk, "123"},
         {"parameter with a stray byte first", kParam, Cat({0x06}, value), code::kMalformed, ""},
         {"parameter with a byte changed", kParam, corrupt(value, 4), code::kMalformed, ""},
+        {"parameter with a stray byte after it", kParam, Cat(value, {0x00}), code::kMalformed, ""},
+        {"parameter answered busy", kParam, Status('2'), code::kBusy, ""},
         {"parameter without LF", kParam, [&] { Bytes a = value; a[a.size() - 2] = 0x0B; return a; }(), code::kMalformed, ""},
         {"parameter text that is no number", kParam, Acked(Text("0abc")), code::kMalformed, ""},
         {"parameter in a long frame", kParam, Acked(filled(300, Text("0123 "))), code::kMalformed, ""},
@@ -200,8 +291,8 @@ TEST_F(SimCommandTest, AnswersAreTakenOnlyAsWholeWellFormedFrames)
     }
 }
 
-// Refused before anything is sent, with a reason.
-TEST_F(SimCommandTest, FlashRangesThatCannotBeSentAreRefusedWithAMessage)
+// Refused before anything is sent, flash ranges with a reason; one step inside each limit is sent.
+TEST_F(SimCommandTest, RequestsThatCannotBeSentAreRefusedBeforeSending)
 {
     const struct {
         int first, last, pageSize;
@@ -226,252 +317,15 @@ TEST_F(SimCommandTest, FlashRangesThatCannotBeSentAreRefusedWithAMessage)
         EXPECT_EQ(c.write ? WriteFlashPages(link, record) : ReadFlashPages(link, record), code::kRefused);
         EXPECT_EQ(record.Message, c.message);
     }
+    std::string message;
+    Bytes data;
+    EXPECT_EQ(ReadEepromBlock(link, -1, data, message), code::kRefused);
+    EXPECT_EQ(WriteEepromBlock(link, 0, Bytes(147, 0), message), code::kRefused);
+    EXPECT_EQ(WifiWriteValues(link, 0x28, std::vector<int>(50, 'm'), message), code::kRefused);
     EXPECT_TRUE(port.Writes().empty());
     FlashPageRecord last;
     last.FirstPage = last.LastPage = 4095;  // the last page the three address bytes can name
     EXPECT_EQ(ReadFlashPages(link, last), code::kShortFlashBlock) << "sent, and refused by the instrument";
-}
-
-// ------------------------------------------------------------------ parameters commit
-
-TEST_F(SimCommandTest, CommitParams)
-{
-    std::string message;
-    EXPECT_EQ(CommitParams(link, message), code::kOk);
-    EXPECT_EQ(message, "OK");
-    EXPECT_EQ(sim.Requests(), std::vector<Bytes>{{'r'}});
-    EXPECT_NEAR(Elapsed(), FirstByte(), kEps);
-
-    const auto once = [](SimFault fault) { return SimFaultRule::Command('r', fault).Times(1); };
-    const double f = FirstByte();
-    const std::vector<FaultCase> cases{
-        {once(SimFault::Busy), code::kBusy, "Busy ...", f},
-        {once(SimFault::NotOk), code::kNotOk, "NO OK !!", f},
-        {once(SimFault::Nak), code::kMalformed, "Error (Rx: 15)", f},
-        {once(SimFault::Silence), code::kMalformed, "Error (Rx: )", 0.4},
-        {once(SimFault::GarbageBeforeAck), code::kMalformed,
-         "Error (Rx: " + BytesToHex(AnswerOf({'r'}, {once(SimFault::GarbageBeforeAck)})) + ")", f},
-        {once(SimFault::Scripted).WithBytes(Status('3')), code::kOk, "No Valid block", f},  // counts as done
-        // A frame 0.9 s after the ACK is in time: the 0.4 s ACK wait ends at the ACK.
-        {once(SimFault::SlowFrame).Delay(0.9), code::kOk, "OK", f + 0.9},
-        {once(SimFault::Slow).Delay(0.39), code::kOk, "OK", f + 0.39},  // an ACK just inside its 0.4 s
-    };
-    for (const auto& c : cases) {
-        Restart();
-        sim.AddFault(c.rule);
-        EXPECT_EQ(CommitParams(link, message), c.code) << "fault " << static_cast<int>(c.rule.fault);
-        EXPECT_EQ(message, c.message);
-        EXPECT_NEAR(Elapsed(), c.elapsed, kEps) << "fault " << static_cast<int>(c.rule.fault);
-    }
-    EXPECT_EQ(sim.Commits(), 5);  // refusals undone; garbage, scripted and late answers carried out
-}
-
-// ------------------------------------------------------------------ EEPROM
-
-TEST_F(SimCommandTest, ReadAndWriteEepromBlocks)
-{
-    Bytes data;
-    std::string message;
-    EXPECT_EQ(ReadEepromBlock(link, 1900, data, message), code::kOk);
-    EXPECT_EQ(data, EepromPatternBytes(1900, 100));
-    EXPECT_EQ(message, "");
-    EXPECT_EQ(sim.Requests(), (std::vector<Bytes>{{'e', 'd', 0x00, 0x07, 0x6C, 0x00}}));
-    EXPECT_EQ(ReadEepromBlock(link, -1, data, message), code::kRefused);
-    EXPECT_EQ(sim.Requests().size(), 1u);  // refused before anything was sent
-
-    // No frame: no message. A frame of any length but 106 bytes is shown with its address.
-    const auto stray = SimFaultRule::EepromBlock(5, SimFault::GarbageBeforeAck).WithBytes({0xFF}).Times(1);
-    const Bytes shortAnswer = Acked(Bytes(99, 0x42));  // 105 bytes
-    const std::vector<std::tuple<int, SimFaultRule, std::string>> cases{  // address, fault, message
-        {100, SimFaultRule::EepromBlock(100, SimFault::Silence).Times(1), ""},
-        {5, stray, "  Rx error at address: 005\r\n  Rx: " + BytesToHex(AnswerOf(EepromRead(5), {stray}))},  // 107 bytes
-        {1200, SimFaultRule::EepromBlock(1200, SimFault::Scripted).WithBytes(shortAnswer).Times(1),
-         "  Rx error at address: 1200\r\n  Rx: " + BytesToHex(shortAnswer)},
-        // A refusal is a complete frame of the wrong length too.
-        {0, SimFaultRule::EepromBlock(0, SimFault::Busy).Times(1),
-         "  Rx error at address: 000\r\n  Rx: 06010532BE0A04"},
-    };
-    for (const auto& [address, rule, text] : cases) {
-        sim.AddFault(rule);
-        EXPECT_EQ(ReadEepromBlock(link, address, data, message), code::kNoFrame) << address;
-        EXPECT_EQ(message, text);
-    }
-
-    sim.ClearRecord();
-    const std::size_t writes = port.Writes().size();
-    EXPECT_EQ(WriteEepromBlock(link, 1996, {1, 2, 3, 4}, message), code::kOk);
-    EXPECT_EQ(message, "OK");
-    EXPECT_EQ(sim.Requests(), (std::vector<Bytes>{{'e', 0x00, 0x01, 0x07, 0xCC, 1, 2, 3, 4}}));
-    EXPECT_EQ(Bytes(sim.Eeprom().begin() + 1996, sim.Eeprom().end()), (Bytes{1, 2, 3, 4}));
-
-    sim.AddFault(SimFaultRule::EepromBlock(0, SimFault::NotOk).Times(1));
-    EXPECT_EQ(WriteEepromBlock(link, 0, {9}, message), code::kNotOk);
-    EXPECT_EQ(message, "NO OK !!");
-    EXPECT_EQ(sim.Eeprom()[0], SimInstrument::EepromPattern(0));
-    sim.AddFault(SimFaultRule::EepromBlock(0, SimFault::Silence).Times(1));
-    EXPECT_EQ(WriteEepromBlock(link, 0, {9}, message), code::kNoFrame);
-
-    // 147 bytes are refused before anything is sent; 146 go.
-    EXPECT_EQ(WriteEepromBlock(link, 0, Bytes(147, 0), message), code::kRefused);
-    EXPECT_EQ(port.Writes().size(), writes + 3);
     EXPECT_EQ(WriteEepromBlock(link, 0, Bytes(146, 0), message), code::kOk);
-}
-
-// ------------------------------------------------------------------ flash
-
-TEST_F(SimCommandTest, ReadFlashPages)
-{
-    // Four blocks a page.
-    FlashPageRecord record;
-    record.FirstPage = record.LastPage = 3;
-    EXPECT_EQ(ReadFlashPages(link, record), code::kOk);
-    EXPECT_EQ(sim.Requests(), (std::vector<Bytes>{FlashRead(0x3000), FlashRead(0x3400), FlashRead(0x3800),
-                                                  FlashRead(0x3C00)}));
-    ASSERT_EQ(record.Count, 4096);
-    const Bytes expected = FlashPatternBytes(0x3000, 4096);
-    EXPECT_EQ(Bytes(record.Data.begin(), record.Data.begin() + 4096), expected);
-    EXPECT_EQ(record.Text, BytesToText(expected, 0, 4096));
-    EXPECT_NEAR(Elapsed(), 4 * FirstByte(), kEps);
-
-    record.FirstPage = record.LastPage = 2047;
-    EXPECT_EQ(ReadFlashPages(link, record), code::kOk);
-    EXPECT_EQ(sim.Requests().back(), FlashRead(0x7FFC00));
-
-    // A refusal answer is a complete but short frame: 25 after the first block.
-    sim.ClearRecord();
-    record.FirstPage = record.LastPage = 3;
-    sim.AddFault(SimFaultRule::FlashPage(3, SimFault::NotOk).After(1).Times(1));
-    EXPECT_EQ(ReadFlashPages(link, record), code::kShortFlashBlock);
-    EXPECT_EQ(record.Count, 1024);
-    EXPECT_EQ(sim.Requests().size(), 2u);
-
-    // Silence on the third block: 3, two blocks kept, 0.4 s spent on it.
-    sim.ClearRecord();
-    Restart();
-    sim.AddFault(SimFaultRule::FlashPage(3, SimFault::Silence).After(2).Times(1));
-    EXPECT_EQ(ReadFlashPages(link, record), code::kNoFrame);
-    EXPECT_EQ(record.Count, 2048);
-    EXPECT_EQ(sim.Requests().size(), 3u);
-    EXPECT_NEAR(Elapsed(), 2 * FirstByte() + 0.4, kEps);
-
-    // A block cut short never completes: the full answer wait.
-    Restart();
-    sim.AddFault(SimFaultRule::Command(0xE5, SimFault::Truncated).Times(1));
-    EXPECT_EQ(ReadFlashPages(link, record), code::kNoFrame);
-    EXPECT_EQ(record.Count, 0);
-    EXPECT_NEAR(Elapsed(), FirstByte() + 1.0, kEps);
-}
-
-TEST_F(SimCommandTest, WriteFlashPages)
-{
-    // Four long frames of 1036 bytes (LEN 1035).
-    FlashPageRecord record;
-    record.FirstPage = record.LastPage = 7;
-    record.Count = 4096;
-    for (std::size_t i = 0; i < 4096; ++i)
-        record.Data[i] = static_cast<std::uint8_t>(i * 5 + 3);
-    const Bytes page(record.Data.begin(), record.Data.begin() + 4096);
-    EXPECT_EQ(WriteFlashPages(link, record), code::kOk);
-    EXPECT_EQ(sim.ReadFlash(0x7000, 4096), page);
-    ASSERT_EQ(sim.Requests().size(), 4u);
-    for (std::uint32_t b = 0; b < 4; ++b) {
-        const auto block = page.begin() + b * 1024;
-        EXPECT_EQ(sim.Requests()[b], FlashWrite(0x7000 + b * 1024, Bytes(block, block + 1024)));
-    }
-    ASSERT_EQ(port.Writes()[0].size(), 1036u);
-    EXPECT_EQ(Bytes(port.Writes()[0].begin(), port.Writes()[0].begin() + 3), (Bytes{0x02, 0x04, 0x0B}));
-
-    sim.ClearRecord();
-    record.Data.assign(kFlashDataArea, 0x11);
-    sim.AddFault(SimFaultRule::Command(0xE6, SimFault::NotOk).After(2).Times(1));
-    EXPECT_EQ(WriteFlashPages(link, record), code::kNotOk);
-    EXPECT_EQ(record.Message, "NO OK !!\r\nTx: E6<007800><0400> +<1024>\r\nNumBlocco: 2");
-    EXPECT_EQ(sim.Requests().size(), 3u);  // the fourth block is never sent
-    EXPECT_EQ(sim.ReadFlash(0x7000, 2048), Bytes(2048, 0x11));
-    EXPECT_EQ(sim.ReadFlash(0x7800, 2048), Bytes(page.begin() + 2048, page.end()));
-
-    sim.AddFault(SimFaultRule::Command(0xE6, SimFault::Busy).Times(1));
-    EXPECT_EQ(WriteFlashPages(link, record), code::kBusy);
-    EXPECT_EQ(record.Message, "Busy ...\r\nTx: E6<007000><0400> +<1024>\r\nNumBlocco: 0");
-    sim.AddFault(SimFaultRule::Command(0xE6, SimFault::Silence).Times(1));
-    EXPECT_EQ(WriteFlashPages(link, record), code::kNoFrame);
-    EXPECT_EQ(record.Message, "Serial error");
-}
-
-// ------------------------------------------------------------------ Wi-Fi
-
-TEST_F(SimCommandTest, WifiWriteValuesAndSwitchTheModule)
-{
-    std::string message;
-    EXPECT_EQ(WifiWriteValues(link, 7, {1, 2, 300}, message), code::kOk);
-    EXPECT_EQ(message, "OK");
-    ASSERT_NE(sim.WifiRegister(7), nullptr);
-    EXPECT_EQ(*sim.WifiRegister(7), (Bytes{1, 2, 44}));
-    sim.AddFault(SimFaultRule::Command('0', SimFault::Nak).Times(1));
-    EXPECT_EQ(WifiWriteValues(link, 7, {1}, message), code::kNoFrame);
-    EXPECT_EQ(message, "NO EOT");
-    sim.AddFault(SimFaultRule::Command('0', SimFault::NotOk).Times(1));
-    EXPECT_EQ(WifiWriteValues(link, 7, {1}, message), code::kNotOk);
-    EXPECT_EQ(message, "NO OK !!");
-    EXPECT_EQ(WifiWriteValues(link, 7, std::vector<int>(50, 0), message), code::kRefused);
-
-    // Switching the module on waits up to 6 s for it; switching off has the ordinary 1.0 s.
-    const auto command = [&](int sub, int result, const std::string& text, double elapsed) {
-        Restart();
-        EXPECT_EQ(WifiCommand(link, sub, message), result) << elapsed;
-        EXPECT_EQ(message, text);
-        EXPECT_NEAR(Elapsed(), elapsed, kEps);
-    };
-    command(0, code::kOk, "OK", FirstByte());
-    EXPECT_FALSE(sim.WifiModuleOn());
-    command(1, code::kOk, "OK", FirstByte() + 2.0);
-    EXPECT_TRUE(sim.WifiModuleOn());
-    EXPECT_EQ(sim.Requests(), (std::vector<Bytes>{{'0', 7, 1, 2, 44}, {'0', 7, 1}, {'0', 7, 1}, {'2', 0}, {'2', 1}}));
-    sim.SetWifiSwitchOnDelay(5.9);
-    command(1, code::kOk, "OK", FirstByte() + 5.9);
-    sim.SetWifiSwitchOnDelay(6.5);
-    command(1, code::kNoFrame, " NO EOT", FirstByte() + 6.0);
-    link.CloseSeriale();  // drops the late answer, or it would end the next exchange early
-    ASSERT_EQ(link.InitSeriale(1, "115200"), code::kOk);
-    sim.AddFault(SimFaultRule::Command('2', SimFault::SlowFrame).Delay(1.2).Times(1));
-    command(0, code::kNoFrame, " NO EOT", FirstByte() + 1.0);
-}
-
-// ------------------------------------------------------------------ line rate and ports
-
-TEST_F(SimCommandTest, PacedTransfersTakeTheirLineTime)
-{
-    sim.SetAnswerDelay(0.0);
-    port.SetPacing(true);
-    FlashPageRecord record;
-    record.FirstPage = record.LastPage = 0;
-    // Each block: an 11-byte request, then the 1031-byte answer, 10 bits a byte.
-    Restart();
-    EXPECT_EQ(ReadFlashPages(link, record), code::kOk);
-    EXPECT_NEAR(Elapsed(), 4 * (11 + 1031) * 10.0 / 115200, kEps);
-    EXPECT_EQ(Bytes(record.Data.begin(), record.Data.begin() + 4096), FlashPatternBytes(0, 4096));
-
-    ASSERT_EQ(link.InitSeriale(1, "57600"), code::kOk);
-    Restart();
-    InstrumentInfo info;
-    EXPECT_EQ(ReadInstrumentInfo(link, info), code::kOk);
-    EXPECT_NEAR(Elapsed(), (6 + 36) * 10.0 / 57600, kEps);
-}
-
-TEST_F(SimCommandTest, MissingAndBusyPorts)
-{
-    link.CloseSeriale();
-    EXPECT_EQ(link.InitSeriale(4, "115200"), code::kPortMissing);
-    port.SetExistingPorts({1, 4});
-    port.SetBusy(4, true);
-    EXPECT_EQ(link.InitSeriale(4, "115200"), code::kRefused);
-    ASSERT_EQ(dialogs.messages.size(), 2u);
-    EXPECT_EQ(dialogs.messages[0].title, "Error");
-    EXPECT_EQ(dialogs.messages[0].text, "Error: COM4  (1) No such file or directory\r\nSerial port not available");
-    EXPECT_EQ(dialogs.messages[1].title, "Routine <InitSeriale>");
-    EXPECT_EQ(dialogs.messages[1].text, "Error :2\r\nPermission denied");
-    EXPECT_FALSE(link.TryOpenPort(4));
-    port.SetBusy(4, false);
-    EXPECT_TRUE(link.TryOpenPort(4));
-    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(WifiWriteValues(link, 0x28, std::vector<int>(49, 'm'), message), code::kOk);
 }

@@ -1,0 +1,258 @@
+// The simulated instrument where no flow test proves it through the tool: its answers byte for
+// byte against frames built here from the protocol's rules, its refusal of requests it cannot
+// carry out and of bootloader frames with a wrong check (so a wrong request of the tool shows),
+// memories whose pattern tells blocks and pages apart, and its port's line time.
+#include <gtest/gtest.h>
+
+#include "sim/FaultRuleText.h"
+#include "sim/SimBootloader.h"
+#include "SimTestHelpers.h"
+
+using namespace simtest;
+
+TEST(SimInstrument, AnswersByteForByte)
+{
+    SimInstrument sim;
+    const Bytes four{1, 2, 3, 4};
+    Bytes eepromBlock = EepromPatternBytes(1000, 100);
+    std::copy(four.begin(), four.end(), eepromBlock.begin());
+    Bytes data(1024);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(i * 3 + 1);
+    const std::uint32_t flashBlock = 5 * 4096 + 2 * 1024;
+    const std::uint32_t lastBlock = 2047u * 4096 + 3 * 1024;
+    const std::vector<std::pair<Bytes, Bytes>> exchanges{
+        {{'I'}, Acked(Text("VRTA708 000012341.051.02  0314"))},
+        {ParamRead(0), Acked(Text("01234"))},  // status '0' and the stored digits
+        {ParamRead(12), Acked(Text("00"))},    // never written
+        {ParamWrite(300, "1234567890123"), Status('0')},  // index 0x01 0x2C; 13 digits at most
+        {ParamRead(300), Acked(Text("01234567890123"))},
+        {{'r'}, Status('0')},
+        {EepromRead(1900), Acked(EepromPatternBytes(1900, 100))},  // the last block
+        {EepromWrite(1000, four), Status('0')},
+        {EepromRead(1000), Acked(eepromBlock)},
+        {FlashRead(3 * 4096), Acked(FlashPatternBytes(3 * 4096, 1024))},  // a long frame
+        {FlashRead(lastBlock), Acked(FlashPatternBytes(lastBlock, 1024))},
+        {FlashWrite(flashBlock, data), Status('0')},
+        {FlashRead(flashBlock), Acked(data)},
+        {{'0', 5, 1, 2, 3}, Status('0')},
+        {{'2', 0}, Status('0')},
+    };
+    for (const auto& [request, answer] : exchanges)
+        EXPECT_EQ(AskBytes(sim, request), answer) << BytesToHex(request);
+    // The identification's refusal has its status after the command echo, at index 4.
+    sim.AddFault(SimFaultRule::Command('I', SimFault::Busy).Times(1));
+    EXPECT_EQ(AskBytes(sim, {'I'}), Acked({'I', '2'}));
+
+    // The pattern tells blocks and pages apart, so a transfer that mixes them up shows.
+    EXPECT_NE(FlashPatternBytes(0, 1024), FlashPatternBytes(1024, 1024));
+    EXPECT_NE(FlashPatternBytes(0, 4096), FlashPatternBytes(4096, 4096));
+    EXPECT_NE(FlashPatternBytes(0, 4096), FlashPatternBytes(2047u * 4096, 4096));
+}
+
+// Malformed requests get a bare NAK, requests out of range status '1'; neither changes anything.
+TEST(SimInstrument, RequestsItCannotCarryOutChangeNothing)
+{
+    SimInstrument sim;
+    const Bytes eeprom = sim.Eeprom();
+    Bytes mismatch = FlashWrite(0, Bytes(1024, 7));
+    mismatch.pop_back();  // the length field must match the data carried
+    const std::vector<std::pair<Bytes, Bytes>> cases{
+        {{'Z'}, kNak}, {{0xD0}, kNak}, {{'I', 0}, kNak}, {{'r', 0}, kNak},
+        {{'l', 0, 5}, kNak}, {ParamWrite(5, ""), kNak},
+        {{'e', 'x', 0, 0, 0, 0}, kNak}, {{'e', 'd', 0, 0}, kNak},
+        {{0xE5, 0, 0, 0, 0x04}, kNak}, {mismatch, kNak},
+        {{'0'}, kNak}, {{'2'}, kNak}, {{'2', 1, 0}, kNak},
+        {ParamWrite(5, "12x"), Status('1')}, {ParamWrite(5, "12345678901234"), Status('1')},  // 14 digits
+        {EepromWrite(1997, {7, 7, 7, 7}), Status('1')}, {EepromWrite(0, Bytes(147, 7)), Status('1')},
+        {EepromRead(1901), Status('1')},
+        {FlashRead(2048u * 4096), Status('1')}, {FlashWrite(2048u * 4096, Bytes(1024, 7)), Status('1')},
+        {{0xE5, 0, 0, 0, 0, 0}, Status('1')}, {FlashWrite(0, Bytes(1025, 7)), Status('1')},  // length 0, 1025
+        {{'2', 9}, Status('1')},
+    };
+    for (const auto& [request, answer] : cases)
+        EXPECT_EQ(AskBytes(sim, request), answer) << BytesToHex(request);
+    EXPECT_EQ(Join(sim.Receive(BuildShortFrame({}))), kNak) << "a frame without a command";
+    EXPECT_EQ(sim.Commits(), 0);
+    EXPECT_EQ(sim.Param(5), "0");
+    EXPECT_EQ(sim.Eeprom(), eeprom);
+    EXPECT_EQ(sim.FlashPagesWritten(), 0u);
+    EXPECT_TRUE(sim.WifiModuleOn());
+}
+
+// Frames come off the line in any pieces; a wrong checksum, LF or EOT is answered NAK and not
+// carried out, and bytes outside a frame are skipped.
+TEST(SimInstrument, FramesInPiecesAndBadFrames)
+{
+    SimInstrument sim;
+    const Bytes id = BuildFrame({'I'});
+    for (std::size_t i = 0; i + 1 < id.size(); ++i)
+        EXPECT_TRUE(sim.Receive({id[i]}).empty());
+    EXPECT_EQ(Join(sim.Receive({id.back()})), AnswerOf({'I'}));
+    const auto replies = sim.Receive(Cat(Cat({0x00, 0xFF}, BuildFrame({'r'})), id));
+    ASSERT_EQ(replies.size(), 2u);
+    EXPECT_EQ(replies[0].bytes, Status('0'));
+    EXPECT_EQ(replies[1].bytes, AnswerOf({'I'}));
+
+    sim.ClearRecord();
+    const int commits = sim.Commits();
+    for (const std::size_t at : {3u, 4u, 5u}) {
+        Bytes bad = BuildFrame({'r'});
+        bad[at] ^= 0x01;
+        EXPECT_EQ(Join(sim.Receive(bad)), kNak) << at;
+    }
+    EXPECT_EQ(sim.Commits(), commits);
+    EXPECT_TRUE(sim.Requests().empty());
+}
+
+TEST(SimFaultRuleText, RejectsBadText)
+{
+    for (const char* text : {"", "explode", "nak,cmd=0x100", "nak,cmd=", "nak,page=2048", "nak,after=-1",
+                             "nak,after=1x", "slow,delay=abc", "slow,delay=-1", "nak,colour=red", "garbage,bytes=F",
+                             "garbage,bytes=GG", "nak,target=9-3", "nak,times=0x"}) {
+        std::string error;
+        EXPECT_FALSE(ParseFaultRule(text, error)) << text;
+        EXPECT_FALSE(error.empty()) << text;
+    }
+}
+
+namespace {
+
+// Records every byte the receive handler reads, with its arrival time.
+class SimPortTest : public SimRigTest {
+protected:
+    void SetUp() override
+    {
+        port.SetReceiveHandler([this] {
+            for (std::uint8_t b = 0; port.ReadByte(b);) {
+                got.push_back(b);
+                at.push_back(host.Now());
+            }
+        });
+    }
+
+    Bytes got;
+    std::vector<double> at;
+};
+
+}  // namespace
+
+// Closing the port drops an answer on its way, and bytes delivered but not read.
+TEST_F(SimPortTest, ClosingDropsWhatIsOnItsWay)
+{
+    ASSERT_TRUE(port.Open().ok());
+    sim.AddFault(SimFaultRule::Any(SimFault::Slow).Delay(1.0).Times(1));
+    ASSERT_TRUE(port.Write(BuildFrame({'I'})));
+    host.RunUntil(0.5);
+    port.Close();
+    ASSERT_TRUE(port.Open().ok());
+    host.RunUntil(5.0);
+    EXPECT_TRUE(got.empty());
+
+    port.SetReceiveHandler({});
+    ASSERT_TRUE(port.Write(BuildFrame({'r'})));
+    host.RunUntil(6.0);
+    EXPECT_EQ(port.BytesWaiting(), 7u);
+    port.Close();
+    ASSERT_TRUE(port.Open().ok());
+    EXPECT_EQ(port.BytesWaiting(), 0u);
+}
+
+// Paced, every byte takes its bits at the line rate (10, or 11 with even parity), the request
+// first, and answers queue behind each other on the line.
+TEST_F(SimPortTest, PacedBytesTakeTheirLineTime)
+{
+    sim.SetAnswerDelay(0.0);
+    port.SetPacing(true);
+    port.SetLineSettings("115200,E,8,1");
+    ASSERT_TRUE(port.Open().ok());
+    const double bit = 11.0 / 115200;
+    const Bytes one = BuildFrame({'r'});
+    ASSERT_TRUE(port.Write(Cat(one, one)));
+    host.RunUntil(1.0);
+    ASSERT_EQ(got.size(), 14u);
+    EXPECT_NEAR(at[0], 7.0 * bit, kEps);   // first request ends at 6, its ACK at 7
+    EXPECT_NEAR(at[6], 13.0 * bit, kEps);  // first answer done
+    EXPECT_NEAR(at[7], 14.0 * bit, kEps);  // second answer waits for the line
+    EXPECT_NEAR(at[13], 20.0 * bit, kEps);
+}
+
+namespace {
+
+Bytes Address(std::uint32_t a)
+{
+    Bytes b{static_cast<std::uint8_t>(a >> 24), static_cast<std::uint8_t>(a >> 16), static_cast<std::uint8_t>(a >> 8),
+            static_cast<std::uint8_t>(a)};
+    b.push_back(b[0] ^ b[1] ^ b[2] ^ b[3]);
+    return b;
+}
+
+// N - 1, N bytes, their XOR.
+Bytes Block(const Bytes& data)
+{
+    Bytes b{static_cast<std::uint8_t>(data.size() - 1)};
+    b.insert(b.end(), data.begin(), data.end());
+    std::uint8_t x = 0;
+    for (const auto v : b)
+        x ^= v;
+    b.push_back(x);
+    return b;
+}
+
+Bytes Broken(Bytes bytes)
+{
+    bytes.back() ^= 1;
+    return bytes;
+}
+
+}  // namespace
+
+// The STM32 bootloader step by step: each step's answer, a refusal (1F) for any check that does
+// not hold, and no write into flash that is not erased. The rest of its command set is proven by
+// stm32flash (FirmwareE2e).
+TEST(SimBootloader, AnswersAndRefusalsStepByStep)
+{
+    SimBootloader boot;
+    const Bytes data(256, 0x5A);
+    const Bytes writeCommand{0x31, 0xCE};
+    const struct {
+        const char* step;
+        Bytes bytes;
+        const char* answer;
+    } steps[] = {
+        {"an instrument frame before the sync", {0x01, 0x05, 'I'}, ""},
+        {"sync", {0x7F}, "79"},
+        {"second sync", {0x7F}, "1F"},
+        {"complement wrong", {0x31, 0x31}, "1F"},
+        {"protection is not served", {0x63, 0x9C}, "1F"},
+        {"write", writeCommand, "79"},
+        {"its address", Address(0x08000000), "79"},
+        {"data into flash not erased", Block(data), "1F"},
+        {"extended erase", {0x44, 0xBB}, "79"},
+        {"mass erase with a wrong check", {0xFF, 0xFF, 0x01}, "1F"},
+        {"extended erase again", {0x44, 0xBB}, "79"},
+        {"mass erase", {0xFF, 0xFF, 0x00}, "79"},
+        {"write", writeCommand, "79"},
+        {"address with a wrong check", Broken(Address(0x08000100)), "1F"},
+        {"write", writeCommand, "79"},
+        {"its address", Address(0x08000100), "79"},
+        {"data with a wrong check", Broken(Block(data)), "1F"},
+        {"write", writeCommand, "79"},
+        {"address beyond the flash", Address(0x08000000 + kSimBootFlashSize), "1F"},
+        {"write", writeCommand, "79"},
+        {"its address", Address(0x08000100), "79"},
+        {"data", Block(data), "79"},
+        {"write", writeCommand, "79"},
+        {"the same address", Address(0x08000100), "79"},
+        {"data again", Block(data), "1F"},
+        {"go", {0x21, 0xDE}, "79"},
+        {"to no program", Address(0x09000000), "1F"},
+    };
+    for (const auto& s : steps)
+        EXPECT_EQ(BytesToHex(Join(boot.Receive(s.bytes))), s.answer) << s.step;
+    EXPECT_EQ(boot.ReadFlash(0x100, 256), data);
+    EXPECT_TRUE(boot.FlashErased(0, 256)) << "nothing written where the checks failed";
+    EXPECT_TRUE(boot.FlashErased(0x200, 256));
+    EXPECT_EQ(boot.Writes(), 1);
+    EXPECT_FALSE(boot.Running());
+}
