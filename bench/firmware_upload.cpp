@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "firmware/FirmwareUpload.h"
 #include "firmware/TextUploadView.h"
@@ -52,6 +54,39 @@ struct Options {
     double programS = 0.001;
 };
 
+// Counts like CountingPort and times the tool's own reaction: from the last byte of an answer in
+// hand to the next request written (pauses of the sequence left out).
+class TimedPort : public CountingPort {
+public:
+    explicit TimedPort(SerialPort& port) : CountingPort(port) {}
+
+    std::vector<double> reactions;
+
+    bool ReadByte(std::uint8_t& byte) override
+    {
+        const bool read = CountingPort::ReadByte(byte);
+        if (read)
+            lastByteAt_ = Seconds();
+        return read;
+    }
+    bool Write(const Bytes& bytes) override
+    {
+        const double now = Seconds();
+        if (lastByteAt_ > 0.0 && now - lastByteAt_ < kPauseS)
+            reactions.push_back(now - lastByteAt_);
+        lastByteAt_ = 0.0;
+        return CountingPort::Write(bytes);
+    }
+
+private:
+    static constexpr double kPauseS = 0.005;
+    static double Seconds()
+    {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    }
+    double lastByteAt_ = 0.0;
+};
+
 struct Figures {
     double wall = 0.0;
     double cpu = 0.0;
@@ -60,6 +95,7 @@ struct Figures {
     double busy = 0.0;
     double pauses = 0.0;
     bool ok = false;
+    std::vector<double> reactions;  // the tool's own, when it is the tool that ran
 };
 
 double Seconds(const timeval& t)
@@ -98,7 +134,7 @@ Figures RunTool(const Options& options)
     qputenv("SERVICETOOL_PORT_MAP", QByteArray("1=") + options.port.c_str());
     QtHost host;
     QtSerialPort serial{PortResolver()};
-    CountingPort port(serial);
+    TimedPort port(serial);
     ScriptedDialogs dialogs;
     SerialLink link(port, host, dialogs);
     link.CommPortNumber = 1;
@@ -121,6 +157,7 @@ Figures RunTool(const Options& options)
     if (!f.ok)
         std::fprintf(stderr, "%s\n", view.log.c_str());
     f.pauses = kSequencePausesS;
+    f.reactions = port.reactions;
     if (!options.stats.empty()) {
         const auto stats = NewStats(options.stats, statsBefore);
         f.bytes = stats.count("bytes_in") ? stats.at("bytes_in") + stats.at("bytes_out") : 0.0;
@@ -221,5 +258,15 @@ int main(int argc, char** argv)
     std::printf("exchanges                 %9.0f\n", f.exchanges);
     std::printf("overhead per exchange     %9.3f ms\n", f.exchanges > 0 ? 1000.0 * beyond / f.exchanges : 0.0);
     std::printf("CPU                       %9.3f s  (%.2f %% of the wall time)\n", f.cpu, 100.0 * f.cpu / f.wall);
+    if (!f.reactions.empty()) {
+        std::vector<double> r = f.reactions;
+        std::sort(r.begin(), r.end());
+        double sum = 0.0;
+        for (const double x : r)
+            sum += x;
+        std::printf("reaction, answer to next  %9.3f ms median, %.3f ms mean, %.3f ms 99th percentile\n",
+                    1000.0 * r[r.size() / 2], 1000.0 * sum / static_cast<double>(r.size()),
+                    1000.0 * r[r.size() * 99 / 100]);
+    }
     return f.ok ? 0 : 1;
 }

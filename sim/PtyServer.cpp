@@ -17,6 +17,9 @@
 namespace {
 
 constexpr std::size_t kReadChunk = 4096;
+// A sleep longer than this, until an answer is due, ends with a short one of kFinalSleepS.
+constexpr double kSplitSleepAboveS = 0.002;
+constexpr double kFinalSleepS = 0.0003;
 
 double MonotonicNow()
 {
@@ -195,15 +198,22 @@ bool PtyServer::Serve(double until, std::string& error)
             return true;
 
         double wake = HUGE_VAL;
-        if (!blocked_ && !outgoing_.empty())
+        bool answerDue = false;
+        if (!blocked_ && !outgoing_.empty()) {
             wake = NextDue();
+            answerDue = true;
+        }
         if (instrument_.ReceivingFrame())
             wake = std::min(wake, lastInput_ + kFrameGapS);
         wake = std::min(wake, until);
         timespec timeout{};
         timespec* timeoutPtr = nullptr;
         if (wake != HUGE_VAL) {
-            const double wait = std::max(0.0, wake - now);
+            double wait = std::max(0.0, wake - now);
+            // A long sleep ends later than asked (the processor has gone idle); the last stretch
+            // before an answer is due is slept again on its own, which ends on time.
+            if (answerDue && wait > kSplitSleepAboveS)
+                wait -= kFinalSleepS;
             timeout.tv_sec = static_cast<time_t>(wait);
             timeout.tv_nsec = static_cast<long>((wait - static_cast<double>(timeout.tv_sec)) * 1e9);
             timeoutPtr = &timeout;
@@ -249,6 +259,9 @@ bool PtyServer::ReadInput(double now, std::string& error)
         const ssize_t n = read(master_, buffer, sizeof buffer);
         if (n > 0) {
             OnInput(Bytes(buffer, buffer + n), now);
+            // A short read took everything waiting: no second read just to hear there is no more.
+            if (static_cast<std::size_t>(n) < sizeof buffer)
+                return true;
             continue;
         }
         if (n < 0 && errno == EINTR)

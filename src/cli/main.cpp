@@ -140,7 +140,6 @@ int main(int argc, char** argv)
                 host.RequestQuit();
             if (flashing)
                 host.RequestQuit();
-            host.Wake();
         });
     }
 

@@ -26,11 +26,9 @@ public:
     virtual LocalDateTime LocalNow() const = 0;
 
     // Delivers pending events (received bytes, timer ticks, clicks), then sleeps until the next
-    // event or the deadline (monotonic seconds), whichever comes first. Never spins.
+    // event or the deadline (monotonic seconds), whichever comes first, and returns once it has
+    // delivered what woke it, so the caller re-checks its condition. Never spins.
     virtual void Yield(double deadline) = 0;
-
-    // Ends the current wait early: something it waits for may have happened.
-    virtual void Wake() {}
 
     // True once the program is ending: every wait returns at once and operations unwind.
     virtual bool Quitting() const = 0;

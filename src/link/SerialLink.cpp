@@ -86,9 +86,9 @@ int SerialLink::SendFrame(const Bytes& payload, double answerWaitS, bool noAnswe
     overrunReported_ = false;
     if (port_.IsOpen())
         port_.Write(frame);
-    WaitFor(kAckWaitS, [this] { return Rx.RxAck != 0; }, WakeOn::FrameProgress);
+    WaitFor(kAckWaitS, [this] { return Rx.RxAck != 0; });
     if (Rx.RxAck == ctl::ACK && !noAnswerFrame)
-        WaitFor(answerWaitS, [this] { return Rx.RxFrameDone; }, WakeOn::FrameProgress);
+        WaitFor(answerWaitS, [this] { return Rx.RxFrameDone; });
     const bool complete = Rx.RxAck == ctl::NAK || (Rx.RxAck == ctl::ACK && (noAnswerFrame || Rx.RxFrameDone));
     answerIncomplete_ = !complete;
     if (answerIncomplete_)
@@ -154,13 +154,7 @@ void SerialLink::ReportOverrun(const std::string& dump)
 
 void SerialLink::OnReceive()
 {
-    // A wait for a whole frame is woken by its acknowledge and its end only, not by every byte.
-    const bool ackBefore = Rx.RxAck != 0;
-    const bool doneBefore = Rx.RxFrameDone;
     ReceiveWaitingBytes();
-    const bool progress = (Rx.RxAck != 0) != ackBefore || Rx.RxFrameDone != doneBefore || BootMode;
-    if (wakeOn_ == WakeOn::EveryByte || progress)
-        host_.Wake();
 }
 
 void SerialLink::ReceiveWaitingBytes()

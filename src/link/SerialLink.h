@@ -53,26 +53,19 @@ public:
 
     // Waits that long, delivering events meanwhile.
     void Delay(double seconds);
-    // What a wait needs to be woken for when bytes arrive.
-    enum class WakeOn { EveryByte, FrameProgress };
 
-    // Waits until the condition holds or the time has passed; true when it held.
+    // Waits until the condition holds or the time has passed; true when it held. The condition is
+    // checked again after every event the host delivers.
     template <typename Condition>
-    bool WaitFor(double seconds, Condition condition, WakeOn wakeOn = WakeOn::EveryByte)
+    bool WaitFor(double seconds, Condition condition)
     {
-        const WakeOn outer = wakeOn_;
-        wakeOn_ = wakeOn;
         const double deadline = host_.Now() + seconds;
-        bool held = true;
         while (!condition()) {
-            if (host_.Quitting() || host_.Now() >= deadline) {
-                held = false;
-                break;
-            }
+            if (host_.Quitting() || host_.Now() >= deadline)
+                return false;
             host_.Yield(deadline);
         }
-        wakeOn_ = outer;
-        return held;
+        return true;
     }
 
     // One exchange, one attempt: the payload goes out in a frame, then the ACK is awaited for 0.4 s
@@ -106,5 +99,4 @@ private:
     bool answerIncomplete_ = false;  // the last exchange ended without its complete answer
     bool discarding_ = false;        // received bytes are dropped, not stored
     double lastLineActivity_ = 0.0;  // last byte received, or the end of an incomplete exchange
-    WakeOn wakeOn_ = WakeOn::EveryByte;
 };

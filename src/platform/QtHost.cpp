@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -17,6 +18,9 @@ QtHost::QtHost()
         if (onTick_)
             onTick_();
     });
+    // Its timeout needs no handler: delivering it ends the dispatcher's pass.
+    wakeUp_.setSingleShot(true);
+    wakeUp_.setTimerType(Qt::PreciseTimer);
 }
 
 double QtHost::Now() const
@@ -40,33 +44,30 @@ void QtHost::Yield(double deadline)
 {
     if (quitting_)
         return;
-    const double remaining = deadline - Now();
-    if (remaining <= 0.0) {
+    const double now = Now();
+    if (deadline <= now) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         return;
     }
-    const int sleepMs = std::clamp(static_cast<int>(std::ceil(remaining * 1000.0)), 1, kMaxSleepMs);
-    QEventLoop loop;
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
-    wake.start(sleepMs);
-    loops_.push_back(&loop);
-    loop.exec();
-    loops_.pop_back();
+    ArmWakeUp(deadline, now);
+    // Sleeps until an event or the wake-up timer, delivers what is ready and returns. An event
+    // posted meanwhile has already woken the dispatcher, so nothing delivered here is missed.
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
-void QtHost::Wake()
+// A wait yields after every event with the same deadline: the timer already set for it stays.
+void QtHost::ArmWakeUp(double deadline, double now)
 {
-    for (QEventLoop* loop : loops_)
-        loop->quit();
+    if (wakeUp_.isActive() && wakeUpAt_ <= deadline && wakeUpAt_ > now)
+        return;
+    const int sleepMs = std::clamp(static_cast<int>(std::ceil((deadline - now) * 1000.0)), 1, kMaxSleepMs);
+    wakeUpAt_ = now + sleepMs / 1000.0;
+    wakeUp_.start(sleepMs);
 }
 
 void QtHost::RequestQuit()
 {
     quitting_ = true;
-    Wake();
 }
 
 void QtHost::SetSecondTicker(std::function<void()> onTick)

@@ -1,14 +1,13 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTimer>
-#include <vector>
 
 #include "core/Host.h"
 
-// Real time on Qt's event loop. A wait runs a local event loop that ends at its deadline, when
-// bytes arrive (Wake) or when the program ends; idle waits sleep in the event dispatcher.
+// Real time on Qt's event loop. A wait sleeps in one pass of the event dispatcher: it returns once
+// it has delivered whatever woke it (received bytes, a timer, a click) or the wait's deadline has
+// come, so the waiting routine re-checks its condition after every event and idles without CPU.
 class QtHost : public Host {
 public:
     QtHost();
@@ -20,15 +19,16 @@ public:
     bool Quitting() const override { return quitting_; }
     void SetSecondTicker(std::function<void()> onTick) override;
 
-    // Ends the current wait early (something it may be waiting for has happened).
-    void Wake() override;
     // Every wait returns at once from now on.
     void RequestQuit() override;
 
 private:
+    void ArmWakeUp(double deadline, double now);
+
     QElapsedTimer clock_;
     QTimer ticker_;
+    QTimer wakeUp_;         // ends a sleep at its wait's deadline
+    double wakeUpAt_ = 0.0;  // when wakeUp_ fires, while active
     std::function<void()> onTick_;
-    std::vector<QEventLoop*> loops_;  // waits in progress, innermost last
     bool quitting_ = false;
 };

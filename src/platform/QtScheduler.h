@@ -7,7 +7,7 @@
 #include "sim/Scheduler.h"
 
 // Scheduler on Qt timers and the host's clock: the simulated instrument answers in real time, and
-// every delivery ends the host's current wait.
+// each delivery, being an event, ends the host's current sleep.
 class QtScheduler : public Scheduler {
 public:
     explicit QtScheduler(QtHost& host) : host_(host) {}
@@ -16,10 +16,7 @@ public:
     void CallAt(double when, std::function<void()> action) override
     {
         const int ms = std::max(0, static_cast<int>(std::ceil((when - host_.Now()) * 1000.0)));
-        QTimer::singleShot(ms, Qt::PreciseTimer, &context_, [this, action = std::move(action)] {
-            action();
-            host_.Wake();
-        });
+        QTimer::singleShot(ms, Qt::PreciseTimer, &context_, std::move(action));
     }
 
 private:

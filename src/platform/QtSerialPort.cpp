@@ -182,13 +182,34 @@ bool QtSerialPort::ReadByte(std::uint8_t& byte)
     return true;
 }
 
+// Straight to the device when nothing is queued before them, so the bytes are on their way when
+// the call returns and no write notifier has to run. What the device does not take at once is
+// queued in the port's own buffer and goes out from the event loop once the device takes more
+// (forcing it out now would only meet a full device and put the port in error).
 bool QtSerialPort::Write(const Bytes& bytes)
 {
     if (!port_.isOpen())
         return false;
-    const auto written = port_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    const char* data = reinterpret_cast<const char*>(bytes.data());
+    qint64 left = static_cast<qint64>(bytes.size());
+#ifndef _WIN32
+    if (port_.bytesToWrite() == 0) {
+        while (left > 0) {
+            const ssize_t n = ::write(port_.handle(), data, static_cast<std::size_t>(left));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            data += n;
+            left -= n;
+        }
+    }
+    return left == 0 || port_.write(data, left) == left;
+#else
+    const auto written = port_.write(data, left);
     port_.flush();
-    return written == static_cast<qint64>(bytes.size());
+    return written == left;
+#endif
 }
 
 void QtSerialPort::OnError(QSerialPort::SerialPortError error)
