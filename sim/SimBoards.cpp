@@ -2,7 +2,6 @@
 
 namespace {
 
-constexpr std::uint8_t kAck = 0x06;
 constexpr std::uint8_t kNak = 0x15;
 constexpr std::uint8_t kStatusOk = '0';
 constexpr std::uint8_t kStatusNotOk = '1';
