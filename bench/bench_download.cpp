@@ -18,6 +18,7 @@
 #include <cstring>
 #include <string>
 
+#include "BenchDownMemView.h"
 #include "core/ResultCodes.h"
 #include "link/SerialLink.h"
 #include "memory/ImageFiles.h"
@@ -36,49 +37,6 @@ namespace {
 
 constexpr double kBaud = 115200.0;
 constexpr double kBitsPerByte = 10.0;
-
-// The tab without widgets: both memories chosen, the page range given, no Stop. Reports the
-// progress every 10 % on stderr and notes when the flash stage begins.
-class BenchView : public DownMemView {
-public:
-    BenchView(Host& host, int first, int last) : host_(host), from_(std::to_string(first)), to_(std::to_string(last)) {}
-
-    double flashStageStart = -1.0;
-
-    std::string Status() const override { return status_; }
-    void SetStatus(const std::string& text) override
-    {
-        status_ = text;
-        if (flashStageStart < 0.0 && status_.find("Download  FLASH") != std::string::npos)
-            flashStageStart = host_.Now();
-    }
-    void SetProgressVisible(bool) override {}
-    void SetProgress(int percent) override
-    {
-        if (percent / 10 > shownTenth_) {
-            shownTenth_ = percent / 10;
-            std::fprintf(stderr, "  %3d %% at %.1f s\n", percent, host_.Now());
-        }
-    }
-    bool EepromChosen() const override { return true; }
-    bool FlashChosen() const override { return true; }
-    bool RecordCountRangeChosen() const override { return false; }
-    std::string FromPageText() const override { return from_; }
-    std::string ToPageText() const override { return to_; }
-    void SetPageTexts(const std::string& from, const std::string& to) override
-    {
-        from_ = from;
-        to_ = to;
-    }
-    bool AbortRequested() const override { return false; }
-
-private:
-    Host& host_;
-    std::string status_;
-    std::string from_;
-    std::string to_;
-    int shownTenth_ = 0;
-};
 
 QByteArray ReadAll(const QString& path)
 {
@@ -189,7 +147,7 @@ int main(int argc, char** argv)
         return 1;
     }
     dialogs.filePaths.push_back(folder.filePath("chosen").toStdString());
-    BenchView view(host, first, last);
+    BenchDownMemView view(host, first, last, "Download  FLASH");
     MemoryDownload download(link, dialogs, catalogue, view, folder.path().toStdString());
 
     std::printf("download of the EEPROM and pages %d..%d from %s (paced, 115200 baud)\n", first, last,

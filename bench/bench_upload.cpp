@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "BenchDownMemView.h"
 #include "core/ResultCodes.h"
 #include "link/SerialLink.h"
 #include "memory/ImageFiles.h"
@@ -30,49 +31,6 @@ namespace {
 constexpr double kBaud = 115200.0;
 constexpr double kBitsPerByte = 10.0;
 const char* kBase = "VRTA708_00001234_fwV1.05_250101000000";
-
-// The tab without widgets: both memories chosen, the page range of the flash image, no Stop.
-// Reports the progress every 10 % on stderr and notes when the flash stage begins.
-class BenchView : public DownMemView {
-public:
-    BenchView(Host& host, int last) : host_(host), to_(std::to_string(last)) {}
-
-    double flashStageStart = -1.0;
-
-    std::string Status() const override { return status_; }
-    void SetStatus(const std::string& text) override
-    {
-        status_ = text;
-        if (flashStageStart < 0.0 && status_.find("Upload FLASH") != std::string::npos)
-            flashStageStart = host_.Now();
-    }
-    void SetProgressVisible(bool) override {}
-    void SetProgress(int percent) override
-    {
-        if (percent / 10 > shownTenth_) {
-            shownTenth_ = percent / 10;
-            std::fprintf(stderr, "  %3d %% at %.1f s\n", percent, host_.Now());
-        }
-    }
-    bool EepromChosen() const override { return true; }
-    bool FlashChosen() const override { return true; }
-    bool RecordCountRangeChosen() const override { return false; }
-    std::string FromPageText() const override { return from_; }
-    std::string ToPageText() const override { return to_; }
-    void SetPageTexts(const std::string& from, const std::string& to) override
-    {
-        from_ = from;
-        to_ = to;
-    }
-    bool AbortRequested() const override { return false; }
-
-private:
-    Host& host_;
-    std::string status_;
-    std::string from_ = "0";
-    std::string to_;
-    int shownTenth_ = 0;
-};
 
 Bytes Pattern(std::size_t size, std::uint32_t seed)
 {
@@ -176,7 +134,7 @@ int main(int argc, char** argv)
         SerialLink link(port, host, dialogs);
         link.CommPortNumber = 1;
         link.BaudText = "115200";
-        BenchView view(host, last);
+        BenchDownMemView view(host, 0, last, "Upload FLASH");
         MemoryUpload upload(link, dialogs, view, images.path().toStdString());
 
         std::printf("upload of the EEPROM and pages 0..%d into %s (paced, 115200 baud)\n", last, sim.link().c_str());
