@@ -214,6 +214,18 @@ TEST(CliProgram, FlashesOneBoardOrBothBoardsOfAPackage)
     EXPECT_TRUE(holds(files.Path("one-cpu.bin"), cpu));
 
     {
+        // One Ctrl-C while pages are being written only warns: the board is programmed to the end.
+        SimProgram sim({"--boot", "--pace", "--flash-dump", files.Path("kept")});
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        const ProgramRun run = Cli(sim).Run({"flash", image, "--target", "VERTA708"}, 60000,
+                                            [](const ProgramRun& r, double) { return Says(r, " MASS ERASE code    : OK"); });
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(Says(run, "Press Ctrl-C again to stop anyway.")) << run.err;
+        EXPECT_TRUE(Says(run, "Upload completed succefully ")) << run.err;
+    }
+    EXPECT_TRUE(holds(files.Path("kept-cpu.bin"), cpu));
+
+    {
         SimProgram sim({"--boot", "--pace", "--power-on-s", "0.5", "--flash-dump", files.Path("two")});
         ASSERT_TRUE(sim.ok()) << sim.error();
         const Cli cli(sim);
