@@ -77,40 +77,34 @@ TEST_F(SerialLinkTest, TryOpenPortProbesWithoutLeavingThePortOpen)
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
-TEST_F(SerialLinkTest, BootAckRuleDirect)
+// When the bootloader's acknowledge counts: straight from the board 0x79 after anything but 0x1F,
+// through the instrument 0x79 as the third byte after its ACK.
+TEST_F(SerialLinkTest, BootAckRuleDirectAndTunnel)
 {
+    const struct {
+        const char* story;
+        bool tunnel;
+        std::vector<Bytes> bursts;
+        std::vector<bool> ackAfterEach;
+    } cases[] = {
+        {"direct: 0x79 0x00 0x79 sets it at the third byte", false, {{0x79, 0x00}, {0x79}}, {false, true}},
+        {"direct: 0x1F 0x79 never sets it", false, {{0x1F, 0x79}, {0x79}}, {false, false}},
+        {"tunnel: 0x06 0x79 0x79", true, {{0x06, 0x79}, {0x79}}, {false, true}},
+        {"tunnel: two bytes are not enough", true, {{0x79, 0x79}}, {false}},
+    };
     ASSERT_EQ(link.InitSeriale(1, "57600"), 0);
-    link.BootMode = true;
-    link.Boot.Tunnel = false;
-    port.Arrive({0x79, 0x00});
-    EXPECT_FALSE(link.BootAck);
-    port.Arrive({0x79});
-    EXPECT_TRUE(link.BootAck) << "0x79 0x00 0x79 sets it at the third byte";
-    EXPECT_EQ(link.Boot.BootRxCount, 3);
-    EXPECT_EQ(link.Rx.RxCount, 0) << "nothing reaches the protocol buffer in bootloader mode";
-
-    link.BootAck = false;
-    link.Boot.BootRxCount = 0;
-    port.Arrive({0x1F, 0x79});
-    EXPECT_FALSE(link.BootAck) << "0x1F 0x79 never sets it";
-    port.Arrive({0x79});
-    EXPECT_FALSE(link.BootAck);
-}
-
-TEST_F(SerialLinkTest, BootAckRuleTunnel)
-{
-    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
-    link.BootMode = true;
-    link.Boot.Tunnel = true;
-    port.Arrive({0x06, 0x79});
-    EXPECT_FALSE(link.BootAck);
-    port.Arrive({0x79});
-    EXPECT_TRUE(link.BootAck);
-
-    link.BootAck = false;
-    link.Boot.BootRxCount = 0;
-    port.Arrive({0x79, 0x79});
-    EXPECT_FALSE(link.BootAck) << "two bytes are not enough in the tunnel";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        link.BootMode = true;
+        link.Boot.Tunnel = c.tunnel;
+        link.BootAck = false;
+        link.Boot.BootRxCount = 0;
+        for (std::size_t i = 0; i < c.bursts.size(); ++i) {
+            port.Arrive(c.bursts[i]);
+            EXPECT_EQ(link.BootAck, c.ackAfterEach[i]) << i;
+        }
+        EXPECT_EQ(link.Rx.RxCount, 0) << "nothing reaches the protocol buffer in bootloader mode";
+    }
 }
 
 // At most one overrun box per exchange, however the bytes come; the box holds what was stored.

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "sim/PtyServer.h"
-#include "SimTestHelpers.h"
+#include "support/SimTestHelpers.h"
 
 using namespace simtest;
 
