@@ -1,6 +1,8 @@
+// The link on a scripted port: reopening, the bootloader's acknowledge rules, overruns and stray
+// bytes. Open failures and the start-up probe are proven through the window (DownloadFlow,
+// StartupFlow, PortAccessFlow) and through a real port (SerialPty).
 #include <gtest/gtest.h>
 
-#include "core/ResultCodes.h"
 #include "link/Frames.h"
 #include "link/SerialLink.h"
 #include "sim/VirtualHost.h"
@@ -9,26 +11,14 @@
 
 namespace {
 
-struct LinkFixture : ::testing::Test {
+struct SerialLinkTest : ::testing::Test {
     ScriptedPort port;
     VirtualHost host;
     ScriptedDialogs dialogs;
     SerialLink link{port, host, dialogs};
 };
 
-using SerialLinkTest = LinkFixture;
-
 }  // namespace
-
-TEST_F(SerialLinkTest, DelayDeliversEventsMeanwhile)
-{
-    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
-    host.CallAfter(0.1, [&] { port.Arrive({ctl::ACK}); });
-    link.Rx.ResetForExchange();
-    link.Delay(0.5);
-    EXPECT_EQ(link.Rx.RxAck, ctl::ACK);
-    EXPECT_EQ(link.Rx.RxCount, 1);
-}
 
 TEST_F(SerialLinkTest, InitSerialeReopensAnOpenPortWithNewSettings)
 {
@@ -42,39 +32,6 @@ TEST_F(SerialLinkTest, InitSerialeReopensAnOpenPortWithNewSettings)
     EXPECT_DOUBLE_EQ(host.Now(), 0.5) << "two opens, 0.05 s + 0.2 s each";
     link.CloseSeriale();
     EXPECT_FALSE(port.IsOpen());
-}
-
-TEST_F(SerialLinkTest, OpenFailuresGiveTheirCodesAndMessages)
-{
-    EXPECT_EQ(link.InitSeriale(4, "115200"), code::kPortMissing);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].title, "Error");
-    const std::string& missing = dialogs.messages[0].text;
-    EXPECT_EQ(missing.rfind("Error: ", 0), 0u);
-    EXPECT_NE(missing.find("COM4"), std::string::npos);
-    EXPECT_NE(missing.find("Device not found"), std::string::npos);
-    EXPECT_EQ(missing.substr(missing.size() - 25), "Serial port not available");
-
-    port.existing.insert(2);
-    port.busy.insert(2);
-    EXPECT_EQ(link.InitSeriale(2, "115200"), code::kRefused);
-    ASSERT_EQ(dialogs.messages.size(), 2u);
-    EXPECT_EQ(dialogs.messages[1].icon, MsgIcon::Critical);
-    EXPECT_EQ(dialogs.messages[1].title, "Routine <InitSeriale>");
-    EXPECT_EQ(dialogs.messages[1].text, "Error :2\r\nPermission denied");
-    EXPECT_FALSE(port.IsOpen());
-}
-
-TEST_F(SerialLinkTest, TryOpenPortProbesWithoutLeavingThePortOpen)
-{
-    port.existing = {1, 3};
-    port.busy = {3};
-    EXPECT_TRUE(link.TryOpenPort(1));
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_FALSE(link.TryOpenPort(3));
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_FALSE(link.TryOpenPort(2));
-    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 // When the bootloader's acknowledge counts: straight from the board 0x79 after anything but 0x1F,
