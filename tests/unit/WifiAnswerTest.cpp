@@ -53,12 +53,12 @@ void ExpectJudgements(const std::vector<Judgement>& cases)
 
 }  // namespace
 
-// Every register of the table, and the counts on both sides of what each needs.
+// Every register of the table, and the counts on both sides of what each needs (what the window
+// shows of each: WifiRegister).
 TEST(WifiAnswer, EachRegisterTakesWhatItHolds)
 {
     const std::string q4 = std::string("\x0A\x00\x00\x01", 4);
     ExpectJudgements({
-        {"", 0x03, Data("1152"), 0, "1152", ""},
         {"", 0x03, Data("1152 baud"), 0, "1152", ""},
         {"", 0x03, Data("2147483647"), 0, "2147483647", ""},
         {"", 0x03, Data("2147483648"), 7, "", Err(Data("2147483648"))},  // beyond 32 bits
@@ -69,17 +69,12 @@ TEST(WifiAnswer, EachRegisterTakesWhatItHolds)
         {"", 0x09, Data("\x15" "2"), 5, "", "NAK"},          // judged by its first data byte
         {"", 0x09, Data("12"), 8, "", "NO OK !!"},
         {"", 0x09, Data("22"), 9, "", "Busy ..."},
-        {"", 0x0F, Data("AA:BB"), 0, "AA:BB", "AA:BB"},
-        {"", 0x10, Data("Net"), 0, "Net", ""},
         {"", 0x10, Data(""), 0, "", "OK"},                 // a bare status: an empty name
-        {"", 0x11, Data("p"), 0, "p", ""},
         {"", 0x11, Data("pw"), 0, "pw", ""},
-        {"", 0x11, Data("\x15"), 5, "", "NAK"},
         {"", 0x11, Data("2"), 9, "", "Busy ..."},
         {"", 0x23, Data("3"), 0, "3", ""},
         {"", 0x12, Data(q4 + "\x09"), 0, "10.0.0.1", ""},  // bytes beyond the fourth are not looked at
         {"", 0x12, Data("\xC0\xA8\x04"), 7, "", Err(Data("\xC0\xA8\x04"))},
-        {"", 0x12, Data(""), 7, "", Err(Data(""))},
         {"", 0x13, Data(std::string("\xFF\xFF\xFF\x00", 4)), 0, "255.255.255.0", ""},
         {"", 0x22, Data("Home"), 0, "Home", ""},
         {"", 0x24, Data("DHCP"), 0, "DHCP", ""},
