@@ -88,7 +88,8 @@ TEST(PageImage, SizeLimitOnBothSidesAndFilesThatCannotLoad)
     const std::string tooLarge = folder.Write("big.bin", largest);
     boot.PageCount = 5;
     EXPECT_EQ(image.fillArray(tooLarge, boot), ImageLoad::TooLarge);
-    EXPECT_EQ(boot.PageCount, 5) << "nothing changes";  // its text is checked through the window
+    EXPECT_EQ(boot.PageCount, 5) << "nothing changes";
+    EXPECT_EQ(CheckImageFile(tooLarge).result, ImageLoad::TooLarge) << "the check before anything is sent";
 
     EXPECT_EQ(image.fillArray(folder.path + "/none.bin", boot), ImageLoad::Missing);
     EXPECT_EQ(image.fillArray("", boot), ImageLoad::Missing);
