@@ -4,23 +4,26 @@
 #include <string>
 
 #include "ServiceRig.h"
+#include "support/SimTestHelpers.h"
 
 namespace {
 
-Bytes ParamWrite(int index, const std::string& digits)
-{
-    std::string text{'i', '\0', static_cast<char>(index)};
-    text += digits;
-    return Bytes(text.begin(), text.end());
-}
-
-Bytes ParamRead(int index)
-{
-    return {'l', 0, static_cast<std::uint8_t>(index), 0};
-}
+using simtest::ParamRead;
+using simtest::ParamWrite;
 
 struct CalibrationDate : ServiceFlow {
     void SetUp() override { Start(); }
+
+    // The instrument calls itself `model` and has `fault` alone.
+    void Instrument(const char* model, const std::optional<SimFaultRule>& fault)
+    {
+        SimIdentity identity;
+        identity.name = model;
+        rig.instrument.SetIdentity(identity);
+        rig.instrument.ClearFaults();
+        if (fault)
+            rig.instrument.AddFault(*fault);
+    }
 
     void Boxes(const std::string& day, const std::string& month, const std::string& year)
     {
@@ -96,12 +99,7 @@ TEST_F(CalibrationDate, SetChecksWritesAndCommits)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.story);
-        SimIdentity identity;
-        identity.name = c.model;
-        rig.instrument.SetIdentity(identity);
-        rig.instrument.ClearFaults();
-        if (c.fault)
-            rig.instrument.AddFault(*c.fault);
+        Instrument(c.model, c.fault);
         rig.instrument.ClearParamReadBackOverride(5);
         if (c.dayReadBack)
             rig.instrument.SetParamReadBackOverride(5, c.dayReadBack);
@@ -177,12 +175,7 @@ TEST_F(CalibrationDate, GetStopsSilentlyAtTheFirstFailingRead)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.story);
-        SimIdentity identity;
-        identity.name = c.model;
-        rig.instrument.SetIdentity(identity);
-        rig.instrument.ClearFaults();
-        if (c.fault)
-            rig.instrument.AddFault(*c.fault);
+        Instrument(c.model, c.fault);
         Command("Calibration date");
         Boxes("x", "x", "x");
         Get();

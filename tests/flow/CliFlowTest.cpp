@@ -1,7 +1,7 @@
 // servicetool-cli's own pieces, and its commands in virtual time against the simulated instrument:
 // the command line, the port it names, the log a terminal shows, and the operations of the window
-// run from a command: the same files as the window, questions refused before anything is written,
-// Ctrl-C leaving whole files.
+// run from a command: the same files as the window, questions refused before anything is written.
+// Ctrl-C through a real port and a real signal: CliProgram.CtrlCStopsABackupAndLeavesWholeFiles.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -61,7 +61,7 @@ struct CliRig {
         CliRun run{link, dialogs, log, options, result, folder.path().toStdString(), interrupted, {}};
         const int status = RunCliCommand(run);
         log.Finish();
-        return interrupted ? cli_exit::kInterrupted : status;
+        return status;
     }
     std::string Printed() const { return log.Printed(); }
 
@@ -253,25 +253,6 @@ TEST_F(DownloadFlow, CliBackupEqualsTheWindowsByteForByteAndByName)
     }
     EXPECT_NE(cli.result.Text().find("\"files\":[\"" + out.toStdString() + "/" + window[0]), std::string::npos);
     EXPECT_NE(cli.Printed().find("Download  FLASH 8M ...  OK"), std::string::npos) << cli.Printed();
-}
-
-// Ctrl-C stops a backup after the page under way: the EEPROM image is whole, the flash image holds
-// whole pages, the exit status says it was stopped.
-TEST(CliBackup, CtrlCLeavesWholeFilesAndSaysSo)
-{
-    CliRig cli;
-    cli.host.CallAt(3.0, [&] { cli.interrupted = true; });
-    const QString out = cli.folder.filePath("out");
-    ASSERT_TRUE(QDir().mkpath(out));
-    EXPECT_EQ(cli.Run("backup --flash 0-2047 --out " + out.toStdString()), cli_exit::kInterrupted);
-    const QStringList files = FilesOf(out);
-    ASSERT_EQ(files.size(), 1);
-    const Bytes image = ReadFileBytes((out + "/" + files[0]).toStdString());
-    ASSERT_GT(image.size(), 0u);
-    EXPECT_EQ(image.size() % 4096, 0u);
-    EXPECT_LT(image.size(), 2048u * 4096u);
-    EXPECT_EQ(image, cli.instrument.ReadFlash(0, image.size()));
-    EXPECT_NE(cli.Printed().find(" Aborted ... "), std::string::npos) << cli.Printed();
 }
 
 // The window's questions are refused without --yes, before the first write; --yes puts the pages

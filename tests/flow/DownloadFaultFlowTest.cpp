@@ -10,19 +10,14 @@
 #include "app/DownMemActions.h"
 #include "link/Frames.h"
 #include "memory/MemoryDownload.h"
+#include "support/SimTestHelpers.h"
 
 namespace {
 
+using simtest::Acked;
+
 const std::string kFlashHead = std::string(DownloadFlow::kIdLine) + "Download  FLASH 8M ...";
 const std::string kEepromHead = std::string(DownloadFlow::kIdLine) + "Download Eeprom  ...";
-
-// The instrument's answer: ACK, then `frame`.
-Bytes AckAnd(const Bytes& frame)
-{
-    Bytes answer = frame;
-    answer.insert(answer.begin(), ctl::ACK);
-    return answer;
-}
 
 }  // namespace
 
@@ -46,7 +41,7 @@ TEST_F(DownloadFlow, FailedPagesAreReadAgainUpToFiveTimesInARow)
          "3/6, 4/6, 4/6  (retry:1), 4/6  (retry:2), 5/6  (retry:2), 6/6  (retry:2)"},
         // Block 2 of page 4 answers with a whole, well-formed frame of 1030 bytes: 1023 data bytes.
         {"block one byte short",
-         {SimFaultRule::Command(0xE5, SimFault::Scripted).Target(0x4800, 0x4800).WithBytes(AckAnd(BuildLongFrame(Bytes(1023, 0xEE)))).Times(1)},
+         {SimFaultRule::Command(0xE5, SimFault::Scripted).Target(0x4800, 0x4800).WithBytes(Acked(Bytes(1023, 0xEE))).Times(1)},
          5, 5, "3:0123 4:012 4:0123 5:0123", "3/5, 4/5, 4/5  (retry:1), 5/5  (retry:1)"},
         // A stray byte before the acknowledge of block 1: every index would shift by one.
         {"stray byte before the acknowledge",
@@ -55,7 +50,7 @@ TEST_F(DownloadFlow, FailedPagesAreReadAgainUpToFiveTimesInARow)
         // One byte of the data changed on the line: the checksum no longer adds up.
         {"checksum that does not add up",
          {SimFaultRule::Command(0xE5, SimFault::Scripted).Target(0x4C00, 0x4C00)
-              .WithBytes([] { Bytes a = AckAnd(BuildLongFrame(Bytes(1024, 0x11))); a[500] ^= 0x40; return a; }()).Times(1)},
+              .WithBytes([] { Bytes a = Acked(Bytes(1024, 0x11)); a[500] ^= 0x40; return a; }()).Times(1)},
          5, 5, "3:0123 4:0123 4:0123 5:0123", "3/5, 4/5, 4/5  (retry:1), 5/5  (retry:1)"},
         {"two pages failing four times each",
          {SimFaultRule::FlashPage(4, SimFault::Nak).Times(4), SimFaultRule::FlashPage(5, SimFault::Busy).Times(4)}, 6, 6,
@@ -133,7 +128,7 @@ TEST_F(DownloadFlow, RunsEndingBeforeAnImageIsCompleteSaveNothing)
     Pages("3", "5");
     // The block at 300 comes back one byte short, in a frame that is complete in itself.
     const Bytes& eeprom = rig.instrument.Eeprom();
-    const Bytes shortBlock = AckAnd(BuildShortFrame(Bytes(eeprom.begin() + 300, eeprom.begin() + 399)));
+    const Bytes shortBlock = Acked(Bytes(eeprom.begin() + 300, eeprom.begin() + 399));
     ASSERT_EQ(shortBlock.size(), 105u);
     const std::string id = "VRTA708  SN.00001234\r\n";
     const struct {

@@ -8,12 +8,6 @@
 #include "DownloadRig.h"
 #include "core/Paths.h"
 
-namespace {
-
-
-
-}  // namespace
-
 // ------------------------------------------------------------------------------------- Info
 
 // The log is emptied first; the whole tab control and the "COMM" menu are off while Info runs.

@@ -11,6 +11,7 @@
 #include "MemoryUploadRig.h"
 #include "core/Paths.h"
 #include "link/Frames.h"
+#include "support/SimTestHelpers.h"
 
 namespace {
 
@@ -19,9 +20,7 @@ const std::string kImage = "VRTA708_00001234_fwV1.05_250101000000";
 // The instrument's answer: ACK, then a short frame around `payload`.
 std::string AnswerHex(const Bytes& payload)
 {
-    Bytes answer = BuildShortFrame(payload);
-    answer.insert(answer.begin(), ctl::ACK);
-    return BytesToHex(answer);
+    return BytesToHex(simtest::Acked(payload));
 }
 
 std::string Joined(const std::vector<std::string>& lines)

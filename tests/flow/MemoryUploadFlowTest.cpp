@@ -2,6 +2,7 @@
 // what the log shows and what the technician is asked.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -174,30 +175,6 @@ TEST_F(MemoryUploadFlow, ClearAllWritesFfIntoEveryAddressAndNoFileIsAskedFor)
     ExpectUploadIdle();
 }
 
-// The flash image that shares the .epr's name up to its extension follows the EEPROM.
-TEST_F(MemoryUploadFlow, EepromThenTheMatchingFlashImage)
-{
-    Start();
-    const std::string base = "VRTA708_00001234_fwV1.05_250101000000";
-    const Bytes eeprom = Pattern(2000, 5);
-    const Bytes flash = FlashImage(28, 6);
-    const std::string epr = Image(base + ".epr", eeprom);
-    Image(Fla(base, 0, 27), flash);
-    Image("VRTA708_00001234_fwV1.05_250101000001_0000-0027.fla", FlashImage(28, 9));
-    Pages("0", "27");
-    Upload(epr);
-
-    EXPECT_EQ(rig.instrument.Eeprom(), eeprom);
-    EXPECT_EQ(FlashPages(0, 27), flash);
-    EXPECT_EQ(PagesWritten(), "0-27");
-    EXPECT_EQ(Commands(), "I ex500 r E6x112");
-    EXPECT_TRUE(PageWrites().starts_with("0:0123 1:0123 2:0123"));
-    EXPECT_EQ(Log(), EepromDone(base + ".epr") + FlashDone(Fla(base, 0, 27), "0-27"));
-    EXPECT_EQ(LastProgress(), 100);
-    EXPECT_EQ(Titles(), Names{"Warning"}) << "same range: no page-number question";
-    ExpectUploadIdle();
-}
-
 // A flash image of pages 5 to 27 (23 pages) against other page fields: Yes takes the file's
 // range, No the fields' (skipping file pages when the fields start later), Cancel nothing.
 TEST_F(MemoryUploadFlow, ThePageNumberQuestionDecidesWhereTheFilesPagesGo)
@@ -270,7 +247,8 @@ TEST_F(MemoryUploadFlow, ThePageNumberQuestionDecidesWhereTheFilesPagesGo)
     }
 }
 
-// Download the EEPROM and pages 0-27 from one instrument, upload them into another.
+// Download the EEPROM and pages 0-27 from one instrument, upload them into another: the flash
+// image that shares the .epr's name up to its extension follows the EEPROM and its commit.
 TEST_F(MemoryUploadFlow, RoundTripCopiesOneInstrumentsMemoriesIntoAnother)
 {
     Start();
@@ -279,6 +257,9 @@ TEST_F(MemoryUploadFlow, RoundTripCopiesOneInstrumentsMemoriesIntoAnother)
     Pages("0", "27");
     Download();
     ASSERT_EQ(SavedFiles(), (Names{kEpr, Fla(kBase, 0, 27)}));
+    // An image of the next second's download is not the .epr's.
+    WriteFileBytes(saveFolder.filePath("VRTA708_00001234_fwV1.05_260101000001_0000-0027.fla").toStdString(),
+                   FlashImage(28, 9));
 
     AppRig second;
     second.StartOn(kConfig, kDownMemTab);
@@ -292,5 +273,12 @@ TEST_F(MemoryUploadFlow, RoundTripCopiesOneInstrumentsMemoriesIntoAnother)
     EXPECT_NE(second.instrument.ReadFlash(28 * kPage, kPage), rig.instrument.ReadFlash(28 * kPage, kPage));
     EXPECT_EQ(second.instrument.FlashPagesWritten(), 28u);
     EXPECT_EQ(second.instrument.Commits(), 1);
+    const auto& requests = second.instrument.Requests();
+    const auto command = [&](std::uint8_t c) {
+        return std::find_if(requests.begin(), requests.end(), [c](const Bytes& r) { return r[0] == c; });
+    };
+    EXPECT_LT(command('r'), command(0xE6)) << "the EEPROM is committed before the first page is written";
+    EXPECT_EQ(second.instrument.CountRequests(0xE6), 112u);
+    EXPECT_EQ(second.dialogs.messages.size(), 1u) << "same range: no page-number question";
     EXPECT_EQ(second.form->DownMem->StatusText(), EepromDone(kEpr) + FlashDone(Fla(kBase, 0, 27), "0-27"));
 }

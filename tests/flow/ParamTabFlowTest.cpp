@@ -28,22 +28,9 @@ struct ParamIndex : ::testing::Test {
 
 }  // namespace
 
-TEST_F(ParamIndex, IndexTextAndScrollBarFollowEachOtherWithTheDescription)
-{
-    IndexText().setText("5");
-    EXPECT_EQ(Scroll().value(), 5);
-    EXPECT_EQ(ShownDescription(), "Calib. giorno");
-    Scroll().setValue(42);
-    EXPECT_EQ(IndexText().text(), "42");
-    EXPECT_EQ(ShownDescription(), qmx.Description(42));
-    Scroll().setValue(6);
-    EXPECT_EQ(IndexText().text(), "6");
-    EXPECT_EQ(ShownDescription(), "Calib. mese");
-}
-
 // An index of the family moves the scroll bar (a fraction is taken half to even, and the text then
-// follows the scroll bar); any other text stays as typed, the scroll bar keeps its place and the
-// description says the text is out of range.
+// follows the scroll bar) and shows its description; any other text stays as typed, the scroll bar
+// keeps its place and the description says the text is out of range.
 TEST_F(ParamIndex, TypedIndexWithinAndOutsideTheFamily)
 {
     const std::string qmxOut = "TYPE out of range (0-204)";
@@ -72,6 +59,11 @@ TEST_F(ParamIndex, TypedIndexWithinAndOutsideTheFamily)
         const bool named = c.outOfRange.empty() && *c.typed;
         EXPECT_EQ(ShownDescription(), named ? (c.family == kQmx ? qmx : lum).Description(c.position) : c.outOfRange);
     }
+    // The scroll bar moves the text and the description too.
+    ChooseFamily(kQmx);
+    Scroll().setValue(6);
+    EXPECT_EQ(IndexText().text(), "6");
+    EXPECT_EQ(ShownDescription(), "Calib. mese");
 }
 
 TEST_F(ParamIndex, SwitchingFamilyKeepsTheIndexOrMovesItDownToTheLastOne)

@@ -69,6 +69,15 @@ TEST_F(ServicePanel, EveryRegisterOffersItsControls)
         EXPECT_EQ(Log(), c.hint);
         EXPECT_EQ(Value(), "") << "the value box is emptied";
     }
+    // The function frame keeps the boxes' ticks; its captions are the functions of register 0x20.
+    Function(3).setChecked(true);
+    Function(0).setChecked(true);
+    Register("0x20");
+    EXPECT_EQ(Functions(), "1001");
+    const char* captions[] = {"Enable AP Wi-Fi functionality", "Enable TCP socket",
+                              "Enable station Wi-Fi functionality ", "Enable MQTT connection"};
+    for (int n = 0; n < 4; ++n)
+        EXPECT_EQ(Function(n).text().toStdString(), captions[n]);
 }
 
 TEST_F(ServicePanel, ChoosingACommandArrangesTheTab)
@@ -123,25 +132,6 @@ TEST_F(ServicePanel, ChoosingACommandArrangesTheTab)
         }
         EXPECT_TRUE(rig.Control<QWidget>("cmdSendService").isEnabled());
     }
-}
-
-// The function frame takes the place of the log and keeps the boxes' ticks; its captions are the
-// functions of register 0x20.
-TEST_F(ServicePanel, FunctionRegisterShowsItsBoxes)
-{
-    Command("WiFi register");
-    Function(3).setChecked(true);
-    Function(0).setChecked(true);
-    Register("0x20");
-    EXPECT_FALSE(Shown(rig.Control<QWidget>("txtService")));
-    EXPECT_EQ(Functions(), "1001");
-    const char* captions[] = {"Enable AP Wi-Fi functionality", "Enable TCP socket",
-                              "Enable station Wi-Fi functionality ", "Enable MQTT connection"};
-    for (int n = 0; n < 4; ++n)
-        EXPECT_EQ(Function(n).text().toStdString(), captions[n]);
-    Register("0x21");
-    EXPECT_TRUE(Shown(rig.Control<QWidget>("txtService")));
-    EXPECT_FALSE(Shown(rig.Control<QWidget>("fraFunc")));
 }
 
 // List, Get right of it, Set under Get; the date frame under the command list with Get and Set

@@ -6,8 +6,11 @@
 #include "link/Answers.h"
 #include "link/Frames.h"
 #include "link/RxState.h"
+#include "support/SimTestHelpers.h"
 
 namespace {
+
+using simtest::Cat;
 
 Bytes Payload(std::size_t n)
 {
@@ -21,12 +24,6 @@ unsigned SumThroughLf(const Bytes& frame)
     return std::accumulate(frame.begin(), frame.end() - 1, 0u) % 256;
 }
 
-Bytes Cat(Bytes first, const Bytes& second)
-{
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
 RxState Fed(const Bytes& bytes)
 {
     RxState rx;
@@ -38,14 +35,7 @@ RxState Fed(const Bytes& bytes)
 
 }  // namespace
 
-TEST(Frames, IdentificationRequestIsTheKnownFrame)
-{
-    const Bytes frame = BuildShortFrame({0x49});
-    EXPECT_EQ(frame, (Bytes{0x01, 0x05, 0x49, 0xA7, 0x0A, 0x04}));
-    EXPECT_EQ(SumThroughLf(frame), 0u);
-    EXPECT_EQ(FrameChecksum({0x01, 0x05, 0x49}), 0xA7);
-}
-
+// The identification request's bytes: SerialLinkTest.SendFrameWritesOneFrameAndSwitchesBootModeOff.
 TEST(Frames, ShortAndLongFrameBoundary)
 {
     const Bytes at251 = BuildFrame(Payload(251));

@@ -187,37 +187,35 @@ TEST(EepromImageRecordCount, OffsetsByDeviceName)
         EXPECT_FALSE(RecordCountOffset(name)) << '"' << name << '"';
 }
 
-TEST(EepromImageRecordCount, LowByteFirst)
+// Low byte first, no sign extension; only two bytes wholly inside the image count.
+TEST(EepromImageRecordCount, LowByteFirstAndOnlyInsideTheImage)
 {
-    Bytes image(kEepromSize, 0xFF);
-    image[272] = 0x2C;
-    image[273] = 0x01;
-    EXPECT_EQ(RecordCountInImage(image, 272), 300);
-
-    image[154] = 0x01;
-    image[155] = 0x2C;
-    EXPECT_EQ(RecordCountInImage(image, 154), 0x2C01);
-
-    EXPECT_EQ(RecordCountInImage(image, 0), 0xFFFF);          // no sign extension
-    EXPECT_EQ(RecordCountInImage(image, kEepromSize - 2), 0xFFFF);
-}
-
-TEST(EepromImageRecordCount, ShortImagesAndBadOffsets)
-{
-    Bytes image(274, 0);
-    image[272] = 0x2C;
-    image[273] = 0x01;
-    EXPECT_EQ(RecordCountInImage(image, 272), 300);  // just long enough
-
-    image.resize(273);
-    EXPECT_FALSE(RecordCountInImage(image, 272));
-    EXPECT_FALSE(RecordCountInImage(Bytes{}, 0));
-    EXPECT_FALSE(RecordCountInImage(Bytes{0x01}, 0));
-    EXPECT_EQ(RecordCountInImage(Bytes{0x01, 0x02}, 0), 0x0201);
-    EXPECT_FALSE(RecordCountInImage(Bytes{0x01, 0x02}, 1));
-    EXPECT_FALSE(RecordCountInImage(Bytes(kEepromSize, 0), -1));
-    EXPECT_FALSE(RecordCountInImage(Bytes(kEepromSize, 0), kEepromSize - 1));
-    EXPECT_FALSE(RecordCountInImage(Bytes(kEepromSize, 0), INT_MAX));
+    const auto image = [](std::size_t size, std::size_t at, Bytes two) {
+        Bytes bytes(size, 0xFF);
+        std::copy(two.begin(), two.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+        return bytes;
+    };
+    const struct {
+        Bytes image;
+        int offset;
+        std::optional<int> count;
+    } cases[] = {
+        {image(kEepromSize, 272, {0x2C, 0x01}), 272, 300},
+        {image(kEepromSize, 154, {0x01, 0x2C}), 154, 0x2C01},
+        {image(kEepromSize, 0, {}), 0, 0xFFFF},
+        {image(kEepromSize, 0, {}), kEepromSize - 2, 0xFFFF},
+        {image(274, 272, {0x2C, 0x01}), 272, 300},  // just long enough
+        {image(273, 272, {0x2C}), 272, std::nullopt},
+        {{}, 0, std::nullopt},
+        {{0x01}, 0, std::nullopt},
+        {{0x01, 0x02}, 0, 0x0201},
+        {{0x01, 0x02}, 1, std::nullopt},
+        {image(kEepromSize, 0, {}), -1, std::nullopt},
+        {image(kEepromSize, 0, {}), kEepromSize - 1, std::nullopt},
+        {image(kEepromSize, 0, {}), INT_MAX, std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RecordCountInImage(c.image, c.offset), c.count) << c.image.size() << " bytes at " << c.offset;
 }
 
 // --- finding the flash image of an EEPROM image, and base names in use ---

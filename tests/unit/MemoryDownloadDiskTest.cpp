@@ -10,7 +10,7 @@
 #include "support/Files.h"
 #include "support/PlainDownMemView.h"
 #include "support/ScriptedDialogs.h"
-#include "SimTestHelpers.h"
+#include "support/SimTestHelpers.h"
 
 using namespace simtest;
 namespace fs = std::filesystem;

@@ -89,10 +89,7 @@ TEST(PageImage, SizeLimitOnBothSidesAndFilesThatCannotLoad)
     boot.PageCount = 5;
     EXPECT_EQ(image.fillArray(tooLarge, boot), ImageLoad::TooLarge);
     EXPECT_EQ(boot.PageCount, 5) << "nothing changes";
-    EXPECT_EQ(CheckImageFile(tooLarge).result, ImageLoad::TooLarge);
-    EXPECT_EQ(CheckImageFile(tooLarge).bytes, kMaxImageBytes + 1);
-    EXPECT_EQ(ImageProblemText(tooLarge, CheckImageFile(tooLarge)),
-              " Image file too large: " + tooLarge + " (2048257 bytes, at most 2048256)");
+    EXPECT_EQ(CheckImageFile(tooLarge).result, ImageLoad::TooLarge) << "the check before anything is sent";
 
     EXPECT_EQ(image.fillArray(folder.path + "/none.bin", boot), ImageLoad::Missing);
     EXPECT_EQ(image.fillArray("", boot), ImageLoad::Missing);

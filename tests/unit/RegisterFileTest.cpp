@@ -10,47 +10,30 @@ using Kind = RegisterFileEntry::Kind;
 
 }  // namespace
 
+// What a line of a register file sends; the rules a whole file shows (first line, skipped and
+// read-only registers, each form of 12h, lines too long or out of range) are in RegisterFile.
 TEST(RegisterFileLine, WhatEachLineSends)
 {
-    const std::string v49(49, 'v');
     const struct {
         std::string line;
         Kind kind;
         int n;
         std::vector<int> values;
     } cases[] = {
-        {"12h 10.1.2.3", Kind::Write, 0x12, {10, 1, 2, 3}},
-        {"12h 10", Kind::Write, 0x12, {10, 10, 10, 10}},
-        {"12h 1.2.", Kind::Write, 0x12, {1, 2, 0, 0}},
         {"12h 1.2.3", Kind::Write, 0x12, {1, 2, 3, 3}},
-        {"12h", Kind::Write, 0x12, {0, 0, 0, 0}},
         {"12h ", Kind::Write, 0x12, {0, 0, 0, 0}},
         {"12h .", Kind::Write, 0x12, {0, 0, 0, 0}},
         {"12hx1.2.3.4", Kind::Write, 0x12, {1, 2, 3, 4}},  // the fourth character is not looked at
-        {"20h 0.0.17.1", Kind::Write, 0x20, {0, 0, 17, 1}},
         {"13h 255.255.255.0", Kind::Write, 0x13, {255, 255, 255, 0}},
-        {"13h 255.255.256.0", Kind::Unencodable, 0x13, {}},
         {"25h 1.x.3.4", Kind::Unencodable, 0x25, {}},
-        {"10h", Kind::Write, 0x10, {}},
         {"10h ", Kind::Write, 0x10, {}},
         {"10h  a b ", Kind::Write, 0x10, {' ', 'a', ' ', 'b', ' '}},
         {"10h \xE8", Kind::Write, 0x10, {0xE8}},
         {"03h 1152", Kind::Write, 0x03, {'1', '1', '5', '2'}},
-        {"09h 3", Kind::Write, 0x09, {'3'}},
         {"2ah x", Kind::Write, 0x2A, {'x'}},
-        {"2Ah " + v49, Kind::Write, 0x2A, std::vector<int>(49, 'v')},
-        {"2Ah " + v49 + "v", Kind::Unencodable, 0x2A, {}},
         {"33h a", Kind::Write, 0x33, {'a'}},
         {"34h", Kind::Write, 0x34, {}},
-        {"3h 1152", Kind::Skip, 0, {}},
-        {"0Ah x", Kind::Skip, 0, {}},
-        {"04h v", Kind::Skip, 0, {}},
-        {"0Fh v", Kind::Skip, 0, {}},
-        {"1Fh v", Kind::Skip, 0, {}},
-        {"40h 1.2.3.4", Kind::Skip, 0, {}},
         {"12H 1.2.3.4", Kind::Skip, 0, {}},
-        {"1hh 1", Kind::Skip, 0, {}},
-        {"g3h 1", Kind::Skip, 0, {}},
         {" 3h 1", Kind::Skip, 0, {}},
         {"", Kind::Skip, 0, {}},
         {"h", Kind::Skip, 0, {}},

@@ -1,6 +1,8 @@
+// The link on a scripted port: reopening, the bootloader's acknowledge rules, overruns and stray
+// bytes. Open failures and the start-up probe are proven through the window (DownloadFlow,
+// StartupFlow, PortAccessFlow) and through a real port (SerialPty).
 #include <gtest/gtest.h>
 
-#include "core/ResultCodes.h"
 #include "link/Frames.h"
 #include "link/SerialLink.h"
 #include "sim/VirtualHost.h"
@@ -9,26 +11,14 @@
 
 namespace {
 
-struct LinkFixture : ::testing::Test {
+struct SerialLinkTest : ::testing::Test {
     ScriptedPort port;
     VirtualHost host;
     ScriptedDialogs dialogs;
     SerialLink link{port, host, dialogs};
 };
 
-using SerialLinkTest = LinkFixture;
-
 }  // namespace
-
-TEST_F(SerialLinkTest, DelayDeliversEventsMeanwhile)
-{
-    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
-    host.CallAfter(0.1, [&] { port.Arrive({ctl::ACK}); });
-    link.Rx.ResetForExchange();
-    link.Delay(0.5);
-    EXPECT_EQ(link.Rx.RxAck, ctl::ACK);
-    EXPECT_EQ(link.Rx.RxCount, 1);
-}
 
 TEST_F(SerialLinkTest, InitSerialeReopensAnOpenPortWithNewSettings)
 {
@@ -44,73 +34,34 @@ TEST_F(SerialLinkTest, InitSerialeReopensAnOpenPortWithNewSettings)
     EXPECT_FALSE(port.IsOpen());
 }
 
-TEST_F(SerialLinkTest, OpenFailuresGiveTheirCodesAndMessages)
+// When the bootloader's acknowledge counts: straight from the board 0x79 after anything but 0x1F,
+// through the instrument 0x79 as the third byte after its ACK.
+TEST_F(SerialLinkTest, BootAckRuleDirectAndTunnel)
 {
-    EXPECT_EQ(link.InitSeriale(4, "115200"), code::kPortMissing);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].title, "Error");
-    const std::string& missing = dialogs.messages[0].text;
-    EXPECT_EQ(missing.rfind("Error: ", 0), 0u);
-    EXPECT_NE(missing.find("COM4"), std::string::npos);
-    EXPECT_NE(missing.find("Device not found"), std::string::npos);
-    EXPECT_EQ(missing.substr(missing.size() - 25), "Serial port not available");
-
-    port.existing.insert(2);
-    port.busy.insert(2);
-    EXPECT_EQ(link.InitSeriale(2, "115200"), code::kRefused);
-    ASSERT_EQ(dialogs.messages.size(), 2u);
-    EXPECT_EQ(dialogs.messages[1].icon, MsgIcon::Critical);
-    EXPECT_EQ(dialogs.messages[1].title, "Routine <InitSeriale>");
-    EXPECT_EQ(dialogs.messages[1].text, "Error :2\r\nPermission denied");
-    EXPECT_FALSE(port.IsOpen());
-}
-
-TEST_F(SerialLinkTest, TryOpenPortProbesWithoutLeavingThePortOpen)
-{
-    port.existing = {1, 3};
-    port.busy = {3};
-    EXPECT_TRUE(link.TryOpenPort(1));
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_FALSE(link.TryOpenPort(3));
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_FALSE(link.TryOpenPort(2));
-    EXPECT_TRUE(dialogs.messages.empty());
-}
-
-TEST_F(SerialLinkTest, BootAckRuleDirect)
-{
+    const struct {
+        const char* story;
+        bool tunnel;
+        std::vector<Bytes> bursts;
+        std::vector<bool> ackAfterEach;
+    } cases[] = {
+        {"direct: 0x79 0x00 0x79 sets it at the third byte", false, {{0x79, 0x00}, {0x79}}, {false, true}},
+        {"direct: 0x1F 0x79 never sets it", false, {{0x1F, 0x79}, {0x79}}, {false, false}},
+        {"tunnel: 0x06 0x79 0x79", true, {{0x06, 0x79}, {0x79}}, {false, true}},
+        {"tunnel: two bytes are not enough", true, {{0x79, 0x79}}, {false}},
+    };
     ASSERT_EQ(link.InitSeriale(1, "57600"), 0);
-    link.BootMode = true;
-    link.Boot.Tunnel = false;
-    port.Arrive({0x79, 0x00});
-    EXPECT_FALSE(link.BootAck);
-    port.Arrive({0x79});
-    EXPECT_TRUE(link.BootAck) << "0x79 0x00 0x79 sets it at the third byte";
-    EXPECT_EQ(link.Boot.BootRxCount, 3);
-    EXPECT_EQ(link.Rx.RxCount, 0) << "nothing reaches the protocol buffer in bootloader mode";
-
-    link.BootAck = false;
-    link.Boot.BootRxCount = 0;
-    port.Arrive({0x1F, 0x79});
-    EXPECT_FALSE(link.BootAck) << "0x1F 0x79 never sets it";
-    port.Arrive({0x79});
-    EXPECT_FALSE(link.BootAck);
-}
-
-TEST_F(SerialLinkTest, BootAckRuleTunnel)
-{
-    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
-    link.BootMode = true;
-    link.Boot.Tunnel = true;
-    port.Arrive({0x06, 0x79});
-    EXPECT_FALSE(link.BootAck);
-    port.Arrive({0x79});
-    EXPECT_TRUE(link.BootAck);
-
-    link.BootAck = false;
-    link.Boot.BootRxCount = 0;
-    port.Arrive({0x79, 0x79});
-    EXPECT_FALSE(link.BootAck) << "two bytes are not enough in the tunnel";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        link.BootMode = true;
+        link.Boot.Tunnel = c.tunnel;
+        link.BootAck = false;
+        link.Boot.BootRxCount = 0;
+        for (std::size_t i = 0; i < c.bursts.size(); ++i) {
+            port.Arrive(c.bursts[i]);
+            EXPECT_EQ(link.BootAck, c.ackAfterEach[i]) << i;
+        }
+        EXPECT_EQ(link.Rx.RxCount, 0) << "nothing reaches the protocol buffer in bootloader mode";
+    }
 }
 
 // At most one overrun box per exchange, however the bytes come; the box holds what was stored.

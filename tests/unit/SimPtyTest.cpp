@@ -1,4 +1,5 @@
-// The simulator on a real pseudo-terminal, opened the way any serial program opens a port.
+// The simulator on a real pseudo-terminal, opened the way any serial program opens a port. One
+// client after another, with bytes of every value, is proven by the end-to-end tests.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -12,7 +13,7 @@
 #include <unistd.h>
 
 #include "sim/PtyServer.h"
-#include "SimTestHelpers.h"
+#include "support/SimTestHelpers.h"
 
 using namespace simtest;
 
@@ -96,38 +97,6 @@ protected:
 
 }  // namespace
 
-TEST_F(SimPty, ServesOneClientAfterAnother)
-{
-    fs::create_symlink("/nonexistent/tty", link);  // a stale link is replaced
-    ASSERT_NO_FATAL_FAILURE(Serve());
-    ASSERT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(fs::read_symlink(link).string(), server->SlaveName());
-    ASSERT_TRUE(Send(fd, {'I'}));
-    EXPECT_EQ(ReadFor(fd, 36, 2.0, server.get()), AnswerOf({'I'}));
-
-    // The client gives up half-way through a frame; after the quiet gap the next frame stands alone.
-    const Bytes frame = BuildFrame({'I'});
-    ASSERT_EQ(write(fd, frame.data(), 3), 3);
-    std::string error;
-    for (int round = 0; round < 20 && (round == 0 || sim.ReceivingFrame()); ++round)
-        ASSERT_TRUE(server->RunFor(0.1, error)) << error;
-    EXPECT_FALSE(sim.ReceivingFrame());
-    EXPECT_EQ(sim.DiscardedBytes(), 3u);
-    ASSERT_TRUE(Send(fd, {'I'}));
-    EXPECT_EQ(ReadFor(fd, 36, 2.0, server.get()), AnswerOf({'I'}));
-    EXPECT_EQ(sim.BadFrames(), 0);
-
-    // The next client finds the instrument still there; control characters pass untouched.
-    ASSERT_NO_FATAL_FAILURE(Connect());
-    ASSERT_TRUE(Send(fd, {'0', 0x7F, 0x0D, 0x11, 0x13, 0x03, 0x1C, 0x0A, 0xFF}));
-    EXPECT_EQ(ReadFor(fd, 7, 2.0, server.get()), Status('0'));
-    ASSERT_NE(sim.WifiRegister(0x7F), nullptr);
-    EXPECT_EQ(*sim.WifiRegister(0x7F), (Bytes{0x0D, 0x11, 0x13, 0x03, 0x1C, 0x0A, 0xFF}));
-    server.reset();
-    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));  // removed with the server
-    EXPECT_EQ(sim.Requests().size(), 3u);
-}
-
 TEST_F(SimPty, AnswerLeftUnreadDoesNotReachTheNextClient)
 {
     ASSERT_NO_FATAL_FAILURE(Serve({"", true, 2400}));  // paced: 36 bytes take 150 ms
@@ -145,8 +114,16 @@ TEST_F(SimPty, AnswerLeftUnreadDoesNotReachTheNextClient)
     EXPECT_TRUE(ReadFor(fd, 1, 0.3, server.get()).empty());
 }
 
+// A stale link is taken over and removed with the server; any other file is left alone.
 TEST_F(SimPty, RefusesAnyOtherFileAtTheLinkPathAndNoPath)
 {
+    fs::create_symlink("/nonexistent/tty", link);
+    ASSERT_NO_FATAL_FAILURE(Serve());
+    EXPECT_EQ(fs::read_symlink(link).string(), server->SlaveName());
+    Disconnect();
+    server.reset();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+
     const std::string file = dir + "/file";
     std::ofstream(file) << "x";
     std::string error;

@@ -6,7 +6,7 @@
 
 #include "sim/FaultRuleText.h"
 #include "sim/SimBootloader.h"
-#include "SimTestHelpers.h"
+#include "support/SimTestHelpers.h"
 
 using namespace simtest;
 

@@ -1,4 +1,4 @@
-// Shared by the Sim*Test files: request payloads, answers built by the protocol's rules, and an
+// Shared by the tests: request payloads, answers built by the protocol's rules, and an
 // instrument on a simulated port in virtual time.
 #pragma once
 
