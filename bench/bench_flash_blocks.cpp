@@ -11,7 +11,7 @@
 #include "link/SerialLink.h"
 #include "platform/QtHost.h"
 #include "platform/QtSerialPort.h"
-#include "support/ProcessClock.h"
+#include "ProcessClock.h"
 #include "support/RealPath.h"
 #include "support/SimProgram.h"
 

@@ -13,7 +13,7 @@
 #include "platform/QtHost.h"
 #include "platform/QtSerialPort.h"
 #include "support/Pty.h"
-#include "support/ProcessClock.h"
+#include "ProcessClock.h"
 #include "support/RealPath.h"
 
 int main(int argc, char** argv)

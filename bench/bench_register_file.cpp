@@ -14,7 +14,7 @@
 #include "service/ServiceOperations.h"
 #include "support/RealPath.h"
 #include "support/SimProgram.h"
-#include "support/TextServiceView.h"
+#include "TextServiceView.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include "memory/MemoryUpload.h"
 #include "platform/QtHost.h"
 #include "platform/QtSerialPort.h"
-#include "support/CountingPort.h"
-#include "support/ProcessClock.h"
+#include "CountingPort.h"
+#include "ProcessClock.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimProgram.h"
 

@@ -32,8 +32,8 @@
 #include "firmware/TextUploadView.h"
 #include "platform/QtHost.h"
 #include "platform/QtSerialPort.h"
-#include "support/CountingPort.h"
-#include "support/ProcessClock.h"
+#include "CountingPort.h"
+#include "ProcessClock.h"
 #include "support/ScriptedDialogs.h"
 
 extern char** environ;
