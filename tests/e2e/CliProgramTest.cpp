@@ -41,7 +41,7 @@ struct Cli {
     explicit Cli(const SimProgram& sim) : link(sim.link()) {}
 
     ProgramRun Run(std::vector<std::string> arguments, int timeoutMs = 60000,
-                   const std::function<bool(const ProgramRun&, double)>& interruptWhen = {}) const
+                   const std::function<int(const ProgramRun&, double)>& interruptWhen = {}) const
     {
         arguments.insert(arguments.begin(), {SimProgram::BinFolder() + "/servicetool-cli", "--port", link});
         return RunProgram(arguments, {"XDG_CONFIG_HOME=" + settings.path().toStdString(), "SERVICETOOL_PORT_MAP"},
@@ -215,15 +215,30 @@ TEST(CliProgram, FlashesOneBoardOrBothBoardsOfAPackage)
 
     {
         // One Ctrl-C while pages are being written only warns: the board is programmed to the end.
+        // The erase line is printed once the mass erase has ended, as the first page goes out.
         SimProgram sim({"--boot", "--pace", "--flash-dump", files.Path("kept")});
         ASSERT_TRUE(sim.ok()) << sim.error();
         const ProgramRun run = Cli(sim).Run({"flash", image, "--target", "VERTA708"}, 60000,
-                                            [](const ProgramRun& r, double) { return Says(r, " MASS ERASE code    : OK"); });
+                                            [](const ProgramRun& r, double) { return Says(r, " ERASE command      : OK"); });
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_TRUE(Says(run, "Press Ctrl-C again to stop anyway.")) << run.err;
         EXPECT_TRUE(Says(run, "Upload completed succefully ")) << run.err;
     }
     EXPECT_TRUE(holds(files.Path("kept-cpu.bin"), cpu));
+
+    std::string stoppedLog;
+    {
+        // A second Ctrl-C stops anyway: the run ends with 130 and the board is left unprogrammed.
+        SimProgram sim({"--boot", "--pace", "--flash-dump", files.Path("stopped")});
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        const ProgramRun run = Cli(sim).Run({"flash", image, "--target", "VERTA708"}, 60000, [](const ProgramRun& r, double) {
+            return Says(r, " ERASE command      : OK") + Says(r, "Press Ctrl-C again to stop anyway.");
+        });
+        EXPECT_EQ(run.exitCode, 130) << run.err;
+        EXPECT_FALSE(Says(run, "Upload completed succefully ")) << run.err;
+        stoppedLog = run.err;
+    }
+    EXPECT_FALSE(holds(files.Path("stopped-cpu.bin"), cpu)) << stoppedLog;
 
     {
         SimProgram sim({"--boot", "--pace", "--power-on-s", "0.5", "--flash-dump", files.Path("two")});

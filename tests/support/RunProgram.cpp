@@ -10,10 +10,10 @@
 #include <cstdlib>
 
 ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-                      int timeoutMs, const std::function<bool(const ProgramRun&, double)>& interruptWhen)
+                      int timeoutMs, const std::function<int(const ProgramRun&, double)>& interruptWhen)
 {
     const auto started = std::chrono::steady_clock::now();
-    bool interrupted = false;
+    int interrupts = 0;
     ProgramRun run;
     if (arguments.empty())
         return run;
@@ -64,14 +64,14 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::vect
             timedOut = true;
             break;
         }
-        const int wait = interruptWhen && !interrupted ? std::min<int>(50, static_cast<int>(left.count()))
-                                                        : static_cast<int>(left.count());
+        const int wait = interruptWhen ? std::min<int>(50, static_cast<int>(left.count()))
+                                       : static_cast<int>(left.count());
         const int ready = poll(fds, 2, wait);
-        if (interruptWhen && !interrupted) {
+        if (interruptWhen) {
             const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            if (interruptWhen(run, elapsed)) {
+            if (interrupts < interruptWhen(run, elapsed)) {
                 kill(pid, SIGINT);
-                interrupted = true;
+                ++interrupts;
             }
         }
         if (ready <= 0)
