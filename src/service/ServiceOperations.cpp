@@ -37,10 +37,16 @@ std::string SerialErrorText()
     return std::string(" Serial error !!") + kCrLf + kCrLf + "  Check connection.";
 }
 
-// A NAK, not-OK or busy answer speaks for itself; any other failure shows what came back.
+// The module's NAK, not-OK or busy answer.
+bool IsRefusal(int code)
+{
+    return code == code::kNak || code == code::kNotOk || code == code::kBusy;
+}
+
+// A refusal speaks for itself; any other failure shows what came back.
 bool ShowsReceivedBytes(int code)
 {
-    return code >= 1 && code != code::kNak && code != code::kNotOk && code != code::kBusy;
+    return code >= 1 && !IsRefusal(code);
 }
 
 void AppendReceived(ServiceView& view, const std::string& hex)
@@ -195,7 +201,8 @@ int WriteOneRegister(ServiceContext& context, ServiceView& view, const Instrumen
         BuildRegisterPayload(n, record).status == RegisterPayload::Status::Unencodable)
         return kQuietEnd;
     const int code = WifiWriteRegister(context.link, n, record);
-    view.SetLog(record.ValueText);
+    // A refused write is said as a refused read is: it must not look like a success.
+    view.SetLog(IsRefusal(code) ? record.ReplyText : record.ValueText);
     if (ShowsReceivedBytes(code))
         AppendReceived(view, record.RxHex);
     return code;

@@ -213,8 +213,10 @@ TEST_F(WifiRegister, SetReportsEveryKindOfFailure)
     } cases[] = {
         {"silence", SimFault::Silence, "NO EOT\r\nRx: "},
         {"NAK", SimFault::Nak, "NO EOT\r\nRx: 15"},
-        {"not OK", SimFault::NotOk, ""},
-        {"busy", SimFault::Busy, ""},
+        // The module's refusal is said, as a read says it.
+        {"not OK", SimFault::NotOk, "NO OK !!"},
+        {"busy", SimFault::Busy, "Busy ..."},
+        {"NAK in the status", SimFault::NakStatus, "NAK"},
         {"no EOT", SimFault::MissingEot, "NO EOT\r\nRx: 06010530C00A00"},
         {"garbage before the acknowledge", SimFault::GarbageBeforeAck, "\r\nRx: FF5506010530C00A04"},
     };
