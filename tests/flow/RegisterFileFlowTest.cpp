@@ -6,8 +6,11 @@
 
 #include "ServiceRig.h"
 #include "sim/SimWifiModule.h"
+#include "support/SimTestHelpers.h"
 
 namespace {
+
+using simtest::Acked;
 
 const std::vector<int> kOrder{0x03, 0x04, 0x09, 0x0F, 0x10, 0x11, 0x12, 0x13, 0x17, 0x1F, 0x20, 0x21, 0x22, 0x23,
                               0x24, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x2C, 0x2D, 0x2E, 0x2F, 0x33, 0x34, 0x40};
@@ -52,6 +55,12 @@ std::string DefaultLinesBefore(int last)
     const std::string all = kDefaultLines;
     const std::string two = (last < 16 ? "0" : "") + UpperHex(last) + "h ";
     return all.substr(0, all.find(two));
+}
+
+// Register n answered with exactly `answer`.
+SimFaultRule Scripted(int n, const Bytes& answer)
+{
+    return SimFaultRule::WifiRegister(n, SimFault::Scripted).WithBytes(answer);
 }
 
 struct RegisterFile : ServiceFlow {
@@ -112,6 +121,11 @@ TEST_F(RegisterFile, ReadAllStopsAtTheFirstRegisterItCannotRead)
         {"status busy", 0x40, SimFaultRule::WifiRegister(0x40, SimFault::Busy), std::nullopt},
         {"register 33h refused", 0x33, SimFaultRule::WifiRegister(0x33, SimFault::NotOk), std::nullopt},
         {"password refused", 0x23, SimFaultRule::WifiRegister(0x23, SimFault::NotOk), std::nullopt},
+        // Refusals in a bare status: never saved as an empty password or an empty mode.
+        {"password refused in a bare status", 0x11, Scripted(0x11, Acked(Bytes{'1'})), std::nullopt},
+        {"password busy in a bare status", 0x23, Scripted(0x23, Acked(Bytes{'2'})), std::nullopt},
+        {"password NAK in a bare status", 0x11, Scripted(0x11, Acked(Bytes{0x15})), std::nullopt},
+        {"station mode a bare OK", 0x21, Scripted(0x21, Acked(Bytes{'0'})), std::nullopt},
         {"mode not a digit", 0x09, std::nullopt, Bytes{'x'}},
         {"address of three bytes", 0x26, std::nullopt, Bytes{255, 255, 0}},
         {"a line end inside a name", 0x10, std::nullopt, Bytes{'a', '\r', '\n', 'b'}},
