@@ -287,13 +287,16 @@ int WriteAllRegisters(ServiceContext& context, ServiceView& view, const Instrume
         return kQuietEnd;
 
     // Every line is checked before the first is sent: a file with a line that cannot be sent
-    // changes nothing in the module.
+    // changes nothing in the module, and the log says which line it is.
     std::vector<RegisterFileEntry> writes;
     const std::vector<std::string> lines = RegisterFileLines(*content);
     for (std::size_t i = 1; i < lines.size(); ++i) {
         RegisterFileEntry entry = ParseRegisterFileLine(lines[i]);
-        if (entry.kind == RegisterFileEntry::Kind::Unencodable)
-            return kQuietEnd;
+        if (entry.kind == RegisterFileEntry::Kind::Unencodable) {
+            view.SetLog("Line " + std::to_string(i + 1) + ", register " + HexNumber2(entry.n) + "h: " + entry.why +
+                        kCrLf + "nessuna scrittura ai registri");
+            return code::kRefused;
+        }
         if (entry.kind == RegisterFileEntry::Kind::Write)
             writes.push_back(std::move(entry));
     }

@@ -218,21 +218,31 @@ TEST_F(RegisterFile, WriteAllSendsTheLinesItCan)
     EXPECT_EQ(State(), kIdle);
 }
 
-// A file with a line that cannot be sent changes nothing in the module.
+// A file with a line that cannot be sent changes nothing in the module; the log says which line
+// (the header is line 1) and why.
 TEST_F(RegisterFile, WriteAllSendsNothingFromAFileWithALineItCannotSend)
 {
     const std::string v49(49, 'v');
+    const std::string none = "\r\nnessuna scrittura ai registri";
     const struct {
         const char* story;
         std::string line;
         std::optional<Bytes> sent;  // when the line can be sent
+        std::string refusal;        // else the log
     } cases[] = {
-        {"49 characters", "28h " + v49, TextWrite(0x28, v49)},
-        {"50 characters", "28h " + v49 + "v", std::nullopt},
-        {"255", "13h 255.255.255.255", Payload({'0', 0x13, 255, 255, 255, 255})},
-        {"256", "13h 255.255.256.0", std::nullopt},
-        {"a letter in a group", "26h 255.25x.0.0", std::nullopt},
-        {"an empty group", "26h 255..0.0", Payload({'0', 0x26, 255, 0, 0, 0})},
+        {"49 characters", "28h " + v49, TextWrite(0x28, v49), ""},
+        {"50 characters", "28h " + v49 + "v", std::nullopt,
+         "Line 3, register 28h: 50 characters, at most 49 can be sent" + none},
+        {"255", "13h 255.255.255.255", Payload({'0', 0x13, 255, 255, 255, 255}), ""},
+        {"256", "13h 255.255.256.0", std::nullopt,
+         "Line 3, register 13h: group 3 \"256\" is not a number from 0 to 255" + none},
+        {"a letter in a group", "26h 255.25x.0.0", std::nullopt,
+         "Line 3, register 26h: group 2 \"25x\" is not a number from 0 to 255" + none},
+        {"a trailing blank", "12h 1.2.3.4 ", std::nullopt,
+         "Line 3, register 12h: group 4 \"4 \" is not a number from 0 to 255" + none},
+        {"one group for all four", "12h 256", std::nullopt,
+         "Line 3, register 12h: group 1 \"256\" is not a number from 0 to 255" + none},
+        {"an empty group", "26h 255..0.0", Payload({'0', 0x26, 255, 0, 0, 0}), ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.story);
@@ -243,10 +253,15 @@ TEST_F(RegisterFile, WriteAllSendsNothingFromAFileWithALineItCannotSend)
             EXPECT_EQ(Log(), "Write #3 WiFi registers");
         } else {
             EXPECT_TRUE(Sent().empty());
-            EXPECT_EQ(Log(), "");
+            EXPECT_EQ(Log(), c.refusal);
         }
         EXPECT_EQ(State(), kIdle);
     }
+    // Lines are counted as the file has them, blank ones too.
+    WriteFile("check_wifi.txt", "head\n\n10h ok\n\n28h " + v49 + "vv\n");
+    WriteAll(FilePath("check_wifi.txt"));
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(Log(), "Line 5, register 28h: 51 characters, at most 49 can be sent" + none);
 }
 
 TEST_F(RegisterFile, WriteAllStopsAtTheFirstFailingWrite)
