@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
 
 #include "ServiceRig.h"
 #include "sim/SimWifiModule.h"
+#include "support/FileSizeLimit.h"
 #include "support/SimTestHelpers.h"
 
 namespace {
@@ -23,6 +26,7 @@ const char* const kDefaultLines =
     "28h mqtt.local\r\n29h 1883\r\n2Ah verta/710\r\n2Ch 1\r\n2Dh 0\r\n2Eh 30\r\n2Fh 10\r\n33h site-A\r\n34h \r\n"
     "40h 0.0.19.17\r\n";
 const char* const kHeader = "Wifi registers VRTA710_00001234,    Date:05.03.25,  fw:1.05\r\n";
+const std::string kEarlierBackup = std::string(kHeader) + "03h 9600\r\n11h the real password\r\n";
 
 std::vector<Bytes> Reads(const std::vector<int>& registers)
 {
@@ -47,14 +51,6 @@ std::string UpperHex(int n)
 {
     static const char* digits = "0123456789ABCDEF";
     return n < 16 ? std::string(1, digits[n]) : std::string{digits[n / 16], digits[n % 16]};
-}
-
-// The lines of kDefaultLines up to register `last`, excluded.
-std::string DefaultLinesBefore(int last)
-{
-    const std::string all = kDefaultLines;
-    const std::string two = (last < 16 ? "0" : "") + UpperHex(last) + "h ";
-    return all.substr(0, all.find(two));
 }
 
 // Register n answered with exactly `answer`.
@@ -104,10 +100,12 @@ TEST_F(RegisterFile, ReadAllSavesEveryRegisterInOrder)
     expected.push_back("Saved WiFi registers\r\nVRTA710_00001234_WIFI.TXT");
     EXPECT_EQ(logs, expected);
     EXPECT_EQ(Functions(), "1101") << "the function register ticks its boxes";
+    EXPECT_EQ(Files(), std::vector<std::string>{"VRTA710_00001234_wifi.txt"});
     EXPECT_EQ(State(), kIdle);
 }
 
-// The first register that cannot be read ends the file with the lines before it.
+// The first register that cannot be read ends the run; the earlier backup under the same name is
+// kept as it was, and nothing else is left in its folder.
 TEST_F(RegisterFile, ReadAllStopsAtTheFirstRegisterItCannotRead)
 {
     const struct {
@@ -139,10 +137,12 @@ TEST_F(RegisterFile, ReadAllStopsAtTheFirstRegisterItCannotRead)
             rig.instrument.AddFault(*c.fault);
         if (c.held)
             rig.instrument.Wifi().SetRegister(c.failing, *c.held);
-        ReadAll(FilePath("partial_wifi.txt"));
+        WriteFile("VRTA710_00001234_wifi.txt", kEarlierBackup);
+        ReadAll(FilePath("VRTA710_00001234_wifi.txt"));
         EXPECT_EQ(Sent(), Reads(OrderUpTo(c.failing)));
         EXPECT_EQ(Log(), "ERROR reading register " + UpperHex(c.failing) + "h");
-        EXPECT_EQ(FileText("partial_wifi.txt"), kHeader + DefaultLinesBefore(c.failing));
+        EXPECT_EQ(FileText("VRTA710_00001234_wifi.txt"), kEarlierBackup);
+        EXPECT_EQ(Files(), std::vector<std::string>{"VRTA710_00001234_wifi.txt"});
         EXPECT_EQ(State(), kIdle);
         rig.host.RunUntil(rig.host.Now() + 2.0);
     }
@@ -281,16 +281,51 @@ TEST_F(RegisterFile, WriteAllStopsAtTheFirstFailingWrite)
     }
 }
 
-// Closing the window ends a run at once: no further request, the file keeps whole lines.
+// Closing the window ends a run at once: no further request, and no file where none was.
 TEST_F(RegisterFile, ClosingTheWindowEndsARunQuietly)
 {
     rig.instrument.AddFault(SimFaultRule::WifiRegister(0x12, SimFault::Slow).Delay(1.0));
     rig.host.CallAfter(0.6, [this] { rig.host.RequestQuit(); });
     ReadAll(FilePath("quit_wifi.txt"));
     EXPECT_EQ(Sent(), Reads(OrderUpTo(0x12)));
-    EXPECT_EQ(FileText("quit_wifi.txt"), kHeader + DefaultLinesBefore(0x12));
+    EXPECT_TRUE(Files().empty());
     EXPECT_EQ(Log().rfind("Saved", 0), std::string::npos);
     EXPECT_FALSE(rig.port.IsOpen());
+}
+
+// A disk that fills while the registers are read: the log names the file and why it could not be
+// written, no register is read after that, and the earlier backup stays as it was.
+TEST_F(RegisterFile, ReadAllOnAFullDiskKeepsTheEarlierBackupAndSaysSo)
+{
+    const std::string whole = std::string(kHeader) + kDefaultLines;
+    const struct {
+        rlim_t limit;
+        std::vector<int> read;  // before the line that does not fit
+    } cases[] = {
+        {40, {}},                  // not even the header
+        {300, OrderUpTo(0x26)},    // the line of 26h ends past 300 bytes
+        {whole.size() - 1, kOrder},
+    };
+    ASSERT_LT(whole.find("26h "), 300u);
+    ASSERT_GT(whole.find("27h "), 300u);
+    const std::string path = FilePath("VRTA710_00001234_wifi.txt");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        WriteFile("VRTA710_00001234_wifi.txt", kEarlierBackup);
+        {
+            FileSizeLimit full(c.limit);
+            ASSERT_TRUE(full.ok());
+            ReadAll(path);
+        }
+        EXPECT_EQ(Sent(), Reads(c.read));
+        EXPECT_EQ(Log(), "ERROR writing file " + path + "\r\n  " + std::strerror(EFBIG));
+        EXPECT_EQ(FileText("VRTA710_00001234_wifi.txt"), kEarlierBackup);
+        EXPECT_EQ(Files(), std::vector<std::string>{"VRTA710_00001234_wifi.txt"});
+        EXPECT_EQ(State(), kIdle);
+    }
+    // With room again the same name takes the new backup.
+    ReadAll(path);
+    EXPECT_EQ(FileText("VRTA710_00001234_wifi.txt"), whole);
 }
 
 // What one module saves, another takes back: every register it can write ends up equal.
