@@ -319,7 +319,17 @@ int MemoryUpload::ClearAll()
         view_.SetStatus(before + "  OK: cleared ALL to 0xFF");
         return code::kOk;
     }
+    // The addresses before it are already 0xFF: the end must not look like a run still going.
+    AppendEepromAbort(code);
     return code == code::kOk ? code::kRefused : code;
+}
+
+void MemoryUpload::AppendEepromAbort(int code)
+{
+    const RxState& rx = link_.Rx;
+    view_.AppendStatus(kCrLf + std::string(" Rx: ") +
+                       BytesToHex(rx.RxBuffer, static_cast<std::size_t>(std::max(rx.RxCount, 0))) +
+                       (code == code::kNak ? "  <NAK> answer" : "") + kEepromAborted);
 }
 
 int MemoryUpload::UploadEeprom()
@@ -343,10 +353,7 @@ int MemoryUpload::UploadEeprom()
             view_.AppendStatus("CommitParams: " + message + kEepromAborted);
         return committed;
     }
-    const RxState& rx = link_.Rx;
-    view_.AppendStatus(kCrLf + std::string(" Rx: ") +
-                       BytesToHex(rx.RxBuffer, static_cast<std::size_t>(std::max(rx.RxCount, 0))) +
-                       (code == code::kNak ? "  <NAK> answer" : "") + kEepromAborted);
+    AppendEepromAbort(code);
     return code == code::kOk ? code::kRefused : code;
 }
 
