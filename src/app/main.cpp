@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -115,6 +116,9 @@ bool DisplayAvailable()
 
 int main(int argc, char** argv)
 {
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);  // a file past the size limit fails to write and is reported
+#endif
     if (AnswerInformationOptions(argc, argv))
         return 0;
     if (!DisplayAvailable()) {

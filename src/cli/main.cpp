@@ -59,6 +59,9 @@ int SavedPort(const QtSettingsStore& settings)
 
 int main(int argc, char** argv)
 {
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);  // a file past the size limit fails to write and is reported
+#endif
     const CliParseResult parsed = ParseCliArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.options) {
         std::fprintf(stderr, "servicetool-cli: %s\n(servicetool-cli --help tells the commands and options)\n",

@@ -12,4 +12,5 @@ constexpr int kBusy = 9;
 constexpr int kRefused = 21;         // refused before sending
 constexpr int kShortFlashBlock = 25; // flash block answer shorter than 1024 bytes
 constexpr int kPortMissing = 1000;   // the port does not exist
+constexpr int kFileNotWritten = 1001; // a file the operation saves could not be written (disk full)
 }  // namespace code

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "core/Paths.h"
 #include "core/ResultCodes.h"
@@ -20,16 +19,6 @@ constexpr int kParam26CountAddress = 154;
 
 const std::string kEepromAborted = std::string(kCrLf) + " Aborted ... ";
 const std::string kFlashAborted = std::string(kCrLf) + " Process ABORTED" + kCrLf;
-
-// A number as the page fields show it: whole numbers without decimals.
-std::string PlainNumber(double value)
-{
-    if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15)
-        return std::to_string(static_cast<long long>(value));
-    char text[32];
-    std::snprintf(text, sizeof text, "%.15g", value);
-    return text;
-}
 
 // A page field: its leading number, rounded half to even (0 when it does not start with one).
 int PageOf(const std::string& text)
@@ -319,7 +308,17 @@ int MemoryUpload::ClearAll()
         view_.SetStatus(before + "  OK: cleared ALL to 0xFF");
         return code::kOk;
     }
+    // The addresses before it are already 0xFF: the end must not look like a run still going.
+    AppendEepromAbort(code);
     return code == code::kOk ? code::kRefused : code;
+}
+
+void MemoryUpload::AppendEepromAbort(int code)
+{
+    const RxState& rx = link_.Rx;
+    view_.AppendStatus(kCrLf + std::string(" Rx: ") +
+                       BytesToHex(rx.RxBuffer, static_cast<std::size_t>(std::max(rx.RxCount, 0))) +
+                       (code == code::kNak ? "  <NAK> answer" : "") + kEepromAborted);
 }
 
 int MemoryUpload::UploadEeprom()
@@ -343,10 +342,7 @@ int MemoryUpload::UploadEeprom()
             view_.AppendStatus("CommitParams: " + message + kEepromAborted);
         return committed;
     }
-    const RxState& rx = link_.Rx;
-    view_.AppendStatus(kCrLf + std::string(" Rx: ") +
-                       BytesToHex(rx.RxBuffer, static_cast<std::size_t>(std::max(rx.RxCount, 0))) +
-                       (code == code::kNak ? "  <NAK> answer" : "") + kEepromAborted);
+    AppendEepromAbort(code);
     return code == code::kOk ? code::kRefused : code;
 }
 
@@ -457,8 +453,9 @@ int MemoryUpload::UploadFlash()
     }
     view_.SetProgressVisible(false);
     if (code == code::kOk && !Aborted()) {
-        view_.SetStatus(before + " Pages " + PlainNumber(LeadingNumber(view_.FromPageText())) + "-" +
-                        view_.ToPageText() + "  OK" + kCrLf + kCrLf);
+        // The fields stay editable during the run: the line names the pages written.
+        view_.SetStatus(before + " Pages " + std::to_string(plan.first) + "-" + std::to_string(plan.last) + "  OK" +
+                        kCrLf + kCrLf);
         return code::kOk;
     }
     view_.AppendStatus(kFlashAborted);

@@ -61,6 +61,8 @@ private:
     int UploadEeprom();
     int WriteEepromImage(std::string& before);
     int WriteRecordCount(std::string& before);
+    // The last answer received and " Aborted ... ", after an EEPROM write that failed or a Stop.
+    void AppendEepromAbort(int code);
     int UploadFlash();
     bool Aborted() const;
     void FailWithSystemError();

@@ -33,10 +33,20 @@ int Clamped(long long index)
     return static_cast<int>(std::clamp<long long>(index, -kIndexClamp, kIndexClamp));
 }
 
-// Read takes the leading number of any text (an empty or invalid text reads index 0).
-int IndexOf(const std::string& text)
+// The index typed for Read or Write, or the refusal text when the text names no index of the family:
+// no guess for a text that names none, so neither button ever falls back to parameter 0.
+std::optional<int> TypedIndex(const std::string& text, int lastIndex, std::string& refusal)
 {
-    return Clamped(RoundHalfEven(LeadingNumber(text)));
+    if (Trim(text).empty()) {
+        refusal = "Error: Null TYPE string";
+        return std::nullopt;
+    }
+    const auto typed = ParamIndexOfText(text);
+    if (!typed || *typed < 0 || *typed > lastIndex) {
+        refusal = ParamIndexOutOfRangeText(lastIndex);
+        return std::nullopt;
+    }
+    return static_cast<int>(*typed);
 }
 
 }  // namespace
@@ -93,20 +103,20 @@ int RunParamRead(SerialLink& link, const ParamCatalogue& catalogue, ParamView& v
 {
     view.SetValueText("");
     view.SetOutcome(kWait);
-    const int index = IndexOf(view.IndexText());
-    view.SetIndexText(std::to_string(index));
-
     InstrumentInfo info;
     if (!Identify(link, info, view)) {
         view.SetOutcome(SerialErrorText(false));
         return code::kNoFrame;
     }
     view.ShowBaud();
-    const int limit = view.LastIndex();
-    if (index < 0 || index > limit) {
-        view.SetOutcome(ParamIndexOutOfRangeText(limit));
+    std::string refusal;
+    const auto typed = TypedIndex(view.IndexText(), view.LastIndex(), refusal);
+    if (!typed) {
+        view.SetOutcome(refusal);
         return code::kRefused;
     }
+    const int index = *typed;
+    view.SetIndexText(std::to_string(index));
     view.SetIndexPosition(index);
     double value = 0.0;
     const int code = ReadParam(link, catalogue, index, value);
@@ -128,20 +138,14 @@ int RunParamWrite(SerialLink& link, const ParamCatalogue& catalogue, ParamView& 
         return code::kNoFrame;
     }
     view.ShowBaud();
-    const int limit = view.LastIndex();
-    const std::string indexText = view.IndexText();
     const std::string valueText = view.ValueText();
-    // Only the index the technician typed is ever written: no guess for a text that names none.
-    if (Trim(indexText).empty()) {
-        view.SetOutcome("Error: Null TYPE string");
+    std::string refusal;
+    const auto typed = TypedIndex(view.IndexText(), view.LastIndex(), refusal);
+    if (!typed) {
+        view.SetOutcome(refusal);
         return code::kRefused;
     }
-    const auto typed = ParamIndexOfText(indexText);
-    if (!typed || *typed < 0 || *typed > limit) {
-        view.SetOutcome(ParamIndexOutOfRangeText(limit));
-        return code::kRefused;
-    }
-    const int index = static_cast<int>(*typed);
+    const int index = *typed;
     if (valueText.empty()) {
         view.SetOutcome("Null VALUE string");
         return code::kRefused;

@@ -38,14 +38,19 @@ bool ByteNumber(const std::string& text, int& value)
     return true;
 }
 
-RegisterFileEntry Unencodable(int n)
+RegisterFileEntry Unencodable(int n, std::string why)
 {
-    return {RegisterFileEntry::Kind::Unencodable, n, {}};
+    return {RegisterFileEntry::Kind::Unencodable, n, {}, std::move(why)};
+}
+
+RegisterFileEntry BadGroup(int n, int position, const std::string& group)
+{
+    return Unencodable(n, "group " + std::to_string(position + 1) + " \"" + group + "\" is not a number from 0 to 255");
 }
 
 RegisterFileEntry QuadEntry(int n, const std::string& line)
 {
-    RegisterFileEntry entry{RegisterFileEntry::Kind::Write, n, std::vector<int>(kQuadValues, 0)};
+    RegisterFileEntry entry{RegisterFileEntry::Kind::Write, n, std::vector<int>(kQuadValues, 0), {}};
     if (line.size() <= kValueStart)
         return entry;
     std::string rest = line.substr(kValueStart);
@@ -53,11 +58,12 @@ RegisterFileEntry QuadEntry(int n, const std::string& line)
         const std::size_t dot = rest.find('.');
         if (dot == std::string::npos) {
             if (!ByteNumber(rest, entry.values[static_cast<std::size_t>(position)]))
-                return Unencodable(n);
+                return BadGroup(n, position, rest);
             continue;  // the same text fills every position left
         }
-        if (!ByteNumber(rest.substr(0, dot), entry.values[static_cast<std::size_t>(position)]))
-            return Unencodable(n);
+        const std::string group = rest.substr(0, dot);
+        if (!ByteNumber(group, entry.values[static_cast<std::size_t>(position)]))
+            return BadGroup(n, position, group);
         if (dot + 1 >= rest.size())
             break;
         rest = rest.substr(dot + 1);
@@ -113,8 +119,9 @@ RegisterFileEntry ParseRegisterFileLine(const std::string& line)
     if (IsFileTextRegister(n)) {
         const std::string value = line.size() > kValueStart ? line.substr(kValueStart) : std::string();
         if (value.size() > kMaxRegisterFileValues)
-            return Unencodable(n);
-        RegisterFileEntry entry{RegisterFileEntry::Kind::Write, n, {}};
+            return Unencodable(n, std::to_string(value.size()) + " characters, at most " +
+                                      std::to_string(kMaxRegisterFileValues) + " can be sent");
+        RegisterFileEntry entry{RegisterFileEntry::Kind::Write, n, {}, {}};
         for (const char c : value)
             entry.values.push_back(static_cast<unsigned char>(c));
         return entry;

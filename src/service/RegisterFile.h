@@ -32,10 +32,12 @@ struct RegisterFileEntry {
     Kind kind = Kind::Skip;
     int n = 0;
     std::vector<int> values;
+    std::string why;  // of an Unencodable line: "group 2 "25x" is not a number from 0 to 255"
 };
 // A line whose first "h" is its third character names the register in its first two characters
 // (hexadecimal; otherwise 0). Text registers send the characters from the fifth on; four-number
 // registers send four numbers from a dotted text (a group without a dot repeats for every
 // position left; a text ending in a dot leaves the rest 0). Any other register: skipped. More than
-// 49 values, a number above 255 or a group with a character that is not a digit: Unencodable.
+// 49 values, a number above 255 or a group with a character that is not a digit (a blank too):
+// Unencodable, with the reason.
 RegisterFileEntry ParseRegisterFileLine(const std::string& rawLine);

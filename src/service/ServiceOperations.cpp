@@ -37,10 +37,16 @@ std::string SerialErrorText()
     return std::string(" Serial error !!") + kCrLf + kCrLf + "  Check connection.";
 }
 
-// A NAK, not-OK or busy answer speaks for itself; any other failure shows what came back.
+// The module's NAK, not-OK or busy answer.
+bool IsRefusal(int code)
+{
+    return code == code::kNak || code == code::kNotOk || code == code::kBusy;
+}
+
+// A refusal speaks for itself; any other failure shows what came back.
 bool ShowsReceivedBytes(int code)
 {
-    return code >= 1 && code != code::kNak && code != code::kNotOk && code != code::kBusy;
+    return code >= 1 && !IsRefusal(code);
 }
 
 void AppendReceived(ServiceView& view, const std::string& hex)
@@ -86,30 +92,86 @@ std::optional<Bytes> ReadWholeFile(const std::string& path)
     return content;
 }
 
-// Lines are appended whole: a line that fails to reach the disk is taken off again.
+std::filesystem::path FsPath(const std::string& utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// A name beside `path` that no file has yet.
+std::string FreeNameBeside(const std::string& path)
+{
+    std::error_code ignored;
+    std::string candidate = path + ".tmp";
+    for (int n = 1; std::filesystem::exists(FsPath(candidate), ignored) && n < 1000; ++n)
+        candidate = path + ".tmp" + std::to_string(n);
+    return candidate;
+}
+
+// Read-all writes a new register file beside the chosen one and puts it in its place only when
+// every register is in it: the proposed name is the same for every backup of a module, and a run
+// that fails (module off, disk full, window closed) must not cost the earlier backup. Whatever is
+// not put in place is removed.
 class RegisterFileWriter {
 public:
-    bool Create(const std::string& path) { return file_.Create(path); }
+    explicit RegisterFileWriter(std::string path) : path_(std::move(path)), temporary_(FreeNameBeside(path_)) {}
+    ~RegisterFileWriter() { Discard(); }
+    RegisterFileWriter(const RegisterFileWriter&) = delete;
+    RegisterFileWriter& operator=(const RegisterFileWriter&) = delete;
+
+    bool Create() { return file_.Create(temporary_); }
     bool Append(const std::string& utf8Line)
     {
         const auto bytes = TextToLatin1(utf8Line);
-        if (!bytes)
-            return false;
-        if (!file_.Append(bytes->data(), bytes->size())) {
-            file_.Close();
-            std::error_code ignored;
-            std::filesystem::resize_file(file_.Path(), written_, ignored);
+        if (!bytes) {
+            why_ = "a character that has no single byte";
             return false;
         }
-        written_ += bytes->size();
+        if (!file_.Append(bytes->data(), bytes->size()))
+            return Failed(file_.Error().description);
         return true;
     }
-    bool Close() { return file_.Close(); }
+    // Closes the new file and puts it in place of the chosen one.
+    bool Commit()
+    {
+        if (!file_.Close())
+            return Failed(file_.Error().description);
+        std::error_code error;
+        std::filesystem::rename(FsPath(temporary_), FsPath(path_), error);
+        if (error)
+            return Failed(error.message());
+        committed_ = true;
+        return true;
+    }
+    // "ERROR writing file <path>", CR LF, "  " and why.
+    std::string FailureText() const { return "ERROR writing file " + path_ + kCrLf + "  " + why_; }
 
 private:
+    bool Failed(const std::string& why)
+    {
+        why_ = why;
+        return false;
+    }
+    void Discard()
+    {
+        if (committed_)
+            return;
+        file_.Close();
+        std::error_code ignored;
+        std::filesystem::remove(FsPath(temporary_), ignored);
+    }
+
+    std::string path_;
+    std::string temporary_;
     ImageFileWriter file_;
-    std::uintmax_t written_ = 0;
+    std::string why_;
+    bool committed_ = false;
 };
+
+int FileNotWritten(ServiceView& view, const RegisterFileWriter& file)
+{
+    view.SetLog(file.FailureText());
+    return code::kFileNotWritten;
+}
 
 // A value that holds a line end cannot be kept on one line of the file.
 bool FitsOneLine(const std::string& value)
@@ -195,7 +257,8 @@ int WriteOneRegister(ServiceContext& context, ServiceView& view, const Instrumen
         BuildRegisterPayload(n, record).status == RegisterPayload::Status::Unencodable)
         return kQuietEnd;
     const int code = WifiWriteRegister(context.link, n, record);
-    view.SetLog(record.ValueText);
+    // A refused write is said as a refused read is: it must not look like a success.
+    view.SetLog(IsRefusal(code) ? record.ReplyText : record.ValueText);
     if (ShowsReceivedBytes(code))
         AppendReceived(view, record.RxHex);
     return code;
@@ -235,9 +298,11 @@ int ReadAllRegisters(ServiceContext& context, ServiceView& view, const Instrumen
     const auto path = context.dialogs.SaveFile(request);
     if (!path || path->empty())
         return kQuietEnd;
-    RegisterFileWriter file;
-    if (!file.Create(*path) || !file.Append(RegisterFileHeader(info, context.link.host().LocalNow())))
+    RegisterFileWriter file(*path);
+    if (!file.Create())
         return kQuietEnd;
+    if (!file.Append(RegisterFileHeader(info, context.link.host().LocalNow())))
+        return FileNotWritten(view, file);
 
     WifiRegisterSet record;
     for (const int n : RegisterFileOrder()) {
@@ -253,12 +318,12 @@ int ReadAllRegisters(ServiceContext& context, ServiceView& view, const Instrumen
         if (n == wifireg::kFunctions)
             view.SetFunctionBoxes(FunctionBoxesOf(record.ModuleFunctions));
         if (!file.Append(RegisterFileLine(n, record.ValueText)))
-            return kQuietEnd;
+            return FileNotWritten(view, file);
         view.SetLog("Reading register " + HexNumber(n) + "h");
         view.RefreshLog();
     }
-    if (!file.Close())
-        return kQuietEnd;
+    if (!file.Commit())
+        return FileNotWritten(view, file);
     view.SetLog(std::string("Saved WiFi registers") + kCrLf + ToUpperAscii(FileNameOfPath(*path)));
     return code::kOk;
 }
@@ -280,13 +345,16 @@ int WriteAllRegisters(ServiceContext& context, ServiceView& view, const Instrume
         return kQuietEnd;
 
     // Every line is checked before the first is sent: a file with a line that cannot be sent
-    // changes nothing in the module.
+    // changes nothing in the module, and the log says which line it is.
     std::vector<RegisterFileEntry> writes;
     const std::vector<std::string> lines = RegisterFileLines(*content);
     for (std::size_t i = 1; i < lines.size(); ++i) {
         RegisterFileEntry entry = ParseRegisterFileLine(lines[i]);
-        if (entry.kind == RegisterFileEntry::Kind::Unencodable)
-            return kQuietEnd;
+        if (entry.kind == RegisterFileEntry::Kind::Unencodable) {
+            view.SetLog("Line " + std::to_string(i + 1) + ", register " + HexNumber2(entry.n) + "h: " + entry.why +
+                        kCrLf + "nessuna scrittura ai registri");
+            return code::kRefused;
+        }
         if (entry.kind == RegisterFileEntry::Kind::Write)
             writes.push_back(std::move(entry));
     }

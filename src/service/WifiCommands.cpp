@@ -30,7 +30,25 @@ std::string ShortCountText(int count)
 // Registers whose value is a number or four numbers: a bare status carries no value of theirs.
 bool NeedsData(int n)
 {
-    return n == wifireg::kSerialSpeed || n == wifireg::kApAuthMode || IsFileQuadRegister(n) || n == wifireg::kStatus;
+    return n == wifireg::kSerialSpeed || n == wifireg::kApAuthMode || n == wifireg::kStationAuthMode ||
+           IsFileQuadRegister(n) || n == wifireg::kStatus;
+}
+
+bool IsOkStatus(std::uint8_t status)
+{
+    return status == ctl::ACK || status == '0';
+}
+
+// A password's bare status is an empty password only when it says OK: a refusal saved as an empty
+// password would clear the real one when the file is written back.
+int JudgeBarePasswordStatus(const RxState& rx, int n, WifiRegisterSet& record)
+{
+    const int code = DecodeAnswer(3, rx.RxBuffer, rx.RxCount, record.ReplyText);
+    if (code != code::kOk)
+        return code;
+    if (!IsOkStatus(rx.RxBuffer[3]))
+        return code::kMalformed;  // "No Valid block"
+    return DecodeWifiAnswer(rx.RxBuffer, rx.RxCount, n, record);
 }
 
 int JudgePassword(const RxState& rx, int n, WifiRegisterSet& record)
@@ -40,6 +58,8 @@ int JudgePassword(const RxState& rx, int n, WifiRegisterSet& record)
         record.ValueText = ShortCountText(count);
         return code::kMalformed;
     }
+    if (count == kStatusOnlyCount)
+        return JudgeBarePasswordStatus(rx, n, record);
     if (count == kPasswordStatusCount) {
         switch (rx.RxBuffer[kPasswordStatusIndex]) {
         case ctl::NAK:

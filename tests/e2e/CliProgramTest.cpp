@@ -6,6 +6,9 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -314,6 +317,28 @@ TEST(CliProgram, WifiRegistersTheModuleAndTheRegisterFile)
     run = Cli(plain).Run({"wifi", "get", "0x12"});
     EXPECT_NE(run.exitCode, 0);
     EXPECT_TRUE(Says(run, "Wifi not avalable for VRTA708 device")) << run.err;
+}
+
+// A disk that fills while the registers are saved (files limited to 300 bytes, the program's own
+// handling of the limit's signal): the program says which file could not be written and why,
+// exits 1, and the earlier file under that name is as it was.
+TEST(CliProgram, WifiSaveOnAFullDiskSaysSoAndKeepsTheEarlierFile)
+{
+    const std::string prlimit = "/usr/bin/prlimit";
+    ASSERT_TRUE(std::filesystem::exists(prlimit)) << "util-linux";
+    SimProgram sim({"--model", "VRTA710"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    Folder files;
+    const std::string earlier = "Wifi registers VRTA710_00001234,    Date:01.01.25,  fw:1.05\r\n11h real\r\n";
+    const std::string saved = files.Write("VRTA710_00001234_wifi.txt", Bytes(earlier.begin(), earlier.end()));
+    QTemporaryDir settings;
+    const ProgramRun run = RunProgram({prlimit, "--fsize=300", "--", SimProgram::BinFolder() + "/servicetool-cli",
+                                       "--port", sim.link(), "wifi", "save", saved},
+                                      {"XDG_CONFIG_HOME=" + settings.path().toStdString(), "SERVICETOOL_PORT_MAP"}, 60000);
+    EXPECT_EQ(run.exitCode, 1) << "-1: ended by a signal\n" << run.err;
+    EXPECT_TRUE(Says(run, "ERROR writing file " + saved + "\n  " + std::strerror(EFBIG))) << run.err;
+    EXPECT_EQ(ReadFileBytes(saved), Bytes(earlier.begin(), earlier.end()));
+    EXPECT_EQ(files.Files(), std::vector<std::string>{"VRTA710_00001234_wifi.txt"});
 }
 
 TEST(CliProgram, BadCommandLinesAndMissingPorts)

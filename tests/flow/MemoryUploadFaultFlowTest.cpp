@@ -92,8 +92,9 @@ TEST_F(MemoryUploadFlow, ImagesThatCannotBeWrittenWhollyAreRefusedBeforeTheFirst
     }
 }
 
-// The write of the block at 400 fails: the last answer is shown, the flash stage does not run,
-// and the blocks before it stay written.
+// A block write fails, in the EEPROM stage or in clear-all: the last answer is shown with
+// " Aborted ... ", the flash stage does not run, and the blocks before it stay written (the image's
+// bytes, or 0xFF).
 TEST_F(MemoryUploadFlow, AFailedEepromBlockEndsTheRunWithTheLastAnswer)
 {
     Start();
@@ -102,34 +103,48 @@ TEST_F(MemoryUploadFlow, AFailedEepromBlockEndsTheRunWithTheLastAnswer)
     const std::string epr = Image(kImage + ".epr", image);
     Image(Fla(kImage, 0, 1), FlashImage(2));
     const struct {
+        bool clearAll;
         SimFault fault;
         int address;
         std::string answer;
         const char* commands;  // no commit, no flash
     } cases[] = {
-        {SimFault::NakStatus, 400, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I ex101"},
-        {SimFault::Nak, 400, "15", "I ex101"},
-        {SimFault::Busy, 400, AnswerHex({'2'}), "I ex101"},
-        {SimFault::Silence, 400, "", "I ex101"},
-        {SimFault::NakStatus, 0, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I e"},
-        {SimFault::NakStatus, 1996, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I ex500"},
+        {false, SimFault::NakStatus, 400, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I ex101"},
+        {false, SimFault::Nak, 400, "15", "I ex101"},
+        {false, SimFault::Busy, 400, AnswerHex({'2'}), "I ex101"},
+        {false, SimFault::Silence, 400, "", "I ex101"},
+        {false, SimFault::NakStatus, 0, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I e"},
+        {false, SimFault::NakStatus, 1996, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I ex500"},
+        {true, SimFault::NakStatus, 400, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I ex101"},
+        {true, SimFault::Nak, 400, "15", "I ex101"},
+        {true, SimFault::NotOk, 400, AnswerHex({'1'}), "I ex101"},
+        {true, SimFault::Silence, 0, "", "I e"},
+        {true, SimFault::Busy, 1996, AnswerHex({'2'}), "I ex500"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.answer + " at " + std::to_string(c.address));
+        SCOPED_TRACE(c.answer + " at " + std::to_string(c.address) + (c.clearAll ? " clearing" : ""));
         NextUpload();
+        Tick("chkDownEE2clearAll", c.clearAll);
+        Tick("chkEE2Down", !c.clearAll);
+        Tick("chkFlashDown", !c.clearAll);
         const Bytes before = rig.instrument.Eeprom();
         rig.instrument.AddFault(SimFaultRule::EepromBlock(c.address, c.fault));
-        Upload(epr);
+        Upload(c.clearAll ? std::nullopt : std::optional<std::string>(epr));
 
-        EXPECT_EQ(Log(), kImage + ".epr\r\n  Upload Eeprom  ...\r\n  Addr: " + ZeroPadded(c.address, 4) + "/1999\r\n Rx: " +
-                             c.answer + "\r\n Aborted ... ");
+        const std::string head = c.clearAll ? " CLEAR Eeprom  ..." : kImage + ".epr\r\n  Upload Eeprom  ...";
+        EXPECT_EQ(Log(), head + "\r\n  Addr: " + ZeroPadded(c.address, 4) + "/1999\r\n Rx: " + c.answer +
+                             "\r\n Aborted ... ");
         EXPECT_EQ(Commands(), c.commands);
         EXPECT_EQ(EepromWrites(), static_cast<std::size_t>(c.address / 4));
         Bytes expected = before;
-        std::copy_n(image.begin(), c.address, expected.begin());
+        if (c.clearAll)
+            std::fill_n(expected.begin(), c.address, 0xFF);
+        else
+            std::copy_n(image.begin(), c.address, expected.begin());
         EXPECT_EQ(rig.instrument.Eeprom(), expected);
         ExpectUploadIdle();
     }
+    Tick("chkDownEE2clearAll", false);
 }
 
 // The EEPROM is in, but the instrument does not take it over: that is said, and no flash follows.
@@ -245,7 +260,7 @@ TEST_F(MemoryUploadFlow, StopEndsEachStageAfterTheWriteOnItsWay)
     } cases[] = {
         {"clear-all", true, false, false, slow(SimFaultRule::EepromBlock(400, SimFault::Slow)),
          [](MemoryUploadFlow& t) { return t.rig.instrument.CountRequests('e') == 101; }, false,
-         " CLEAR Eeprom  ...\r\n  Addr: 0400/1999", "I ex101"},
+         " CLEAR Eeprom  ...\r\n  Addr: 0400/1999\r\n Rx: " + AnswerHex({'0'}) + "\r\n Aborted ... ", "I ex101"},
         {"EEPROM", false, true, true, slow(SimFaultRule::EepromBlock(400, SimFault::Slow)),
          [](MemoryUploadFlow& t) { return t.rig.instrument.CountRequests('e') == 101; }, true,
          kImage + ".epr\r\n  Upload Eeprom  ...\r\n  Addr: 0400/1999\r\n Rx: " + AnswerHex({'0'}) + "\r\n Aborted ... ", "I ex101"},

@@ -199,7 +199,7 @@ TEST_F(MemoryUploadFlow, ThePageNumberQuestionDecidesWhereTheFilesPagesGo)
         {"10", "27", MsgAnswer::No, "0010-0027", 10, 27, 10, FlashDone(name, "10-27"), "10-27"},
         {"27", "27", MsgAnswer::No, "0027-0027", 27, 27, 27, FlashDone(name, "27-27"), "27-27"},
         {"5", "27", std::nullopt, "", 5, 27, 5, FlashDone(name, "5-27"), "5-27"},
-        {"5.4", "27", std::nullopt, "", 5, 27, 5, FlashDone(name, "5.4-27"), "5.4-27"},
+        {"5.4", "27", std::nullopt, "", 5, 27, 5, FlashDone(name, "5-27"), "5.4-27"},  // the pages written
         {"0", "2047", MsgAnswer::No, "0000-2047", -1, 0, 0,
          head + "\r\nDimensione file: 94208\r\nPages 0-2047 need 8388608 bytes", "0-2047"},
         {"0", "2047", MsgAnswer::Cancel, "0000-2047", -1, 0, 0, head, "0-2047"},
@@ -243,6 +243,30 @@ TEST_F(MemoryUploadFlow, ThePageNumberQuestionDecidesWhereTheFilesPagesGo)
             EXPECT_TRUE(rig.instrument.MemoryWrites().empty());
         }
         EXPECT_EQ(Range(), c.fields);
+        ExpectUploadIdle();
+    }
+}
+
+// The page fields stay editable while the pages go out: the success line names the pages that
+// were written, not what the fields say at the end.
+TEST_F(MemoryUploadFlow, TheSuccessLineNamesThePagesWrittenWhateverTheFieldsSayAtTheEnd)
+{
+    Start();
+    Tick("chkEE2Down", false);
+    const std::string name = std::string(kQs) + "_0005-0007.fla";
+    const std::string path = Image(name, FlashImage(3));
+    const struct {
+        const char* from;
+        const char* to;
+    } typed[] = {{"100", "200"}, {"5", "6"}, {"", ""}, {"6", "7"}};
+    for (const auto& t : typed) {
+        SCOPED_TRACE(std::string(t.from) + "-" + t.to);
+        NextUpload();
+        Pages("5", "7");
+        rig.When([&] { return rig.instrument.CountRequests(0xE6) == 5; }, [&] { Pages(t.from, t.to); });
+        Upload(path);
+        EXPECT_EQ(Log(), FlashDone(name, "5-7"));
+        EXPECT_EQ(PagesWritten(), "5-7");
         ExpectUploadIdle();
     }
 }

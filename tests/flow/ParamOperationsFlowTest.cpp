@@ -71,7 +71,7 @@ TEST_F(ParamButtons, ReadShowsTheValueAsTheFamilyTypesIt)
         const char* stored;
         const char* shown;
     } cases[] = {
-        {kQmx, "abc", 0, "1234", "00001234"},       // no number: index 0, shown with eight digits
+        {kQmx, "0", 0, "1234", "00001234"},         // index 0 is shown with eight digits
         {kQmx, "12", 12, "77", "77"},               // unsigned
         {kQmx, "29", 29, "65535", "-1"},            // signed 16 bits
         {kQmx, "29", 29, "32767", "32767"},
@@ -190,6 +190,41 @@ TEST_F(ParamButtons, WriteNeverTouchesAnIndexThatWasNotTyped)
         EXPECT_EQ(rig.instrument.Param(0), "1234");
     }
 }
+// Read refuses an index text that Write would refuse, with Write's words; the text stays as typed,
+// so the Write that follows is refused too and parameter 0 is never read or written in its place.
+TEST_F(ParamButtons, ReadRefusesAnIndexTextAsWriteDoes)
+{
+    rig.instrument.SetParam(0, "1234");
+    const struct {
+        const char* typed;
+        const char* outcome;
+    } cases[] = {
+        {"", "Error: Null TYPE string"},      {"  ", "Error: Null TYPE string"},
+        {"abc", "TYPE out of range (0-204)"}, {"x5", "TYPE out of range (0-204)"},
+        {"5x", "TYPE out of range (0-204)"},  {"204.6", "TYPE out of range (0-204)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("typed '") + c.typed + "'");
+        rig.instrument.ClearRecord();
+        Index().setText("5");
+        Index().setText(c.typed);
+        Value().setText("old");
+        Read();
+        EXPECT_EQ(Index().text().toStdString(), c.typed);
+        EXPECT_EQ(Outcome(), c.outcome);
+        EXPECT_EQ(Value().text(), "");
+        EXPECT_EQ(Requests(), Sent{"I"});
+        EXPECT_EQ(rig.Panel(2), "Baud: 115200");
+
+        Value().setText("99");
+        Write();
+        EXPECT_EQ(Outcome(), c.outcome);
+        EXPECT_EQ(Requests(), (Sent{"I", "I"}));
+        EXPECT_EQ(rig.instrument.Param(0), "1234");
+        EXPECT_FALSE(rig.port.IsOpen());
+    }
+}
+
 TEST_F(ParamButtons, IndexOutOfTheFamilysRangeIsRefusedAndAFailedReadShowsNothing)
 {
     ForceIndex("205");

@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
 
 #include "ServiceRig.h"
 #include "sim/SimWifiModule.h"
+#include "support/FileSizeLimit.h"
+#include "support/SimTestHelpers.h"
 
 namespace {
+
+using simtest::Acked;
 
 const std::vector<int> kOrder{0x03, 0x04, 0x09, 0x0F, 0x10, 0x11, 0x12, 0x13, 0x17, 0x1F, 0x20, 0x21, 0x22, 0x23,
                               0x24, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x2C, 0x2D, 0x2E, 0x2F, 0x33, 0x34, 0x40};
@@ -20,6 +26,7 @@ const char* const kDefaultLines =
     "28h mqtt.local\r\n29h 1883\r\n2Ah verta/710\r\n2Ch 1\r\n2Dh 0\r\n2Eh 30\r\n2Fh 10\r\n33h site-A\r\n34h \r\n"
     "40h 0.0.19.17\r\n";
 const char* const kHeader = "Wifi registers VRTA710_00001234,    Date:05.03.25,  fw:1.05\r\n";
+const std::string kEarlierBackup = std::string(kHeader) + "03h 9600\r\n11h the real password\r\n";
 
 std::vector<Bytes> Reads(const std::vector<int>& registers)
 {
@@ -46,12 +53,10 @@ std::string UpperHex(int n)
     return n < 16 ? std::string(1, digits[n]) : std::string{digits[n / 16], digits[n % 16]};
 }
 
-// The lines of kDefaultLines up to register `last`, excluded.
-std::string DefaultLinesBefore(int last)
+// Register n answered with exactly `answer`.
+SimFaultRule Scripted(int n, const Bytes& answer)
 {
-    const std::string all = kDefaultLines;
-    const std::string two = (last < 16 ? "0" : "") + UpperHex(last) + "h ";
-    return all.substr(0, all.find(two));
+    return SimFaultRule::WifiRegister(n, SimFault::Scripted).WithBytes(answer);
 }
 
 struct RegisterFile : ServiceFlow {
@@ -95,10 +100,12 @@ TEST_F(RegisterFile, ReadAllSavesEveryRegisterInOrder)
     expected.push_back("Saved WiFi registers\r\nVRTA710_00001234_WIFI.TXT");
     EXPECT_EQ(logs, expected);
     EXPECT_EQ(Functions(), "1101") << "the function register ticks its boxes";
+    EXPECT_EQ(Files(), std::vector<std::string>{"VRTA710_00001234_wifi.txt"});
     EXPECT_EQ(State(), kIdle);
 }
 
-// The first register that cannot be read ends the file with the lines before it.
+// The first register that cannot be read ends the run; the earlier backup under the same name is
+// kept as it was, and nothing else is left in its folder.
 TEST_F(RegisterFile, ReadAllStopsAtTheFirstRegisterItCannotRead)
 {
     const struct {
@@ -112,6 +119,11 @@ TEST_F(RegisterFile, ReadAllStopsAtTheFirstRegisterItCannotRead)
         {"status busy", 0x40, SimFaultRule::WifiRegister(0x40, SimFault::Busy), std::nullopt},
         {"register 33h refused", 0x33, SimFaultRule::WifiRegister(0x33, SimFault::NotOk), std::nullopt},
         {"password refused", 0x23, SimFaultRule::WifiRegister(0x23, SimFault::NotOk), std::nullopt},
+        // Refusals in a bare status: never saved as an empty password or an empty mode.
+        {"password refused in a bare status", 0x11, Scripted(0x11, Acked(Bytes{'1'})), std::nullopt},
+        {"password busy in a bare status", 0x23, Scripted(0x23, Acked(Bytes{'2'})), std::nullopt},
+        {"password NAK in a bare status", 0x11, Scripted(0x11, Acked(Bytes{0x15})), std::nullopt},
+        {"station mode a bare OK", 0x21, Scripted(0x21, Acked(Bytes{'0'})), std::nullopt},
         {"mode not a digit", 0x09, std::nullopt, Bytes{'x'}},
         {"address of three bytes", 0x26, std::nullopt, Bytes{255, 255, 0}},
         {"a line end inside a name", 0x10, std::nullopt, Bytes{'a', '\r', '\n', 'b'}},
@@ -125,10 +137,12 @@ TEST_F(RegisterFile, ReadAllStopsAtTheFirstRegisterItCannotRead)
             rig.instrument.AddFault(*c.fault);
         if (c.held)
             rig.instrument.Wifi().SetRegister(c.failing, *c.held);
-        ReadAll(FilePath("partial_wifi.txt"));
+        WriteFile("VRTA710_00001234_wifi.txt", kEarlierBackup);
+        ReadAll(FilePath("VRTA710_00001234_wifi.txt"));
         EXPECT_EQ(Sent(), Reads(OrderUpTo(c.failing)));
         EXPECT_EQ(Log(), "ERROR reading register " + UpperHex(c.failing) + "h");
-        EXPECT_EQ(FileText("partial_wifi.txt"), kHeader + DefaultLinesBefore(c.failing));
+        EXPECT_EQ(FileText("VRTA710_00001234_wifi.txt"), kEarlierBackup);
+        EXPECT_EQ(Files(), std::vector<std::string>{"VRTA710_00001234_wifi.txt"});
         EXPECT_EQ(State(), kIdle);
         rig.host.RunUntil(rig.host.Now() + 2.0);
     }
@@ -204,21 +218,31 @@ TEST_F(RegisterFile, WriteAllSendsTheLinesItCan)
     EXPECT_EQ(State(), kIdle);
 }
 
-// A file with a line that cannot be sent changes nothing in the module.
+// A file with a line that cannot be sent changes nothing in the module; the log says which line
+// (the header is line 1) and why.
 TEST_F(RegisterFile, WriteAllSendsNothingFromAFileWithALineItCannotSend)
 {
     const std::string v49(49, 'v');
+    const std::string none = "\r\nnessuna scrittura ai registri";
     const struct {
         const char* story;
         std::string line;
         std::optional<Bytes> sent;  // when the line can be sent
+        std::string refusal;        // else the log
     } cases[] = {
-        {"49 characters", "28h " + v49, TextWrite(0x28, v49)},
-        {"50 characters", "28h " + v49 + "v", std::nullopt},
-        {"255", "13h 255.255.255.255", Payload({'0', 0x13, 255, 255, 255, 255})},
-        {"256", "13h 255.255.256.0", std::nullopt},
-        {"a letter in a group", "26h 255.25x.0.0", std::nullopt},
-        {"an empty group", "26h 255..0.0", Payload({'0', 0x26, 255, 0, 0, 0})},
+        {"49 characters", "28h " + v49, TextWrite(0x28, v49), ""},
+        {"50 characters", "28h " + v49 + "v", std::nullopt,
+         "Line 3, register 28h: 50 characters, at most 49 can be sent" + none},
+        {"255", "13h 255.255.255.255", Payload({'0', 0x13, 255, 255, 255, 255}), ""},
+        {"256", "13h 255.255.256.0", std::nullopt,
+         "Line 3, register 13h: group 3 \"256\" is not a number from 0 to 255" + none},
+        {"a letter in a group", "26h 255.25x.0.0", std::nullopt,
+         "Line 3, register 26h: group 2 \"25x\" is not a number from 0 to 255" + none},
+        {"a trailing blank", "12h 1.2.3.4 ", std::nullopt,
+         "Line 3, register 12h: group 4 \"4 \" is not a number from 0 to 255" + none},
+        {"one group for all four", "12h 256", std::nullopt,
+         "Line 3, register 12h: group 1 \"256\" is not a number from 0 to 255" + none},
+        {"an empty group", "26h 255..0.0", Payload({'0', 0x26, 255, 0, 0, 0}), ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.story);
@@ -229,10 +253,15 @@ TEST_F(RegisterFile, WriteAllSendsNothingFromAFileWithALineItCannotSend)
             EXPECT_EQ(Log(), "Write #3 WiFi registers");
         } else {
             EXPECT_TRUE(Sent().empty());
-            EXPECT_EQ(Log(), "");
+            EXPECT_EQ(Log(), c.refusal);
         }
         EXPECT_EQ(State(), kIdle);
     }
+    // Lines are counted as the file has them, blank ones too.
+    WriteFile("check_wifi.txt", "head\n\n10h ok\n\n28h " + v49 + "vv\n");
+    WriteAll(FilePath("check_wifi.txt"));
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(Log(), "Line 5, register 28h: 51 characters, at most 49 can be sent" + none);
 }
 
 TEST_F(RegisterFile, WriteAllStopsAtTheFirstFailingWrite)
@@ -252,16 +281,51 @@ TEST_F(RegisterFile, WriteAllStopsAtTheFirstFailingWrite)
     }
 }
 
-// Closing the window ends a run at once: no further request, the file keeps whole lines.
+// Closing the window ends a run at once: no further request, and no file where none was.
 TEST_F(RegisterFile, ClosingTheWindowEndsARunQuietly)
 {
     rig.instrument.AddFault(SimFaultRule::WifiRegister(0x12, SimFault::Slow).Delay(1.0));
     rig.host.CallAfter(0.6, [this] { rig.host.RequestQuit(); });
     ReadAll(FilePath("quit_wifi.txt"));
     EXPECT_EQ(Sent(), Reads(OrderUpTo(0x12)));
-    EXPECT_EQ(FileText("quit_wifi.txt"), kHeader + DefaultLinesBefore(0x12));
+    EXPECT_TRUE(Files().empty());
     EXPECT_EQ(Log().rfind("Saved", 0), std::string::npos);
     EXPECT_FALSE(rig.port.IsOpen());
+}
+
+// A disk that fills while the registers are read: the log names the file and why it could not be
+// written, no register is read after that, and the earlier backup stays as it was.
+TEST_F(RegisterFile, ReadAllOnAFullDiskKeepsTheEarlierBackupAndSaysSo)
+{
+    const std::string whole = std::string(kHeader) + kDefaultLines;
+    const struct {
+        rlim_t limit;
+        std::vector<int> read;  // before the line that does not fit
+    } cases[] = {
+        {40, {}},                  // not even the header
+        {300, OrderUpTo(0x26)},    // the line of 26h ends past 300 bytes
+        {whole.size() - 1, kOrder},
+    };
+    ASSERT_LT(whole.find("26h "), 300u);
+    ASSERT_GT(whole.find("27h "), 300u);
+    const std::string path = FilePath("VRTA710_00001234_wifi.txt");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        WriteFile("VRTA710_00001234_wifi.txt", kEarlierBackup);
+        {
+            FileSizeLimit full(c.limit);
+            ASSERT_TRUE(full.ok());
+            ReadAll(path);
+        }
+        EXPECT_EQ(Sent(), Reads(c.read));
+        EXPECT_EQ(Log(), "ERROR writing file " + path + "\r\n  " + std::strerror(EFBIG));
+        EXPECT_EQ(FileText("VRTA710_00001234_wifi.txt"), kEarlierBackup);
+        EXPECT_EQ(Files(), std::vector<std::string>{"VRTA710_00001234_wifi.txt"});
+        EXPECT_EQ(State(), kIdle);
+    }
+    // With room again the same name takes the new backup.
+    ReadAll(path);
+    EXPECT_EQ(FileText("VRTA710_00001234_wifi.txt"), whole);
 }
 
 // What one module saves, another takes back: every register it can write ends up equal.

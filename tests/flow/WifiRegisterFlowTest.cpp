@@ -95,6 +95,12 @@ TEST_F(WifiRegister, GetReportsEveryKindOfFailure)
         {"password not OK", "0x11", SimFaultRule::WifiRegister(0x11, SimFault::NotOk), std::nullopt, "", "NO OK !!"},
         {"password busy", "0x23", SimFaultRule::WifiRegister(0x23, SimFault::Busy), std::nullopt, "", "Busy ..."},
         {"password NAK byte", "0x11", std::nullopt, nak, "", "NAK"},
+        {"password refused in a bare status", "0x23",
+         SimFaultRule::WifiRegister(0x23, SimFault::Scripted).WithBytes(simtest::Acked(Text("1"))), std::nullopt, "",
+         "NO OK !!"},
+        {"station mode a bare OK", "0x21",
+         SimFaultRule::WifiRegister(0x21, SimFault::Scripted).WithBytes(simtest::Acked(Text("0"))), std::nullopt, "",
+         "Error (Rx: " + Answered(Text("0")) + ")\r\nRx: " + Answered(Text("0"))},
         {"garbage before the acknowledge", "0x10", SimFaultRule::WifiRegister(0x10, SimFault::GarbageBeforeAck),
          std::nullopt, "", "Error (Rx: FF55" + Answered(Bytes{'0', 'V', 'E', 'R', 'T', 'A', '_', 'A', 'P'}) +
                                ")\r\nRx: FF55" + Answered(Bytes{'0', 'V', 'E', 'R', 'T', 'A', '_', 'A', 'P'})},
@@ -213,8 +219,10 @@ TEST_F(WifiRegister, SetReportsEveryKindOfFailure)
     } cases[] = {
         {"silence", SimFault::Silence, "NO EOT\r\nRx: "},
         {"NAK", SimFault::Nak, "NO EOT\r\nRx: 15"},
-        {"not OK", SimFault::NotOk, ""},
-        {"busy", SimFault::Busy, ""},
+        // The module's refusal is said, as a read says it.
+        {"not OK", SimFault::NotOk, "NO OK !!"},
+        {"busy", SimFault::Busy, "Busy ..."},
+        {"NAK in the status", SimFault::NakStatus, "NAK"},
         {"no EOT", SimFault::MissingEot, "NO EOT\r\nRx: 06010530C00A00"},
         {"garbage before the acknowledge", SimFault::GarbageBeforeAck, "\r\nRx: FF5506010530C00A04"},
     };

@@ -138,6 +138,15 @@ TEST(WifiAnswer, OnlyAWholeWellFormedFrameIsBelieved)
         // A bare OK carries no number where the register holds one.
         {"status alone for an address", 0x12, Acked({'0'}), 7, "", Err(Acked({'0'}))},
         {"status alone for the status", 0x40, Acked({'0'}), 7, "", Err(Acked({'0'}))},
+        {"status alone for the station mode", 0x21, Acked({'0'}), 7, "", Err(Acked({'0'}))},
+        // A password's bare status is an empty password only when it says OK.
+        {"password, bare OK", 0x11, Acked({'0'}), 0, "", "nessuna password"},
+        {"password, bare ACK status", 0x23, Acked({0x06}), 0, "", "nessuna password"},
+        {"password, bare not OK", 0x11, Acked({'1'}), 8, "", "NO OK !!"},
+        {"password, bare busy", 0x23, Acked({'2'}), 9, "", "Busy ..."},
+        {"password, bare NAK", 0x11, Acked({0x15}), 5, "", "NAK"},
+        {"password, bare no valid block", 0x23, Acked({'3'}), 7, "", "No Valid block"},
+        {"password, bare unknown status", 0x11, Acked({'9'}), 7, "", Err(Acked({'9'}))},
     });
 }
 
