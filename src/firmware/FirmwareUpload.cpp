@@ -1,7 +1,9 @@
 #include "firmware/FirmwareUpload.h"
 
+#include "core/Paths.h"
 #include "core/ResultCodes.h"
 #include "firmware/PackageFile.h"
+#include "firmware/UploadTargets.h"
 #include "link/Commands.h"
 
 namespace {
@@ -37,6 +39,20 @@ private:
     Host& host_;
 };
 
+std::string NotStarted(const std::string& why)
+{
+    return " Upload not started: " + why + kCrLf;
+}
+
+// Empty when the target's file dialog would offer the chosen file.
+std::string FileRefusal(const std::string& targetName, const UploadTarget& target, const std::string& chosenFile)
+{
+    const std::string name = FileNameOfPath(chosenFile);
+    if (FileFitsTarget(target, name))
+        return {};
+    return NotStarted(targetName + " takes a file " + FilePattern(target) + ", not " + name);
+}
+
 }  // namespace
 
 FirmwareUpload::FirmwareUpload(SerialLink& link, UploadView& view, FirmwareChoice& choice, PageImage& image)
@@ -44,7 +60,20 @@ FirmwareUpload::FirmwareUpload(SerialLink& link, UploadView& view, FirmwareChoic
 {
 }
 
+bool FirmwareUpload::RunForTarget(const std::string& targetName)
+{
+    const auto target = UploadTargetFor(targetName);
+    if (!target)
+        return RunChecked(false, NotStarted("no firmware target named " + targetName));
+    return RunChecked(target->flow == UploadFlow::TwoBoardPackage, FileRefusal(targetName, *target, choice_.ChosenFile));
+}
+
 bool FirmwareUpload::Run(bool package)
+{
+    return RunChecked(package, {});
+}
+
+bool FirmwareUpload::RunChecked(bool package, const std::string& refusal)
 {
     view_.SetControlsEnabled(false);
     view_.SetBarValue(0);
@@ -62,6 +91,10 @@ bool FirmwareUpload::Run(bool package)
         }
     } closing{*this};
 
+    if (!refusal.empty()) {
+        Append(refusal);
+        return false;
+    }
     link_.BootMode = true;
     link_.Boot.LogBox = &view_;
     client_.SetupBootPort(link_.BaudText);
@@ -75,6 +108,8 @@ bool FirmwareUpload::Run(bool package)
 
 bool FirmwareUpload::SingleBoardFlow()
 {
+    // The file checked at Start, not an image a package run left behind.
+    choice_.FirmwareFile = choice_.ChosenFile;
     if (UploadDirect()) {
         Append(std::string("Upload completed succefully ") + kCrLf);
         return true;

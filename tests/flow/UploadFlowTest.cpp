@@ -1,5 +1,6 @@
 // The Upload tab from Start to the last log line against the simulated boards in virtual time:
 // one board straight through its bootloader, and two-board packages through the running CPU board.
+#include <QDir>
 #include <QLabel>
 #include <QProgressBar>
 
@@ -297,6 +298,60 @@ TEST_F(Package, MalformedPackagesAndMissingImagesStopBeforeAnyErase)
         EXPECT_EQ(rig.port.Writes().size(), writes) << "nothing sent to either board";
         EXPECT_TRUE(NothingErased());
         ExpectControlsOffWhileRunningThenBack();
+    }
+}
+
+// ------------------------------------------------------------------------- file and target
+
+// Start checks the chosen file against the selected target before anything goes out: a target
+// change after the choice, the package a package run leaves chosen, a name typed in the dialog.
+TEST_F(Package, StartProgramsOnlyAFileThatFitsTheSelectedTarget)
+{
+    Browse(package);
+    Start();
+    ASSERT_NE(Log().find(" >> Upload Success "), std::string::npos) << Log();
+    const std::string bin31400 = WriteFile("31400_V2.bin", Image(700, 5));
+    const std::string bin31420 = WriteFile("31420_V2.bin", Image(700, 6));
+    ASSERT_TRUE(QDir(images.path()).mkdir("31400_set"));
+    const std::string inFolder = WriteFile("31400_set/VERTA_V2.bin", Image(700, 7));
+    const struct {
+        const char* story;
+        const char* browseTarget;  // nullptr: the choice the package run left
+        std::optional<std::string> file;
+        const char* startTarget;
+        std::string line;
+    } cases[] = {
+        {"the package the run left, then a 31400 target", nullptr, std::nullopt, "QMX-ARN",
+         " Upload not started: QMX-ARN takes a file *31400_*.bin, not 27520_Pack_V1-01.pkg"},
+        {"the package the run left, then the target that takes any .bin", nullptr, std::nullopt, "QSVERIFs-MAX",
+         " Upload not started: QSVERIFs-MAX takes a file *.bin, not 27520_Pack_V1-01.pkg"},
+        {"a package chosen, then a 31400 target", "QSVERIFs-MIN", package, "VERTA708",
+         " Upload not started: VERTA708 takes a file *31400_*.bin, not 27520_Pack_V1-01.pkg"},
+        {"a 31400 image, then a 31420 target", "QMX-ARN", bin31400, "QSLUM",
+         " Upload not started: QSLUM takes a file *31420_*.bin, not 31400_V2.bin"},
+        {"a 31420 image, then the package target", "QSLUM", bin31420, "QSVERIFs-MIN",
+         " Upload not started: QSVERIFs-MIN takes a file *.pkg, not 31420_V2.bin"},
+        {"only the name counts, not its folder", "QMX-ARN", inFolder, "QMX-ARN",
+         " Upload not started: QMX-ARN takes a file *31400_*.bin, not VERTA_V2.bin"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        rig.boards.StartCpuInBootloader();
+        const int cpuErases = rig.boards.CpuBoot().MassErases();
+        const int cpuWrites = rig.boards.CpuBoot().Writes();
+        if (c.browseTarget) {
+            Target(c.browseTarget);
+            Browse(c.file);
+        }
+        Target(c.startTarget);
+        const std::size_t writes = rig.port.Writes().size();
+        Start();
+        EXPECT_EQ(Log(), c.line + "\r\n");
+        EXPECT_EQ(rig.port.Writes().size(), writes) << "nothing sent";
+        EXPECT_EQ(rig.boards.CpuBoot().MassErases(), cpuErases);
+        EXPECT_EQ(rig.boards.CpuBoot().Writes(), cpuWrites);
+        EXPECT_FALSE(rig.boards.CpuBoot().Running()) << "no Go";
+        EXPECT_EQ(State(), kIdle);
     }
 }
 
