@@ -388,6 +388,47 @@ TEST_F(Package, ClosingTheWindowDuringTheWaitForTheInstrumentEndsAtOnce)
     EXPECT_EQ(State(), kIdle);
 }
 
+// Once the window is closed nothing more goes out on the line, wherever the run was: the board
+// is left as it stands, not erased, switched to another speed or synchronised half-way.
+TEST_F(Package, ClosingTheWindowSendsNothingMore)
+{
+    const std::string image = WriteFile("31400_V2.bin", Image(40 * 256, 5));
+    const auto logHas = [this](const char* text) { return [this, text] { return Log().find(text) != std::string::npos; }; };
+    const struct {
+        const char* story;
+        bool package;
+        std::function<bool()> moment;
+        double after;  // seconds from the moment to the close
+    } cases[] = {
+        {"in the pause after the CPU board's sync", false, logHas(" Baudrate detection : OK"), 0.1},
+        {"between two attempts to reach the switched-on instrument", true, logHas("timeOut = 3"), 0.0},
+        {"0.15 s after the boot command", true, [this] { return Requests(0xD0) > 0; }, 0.15},
+        {"while MIS pages are written", true, logHas("Prog. N.2/6"), 0.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        rig.host.SetQuitting(false);  // the window of the row before back on screen
+        rig.form->show();
+        rig.instrument.ClearRecord();
+        rig.boards.StartCpuInBootloader();
+        Target(c.package ? "QSVERIFs-MIN" : "QMX-ARN");
+        Browse(c.package ? package : image);
+        std::optional<std::size_t> writesAtClose;
+        rig.When(c.moment, [&] {
+            rig.host.CallAfter(c.after, [&] {
+                writesAtClose = rig.port.Writes().size();
+                rig.form->close();
+            });
+        });
+        Start();
+        ASSERT_TRUE(writesAtClose) << Log();
+        EXPECT_TRUE(rig.host.Quitting());
+        EXPECT_EQ(rig.port.Writes().size(), *writesAtClose) << "sent after the close: "
+                                                            << BytesToHex(rig.port.Writes().back());
+        EXPECT_EQ(State(), kIdle);
+    }
+}
+
 // ------------------------------------------------------------------------------ file choice
 
 TEST_F(SingleBoard, BrowseShowsThePathWithin40CharactersAndEnablesStart)
