@@ -23,6 +23,13 @@ constexpr std::uint8_t kLinkSpeed57600 = 0x00;
 constexpr const char* kDirectLoadError = "Error in the <fillArray> function ...";
 constexpr const char* kPackageLoadError = "Error in the function <fillArray>";
 
+// A bootloader that did not answer its sync stays so until the instrument is switched off. The MIS
+// board is reached only through a CPU board started afresh, which takes the whole package.
+constexpr const char* kRestartBootloader = "Switch the instrument OFF, then ON again in its bootloader as the "
+                                           "target's instructions say (e.g. with Menu+GO pressed), and start again";
+constexpr const char* kRerunPackage = "Switch the instrument OFF and run the whole package again, starting the CPU "
+                                      "board in its bootloader (Menu+GO pressed)";
+
 // Stops the one-second ticker however the wait ends.
 class TickerGuard {
 public:
@@ -91,6 +98,7 @@ bool FirmwareUpload::RunChecked(bool package, const std::string& refusal)
         }
     } closing{*this};
 
+    syncFailed_ = false;
     if (!refusal.empty()) {
         Append(refusal);
         return false;
@@ -115,6 +123,7 @@ bool FirmwareUpload::SingleBoardFlow()
         return true;
     }
     Append(kCrLf + link_.Boot.ErrText + kCrLf + "Upload failed! " + kCrLf);
+    AdviseAfterFailedSync(kRestartBootloader);
     return false;
 }
 
@@ -139,6 +148,7 @@ bool FirmwareUpload::PackageFlow()
 
     if (!UploadCpuBoard()) {
         Append(link_.Boot.ErrText + kCrLf + "Upload failed " + kCrLf);
+        AdviseAfterFailedSync(kRestartBootloader);
         return false;
     }
     Append(std::string("TURN ON the instrument ") + kCrLf);
@@ -157,7 +167,14 @@ bool FirmwareUpload::PackageFlow()
         return true;
     }
     Append(link_.Boot.ErrText + kCrLf + "Upload mis board failed " + kCrLf);
+    AdviseAfterFailedSync(kRerunPackage);
     return false;
+}
+
+void FirmwareUpload::AdviseAfterFailedSync(const char* advice)
+{
+    if (syncFailed_)
+        Append(advice + std::string(kCrLf));
 }
 
 bool FirmwareUpload::WaitForInstrument()
@@ -209,8 +226,10 @@ bool FirmwareUpload::DirectSequence(const char* loadError, bool ownTexts)
         return false;
     }
     client_.DelayMs(kAfterLoadMs);
-    if (!client_.BootSync())
+    if (!client_.BootSync()) {
+        syncFailed_ = true;
         return fail("Set baudrate error  ...");
+    }
     client_.DelayMs(kAfterSyncMs);
     if (!client_.BootMassErase())
         return fail("Erase data error  ...");
@@ -254,8 +273,10 @@ bool FirmwareUpload::UploadMisBoard()
     }
     link_.InitSeriale(link_.CommPortNumber, link_.BaudText);
     client_.DelayMs(kAfterLinkSpeedMs);
-    if (!client_.TunnelSync())
+    if (!client_.TunnelSync()) {
+        syncFailed_ = true;
         return false;
+    }
     client_.DelayMs(kAfterSyncMs);
     if (!client_.TunnelMassErase())
         return false;

@@ -54,6 +54,8 @@ private:
     // Loads the image before anything is erased; false with the reason in the log.
     bool LoadImage(const std::string& path, bool lineBreak);
     bool DirectSequence(const char* loadError, bool ownTexts);
+    // The line saying how to start the bootloader again, when the board's sync failed.
+    void AdviseAfterFailedSync(const char* advice);
     void Append(const std::string& text) { view_.Append(text); }
     bool Quitting() const { return link_.host().Quitting(); }
 
@@ -62,4 +64,5 @@ private:
     FirmwareChoice& choice_;
     PageImage& image_;
     BootClient client_;
+    bool syncFailed_ = false;  // the board's bootloader did not answer its sync
 };

@@ -73,7 +73,9 @@ TEST_F(SingleBoard, EveryFailingStepEndsTheRunWithItsText)
         int pagesWritten;
     } cases[] = {
         {"instrument not in bootloader mode", std::nullopt,
-         " Baudrate detection : error\r\n Rx(3): 000000\r\nSet baudrate error  ...\r\n" + failed, 0},
+         " Baudrate detection : error\r\n Rx(3): 000000\r\nSet baudrate error  ...\r\n" + failed +
+             "Switch the instrument OFF, then ON again in its bootloader as the target's instructions say (e.g. with "
+             "Menu+GO pressed), and start again\r\n", 0},
         {"erase code refused", refused(0x44, SimBootStep::Data),
          " ERASE command      : OK\r\n MASS ERASE code    : error\r\n Rx(3): 1F0000\r\nErase data error  ...\r\n" + failed, 0},
         {"write command of page 2 refused", refused(0x31, SimBootStep::Command, 2),
@@ -298,6 +300,45 @@ TEST_F(Package, MalformedPackagesAndMissingImagesStopBeforeAnyErase)
         EXPECT_EQ(rig.port.Writes().size(), writes) << "nothing sent to either board";
         EXPECT_TRUE(NothingErased());
         ExpectControlsOffWhileRunningThenBack();
+    }
+}
+
+// A bootloader that does not answer its sync is left as it is until the instrument is switched off:
+// the log ends with what to do, after the failure texts. The MIS board is reached only through a
+// CPU board started afresh, so there the whole package runs again.
+TEST_F(Package, AFailedSyncEndsWithHowToStartTheBootloaderAgain)
+{
+    const std::string restart = "Switch the instrument OFF, then ON again in its bootloader as the target's "
+                                "instructions say (e.g. with Menu+GO pressed), and start again\r\n";
+    const std::string rerun = "Switch the instrument OFF and run the whole package again, starting the CPU board in "
+                              "its bootloader (Menu+GO pressed)\r\n";
+    const std::string image = WriteFile("31400_V2.bin", Image(700, 5));
+    const struct {
+        const char* story;
+        bool package;
+        std::function<void()> prepare;
+        std::string log;
+    } cases[] = {
+        {"one board whose bootloader a failed run had synchronised", false,
+         [this] { rig.boards.CpuBoot().Receive({boot::kSync}); },
+         " Baudrate detection : error\r\n Rx(3): 1F0000\r\nSet baudrate error  ...\r\nUpload failed! \r\n" + restart},
+        {"the CPU board of a package, its bootloader already synchronised", true,
+         [this] { rig.boards.CpuBoot().Receive({boot::kSync}); },
+         std::string(" Baudrate detection : error\r\n Rx(3): 1F0000") + kNackText + "\r\nUpload failed \r\n" + restart},
+        {"the MIS board silent behind the CPU board", true,
+         [this] { rig.instrument.AddFault(SimFaultRule::Command(boot::kPassCommand, SimFault::Silence).Times(1)); },
+         CpuPart() + "\r\n Baudrate detection : \r\n\r\nUpload mis board failed \r\n" + rerun},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        rig.boards.StartCpuInBootloader();
+        c.prepare();
+        Target(c.package ? "QSVERIFs-MIN" : "QMX-ARN");
+        Browse(c.package ? package : image);
+        Start();
+        EXPECT_EQ(Log(), c.log);
+        EXPECT_EQ(rig.boards.MisBoot().MassErases(), 0);
+        EXPECT_EQ(State(), kIdle);
     }
 }
 
