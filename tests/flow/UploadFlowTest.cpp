@@ -7,6 +7,7 @@
 #include "UploadRig.h"
 #include "app/UploadActions.h"
 #include "firmware/BootClient.h"
+#include "support/SimTestHelpers.h"
 
 namespace {
 
@@ -237,17 +238,39 @@ TEST_F(Package, InstrumentNotSwitchedOnWithin15Seconds)
     ExpectControlsOffWhileRunningThenBack();
 }
 
-TEST_F(Package, BootCommandAnsweredShort)
+// The boot command's answer counts from 6 bytes on, its ACK included: the ACK and an empty answer
+// frame open the tunnel, one byte less does not.
+TEST_F(Package, BootCommandAnswerOfSixBytesOpensTheTunnelAndOfFiveDoesNot)
 {
-    rig.instrument.AddFault(SimFaultRule::Command(0xD0, SimFault::Scripted).WithBytes({0x06, 0x01, 0x03, 0x00, 0x04}));
-    Browse(package);
-    Start();
-    const std::string tail = "\r\nError in Command BOOT\r\nUpload mis board failed \r\n";
-    ASSERT_GE(Log().size(), tail.size());
-    EXPECT_EQ(Log().substr(Log().size() - tail.size()), tail);
-    EXPECT_EQ(rig.boards.MisBoot().MassErases(), 0);
-    EXPECT_EQ(Requests(0xD1), 0u);
-    ExpectControlsOffWhileRunningThenBack();
+    const struct {
+        const char* story;
+        Bytes answer;
+        bool opens;
+    } cases[] = {
+        {"5 bytes", {0x06, 0x01, 0x03, 0x00, 0x04}, false},
+        {"6 bytes: ACK and an empty frame", simtest::Acked({}), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        rig.instrument.ClearRecord();
+        rig.boards.StartCpuInBootloader();
+        rig.instrument.AddFault(SimFaultRule::Command(0xD0, SimFault::Scripted).WithBytes(c.answer).Times(1));
+        const int misErases = rig.boards.MisBoot().MassErases();
+        Browse(package);
+        Start();
+        ASSERT_EQ(Requests(0xD0), 1u);
+        if (c.opens) {
+            EXPECT_NE(Log().find(" >> Upload Success "), std::string::npos) << Log();
+            EXPECT_EQ(rig.boards.MisBoot().ReadFlash(0, 1536), Padded(mis));
+        } else {
+            const std::string tail = "\r\nError in Command BOOT\r\nUpload mis board failed \r\n";
+            ASSERT_GE(Log().size(), tail.size());
+            EXPECT_EQ(Log().substr(Log().size() - tail.size()), tail);
+            EXPECT_EQ(rig.boards.MisBoot().MassErases(), misErases);
+            EXPECT_EQ(Requests(0xD1), 0u);
+        }
+        ExpectControlsOffWhileRunningThenBack();
+    }
 }
 
 TEST_F(Package, MisBoardRefusingAPageFailsItsRun)
@@ -288,6 +311,8 @@ TEST_F(Package, MalformedPackagesAndMissingImagesStopBeforeAnyErase)
          [&] { WriteFile("27520_MIS_V1.bin", Bytes(2048257, 0)); },
          " Image file too large: " + misPath + " (2048257 bytes, at most 2048256)\r\nError in the function <fillArray>\r\n"
          "Upload failed \r\n"},
+        {"MIS image empty", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n", [&] { WriteFile("27520_MIS_V1.bin", {}); },
+         " Image file empty: " + misPath + "\r\nError in the function <fillArray>\r\nUpload failed \r\n"},
     };
     Browse(package);
     for (const auto& c : cases) {
