@@ -2,7 +2,6 @@
 
 #include "app/Form1.h"
 #include "app/QtText.h"
-#include "firmware/UploadTargets.h"
 #include "core/Paths.h"
 
 namespace {
@@ -49,10 +48,8 @@ void UploadActions::CmdBrowse_Click()
 
 void UploadActions::CmdStartProg_Click()
 {
-    const auto target = UploadTargetFor(form_.Upload->SelectedTarget());
-    const bool package = target && target->flow == UploadFlow::TwoBoardPackage;
     FirmwareUpload upload(form_.Services().link, *this, choice_, image_);
-    upload.Run(package);
+    upload.RunForTarget(form_.Upload->SelectedTarget());
     form_.ShowBaudInStatus();
 }
 

@@ -1,7 +1,9 @@
 #include "firmware/FirmwareUpload.h"
 
+#include "core/Paths.h"
 #include "core/ResultCodes.h"
 #include "firmware/PackageFile.h"
+#include "firmware/UploadTargets.h"
 #include "link/Commands.h"
 
 namespace {
@@ -21,6 +23,13 @@ constexpr std::uint8_t kLinkSpeed57600 = 0x00;
 constexpr const char* kDirectLoadError = "Error in the <fillArray> function ...";
 constexpr const char* kPackageLoadError = "Error in the function <fillArray>";
 
+// A bootloader that did not answer its sync stays so until the instrument is switched off. The MIS
+// board is reached only through a CPU board started afresh, which takes the whole package.
+constexpr const char* kRestartBootloader = "Switch the instrument OFF, then ON again in its bootloader as the "
+                                           "target's instructions say (e.g. with Menu+GO pressed), and start again";
+constexpr const char* kRerunPackage = "Switch the instrument OFF and run the whole package again, starting the CPU "
+                                      "board in its bootloader (Menu+GO pressed)";
+
 // Stops the one-second ticker however the wait ends.
 class TickerGuard {
 public:
@@ -37,6 +46,20 @@ private:
     Host& host_;
 };
 
+std::string NotStarted(const std::string& why)
+{
+    return " Upload not started: " + why + kCrLf;
+}
+
+// Empty when the target's file dialog would offer the chosen file.
+std::string FileRefusal(const std::string& targetName, const UploadTarget& target, const std::string& chosenFile)
+{
+    const std::string name = FileNameOfPath(chosenFile);
+    if (FileFitsTarget(target, name))
+        return {};
+    return NotStarted(targetName + " takes a file " + FilePattern(target) + ", not " + name);
+}
+
 }  // namespace
 
 FirmwareUpload::FirmwareUpload(SerialLink& link, UploadView& view, FirmwareChoice& choice, PageImage& image)
@@ -44,7 +67,20 @@ FirmwareUpload::FirmwareUpload(SerialLink& link, UploadView& view, FirmwareChoic
 {
 }
 
+bool FirmwareUpload::RunForTarget(const std::string& targetName)
+{
+    const auto target = UploadTargetFor(targetName);
+    if (!target)
+        return RunChecked(false, NotStarted("no firmware target named " + targetName));
+    return RunChecked(target->flow == UploadFlow::TwoBoardPackage, FileRefusal(targetName, *target, choice_.ChosenFile));
+}
+
 bool FirmwareUpload::Run(bool package)
+{
+    return RunChecked(package, {});
+}
+
+bool FirmwareUpload::RunChecked(bool package, const std::string& refusal)
 {
     view_.SetControlsEnabled(false);
     view_.SetBarValue(0);
@@ -62,6 +98,11 @@ bool FirmwareUpload::Run(bool package)
         }
     } closing{*this};
 
+    syncFailed_ = false;
+    if (!refusal.empty()) {
+        Append(refusal);
+        return false;
+    }
     link_.BootMode = true;
     link_.Boot.LogBox = &view_;
     client_.SetupBootPort(link_.BaudText);
@@ -75,11 +116,14 @@ bool FirmwareUpload::Run(bool package)
 
 bool FirmwareUpload::SingleBoardFlow()
 {
+    // The file checked at Start, not an image a package run left behind.
+    choice_.FirmwareFile = choice_.ChosenFile;
     if (UploadDirect()) {
         Append(std::string("Upload completed succefully ") + kCrLf);
         return true;
     }
     Append(kCrLf + link_.Boot.ErrText + kCrLf + "Upload failed! " + kCrLf);
+    AdviseAfterFailedSync(kRestartBootloader);
     return false;
 }
 
@@ -104,6 +148,7 @@ bool FirmwareUpload::PackageFlow()
 
     if (!UploadCpuBoard()) {
         Append(link_.Boot.ErrText + kCrLf + "Upload failed " + kCrLf);
+        AdviseAfterFailedSync(kRestartBootloader);
         return false;
     }
     Append(std::string("TURN ON the instrument ") + kCrLf);
@@ -122,7 +167,14 @@ bool FirmwareUpload::PackageFlow()
         return true;
     }
     Append(link_.Boot.ErrText + kCrLf + "Upload mis board failed " + kCrLf);
+    AdviseAfterFailedSync(kRerunPackage);
     return false;
+}
+
+void FirmwareUpload::AdviseAfterFailedSync(const char* advice)
+{
+    if (syncFailed_)
+        Append(advice + std::string(kCrLf));
 }
 
 bool FirmwareUpload::WaitForInstrument()
@@ -174,8 +226,10 @@ bool FirmwareUpload::DirectSequence(const char* loadError, bool ownTexts)
         return false;
     }
     client_.DelayMs(kAfterLoadMs);
-    if (!client_.BootSync())
+    if (!client_.BootSync()) {
+        syncFailed_ = true;
         return fail("Set baudrate error  ...");
+    }
     client_.DelayMs(kAfterSyncMs);
     if (!client_.BootMassErase())
         return fail("Erase data error  ...");
@@ -219,8 +273,10 @@ bool FirmwareUpload::UploadMisBoard()
     }
     link_.InitSeriale(link_.CommPortNumber, link_.BaudText);
     client_.DelayMs(kAfterLinkSpeedMs);
-    if (!client_.TunnelSync())
+    if (!client_.TunnelSync()) {
+        syncFailed_ = true;
         return false;
+    }
     client_.DelayMs(kAfterSyncMs);
     if (!client_.TunnelMassErase())
         return false;

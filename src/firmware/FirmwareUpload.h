@@ -26,8 +26,12 @@ class FirmwareUpload {
 public:
     FirmwareUpload(SerialLink& link, UploadView& view, FirmwareChoice& choice, PageImage& image);
 
-    // CmdStartProg: from disabling the controls to the closing step. True when every board of the
-    // flow was programmed.
+    // CmdStartProg for the target selected by name: from disabling the controls to the closing step.
+    // True when every board of the flow was programmed. A chosen file that the target's file dialog
+    // would not offer is refused with one log line before anything is sent.
+    bool RunForTarget(const std::string& targetName);
+    // The same without a target, for a front end that has checked the file itself (the command
+    // line, tools).
     bool Run(bool package);
 
     // Board sequences; a failure leaves its text in ErrText.
@@ -41,6 +45,8 @@ public:
     BootClient& Client() { return client_; }
 
 private:
+    // `refusal`: why the chosen file is not programmed (empty when it is).
+    bool RunChecked(bool package, const std::string& refusal);
     bool SingleBoardFlow();
     bool PackageFlow();
     // Waits for the switched-on instrument to identify itself; false on the time-out.
@@ -48,6 +54,8 @@ private:
     // Loads the image before anything is erased; false with the reason in the log.
     bool LoadImage(const std::string& path, bool lineBreak);
     bool DirectSequence(const char* loadError, bool ownTexts);
+    // The line saying how to start the bootloader again, when the board's sync failed.
+    void AdviseAfterFailedSync(const char* advice);
     void Append(const std::string& text) { view_.Append(text); }
     bool Quitting() const { return link_.host().Quitting(); }
 
@@ -56,4 +64,5 @@ private:
     FirmwareChoice& choice_;
     PageImage& image_;
     BootClient client_;
+    bool syncFailed_ = false;  // the board's bootloader did not answer its sync
 };

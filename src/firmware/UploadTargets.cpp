@@ -30,6 +30,33 @@ bool IsOneOf(const std::array<std::string_view, N>& names, const std::string& na
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+// "*" stands for any run of characters, every other character for itself. On a mismatch the last
+// "*" seen takes one character more.
+bool MatchesPattern(const std::string& pattern, const std::string& text)
+{
+    std::size_t p = 0;
+    std::size_t t = 0;
+    std::size_t star = std::string::npos;
+    std::size_t starText = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            starText = t;
+        } else if (p < pattern.size() && pattern[p] == text[t]) {
+            ++p;
+            ++t;
+        } else if (star != std::string::npos) {
+            p = star + 1;
+            t = ++starText;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
 }  // namespace
 
 std::optional<UploadTarget> UploadTargetFor(const std::string& name)
@@ -40,7 +67,17 @@ std::optional<UploadTarget> UploadTargetFor(const std::string& name)
         return UploadTarget{kFilterB, kTextK, UploadFlow::SingleBoard};
     if (name == "QSVERIFs-MAX")
         return UploadTarget{kFilterC, kTextU, UploadFlow::SingleBoard};
-    if (name == "QSVERIFs-MIN")
+    if (name == kPackageTargetName)
         return UploadTarget{kFilterD, kTextPackage, UploadFlow::TwoBoardPackage};
     return std::nullopt;
+}
+
+std::string FilePattern(const UploadTarget& target)
+{
+    return target.filter.substr(target.filter.find('|') + 1);
+}
+
+bool FileFitsTarget(const UploadTarget& target, const std::string& fileName)
+{
+    return MatchesPattern(ToUpperAscii(FilePattern(target)), ToUpperAscii(fileName));
 }

@@ -84,7 +84,7 @@ int SerialLink::SendFrame(const Bytes& payload, double answerWaitS, bool noAnswe
     DiscardWaitingInput();
     Rx.ResetForExchange();
     overrunReported_ = false;
-    if (port_.IsOpen())
+    if (CanSend())
         port_.Write(frame);
     WaitFor(kAckWaitS, [this] { return Rx.RxAck != 0; });
     if (Rx.RxAck == ctl::ACK && !noAnswerFrame)
@@ -119,10 +119,15 @@ void SerialLink::DiscardWaitingInput()
         lastLineActivity_ = host_.Now();
 }
 
+bool SerialLink::CanSend() const
+{
+    return port_.IsOpen() && !host_.Quitting();
+}
+
 bool SerialLink::WriteRaw(const Bytes& bytes)
 {
     overrunReported_ = false;
-    return port_.IsOpen() && port_.Write(bytes);
+    return CanSend() && port_.Write(bytes);
 }
 
 bool SerialLink::StoreBootByte(std::uint8_t byte)

@@ -70,10 +70,12 @@ public:
 
     // One exchange, one attempt: the payload goes out in a frame, then the ACK is awaited for 0.4 s
     // and, after an ACK and unless `noAnswerFrame`, the answer frame for `answerWaitS`.
-    // Returns the count of bytes received.
+    // Returns the count of bytes received. Once the program is quitting nothing goes out: the
+    // exchange ends unanswered.
     int SendFrame(const Bytes& payload, double answerWaitS, bool noAnswerFrame = false);
 
-    // Writes raw bytes (bootloader frames); false when the port refused them.
+    // Writes raw bytes (bootloader frames); false when the port refused them or the program is
+    // quitting (nothing is written then).
     bool WriteRaw(const Bytes& bytes);
 
     // The port's receive event.
@@ -84,6 +86,8 @@ public:
     SerialPort& port() { return port_; }
 
 private:
+    // The port is open and the program is not quitting: a closed window sends nothing more.
+    bool CanSend() const;
     void ReceiveWaitingBytes();
     // Drops every byte until the line has been quiet for kLateAnswerQuietS (bounded).
     void DiscardLateAnswer();

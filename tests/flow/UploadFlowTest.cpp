@@ -1,11 +1,13 @@
 // The Upload tab from Start to the last log line against the simulated boards in virtual time:
 // one board straight through its bootloader, and two-board packages through the running CPU board.
+#include <QDir>
 #include <QLabel>
 #include <QProgressBar>
 
 #include "UploadRig.h"
 #include "app/UploadActions.h"
 #include "firmware/BootClient.h"
+#include "support/SimTestHelpers.h"
 
 namespace {
 
@@ -72,7 +74,9 @@ TEST_F(SingleBoard, EveryFailingStepEndsTheRunWithItsText)
         int pagesWritten;
     } cases[] = {
         {"instrument not in bootloader mode", std::nullopt,
-         " Baudrate detection : error\r\n Rx(3): 000000\r\nSet baudrate error  ...\r\n" + failed, 0},
+         " Baudrate detection : error\r\n Rx(3): 000000\r\nSet baudrate error  ...\r\n" + failed +
+             "Switch the instrument OFF, then ON again in its bootloader as the target's instructions say (e.g. with "
+             "Menu+GO pressed), and start again\r\n", 0},
         {"erase code refused", refused(0x44, SimBootStep::Data),
          " ERASE command      : OK\r\n MASS ERASE code    : error\r\n Rx(3): 1F0000\r\nErase data error  ...\r\n" + failed, 0},
         {"write command of page 2 refused", refused(0x31, SimBootStep::Command, 2),
@@ -234,17 +238,39 @@ TEST_F(Package, InstrumentNotSwitchedOnWithin15Seconds)
     ExpectControlsOffWhileRunningThenBack();
 }
 
-TEST_F(Package, BootCommandAnsweredShort)
+// The boot command's answer counts from 6 bytes on, its ACK included: the ACK and an empty answer
+// frame open the tunnel, one byte less does not.
+TEST_F(Package, BootCommandAnswerOfSixBytesOpensTheTunnelAndOfFiveDoesNot)
 {
-    rig.instrument.AddFault(SimFaultRule::Command(0xD0, SimFault::Scripted).WithBytes({0x06, 0x01, 0x03, 0x00, 0x04}));
-    Browse(package);
-    Start();
-    const std::string tail = "\r\nError in Command BOOT\r\nUpload mis board failed \r\n";
-    ASSERT_GE(Log().size(), tail.size());
-    EXPECT_EQ(Log().substr(Log().size() - tail.size()), tail);
-    EXPECT_EQ(rig.boards.MisBoot().MassErases(), 0);
-    EXPECT_EQ(Requests(0xD1), 0u);
-    ExpectControlsOffWhileRunningThenBack();
+    const struct {
+        const char* story;
+        Bytes answer;
+        bool opens;
+    } cases[] = {
+        {"5 bytes", {0x06, 0x01, 0x03, 0x00, 0x04}, false},
+        {"6 bytes: ACK and an empty frame", simtest::Acked({}), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        rig.instrument.ClearRecord();
+        rig.boards.StartCpuInBootloader();
+        rig.instrument.AddFault(SimFaultRule::Command(0xD0, SimFault::Scripted).WithBytes(c.answer).Times(1));
+        const int misErases = rig.boards.MisBoot().MassErases();
+        Browse(package);
+        Start();
+        ASSERT_EQ(Requests(0xD0), 1u);
+        if (c.opens) {
+            EXPECT_NE(Log().find(" >> Upload Success "), std::string::npos) << Log();
+            EXPECT_EQ(rig.boards.MisBoot().ReadFlash(0, 1536), Padded(mis));
+        } else {
+            const std::string tail = "\r\nError in Command BOOT\r\nUpload mis board failed \r\n";
+            ASSERT_GE(Log().size(), tail.size());
+            EXPECT_EQ(Log().substr(Log().size() - tail.size()), tail);
+            EXPECT_EQ(rig.boards.MisBoot().MassErases(), misErases);
+            EXPECT_EQ(Requests(0xD1), 0u);
+        }
+        ExpectControlsOffWhileRunningThenBack();
+    }
 }
 
 TEST_F(Package, MisBoardRefusingAPageFailsItsRun)
@@ -285,6 +311,8 @@ TEST_F(Package, MalformedPackagesAndMissingImagesStopBeforeAnyErase)
          [&] { WriteFile("27520_MIS_V1.bin", Bytes(2048257, 0)); },
          " Image file too large: " + misPath + " (2048257 bytes, at most 2048256)\r\nError in the function <fillArray>\r\n"
          "Upload failed \r\n"},
+        {"MIS image empty", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n", [&] { WriteFile("27520_MIS_V1.bin", {}); },
+         " Image file empty: " + misPath + "\r\nError in the function <fillArray>\r\nUpload failed \r\n"},
     };
     Browse(package);
     for (const auto& c : cases) {
@@ -297,6 +325,99 @@ TEST_F(Package, MalformedPackagesAndMissingImagesStopBeforeAnyErase)
         EXPECT_EQ(rig.port.Writes().size(), writes) << "nothing sent to either board";
         EXPECT_TRUE(NothingErased());
         ExpectControlsOffWhileRunningThenBack();
+    }
+}
+
+// A bootloader that does not answer its sync is left as it is until the instrument is switched off:
+// the log ends with what to do, after the failure texts. The MIS board is reached only through a
+// CPU board started afresh, so there the whole package runs again.
+TEST_F(Package, AFailedSyncEndsWithHowToStartTheBootloaderAgain)
+{
+    const std::string restart = "Switch the instrument OFF, then ON again in its bootloader as the target's "
+                                "instructions say (e.g. with Menu+GO pressed), and start again\r\n";
+    const std::string rerun = "Switch the instrument OFF and run the whole package again, starting the CPU board in "
+                              "its bootloader (Menu+GO pressed)\r\n";
+    const std::string image = WriteFile("31400_V2.bin", Image(700, 5));
+    const struct {
+        const char* story;
+        bool package;
+        std::function<void()> prepare;
+        std::string log;
+    } cases[] = {
+        {"one board whose bootloader a failed run had synchronised", false,
+         [this] { rig.boards.CpuBoot().Receive({boot::kSync}); },
+         " Baudrate detection : error\r\n Rx(3): 1F0000\r\nSet baudrate error  ...\r\nUpload failed! \r\n" + restart},
+        {"the CPU board of a package, its bootloader already synchronised", true,
+         [this] { rig.boards.CpuBoot().Receive({boot::kSync}); },
+         std::string(" Baudrate detection : error\r\n Rx(3): 1F0000") + kNackText + "\r\nUpload failed \r\n" + restart},
+        {"the MIS board silent behind the CPU board", true,
+         [this] { rig.instrument.AddFault(SimFaultRule::Command(boot::kPassCommand, SimFault::Silence).Times(1)); },
+         CpuPart() + "\r\n Baudrate detection : \r\n\r\nUpload mis board failed \r\n" + rerun},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        rig.boards.StartCpuInBootloader();
+        c.prepare();
+        Target(c.package ? "QSVERIFs-MIN" : "QMX-ARN");
+        Browse(c.package ? package : image);
+        Start();
+        EXPECT_EQ(Log(), c.log);
+        EXPECT_EQ(rig.boards.MisBoot().MassErases(), 0);
+        EXPECT_EQ(State(), kIdle);
+    }
+}
+
+// ------------------------------------------------------------------------- file and target
+
+// Start checks the chosen file against the selected target before anything goes out: a target
+// change after the choice, the package a package run leaves chosen, a name typed in the dialog.
+TEST_F(Package, StartProgramsOnlyAFileThatFitsTheSelectedTarget)
+{
+    Browse(package);
+    Start();
+    ASSERT_NE(Log().find(" >> Upload Success "), std::string::npos) << Log();
+    const std::string bin31400 = WriteFile("31400_V2.bin", Image(700, 5));
+    const std::string bin31420 = WriteFile("31420_V2.bin", Image(700, 6));
+    ASSERT_TRUE(QDir(images.path()).mkdir("31400_set"));
+    const std::string inFolder = WriteFile("31400_set/VERTA_V2.bin", Image(700, 7));
+    const struct {
+        const char* story;
+        const char* browseTarget;  // nullptr: the choice the package run left
+        std::optional<std::string> file;
+        const char* startTarget;
+        std::string line;
+    } cases[] = {
+        {"the package the run left, then a 31400 target", nullptr, std::nullopt, "QMX-ARN",
+         " Upload not started: QMX-ARN takes a file *31400_*.bin, not 27520_Pack_V1-01.pkg"},
+        {"the package the run left, then the target that takes any .bin", nullptr, std::nullopt, "QSVERIFs-MAX",
+         " Upload not started: QSVERIFs-MAX takes a file *.bin, not 27520_Pack_V1-01.pkg"},
+        {"a package chosen, then a 31400 target", "QSVERIFs-MIN", package, "VERTA708",
+         " Upload not started: VERTA708 takes a file *31400_*.bin, not 27520_Pack_V1-01.pkg"},
+        {"a 31400 image, then a 31420 target", "QMX-ARN", bin31400, "QSLUM",
+         " Upload not started: QSLUM takes a file *31420_*.bin, not 31400_V2.bin"},
+        {"a 31420 image, then the package target", "QSLUM", bin31420, "QSVERIFs-MIN",
+         " Upload not started: QSVERIFs-MIN takes a file *.pkg, not 31420_V2.bin"},
+        {"only the name counts, not its folder", "QMX-ARN", inFolder, "QMX-ARN",
+         " Upload not started: QMX-ARN takes a file *31400_*.bin, not VERTA_V2.bin"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        rig.boards.StartCpuInBootloader();
+        const int cpuErases = rig.boards.CpuBoot().MassErases();
+        const int cpuWrites = rig.boards.CpuBoot().Writes();
+        if (c.browseTarget) {
+            Target(c.browseTarget);
+            Browse(c.file);
+        }
+        Target(c.startTarget);
+        const std::size_t writes = rig.port.Writes().size();
+        Start();
+        EXPECT_EQ(Log(), c.line + "\r\n");
+        EXPECT_EQ(rig.port.Writes().size(), writes) << "nothing sent";
+        EXPECT_EQ(rig.boards.CpuBoot().MassErases(), cpuErases);
+        EXPECT_EQ(rig.boards.CpuBoot().Writes(), cpuWrites);
+        EXPECT_FALSE(rig.boards.CpuBoot().Running()) << "no Go";
+        EXPECT_EQ(State(), kIdle);
     }
 }
 
@@ -331,6 +452,47 @@ TEST_F(Package, ClosingTheWindowDuringTheWaitForTheInstrumentEndsAtOnce)
     EXPECT_EQ(Requests(0xD0), 0u);
     EXPECT_EQ(rig.boards.MisBoot().MassErases(), 0);
     EXPECT_EQ(State(), kIdle);
+}
+
+// Once the window is closed nothing more goes out on the line, wherever the run was: the board
+// is left as it stands, not erased, switched to another speed or synchronised half-way.
+TEST_F(Package, ClosingTheWindowSendsNothingMore)
+{
+    const std::string image = WriteFile("31400_V2.bin", Image(40 * 256, 5));
+    const auto logHas = [this](const char* text) { return [this, text] { return Log().find(text) != std::string::npos; }; };
+    const struct {
+        const char* story;
+        bool package;
+        std::function<bool()> moment;
+        double after;  // seconds from the moment to the close
+    } cases[] = {
+        {"in the pause after the CPU board's sync", false, logHas(" Baudrate detection : OK"), 0.1},
+        {"between two attempts to reach the switched-on instrument", true, logHas("timeOut = 3"), 0.0},
+        {"0.15 s after the boot command", true, [this] { return Requests(0xD0) > 0; }, 0.15},
+        {"while MIS pages are written", true, logHas("Prog. N.2/6"), 0.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        rig.host.SetQuitting(false);  // the window of the row before back on screen
+        rig.form->show();
+        rig.instrument.ClearRecord();
+        rig.boards.StartCpuInBootloader();
+        Target(c.package ? "QSVERIFs-MIN" : "QMX-ARN");
+        Browse(c.package ? package : image);
+        std::optional<std::size_t> writesAtClose;
+        rig.When(c.moment, [&] {
+            rig.host.CallAfter(c.after, [&] {
+                writesAtClose = rig.port.Writes().size();
+                rig.form->close();
+            });
+        });
+        Start();
+        ASSERT_TRUE(writesAtClose) << Log();
+        EXPECT_TRUE(rig.host.Quitting());
+        EXPECT_EQ(rig.port.Writes().size(), *writesAtClose) << "sent after the close: "
+                                                            << BytesToHex(rig.port.Writes().back());
+        EXPECT_EQ(State(), kIdle);
+    }
 }
 
 // ------------------------------------------------------------------------------ file choice

@@ -129,6 +129,8 @@ TEST(BootReply, JudgementOfEveryReplyPatternAndWhatItCosts)
         {"tunnel 06 1F", 20, 1.5F, {{0.01, {0x06, 0x1F}}}, false, kNackText, 0.01 + 0.2},
         {"tunnel 79 alone", 20, 1.5F, {{0.01, {0x79}}}, false, "", 1.0 + 1.5 + 0.2},
         {"tunnel 06 79 79", 23, 1.0F, {{0.01, {0x06, 0x79, 0x79}}}, true, "", 0.01},
+        {"tunnel 06 79 00: the third byte no acknowledge", 23, 1.0F, {{0.01, {0x06, 0x79, 0x00}}}, false, "", 0.01 + 0.2},
+        {"tunnel 06 79 1F", 23, 1.0F, {{0.01, {0x06, 0x79, 0x1F}}}, false, kNackText, 0.01 + 0.2},
         {"tunnel NAK 15", 23, 1.0F, {{0.01, {0x15}}}, false, "", 0.5 + 1.0 + 0.2},
         {"tunnel erase code acknowledged after 8 s", 22, 1.0F, {{0.01, {0x06}}, {8.0, {0x79}}}, true, "", 8.0},
         {"tunnel erase code acknowledged after 10.5 s", 22, 1.0F, {{0.01, {0x06}}, {10.5, {0x79}}}, false, "",
