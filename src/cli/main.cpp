@@ -55,16 +55,25 @@ int SavedPort(const QtSettingsStore& settings)
     return static_cast<int>(RoundHalfEven(std::clamp(LeadingNumber(settings.Value("Startup", "CommPort", "1")), -1.0, 99.0)));
 }
 
+// A command line refused before anything is opened; with --json the one JSON object says it too.
+int RefuseCommandLine(const std::string& why, bool json, const char* hint = "")
+{
+    std::fprintf(stderr, "servicetool-cli: %s\n%s", why.c_str(), hint);
+    if (json) {
+        JsonObject result;
+        result.Add("error", why).Add("status", cli_exit::kUsage).Add("messages", std::vector<std::string>{});
+        std::printf("%s\n", result.Text().c_str());
+    }
+    return cli_exit::kUsage;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const CliParseResult parsed = ParseCliArguments(std::vector<std::string>(argv + 1, argv + argc));
-    if (!parsed.options) {
-        std::fprintf(stderr, "servicetool-cli: %s\n(servicetool-cli --help tells the commands and options)\n",
-                     parsed.error.c_str());
-        return cli_exit::kUsage;
-    }
+    if (!parsed.options)
+        return RefuseCommandLine(parsed.error, parsed.json, "(servicetool-cli --help tells the commands and options)\n");
     const CliOptions& options = *parsed.options;
     if (options.help) {
         std::fputs(CliUsage(), stdout);
@@ -89,10 +98,8 @@ int main(int argc, char** argv)
     QtScheduler scheduler(host);
 
     const CliPortChoice choice = ChooseCliPort(options.simulator ? std::string() : options.port, SavedPort(settings));
-    if (!choice.error.empty()) {
-        std::fprintf(stderr, "servicetool-cli: %s\n", choice.error.c_str());
-        return cli_exit::kUsage;
-    }
+    if (!choice.error.empty())
+        return RefuseCommandLine(choice.error, options.json);
     std::unique_ptr<SimulatedLine> simulated;
     std::unique_ptr<QtSerialPort> realPort;
     SerialPort* port = nullptr;
@@ -107,6 +114,7 @@ int main(int argc, char** argv)
     } else if (!choice.device.empty()) {
         realPort = std::make_unique<QtSerialPort>(PortResolver::Only(choice.number, choice.device));
         port = realPort.get();
+        dialogs.NamePort(choice.number, choice.device);
     } else {
         realPort = std::make_unique<QtSerialPort>(PortResolver(&settings));
         port = realPort.get();
@@ -145,10 +153,8 @@ int main(int argc, char** argv)
 
     JsonObject result;
     const std::string appFolder = QCoreApplication::applicationDirPath().toStdString();
-    CliRun run{link, dialogs, log, options, result, appFolder, interrupted, {}};
-    int status = RunCliCommand(run);
-    if (interrupted)
-        status = cli_exit::kInterrupted;
+    CliRun run{link, dialogs, log, options, result, appFolder, interrupted, {}, {}};
+    const int status = RunCliCommand(run);
     link.CloseSeriale();
     log.Finish();
     if (options.json) {
