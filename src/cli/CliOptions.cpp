@@ -45,7 +45,8 @@ Options:
 
 The texts the window shows in its logs go to standard error; on a terminal, long transfers
 show one progress line. Ctrl-C stops a backup or restore after its current block or page
-(files stay whole); during flash it is refused once, a second Ctrl-C ends the run.
+(files stay whole); during flash it is refused once, a second Ctrl-C ends the run; any other
+command stops at once.
 
 Exit status: 0 success; else the operation's result code: 1 refused range or failed
 programming, 3 no complete answer, 4 value read back differs, 5 NAK, 7 malformed answer,

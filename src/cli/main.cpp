@@ -123,8 +123,8 @@ int main(int argc, char** argv)
     link.CommPortNumber = portNumber;
     link.BaudText = options.baud.empty() ? kDefaultBaud : options.baud;
 
-    // Ctrl-C: a transfer stops after its current block or page; programming a board is not left
-    // half-way on the first press.
+    // Ctrl-C: a backup or restore stops after its current block or page; programming a board is
+    // not left half-way on the first press; anything else stops at once.
     bool interrupted = false;
     int presses = 0;
     std::unique_ptr<QSocketNotifier> interrupts;
@@ -135,19 +135,20 @@ int main(int argc, char** argv)
             while (read(g_interruptPipe[0], drained, sizeof drained) > 0) {
             }
             ++presses;
-            const bool flashing = options.command == "flash";
-            if (flashing && presses == 1) {
+            const std::string& command = options.command;
+            if (command == "flash" && presses == 1) {
                 log.PrintLine("servicetool-cli: a board is being programmed; stopping now leaves it without "
                               "firmware. Press Ctrl-C again to stop anyway.");
                 return;
             }
             interrupted = true;
-            if (presses == 1)
+            if ((command == "backup" || command == "restore") && presses == 1) {
                 log.PrintLine("servicetool-cli: stopping after the current block or page ...");
-            else
-                host.RequestQuit();
-            if (flashing)
-                host.RequestQuit();
+                return;
+            }
+            // What the operation says from now on is about the exchange it gives up.
+            log.Freeze();
+            host.RequestQuit();
         });
     }
 

@@ -184,6 +184,29 @@ TEST(CliProgram, CtrlCStopsABackupAndLeavesWholeFiles)
         ASSERT_EQ(image[i], SimInstrument::FlashPattern(static_cast<std::uint32_t>(i))) << i;
 }
 
+// Ctrl-C while the instrument takes its time to answer: a command that is not a transfer stops at
+// once, reports nothing as read or written, says so and exits 130.
+TEST(CliProgram, CtrlCDuringAnExchangeStopsTheCommandAtOnce)
+{
+    const std::vector<std::vector<std::string>> commands{
+        {"info"}, {"param", "get", "12"}, {"param", "set", "12", "300"}, {"caldate", "get"}, {"wifi", "get", "0x12"},
+    };
+    for (const auto& command : commands) {
+        std::string words;
+        for (const std::string& word : command)
+            words += (words.empty() ? "" : " ") + word;
+        // Every answer frame comes 0.9 s after its ACK: the first exchange is under way from about
+        // 0.3 s to 1.2 s after the start.
+        SimProgram sim({"--model", "VRTA710", "--fault", "slowframe,delay=0.9"});
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        const ProgramRun run =
+            Cli(sim).Run(command, 60000, [](const ProgramRun&, double seconds) { return seconds > 0.7; });
+        EXPECT_EQ(run.exitCode, 130) << words << "\n" << run.err;
+        EXPECT_EQ(run.err, "servicetool-cli: " + words + ": stopped with Ctrl-C\n") << words;
+        EXPECT_EQ(run.out, "") << words;
+    }
+}
+
 TEST(CliProgram, FlashesOneBoardOrBothBoardsOfAPackage)
 {
     Folder files;
