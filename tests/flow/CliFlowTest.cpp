@@ -1,7 +1,8 @@
 // servicetool-cli's own pieces, and its commands in virtual time against the simulated instrument:
 // the command line, the port it names, the log a terminal shows, and the operations of the window
 // run from a command: the same files as the window, questions refused before anything is written.
-// Ctrl-C through a real port and a real signal: CliProgram.CtrlCStopsABackupAndLeavesWholeFiles.
+// Ctrl-C through a real port and a real signal: CliProgram.CtrlCStopsABackupAndLeavesWholeFiles,
+// CliProgram.CtrlCDuringAnExchangeStopsTheCommandAtOnce.
 #include <gtest/gtest.h>
 
 #include <QDir>
