@@ -5,12 +5,15 @@
 #include <optional>
 #include <vector>
 
+#include "cli/CliPort.h"
 #include "cli/CliViews.h"
 #include "core/Paths.h"
 #include "core/ResultCodes.h"
 #include "firmware/FirmwareUpload.h"
 #include "firmware/UploadTargets.h"
+#include "link/Answers.h"
 #include "link/Commands.h"
+#include "link/Frames.h"
 #include "link/Registry.h"
 #include "memory/ImageFiles.h"
 #include "memory/MemoryDownload.h"
@@ -28,9 +31,92 @@ constexpr const char* kFlashSpeed = "57600";
 
 int Refuse(CliRun& run, int status, const std::string& why)
 {
-    run.log.PrintLine("servicetool-cli: " + why);
-    run.result.Add("error", why);
+    run.failure = {why, false};
     return status;
+}
+
+// The command as the technician gave it: "param set 5 9".
+std::string CommandWords(const CliOptions& o)
+{
+    std::string words = o.command;
+    for (const std::string& operand : o.operands)
+        words += " " + operand;
+    return words;
+}
+
+// A log text as standard error shows it: one line per line, blank lines at either end left out.
+std::string AsLines(const std::string& logText)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t at; (at = logText.find("\r\n", start)) != std::string::npos; start = at + 2)
+        lines.push_back(logText.substr(start, at - start));
+    lines.push_back(logText.substr(start));
+    const auto blank = [](const std::string& line) { return Trim(line).empty(); };
+    const auto first = std::find_if_not(lines.begin(), lines.end(), blank);
+    const auto last = std::find_if_not(lines.rbegin(), std::make_reverse_iterator(first), blank).base();
+    std::string text;
+    for (auto line = first; line != last; ++line)
+        text += (line == first ? "" : "\n") + *line;
+    return text;
+}
+
+// The window's log said what failed; standard error has it already. A log without a word leaves
+// the failure to be said otherwise.
+void WindowSaid(CliRun& run, const std::string& logText)
+{
+    const std::string text = AsLines(logText);
+    if (!text.empty())
+        run.failure = {text, true};
+}
+
+// What came back in the exchange that ended with `code`, from the bytes the link received.
+std::string AnswerStatement(const SerialLink& link, int code)
+{
+    const RxState& rx = link.Rx;
+    if (code == code::kReadBackDiffers) {
+        int answered = code::kOk;
+        const std::string text = GetAnswerText(rx, false, answered);
+        return "the value read back differs from the value written" +
+               (answered == code::kOk && !text.empty() ? " (read back: " + text + ")" : std::string());
+    }
+    if (code == code::kRefused)
+        return "refused before sending";
+    if (code == code::kMalformed)
+        return MalformedAnswerText(rx);
+    if (rx.RxAck == ctl::NAK)
+        return "the instrument answered NAK";
+    const std::string received = " (" + NoAnswerText(link) + ")";
+    switch (code) {
+    case code::kNoFrame: return "no complete answer" + received;
+    case code::kNak: return "the instrument answered NAK" + received;
+    case code::kNotOk: return "the instrument answered not OK" + received;
+    case code::kBusy: return "the instrument is busy" + received;
+    case code::kShortFlashBlock: return "a flash block answer was too short" + received;
+    default: return "result code " + std::to_string(code) + received;
+    }
+}
+
+std::string StatusStatement(const CliRun& run, int status)
+{
+    switch (status) {
+    case cli_exit::kFailed: return "failed";
+    case cli_exit::kUsage: return "refused";
+    case cli_exit::kNoSuchPort: return "no such port";
+    case cli_exit::kInterrupted: return "stopped with Ctrl-C";
+    default: return AnswerStatement(run.link, status);
+    }
+}
+
+// The port as the command line named it (a device path, or the COM number with its device).
+std::string PortNamed(const CliRun& run)
+{
+    const std::string& given = run.options.port;
+    if (!given.empty() && !ChooseCliPort(given, 1).device.empty())
+        return given;
+    const std::string number = "COM" + std::to_string(run.link.CommPortNumber);
+    const std::string& device = run.link.LastOpenError().device;
+    return device.empty() || device == number ? number : number + " (" + device + ")";
 }
 
 void AddInstrument(CliRun& run, const InstrumentInfo& info)
@@ -119,6 +205,8 @@ int RunInfo(CliRun& run)
     if (code == code::kOk) {
         AddInstrument(run, view.instrument);
         run.output += view.instrument.Name + " " + view.instrument.SerialNumber + " " + view.instrument.FwVersion + "\n";
+    } else {
+        WindowSaid(run, view.Outcome());
     }
     return ExitStatusOf(code);
 }
@@ -141,6 +229,8 @@ int RunParam(CliRun& run)
     if (code == code::kOk) {
         run.result.Add("value", view.ValueText());
         run.output += view.ValueText() + "\n";
+    } else {
+        WindowSaid(run, view.Outcome());
     }
     run.result.Add("outcome", view.Outcome());
     return ExitStatusOf(code);
@@ -152,15 +242,19 @@ int RunParam(CliRun& run)
 int ReportTransferFailure(CliRun& run, const TransferFailure& failure)
 {
     ShowTransferFailure(run.dialogs, failure);
+    if (!run.dialogs.Messages().empty())
+        run.failure = {run.dialogs.Messages().back(), true};
     return failure.kind == TransferFailure::Kind::PortMissing ? cli_exit::kNoSuchPort : cli_exit::kFailed;
 }
 
-int TransferExit(CliRun& run, int code, const TransferFailure& failure)
+int TransferExit(CliRun& run, int code, const TransferFailure& failure, const CliDownMemView& view)
 {
     if (run.interrupted)
         return cli_exit::kInterrupted;
     if (failure.failed() && failure.kind != TransferFailure::Kind::Cancelled)
         return ReportTransferFailure(run, failure);
+    if (code != code::kOk)
+        WindowSaid(run, view.Status());
     return ExitStatusOf(code);
 }
 
@@ -215,7 +309,7 @@ int RunBackup(CliRun& run)
     run.result.Add("files", saved);
     for (const std::string& file : saved)
         run.output += file + "\n";
-    return TransferExit(run, code, download.Failure());
+    return TransferExit(run, code, download.Failure(), view);
 }
 
 int RunRestore(CliRun& run)
@@ -226,6 +320,11 @@ int RunRestore(CliRun& run)
         choice.clearAll = true;
         choice.eeprom = true;  // the clear-all stage unticks it
     } else {
+        for (const std::string& file : o.operands) {
+            std::error_code error;
+            if (!std::filesystem::exists(file, error))
+                return Refuse(run, cli_exit::kUsage, "no file named " + file);
+        }
         const std::string& first = o.operands[0];
         const std::string second = o.operands.size() > 1 ? o.operands[1] : std::string();
         choice.eeprom = EndsWithEpr(first);
@@ -263,7 +362,7 @@ int RunRestore(CliRun& run)
     if (refused("RETRY"))
         return Refuse(run, ExitStatusOf(code == code::kOk ? code::kMalformed : code),
                       "a flash page failed more than 10 times in a row: the upload stopped there");
-    return TransferExit(run, code, upload.Failure());
+    return TransferExit(run, code, upload.Failure(), view);
 }
 
 // ------------------------------------------------------------------------- firmware
@@ -308,6 +407,8 @@ int RunFlash(CliRun& run)
     const bool done = upload.Run(package);
     if (run.link.host().Quitting())
         return cli_exit::kInterrupted;
+    if (!done)
+        WindowSaid(run, view.Text());
     return done ? 0 : cli_exit::kFailed;
 }
 
@@ -324,6 +425,8 @@ int RunService(CliRun& run, CliServiceView& view, ServiceButton button, const st
     run.link.CloseSeriale();
     if (code == code::kRefused && Trim(view.Log()).empty())
         return Refuse(run, ExitStatusOf(code), whyQuiet);
+    if (code != code::kOk)
+        WindowSaid(run, view.Log());
     return ExitStatusOf(code);
 }
 
@@ -439,9 +542,17 @@ int RunWifi(CliRun& run)
         run.dialogs.SaveWith(ops[1]);
     else
         run.dialogs.OpenWith(ops[1]);
-    return RunService(run, view, save ? ServiceButton::Get : ServiceButton::Set,
-                      "the register file " + ops[1] + " could not be " +
-                          (save ? "created" : "read, or holds a value that cannot be sent: nothing was written"));
+    const std::string whyQuiet = "the register file " + ops[1] + " could not be " +
+        (save ? "created" : "read, or holds a value that cannot be sent: nothing was written");
+    const int status = RunService(run, view, save ? ServiceButton::Get : ServiceButton::Set, whyQuiet);
+    // The window's log names the register being written; when the write fails it stays as it was.
+    const std::string writing = "Writing register ";
+    const std::string last = AsLines(view.Log());
+    if (!save && status != 0 && last.rfind(writing, 0) == 0 && last.find('\n') == std::string::npos)
+        run.failure = {CommandWords(run.options) + ": writing register " + last.substr(writing.size()) +
+                           " failed: " + AnswerStatement(run.link, status),
+                       false};
+    return status;
 }
 
 int RunTheCommand(CliRun& run);
@@ -460,11 +571,27 @@ int ExitStatusOf(int resultCode)
 int RunCliCommand(CliRun& run)
 {
     run.result.Add("command", run.options.command);
-    const int status = RunTheCommand(run);
-    // However the operation went on after it, a port that does not exist is said so.
-    if (status != 0 && status != cli_exit::kInterrupted &&
-        run.link.LastOpenError().kind == PortOpenResult::Kind::NotFound)
-        return cli_exit::kNoSuchPort;
+    int status = RunTheCommand(run);
+    const std::string words = CommandWords(run.options);
+    // However the operation went on after it, a port that cannot be opened is what failed.
+    const PortOpenResult& open = run.link.LastOpenError();
+    if (status != 0 && status != cli_exit::kInterrupted && !open.ok()) {
+        if (open.kind == PortOpenResult::Kind::NotFound)
+            status = cli_exit::kNoSuchPort;
+        run.failure = {words + ": " + PortNamed(run) + " cannot be opened: " + open.description, false};
+    }
+    if (run.interrupted) {
+        status = cli_exit::kInterrupted;
+        run.failure = {words + ": " + StatusStatement(run, status), false};
+    }
+    run.log.Finish();
+    if (status != 0) {
+        if (run.failure.text.empty())
+            run.failure = {words + ": " + StatusStatement(run, status), false};
+        if (!run.failure.shown)
+            run.log.PrintLine("servicetool-cli: " + run.failure.text);
+        run.result.Add("error", run.failure.text);
+    }
     return status;
 }
 

@@ -29,9 +29,16 @@ struct CliRun {
     // What a script wants of the command, for standard output without --json: the value read,
     // the files saved. Each line ends with a line break.
     std::string output;
+    // What failed: the last line on standard error and the "error" of --json. `shown` when it is
+    // the window's own text, which standard error already has.
+    struct Failure {
+        std::string text;
+        bool shown = false;
+    } failure;
 };
 
-// Runs the command of the options on the link; returns the exit status.
+// Runs the command of the options on the link; returns the exit status. Finishes the log; a
+// non-zero status ends it with a line saying what failed, also given to the result as "error".
 int RunCliCommand(CliRun& run);
 
 // The exit status of an operation's result code.

@@ -29,6 +29,13 @@ public:
     // dialog takes the name the dialog proposes.
     void OpenWith(std::optional<std::string> path) { openPath_ = std::move(path); }
     void SaveWith(std::optional<std::string> path) { savePath_ = std::move(path); }
+    // The window's messages call port `number` "COM<number>"; a port given as a device path is
+    // called by that path instead.
+    void NamePort(int number, std::string name)
+    {
+        portNumber_ = number;
+        portName_ = std::move(name);
+    }
 
     MsgAnswer Message(MsgIcon icon, const std::string& title, const std::string& text, MsgButtons buttons) override;
     std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
@@ -46,4 +53,6 @@ private:
     std::optional<std::string> savePath_;
     std::vector<std::string> refused_;
     std::vector<std::string> messages_;
+    int portNumber_ = 0;
+    std::string portName_;
 };

@@ -29,6 +29,8 @@ CliLog::CliLog(std::FILE* out, bool terminal, int width) : out_(out), terminal_(
 
 void CliLog::Update(const std::string& text)
 {
+    if (frozen_)
+        return;
     std::vector<std::string> lines = SplitLines(text);
     live_ = lines.back();
     lines.pop_back();
@@ -68,6 +70,14 @@ void CliLog::HideProgress()
 void CliLog::PrintLine(const std::string& line)
 {
     Emit(line);
+    DrawProgressLine();
+}
+
+void CliLog::Freeze()
+{
+    frozen_ = true;
+    pending_.clear();
+    live_.clear();
     DrawProgressLine();
 }
 

@@ -25,6 +25,9 @@ public:
     void HideProgress();
     // A line of its own (a message box, an error of the command line tool).
     void PrintLine(const std::string& line);
+    // From now on the log text is no longer shown, nor what of it is not printed yet: an operation
+    // stopped at once says nothing more worth reading. Lines of their own still are.
+    void Freeze();
     void Finish();
 
     // Everything printed so far, for the JSON result and for tests.
@@ -43,6 +46,7 @@ private:
     std::string live_;                  // the line still changing
     std::string printedText_;
     int width_;
+    bool frozen_ = false;
     int progressLines_ = 0;  // 1 while the progress line is on screen
     int percent_ = -1;
     double totalBytes_ = 0.0;

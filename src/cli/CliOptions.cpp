@@ -45,12 +45,14 @@ Options:
 
 The texts the window shows in its logs go to standard error; on a terminal, long transfers
 show one progress line. Ctrl-C stops a backup or restore after its current block or page
-(files stay whole); during flash it is refused once, a second Ctrl-C ends the run.
+(files stay whole); during flash it is refused once, a second Ctrl-C ends the run; any other
+command stops at once.
 
 Exit status: 0 success; else the operation's result code: 1 refused range or failed
 programming, 3 no complete answer, 4 value read back differs, 5 NAK, 7 malformed answer,
 8 instrument answered not OK, 9 busy, 21 refused before sending, 25 short flash block;
-64 bad command line, 69 no such port, 130 stopped by Ctrl-C.
+64 bad command line, 69 no such port, 130 stopped by Ctrl-C. A failure ends standard error
+with what failed; with --json the object's "error" holds the same text.
 
 Examples:
   servicetool-cli --port COM5 info
@@ -160,14 +162,45 @@ std::string CheckCombinations(const CliOptions& o)
     return {};
 }
 
+// Options followed by their value.
+bool TakesValue(const std::string& arg)
+{
+    static const std::array<const char*, 8> valued{"--port", "--baud", "--model", "--family",
+                                                    "--out",  "--package", "--target", "--flash"};
+    return std::find(valued.begin(), valued.end(), arg) != valued.end();
+}
+
+// --json anywhere on the line, but not as the value of another option.
+bool AsksForJson(const std::vector<std::string>& arguments)
+{
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--json")
+            return true;
+        if (TakesValue(arguments[i]))
+            ++i;
+    }
+    return false;
+}
+
+CliParseResult Parse(const std::vector<std::string>& arguments);
+
 }  // namespace
+
+CliParseResult ParseCliArguments(const std::vector<std::string>& arguments)
+{
+    CliParseResult parsed = Parse(arguments);
+    parsed.json = AsksForJson(arguments);
+    return parsed;
+}
 
 const char* CliUsage()
 {
     return kUsage;
 }
 
-CliParseResult ParseCliArguments(const std::vector<std::string>& arguments)
+namespace {
+
+CliParseResult Parse(const std::vector<std::string>& arguments)
 {
     CliOptions o;
     const std::map<std::string, std::string*> valued{
@@ -185,8 +218,7 @@ CliParseResult ParseCliArguments(const std::vector<std::string>& arguments)
             *flag->second = true;
             continue;
         }
-        const bool takesValue = valued.count(arg) != 0 || arg == "--flash";
-        if (takesValue) {
+        if (TakesValue(arg)) {
             if (i + 1 >= arguments.size() || arguments[i + 1].empty())
                 return {std::nullopt, arg + " needs a value"};
             const std::string& value = arguments[++i];
@@ -215,3 +247,5 @@ CliParseResult ParseCliArguments(const std::vector<std::string>& arguments)
         return {std::nullopt, error};
     return {o, {}};
 }
+
+}  // namespace

@@ -36,6 +36,7 @@ struct CliOptions {
 struct CliParseResult {
     std::optional<CliOptions> options;
     std::string error;  // why the command line was refused
+    bool json = false;  // --json was given, also on a refused line
 };
 
 // Options may stand anywhere; the first word that is not an option is the command.

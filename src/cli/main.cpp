@@ -55,6 +55,18 @@ int SavedPort(const QtSettingsStore& settings)
     return static_cast<int>(RoundHalfEven(std::clamp(LeadingNumber(settings.Value("Startup", "CommPort", "1")), -1.0, 99.0)));
 }
 
+// A command line refused before anything is opened; with --json the one JSON object says it too.
+int RefuseCommandLine(const std::string& why, bool json, const char* hint = "")
+{
+    std::fprintf(stderr, "servicetool-cli: %s\n%s", why.c_str(), hint);
+    if (json) {
+        JsonObject result;
+        result.Add("error", why).Add("status", cli_exit::kUsage).Add("messages", std::vector<std::string>{});
+        std::printf("%s\n", result.Text().c_str());
+    }
+    return cli_exit::kUsage;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -63,11 +75,8 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);  // a file past the size limit fails to write and is reported
 #endif
     const CliParseResult parsed = ParseCliArguments(std::vector<std::string>(argv + 1, argv + argc));
-    if (!parsed.options) {
-        std::fprintf(stderr, "servicetool-cli: %s\n(servicetool-cli --help tells the commands and options)\n",
-                     parsed.error.c_str());
-        return cli_exit::kUsage;
-    }
+    if (!parsed.options)
+        return RefuseCommandLine(parsed.error, parsed.json, "(servicetool-cli --help tells the commands and options)\n");
     const CliOptions& options = *parsed.options;
     if (options.help) {
         std::fputs(CliUsage(), stdout);
@@ -92,10 +101,8 @@ int main(int argc, char** argv)
     QtScheduler scheduler(host);
 
     const CliPortChoice choice = ChooseCliPort(options.simulator ? std::string() : options.port, SavedPort(settings));
-    if (!choice.error.empty()) {
-        std::fprintf(stderr, "servicetool-cli: %s\n", choice.error.c_str());
-        return cli_exit::kUsage;
-    }
+    if (!choice.error.empty())
+        return RefuseCommandLine(choice.error, options.json);
     std::unique_ptr<SimulatedLine> simulated;
     std::unique_ptr<QtSerialPort> realPort;
     SerialPort* port = nullptr;
@@ -110,6 +117,7 @@ int main(int argc, char** argv)
     } else if (!choice.device.empty()) {
         realPort = std::make_unique<QtSerialPort>(PortResolver::Only(choice.number, choice.device));
         port = realPort.get();
+        dialogs.NamePort(choice.number, choice.device);
     } else {
         realPort = std::make_unique<QtSerialPort>(PortResolver(&settings));
         port = realPort.get();
@@ -118,8 +126,8 @@ int main(int argc, char** argv)
     link.CommPortNumber = portNumber;
     link.BaudText = options.baud.empty() ? kDefaultBaud : options.baud;
 
-    // Ctrl-C: a transfer stops after its current block or page; programming a board is not left
-    // half-way on the first press.
+    // Ctrl-C: a backup or restore stops after its current block or page; programming a board is
+    // not left half-way on the first press; anything else stops at once.
     bool interrupted = false;
     int presses = 0;
     std::unique_ptr<QSocketNotifier> interrupts;
@@ -130,28 +138,27 @@ int main(int argc, char** argv)
             while (read(g_interruptPipe[0], drained, sizeof drained) > 0) {
             }
             ++presses;
-            const bool flashing = options.command == "flash";
-            if (flashing && presses == 1) {
+            const std::string& command = options.command;
+            if (command == "flash" && presses == 1) {
                 log.PrintLine("servicetool-cli: a board is being programmed; stopping now leaves it without "
                               "firmware. Press Ctrl-C again to stop anyway.");
                 return;
             }
             interrupted = true;
-            if (presses == 1)
+            if ((command == "backup" || command == "restore") && presses == 1) {
                 log.PrintLine("servicetool-cli: stopping after the current block or page ...");
-            else
-                host.RequestQuit();
-            if (flashing)
-                host.RequestQuit();
+                return;
+            }
+            // What the operation says from now on is about the exchange it gives up.
+            log.Freeze();
+            host.RequestQuit();
         });
     }
 
     JsonObject result;
     const std::string appFolder = QCoreApplication::applicationDirPath().toStdString();
-    CliRun run{link, dialogs, log, options, result, appFolder, interrupted, {}};
-    int status = RunCliCommand(run);
-    if (interrupted)
-        status = cli_exit::kInterrupted;
+    CliRun run{link, dialogs, log, options, result, appFolder, interrupted, {}, {}};
+    const int status = RunCliCommand(run);
     link.CloseSeriale();
     log.Finish();
     if (options.json) {

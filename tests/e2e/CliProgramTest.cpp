@@ -187,6 +187,29 @@ TEST(CliProgram, CtrlCStopsABackupAndLeavesWholeFiles)
         ASSERT_EQ(image[i], SimInstrument::FlashPattern(static_cast<std::uint32_t>(i))) << i;
 }
 
+// Ctrl-C while the instrument takes its time to answer: a command that is not a transfer stops at
+// once, reports nothing as read or written, says so and exits 130.
+TEST(CliProgram, CtrlCDuringAnExchangeStopsTheCommandAtOnce)
+{
+    const std::vector<std::vector<std::string>> commands{
+        {"info"}, {"param", "get", "12"}, {"param", "set", "12", "300"}, {"caldate", "get"}, {"wifi", "get", "0x12"},
+    };
+    for (const auto& command : commands) {
+        std::string words;
+        for (const std::string& word : command)
+            words += (words.empty() ? "" : " ") + word;
+        // Every answer frame comes 0.9 s after its ACK: the first exchange is under way from about
+        // 0.3 s to 1.2 s after the start.
+        SimProgram sim({"--model", "VRTA710", "--fault", "slowframe,delay=0.9"});
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        const ProgramRun run =
+            Cli(sim).Run(command, 60000, [](const ProgramRun&, double seconds) { return seconds > 0.7; });
+        EXPECT_EQ(run.exitCode, 130) << words << "\n" << run.err;
+        EXPECT_EQ(run.err, "servicetool-cli: " + words + ": stopped with Ctrl-C\n") << words;
+        EXPECT_EQ(run.out, "") << words;
+    }
+}
+
 TEST(CliProgram, FlashesOneBoardOrBothBoardsOfAPackage)
 {
     Folder files;
@@ -347,14 +370,23 @@ TEST(CliProgram, BadCommandLinesAndMissingPorts)
     const struct {
         std::vector<std::string> arguments;
         int exitCode;
-        const char* said;  // on standard error, or on standard output for --help and --version
+        const char* said;  // on standard error, or on standard output for --help, --version and --json
+        const char* notSaid;  // anywhere ("": not looked for)
     } cases[] = {
-        {{"--version"}, 0, "servicetool-cli " SERVICETOOL_VERSION "\n"},
-        {{"--help"}, 0, "Exit status:"},
-        {{}, 64, "no command given"},
-        {{"--port", "COM16", "info"}, 64, "--port: COM1 to COM15 or a device path, not COM16"},
-        {{"--port", "/nonexistent/ttyX", "info"}, 69, "Serial port not available"},
-        {{"--port", "/nonexistent/ttyX", "backup"}, 69, "[Routine <cmdFlash>] Porta seriale non disponibile"},
+        {{"--version"}, 0, "servicetool-cli " SERVICETOOL_VERSION "\n", "servicetool-cli: "},
+        {{"--help"}, 0, "Exit status:", "servicetool-cli: "},
+        {{}, 64, "no command given", "{"},
+        {{"--port", "COM16", "info"}, 64, "--port: COM1 to COM15 or a device path, not COM16", "{"},
+        // The device given is named, never the COM number standing for it.
+        {{"--port", "/nonexistent/ttyX", "info"}, 69,
+         "[Error] Error: /nonexistent/ttyX  (1) No such file or directory | Serial port not available\n", "COM1"},
+        {{"--port", "/nonexistent/ttyX", "backup"}, 69, "[Routine <cmdFlash>] Porta seriale non disponibile", "COM1"},
+        {{"--port", "/nonexistent/ttyX", "caldate", "get"}, 69,
+         "\nservicetool-cli: caldate get: /nonexistent/ttyX cannot be opened: No such file or directory\n", "COM1"},
+        // With --json a refused command line is one JSON object as well.
+        {{"info", "--json", "extra"}, 64, "{\"error\":\"unexpected operand 'extra'\",\"status\":64,\"messages\":[]}\n", "COM1"},
+        {{"--json", "--port", "COM16", "info"}, 64,
+         "{\"error\":\"--port: COM1 to COM15 or a device path, not COM16\",\"status\":64,\"messages\":[]}\n", ""},
     };
     QTemporaryDir settings;
     for (const auto& c : cases) {
@@ -363,5 +395,27 @@ TEST(CliProgram, BadCommandLinesAndMissingPorts)
         const ProgramRun run = RunProgram(arguments, {"XDG_CONFIG_HOME=" + settings.path().toStdString()}, 20000);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.said << "\n" << run.err;
         EXPECT_NE((run.out + run.err).find(c.said), std::string::npos) << run.out << run.err;
+        if (*c.notSaid != '\0') {
+            EXPECT_EQ((run.out + run.err).find(c.notSaid), std::string::npos) << run.out << run.err;
+        }
+        EXPECT_EQ(run.err.empty(), c.exitCode == 0) << run.out;
     }
+}
+
+// A failure the window shows no text for still ends with a line saying what failed, and --json
+// carries the same text.
+TEST(CliProgram, AFailureWithoutWindowTextIsSaidOnStandardErrorAndInJson)
+{
+    SimProgram sim({"--fault", "nak,cmd=i"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const Cli cli(sim);
+    ProgramRun run = cli.Run({"param", "set", "5", "9"});
+    EXPECT_EQ(run.exitCode, 3) << run.err;
+    EXPECT_EQ(run.err, "servicetool-cli: param set 5 9: the instrument answered NAK\n");
+    EXPECT_EQ(run.out, "");
+    run = cli.Run({"--json", "param", "set", "5", "9"});
+    EXPECT_EQ(run.exitCode, 3) << run.err;
+    EXPECT_EQ(run.err, "servicetool-cli: param set 5 9: the instrument answered NAK\n");
+    EXPECT_NE(run.out.find(",\"error\":\"param set 5 9: the instrument answered NAK\",\"status\":3,"), std::string::npos)
+        << run.out;
 }

@@ -1,12 +1,14 @@
 // servicetool-cli's own pieces, and its commands in virtual time against the simulated instrument:
 // the command line, the port it names, the log a terminal shows, and the operations of the window
 // run from a command: the same files as the window, questions refused before anything is written.
-// Ctrl-C through a real port and a real signal: CliProgram.CtrlCStopsABackupAndLeavesWholeFiles.
+// Ctrl-C through a real port and a real signal: CliProgram.CtrlCStopsABackupAndLeavesWholeFiles,
+// CliProgram.CtrlCDuringAnExchangeStopsTheCommandAtOnce.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "DownloadRig.h"
@@ -58,7 +60,7 @@ struct CliRig {
         link.BaudText = options.baud.empty() ? "115200" : options.baud;
         result = JsonObject();
         dialogs.Reset();
-        CliRun run{link, dialogs, log, options, result, folder.path().toStdString(), interrupted, {}};
+        CliRun run{link, dialogs, log, options, result, folder.path().toStdString(), interrupted, {}, {}};
         const int status = RunCliCommand(run);
         log.Finish();
         return status;
@@ -277,4 +279,134 @@ TEST(CliRestore, QuestionsNeedYesAndNothingIsWrittenWithoutIt)
     EXPECT_EQ(cli.Run("restore --yes " + fla.toStdString()), 0) << cli.Printed();
     EXPECT_EQ(cli.instrument.ReadFlash(5 * 4096, pages.size()), pages);
     EXPECT_EQ(cli.instrument.CountRequests(0xE6), 8u);
+}
+
+// ------------------------------------------------------------------------- failures
+
+namespace {
+
+std::string JsonError(const CliRig& cli)
+{
+    const std::string text = cli.result.Text();
+    const std::string key = "\"error\":";
+    const std::size_t at = text.find(key);
+    if (at == std::string::npos)
+        return "<none>";
+    // The quoted text runs to the first quote that is not escaped.
+    std::size_t end = at + key.size() + 1;
+    while (end < text.size() && text[end] != '"')
+        end += text[end] == '\\' ? 2 : 1;
+    return text.substr(at + key.size(), end + 1 - at - key.size());
+}
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+}  // namespace
+
+// Every failure ends with what failed on standard error, and --json carries the same text: the
+// window's own text where it shows one, else the command as given and what the link received.
+TEST(CliFailures, EachSaysWhatFailedOnStandardErrorAndInJson)
+{
+    const auto fault = [](std::uint8_t command, SimFault kind) {
+        return [=](CliRig& cli) { cli.instrument.AddFault(SimFaultRule::Command(command, kind)); };
+    };
+    const struct {
+        const char* line;
+        std::function<void(CliRig&)> setUp;
+        int status;
+        std::string printedEnd;  // the last lines on standard error
+        std::string error;       // the JSON's "error"
+    } cases[] = {
+        // The window shows nothing for these.
+        {"param set 5 9", fault('i', SimFault::Nak), code::kNoFrame,
+         "servicetool-cli: param set 5 9: the instrument answered NAK\n", "param set 5 9: the instrument answered NAK"},
+        {"param set 5 9", [](CliRig& cli) { cli.instrument.SetParamReadBackOverride(5, "7"); }, code::kReadBackDiffers,
+         "servicetool-cli: param set 5 9: the value read back differs from the value written (read back: 7)\n",
+         "param set 5 9: the value read back differs from the value written (read back: 7)"},
+        {"param get 5", fault('l', SimFault::NotOk), code::kNotOk,
+         "servicetool-cli: param get 5: the instrument answered not OK (Rx: 06010531BF0A04)\n",
+         "param get 5: the instrument answered not OK (Rx: 06010531BF0A04)"},
+        {"param get 5", fault('l', SimFault::Busy), code::kBusy,
+         "servicetool-cli: param get 5: the instrument is busy (Rx: 06010532BE0A04)\n",
+         "param get 5: the instrument is busy (Rx: 06010532BE0A04)"},
+        {"param get 5", fault('l', SimFault::Silence), code::kNoFrame,
+         "servicetool-cli: param get 5: no complete answer (Serial error)\n",
+         "param get 5: no complete answer (Serial error)"},
+        {"param get 5", fault('l', SimFault::Truncated), code::kNoFrame,
+         "servicetool-cli: param get 5: no complete answer (Rx: 06010630)\n",
+         "param get 5: no complete answer (Rx: 06010630)"},
+        {"caldate get", fault('l', SimFault::Busy), code::kBusy,
+         "servicetool-cli: caldate get: the instrument is busy (Rx: 06010532BE0A04)\n",
+         "caldate get: the instrument is busy (Rx: 06010532BE0A04)"},
+        // The window's own text.
+        {"param get 205", [](CliRig&) {}, code::kRefused, "TYPE out of range (0-204)\n", "TYPE out of range (0-204)"},
+        {"info", fault('I', SimFault::Silence), code::kNoFrame, " Serial error !!\n\n  Check connection.\n",
+         " Serial error !!\n\n  Check connection."},
+        // The port.
+        {"info", [](CliRig& cli) { cli.port.SetExistingPorts({}); }, cli_exit::kNoSuchPort,
+         "servicetool-cli: info: COM1 cannot be opened: No such file or directory\n",
+         "info: COM1 cannot be opened: No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        CliRig cli;
+        c.setUp(cli);
+        EXPECT_EQ(cli.Run(c.line), c.status) << c.line << "\n" << cli.Printed();
+        EXPECT_TRUE(EndsWith(cli.Printed(), c.printedEnd)) << c.line << "\n" << cli.Printed();
+        EXPECT_EQ(JsonError(cli), JsonObject::Quote(c.error)) << c.line;
+    }
+}
+
+// Writing a register file back stops at the first register the module refuses and says so: the
+// window's last line names the register, as it does while writing.
+TEST(CliFailures, RegisterFileWriteSaysAtWhichRegisterItFailed)
+{
+    CliRig cli;
+    cli.instrument.SetIdentity(SimIdentity{"VRTA710"});
+    const std::string file = cli.folder.filePath("VRTA710_00001234_wifi.txt").toStdString();
+    ASSERT_EQ(cli.Run("wifi save " + file), 0) << cli.Printed();
+    cli.instrument.AddFault(SimFaultRule::WifiRegister(3, SimFault::Nak));
+
+    EXPECT_EQ(cli.Run("wifi load " + file), code::kNoFrame) << cli.Printed();
+    const std::string why = "wifi load " + file + ": writing register 3h failed: the instrument answered NAK";
+    EXPECT_TRUE(EndsWith(cli.Printed(), "Writing register 3h\nservicetool-cli: " + why + "\n")) << cli.Printed();
+    EXPECT_EQ(JsonError(cli), JsonObject::Quote(why));
+}
+
+// Files and folders named on the command line are checked before the instrument is asked anything.
+TEST(CliFiles, RefusedBeforeTheInstrumentIsAsked)
+{
+    CliRig cli;
+    const std::string folder = cli.folder.path().toStdString();
+    const std::string epr = WriteFileBytes(folder + "/A_1_fwV1_250101000000.epr", Bytes(2000, 0x11));
+    const std::string fla = WriteFileBytes(folder + "/A_1_fwV1_250101000000_0000-0000.fla", Bytes(4096, 0x22));
+    const std::string other = WriteFileBytes(folder + "/B_1_fwV1_250101000000_0000-0000.fla", Bytes(4096, 0x33));
+    const std::string missingFolder = folder + "/missing";
+    const struct {
+        std::string line;
+        std::string said;
+    } cases[] = {
+        {"backup --out " + missingFolder, "--out: no folder named " + missingFolder},
+        {"restore " + epr + " " + other + " --yes",
+         other + " is not the flash image that belongs to " + epr + " (that is " + fla + ")"},
+        {"restore " + epr + " " + folder + "/A_1_fwV1_250101000000_0000-0001.fla --yes",
+         "no file named " + folder + "/A_1_fwV1_250101000000_0000-0001.fla"},
+        {"restore " + folder + "/C.epr --yes", "no file named " + folder + "/C.epr"},
+        {"restore " + folder + "/C_0000-0000.fla --yes", "no file named " + folder + "/C_0000-0000.fla"},
+    };
+    for (const auto& c : cases) {
+        const std::size_t asked = cli.instrument.Requests().size();
+        EXPECT_EQ(cli.Run(c.line), cli_exit::kUsage) << c.line << "\n" << cli.Printed();
+        EXPECT_TRUE(EndsWith(cli.Printed(), "servicetool-cli: " + c.said + "\n")) << c.line << "\n" << cli.Printed();
+        EXPECT_EQ(JsonError(cli), JsonObject::Quote(c.said)) << c.line;
+        EXPECT_EQ(cli.instrument.Requests().size(), asked) << c.line;
+    }
+    EXPECT_FALSE(QDir(QString::fromStdString(missingFolder)).exists());
+
+    // The image that belongs to the EEPROM image is written with it.
+    EXPECT_EQ(cli.Run("restore " + epr + " " + fla + " --yes"), 0) << cli.Printed();
+    EXPECT_EQ(cli.instrument.Eeprom(), Bytes(2000, 0x11));
+    EXPECT_EQ(cli.instrument.ReadFlash(0, 4096), Bytes(4096, 0x22));
 }
