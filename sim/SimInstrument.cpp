@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "link/Frames.h"
-#include "link/Registry.h"
 
 namespace {
 
@@ -172,16 +171,31 @@ std::string SimInstrument::Param(int index) const
     return it == params_.end() ? std::string("0") : it->second;
 }
 
+bool SimCountsInParam26(const std::string& name)
+{
+    return name == "QSLUM" || name == "QS408t" || name == "QSVRFMAX";
+}
+
+bool SimCountsInParam146(const std::string& name)
+{
+    static const char* const names[] = {"QMX-ARN", "BRSKCHK", "VRTA708", "VRTA709", "VRTA710",
+                                        "VRTA611", "ULTVRTS", "QMX-ARN+", "GRP4917"};
+    for (const char* known : names)
+        if (name == known)
+            return true;
+    return false;
+}
+
 void SimInstrument::SetRecordCount(int count)
 {
     const std::string name = Trim(identity_.name);
     const std::string text = std::to_string(count);
     const Bytes copy{static_cast<std::uint8_t>(count & 0xFF), static_cast<std::uint8_t>((count >> 8) & 0xFF)};
-    if (IsRecordCountParam26Device(name)) {
+    if (SimCountsInParam26(name)) {
         params_[26] = text;
         if (name == "QSLUM" || name == "QS408t")
             WriteEeprom(154, copy);
-    } else if (IsRecordCountParam146Device(name)) {
+    } else if (SimCountsInParam146(name)) {
         params_[146] = text;
         WriteEeprom(272, copy);
     } else {

@@ -100,6 +100,11 @@ struct SimMemoryWrite {
     bool operator==(const SimMemoryWrite&) const = default;
 };
 
+// Which parameter a model's firmware keeps its stored-record count in (the simulator's own
+// knowledge of the instruments, written apart from the tool's model table).
+bool SimCountsInParam26(const std::string& name);
+bool SimCountsInParam146(const std::string& name);
+
 class SimInstrument : public SimDevice {
 public:
     explicit SimInstrument(SimIdentity identity = {});

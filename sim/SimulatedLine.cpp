@@ -1,6 +1,5 @@
 #include "sim/SimulatedLine.h"
 
-#include "link/Registry.h"
 
 namespace {
 SimIdentity IdentityOf(const std::string& model)
@@ -14,7 +13,7 @@ SimIdentity IdentityOf(const std::string& model)
 SimulatedLine::SimulatedLine(const std::string& model, bool cpuInBootloader, Scheduler& scheduler)
     : instrument_(IdentityOf(model)), boards_(instrument_), port_(boards_, scheduler)
 {
-    const bool lumFamily = IsRecordCountParam26Device(model);
+    const bool lumFamily = SimCountsInParam26(model);
     instrument_.SetParamFamily(lumFamily ? "31420 QS-LUMPROB" : "31400 QMX, VERTA");
     if (cpuInBootloader)
         boards_.StartCpuInBootloader();

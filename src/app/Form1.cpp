@@ -14,7 +14,7 @@
 #include "app/QtText.h"
 #include "core/Bytes.h"
 #include "link/PortAccess.h"
-#include "link/Registry.h"
+#include "link/InstrumentModels.h"
 
 namespace {
 
@@ -131,7 +131,7 @@ bool Form1::Startup(bool anotherInstanceRunning)
     }
     SelectStartPort(search);
 
-    Upload->FillTargets(FirmwareTargets());
+    Upload->FillTargets(FirmwareTargetModels());
     DownMem->PrgBar2->hide();
     Upload->lblPercUpload->hide();
     ShowTab(kDownMemTab, true);

@@ -11,7 +11,7 @@
 
 #include "app/NamedWidget.h"
 #include "app/StatusBox.h"
-#include "link/Registry.h"
+#include "link/InstrumentModels.h"
 #include "params/ParamCatalogue.h"
 
 // The "Param" tab: family, parameter index with its description, value, buttons and outcome.

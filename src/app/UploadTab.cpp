@@ -3,7 +3,7 @@
 #include <QGridLayout>
 
 #include "app/QtText.h"
-#include "firmware/UploadTargets.h"
+#include "link/InstrumentModels.h"
 
 UploadTab::UploadTab(QWidget* parent) : QWidget(parent)
 {
@@ -25,10 +25,10 @@ void UploadTab::LayOut()
     grid->setRowStretch(3, 1);
 }
 
-void UploadTab::FillTargets(const std::vector<std::string>& targets)
+void UploadTab::FillTargets(const std::vector<FirmwareTarget>& targets)
 {
-    for (const std::string& target : targets)
-        cmbUploadTipoStrum->addItem(ToQ(target));
+    for (const FirmwareTarget& target : targets)
+        cmbUploadTipoStrum->addItem(ToQ(target.name));
     cmbUploadTipoStrum->setCurrentIndex(0);
 }
 
@@ -39,7 +39,7 @@ std::string UploadTab::SelectedTarget() const
 
 void UploadTab::OnTargetSelected()
 {
-    const auto target = UploadTargetFor(SelectedTarget());
+    const FirmwareTarget* target = FindFirmwareTarget(SelectedTarget());
     if (!target)
         return;
     fileFilter_ = target->filter;

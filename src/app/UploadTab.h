@@ -10,6 +10,7 @@
 
 #include "app/NamedWidget.h"
 #include "app/StatusBox.h"
+#include "link/InstrumentModels.h"
 
 // The "Upload" tab: firmware target, file choice, start button, log and progress.
 class UploadTab : public QWidget {
@@ -26,7 +27,7 @@ public:
     QLabel* const lblPercUpload = Named(new QLabel("0", this), "lblPercUpload");
 
     // Adds the targets in list order and selects the first.
-    void FillTargets(const std::vector<std::string>& targets);
+    void FillTargets(const std::vector<FirmwareTarget>& targets);
     // Target selection: file filter and instructions of the selected target; the chosen file's
     // caption and the dialog's file name are cleared.
     void OnTargetSelected();

@@ -14,7 +14,7 @@
 #include "link/Answers.h"
 #include "link/Commands.h"
 #include "link/Frames.h"
-#include "link/Registry.h"
+#include "link/InstrumentModels.h"
 #include "memory/ImageFiles.h"
 #include "memory/MemoryDownload.h"
 #include "memory/MemoryUpload.h"
@@ -26,7 +26,6 @@
 
 namespace {
 
-constexpr const char* kPackageTarget = "QSVERIFs-MIN";
 constexpr const char* kFlashSpeed = "57600";
 
 int Refuse(CliRun& run, int status, const std::string& why)
@@ -146,35 +145,6 @@ bool EndsWithEpr(const std::string& path)
 bool EndsWithNoCase(const std::string& text, const std::string& end)
 {
     return text.size() >= end.size() && ToUpperAscii(text.substr(text.size() - end.size())) == ToUpperAscii(end);
-}
-
-// A file name against the pattern of a dialog filter ("Description|*31400_*.bin"): "*" stands for any
-// characters, letter case ignored, as the file dialog shows files.
-bool MatchesFilter(const std::string& name, const std::string& filter)
-{
-    const std::string pattern = ToUpperAscii(filter.substr(filter.find('|') + 1));
-    const std::string text = ToUpperAscii(name);
-    std::size_t p = 0;
-    std::size_t t = 0;
-    std::size_t star = std::string::npos;
-    std::size_t resume = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            resume = t;
-        } else if (p < pattern.size() && pattern[p] == text[t]) {
-            ++p;
-            ++t;
-        } else if (star != std::string::npos) {
-            p = star + 1;
-            t = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
 }
 
 // --model: nothing is done unless the instrument says it is that device.
@@ -371,12 +341,12 @@ int RunFlash(CliRun& run)
 {
     const CliOptions& o = run.options;
     const bool package = !o.package.empty();
-    const std::string target = !o.target.empty() ? o.target : package ? kPackageTarget : std::string();
+    const std::string target = !o.target.empty() ? o.target : package ? kPackageTargetName : std::string();
     if (!target.empty()) {
-        const auto known = UploadTargetFor(target);
+        const FirmwareTarget* known = FindFirmwareTarget(target);
         if (!known)
             return Refuse(run, cli_exit::kUsage, "--target: no firmware target named " + target);
-        if ((known->flow == UploadFlow::TwoBoardPackage) != package)
+        if ((known->flow == FirmwareFlow::TwoBoardPackage) != package)
             return Refuse(run, cli_exit::kUsage,
                           package ? target + " takes one image, not a package"
                                   : target + " takes a package: flash --package PACKAGE");
@@ -384,10 +354,10 @@ int RunFlash(CliRun& run)
     const std::string path = package ? o.package : o.operands[0];
     if (!package && EndsWithNoCase(path, ".pkg"))
         return Refuse(run, cli_exit::kUsage, path + " is a package: flash --package " + path);
-    if (!target.empty() && !package && !MatchesFilter(FileNameOfPath(path), UploadTargetFor(target)->filter))
+    if (!target.empty() && !package && !FileFitsTarget(*FindFirmwareTarget(target), FileNameOfPath(path)))
         return Refuse(run, cli_exit::kUsage,
-                      "the image of " + target + " is a file " + UploadTargetFor(target)->filter.substr(
-                          UploadTargetFor(target)->filter.find('|') + 1) + ", not " + FileNameOfPath(path));
+                      "the image of " + target + " is a file " + FilePattern(*FindFirmwareTarget(target)) + ", not " +
+                          FileNameOfPath(path));
     FirmwareChoice choice;
     choice.FirmwareFile = choice.ChosenFile = path;
     choice.ChosenTitle = FileNameOfPath(path);

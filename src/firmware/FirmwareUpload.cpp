@@ -52,7 +52,7 @@ std::string NotStarted(const std::string& why)
 }
 
 // Empty when the target's file dialog would offer the chosen file.
-std::string FileRefusal(const std::string& targetName, const UploadTarget& target, const std::string& chosenFile)
+std::string FileRefusal(const std::string& targetName, const FirmwareTarget& target, const std::string& chosenFile)
 {
     const std::string name = FileNameOfPath(chosenFile);
     if (FileFitsTarget(target, name))
@@ -69,10 +69,10 @@ FirmwareUpload::FirmwareUpload(SerialLink& link, UploadView& view, FirmwareChoic
 
 bool FirmwareUpload::RunForTarget(const std::string& targetName)
 {
-    const auto target = UploadTargetFor(targetName);
+    const FirmwareTarget* target = FindFirmwareTarget(targetName);
     if (!target)
         return RunChecked(false, NotStarted("no firmware target named " + targetName));
-    return RunChecked(target->flow == UploadFlow::TwoBoardPackage, FileRefusal(targetName, *target, choice_.ChosenFile));
+    return RunChecked(target->flow == FirmwareFlow::TwoBoardPackage, FileRefusal(targetName, *target, choice_.ChosenFile));
 }
 
 bool FirmwareUpload::Run(bool package)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/Paths.h"
+#include "link/InstrumentModels.h"
 
 namespace fs = std::filesystem;
 
@@ -213,20 +214,8 @@ std::optional<std::string> DeviceNameOfEepromImage(const std::string& fileName)
 
 std::optional<int> RecordCountOffset(const std::string& deviceName)
 {
-    struct Entry {
-        std::string_view name;
-        int offset;
-    };
-    static constexpr std::array<Entry, 11> kOffsets{{
-        {"QSLUM", 154},   {"QS408t", 154},  {"QMX-ARN", 272},  {"BRSKCHK", 272},
-        {"VRTA708", 272}, {"VRTA709", 272}, {"VRTA710", 272},  {"VRTA611", 272},
-        {"ULTVRTS", 272}, {"QMX-ARN+", 272}, {"GRP4917", 272},
-    }};
-    for (const Entry& entry : kOffsets) {
-        if (entry.name == deviceName)
-            return entry.offset;
-    }
-    return std::nullopt;
+    const DeviceModel* model = FindDeviceModel(deviceName);
+    return model ? model->recordCountOffset : std::nullopt;
 }
 
 std::optional<int> RecordCountInImage(const Bytes& image, int offset)

@@ -7,7 +7,7 @@
 #include "core/Paths.h"
 #include "core/ResultCodes.h"
 #include "link/Commands.h"
-#include "link/Registry.h"
+#include "link/InstrumentModels.h"
 #include "memory/ImageFileWriter.h"
 #include "memory/ImageFiles.h"
 #include "params/ParamCommands.h"
@@ -80,11 +80,8 @@ int MemoryDownload::Identify()
 
 int MemoryDownload::ReadRecordCount()
 {
-    int parameter = 0;
-    if (IsRecordCountParam26Device(info_.Name))
-        parameter = 26;
-    else if (IsRecordCountParam146Device(info_.Name))
-        parameter = 146;
+    const DeviceModel* model = FindDeviceModel(info_.Name);
+    const int parameter = model && model->recordCountParam ? *model->recordCountParam : 0;
     if (parameter == 0) {
         recordCount_ = kUnknownRecordCount;
         return code::kOk;

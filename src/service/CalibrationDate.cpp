@@ -1,5 +1,7 @@
 #include "service/CalibrationDate.h"
 
+#include "link/InstrumentModels.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -46,9 +48,8 @@ bool CheckBox(ServiceView& view, const DateBox& box, std::string& errors)
 
 bool IsCalibDateDevice(const InstrumentInfo& info)
 {
-    static const std::vector<std::string> names{"QSLUM",   "QS408t",  "QMX-ARN", "BRSKCHK",  "VRTA611", "VRTA708",
-                                                "VRTA709", "VRTA710", "ULTVRTS", "QMX-ARN+", "GRP4917"};
-    return std::find(names.begin(), names.end(), info.Name) != names.end();
+    const DeviceModel* model = FindDeviceModel(info.Name);
+    return model && model->calibrationDate;
 }
 
 std::string WrongDeviceText(const InstrumentInfo& info)

@@ -1,5 +1,7 @@
 #include "service/WifiRegisters.h"
 
+#include "link/InstrumentModels.h"
+
 #include <algorithm>
 
 namespace {
@@ -63,8 +65,8 @@ WifiQuad* WifiRegisterSet::QuadField(int n)
 
 bool IsWifiDevice(const InstrumentInfo& info)
 {
-    static const std::vector<std::string> names{"VRTA710", "GRP4917", "ZJ553903"};
-    return std::find(names.begin(), names.end(), info.Name) != names.end();
+    const DeviceModel* model = FindDeviceModel(info.Name);
+    return model && model->wifi;
 }
 
 const std::vector<std::string>& WifiRegisterEntries()

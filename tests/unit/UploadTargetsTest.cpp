@@ -31,7 +31,7 @@ TEST(UploadTargetFiles, ANameFitsWhenTheTargetsFileDialogWouldOfferIt)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.target) + " " + c.name);
-        const auto target = UploadTargetFor(c.target);
+        const FirmwareTarget* target = FindFirmwareTarget(c.target);
         ASSERT_TRUE(target);
         EXPECT_EQ(FileFitsTarget(*target, c.name), c.fits);
     }
