@@ -4,24 +4,7 @@
 #include "core/ResultCodes.h"
 #include "params/ParamCommands.h"
 #include "params/ParamOperations.h"
-
-namespace {
-
-class FuzzParamView : public ParamView {
-public:
-    std::string IndexText() const override { return index; }
-    void SetIndexText(const std::string& text) override { index = text; }
-    std::string ValueText() const override { return value; }
-    void SetValueText(const std::string& text) override { value = text; }
-    void SetIndexPosition(int) override {}
-    void SetOutcome(const std::string&) override {}
-    void ShowBaud() override {}
-    int LastIndex() const override { return last; }
-    std::string index, value;
-    int last = 204;
-};
-
-}  // namespace
+#include "support/RecordingSink.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
 {
@@ -29,15 +12,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const bool qmx = data.ConsumeBool();
     ParamCatalogue catalogue;
     catalogue.LoadFamily(qmx ? "31400 QMX, VERTA" : "31420 QS-LUMPROB");
-    FuzzParamView view;
-    view.last = qmx ? 204 : 155;
-    view.index = data.ConsumeRandomLengthString(24);
-    view.value = data.ConsumeRandomLengthString(32);
+    const int last = qmx ? 204 : 155;
+    const std::string typedIndex = data.ConsumeRandomLengthString(24);
+    const std::string typedValue = data.ConsumeRandomLengthString(32);
 
-    if (const auto index = ParamIndexOfText(view.index))
-        FUZZ_CHECK(LeadingNumberOf(view.index).has_value());
-    const int index = data.ConsumeIntegralInRange<int>(0, view.last);
-    const double value = LeadingNumber(view.value);
+    if (const auto index = ParamIndexOfText(typedIndex))
+        FUZZ_CHECK(LeadingNumberOf(typedIndex).has_value());
+    const int index = data.ConsumeIntegralInRange<int>(0, last);
+    const double value = LeadingNumber(typedValue);
     if (const auto text = ParamValueText(catalogue, index, value)) {
         FUZZ_CHECK(!text->empty() && text->size() <= kMaxParamValueDigits);
         FUZZ_CHECK(text->find_first_not_of("0123456789") == std::string::npos);
@@ -48,12 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
     // The whole Write with an instrument that answers anything.
     FuzzLink rig(data);
-    const std::string typedIndex = view.index;
-    RunParamWrite(rig.link, catalogue, view);
+    RecordingSink sink;
+    OperationContext context{rig.link, sink, ""};
+    WriteParameter(context, {catalogue, last, typedIndex, typedValue});
     for (const Bytes& frame : rig.port.written) {
         if (frame.size() > 4 && frame[0] == ctl::SOH && frame[2] == 'i') {
             const auto typed = ParamIndexOfText(typedIndex);
-            FUZZ_CHECK(typed && *typed >= 0 && *typed <= view.last && *typed == frame[3] * 256 + frame[4]);
+            FUZZ_CHECK(typed && *typed >= 0 && *typed <= last && *typed == frame[3] * 256 + frame[4]);
         }
     }
     return 0;

@@ -2,6 +2,7 @@
 
 #include "app/Form1.h"
 #include "app/QtText.h"
+#include "app/WindowSink.h"
 
 ParamActions::ParamActions(Form1& form) : form_(form)
 {
@@ -22,68 +23,52 @@ void ParamActions::SetControlsEnabled(bool enabled, bool commMenuToo)
         form_.mnuSeriale->menuAction()->setEnabled(enabled);
 }
 
-template <typename Operation>
-void ParamActions::RunWithControlsDisabled(bool commMenuToo, Operation operation)
+ParamRequest ParamActions::Request() const
 {
+    const ParamTab& tab = *form_.Param;
+    return {form_.Catalogue(), tab.FamilyLastIndex(), FromQ(tab.txtParTipo->text()), FromQ(tab.txtParValue->text())};
+}
+
+template <typename Operation>
+void ParamActions::Run(bool commMenuToo, Operation operation)
+{
+    AppServices& s = form_.Services();
+    WindowSink sink(s.dialogs, {[this](const std::string& text) { form_.Param->SetStatusText(text); }});
+    OperationContext context{s.link, sink, s.appFolder};
     SetControlsEnabled(false, commMenuToo);
-    operation();
-    form_.Services().link.CloseSeriale();
+    operation(context);
     SetControlsEnabled(true, commMenuToo);
+}
+
+void ParamActions::Show(const ParamResult& result, bool indexTextToo)
+{
+    ParamTab& tab = *form_.Param;
+    if (result.identified)
+        form_.ShowBaudInStatus();
+    if (result.index) {
+        if (indexTextToo)
+            tab.txtParTipo->setText(QString::number(*result.index));
+        tab.HScroll1->setValue(*result.index);
+    }
+    if (result.value)
+        tab.txtParValue->setText(ToQ(*result.value));
 }
 
 void ParamActions::OnReadClicked()
 {
-    AppServices& s = form_.Services();
-    RunWithControlsDisabled(false, [&] { RunParamRead(s.link, form_.Catalogue(), *this); });
+    ParamTab& tab = *form_.Param;
+    tab.txtParValue->clear();
+    const ParamRequest request = Request();
+    Run(false, [&](OperationContext& context) { Show(ReadParameter(context, request), true); });
 }
 
 void ParamActions::OnWriteClicked()
 {
-    AppServices& s = form_.Services();
-    RunWithControlsDisabled(false, [&] { RunParamWrite(s.link, form_.Catalogue(), *this); });
+    const ParamRequest request = Request();
+    Run(false, [&](OperationContext& context) { Show(WriteParameter(context, request), false); });
 }
 
 void ParamActions::OnInfoClicked()
 {
-    RunWithControlsDisabled(true, [&] { RunParamInfo(form_.Services().link, *this); });
-}
-
-std::string ParamActions::IndexText() const
-{
-    return FromQ(form_.Param->txtParTipo->text());
-}
-
-void ParamActions::SetIndexText(const std::string& text)
-{
-    form_.Param->txtParTipo->setText(ToQ(text));
-}
-
-std::string ParamActions::ValueText() const
-{
-    return FromQ(form_.Param->txtParValue->text());
-}
-
-void ParamActions::SetValueText(const std::string& text)
-{
-    form_.Param->txtParValue->setText(ToQ(text));
-}
-
-void ParamActions::SetIndexPosition(int index)
-{
-    form_.Param->HScroll1->setValue(index);
-}
-
-void ParamActions::SetOutcome(const std::string& text)
-{
-    form_.Param->SetStatusText(text);
-}
-
-void ParamActions::ShowBaud()
-{
-    form_.ShowBaudInStatus();
-}
-
-int ParamActions::LastIndex() const
-{
-    return form_.Param->FamilyLastIndex();
+    Run(true, [&](OperationContext& context) { Show(ReadIdentity(context), false); });
 }

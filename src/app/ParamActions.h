@@ -4,8 +4,9 @@
 
 class Form1;
 
-// The Read, Write and Info buttons of the Param tab.
-class ParamActions : public ParamView {
+// The Read, Write and Info buttons of the Param tab: the tab's texts into the request, the
+// operation, its result into the tab.
+class ParamActions {
 public:
     explicit ParamActions(Form1& form);
 
@@ -13,19 +14,12 @@ public:
     void OnWriteClicked();
     void OnInfoClicked();
 
-    std::string IndexText() const override;
-    void SetIndexText(const std::string& text) override;
-    std::string ValueText() const override;
-    void SetValueText(const std::string& text) override;
-    void SetIndexPosition(int index) override;
-    void SetOutcome(const std::string& text) override;
-    void ShowBaud() override;
-    int LastIndex() const override;
-
 private:
-    // Controls off, the operation, port closed, controls on again.
+    ParamRequest Request() const;
+    // Controls off, the operation, the result shown, controls on again.
     template <typename Operation>
-    void RunWithControlsDisabled(bool commMenuToo, Operation operation);
+    void Run(bool commMenuToo, Operation operation);
+    void Show(const ParamResult& result, bool indexTextToo);
     void SetControlsEnabled(bool enabled, bool commMenuToo);
 
     Form1& form_;

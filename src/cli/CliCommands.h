@@ -7,6 +7,7 @@
 #include "cli/CliJson.h"
 #include "cli/CliLog.h"
 #include "cli/CliOptions.h"
+#include "cli/CliSink.h"
 #include "link/SerialLink.h"
 
 // Exit statuses of servicetool-cli beyond the operations' own result codes.
@@ -35,6 +36,9 @@ struct CliRun {
         std::string text;
         bool shown = false;
     } failure;
+
+    // The sink of one operation, its questions answered as given.
+    CliSink Sink(CliAnswers answers);
 };
 
 // Runs the command of the options on the link; returns the exit status. Finishes the log; a

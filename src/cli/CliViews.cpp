@@ -2,17 +2,6 @@
 
 #include <utility>
 
-CliParamView::CliParamView(CliLog& log, std::string indexText, std::string valueText, int lastIndex)
-    : log_(log), indexText_(std::move(indexText)), valueText_(std::move(valueText)), lastIndex_(lastIndex)
-{
-}
-
-void CliParamView::SetOutcome(const std::string& text)
-{
-    outcome_ = text;
-    log_.Update(text);
-}
-
 CliDownMemView::CliDownMemView(CliLog& log, Host& host, CliMemoryChoice choice, const bool& interrupted)
     : log_(log), host_(host), choice_(std::move(choice)), interrupted_(interrupted)
 {

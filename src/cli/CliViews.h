@@ -9,36 +9,10 @@
 #include "firmware/UploadView.h"
 #include "link/Identification.h"
 #include "memory/DownMemView.h"
-#include "params/ParamOperations.h"
 #include "service/ServiceView.h"
 
 // The tabs as a terminal shows them: each log box is the log on standard error, each progress bar
 // the progress line, each option box and text field a value taken from the command line.
-
-class CliParamView : public ParamView {
-public:
-    CliParamView(CliLog& log, std::string indexText, std::string valueText, int lastIndex);
-
-    std::string IndexText() const override { return indexText_; }
-    void SetIndexText(const std::string& text) override { indexText_ = text; }
-    std::string ValueText() const override { return valueText_; }
-    void SetValueText(const std::string& text) override { valueText_ = text; }
-    void SetIndexPosition(int) override {}
-    void SetOutcome(const std::string& text) override;
-    void ShowBaud() override {}
-    int LastIndex() const override { return lastIndex_; }
-    void ShowInstrument(const InstrumentInfo& info) override { instrument = info; }
-
-    const std::string& Outcome() const { return outcome_; }
-    InstrumentInfo instrument;
-
-private:
-    CliLog& log_;
-    std::string indexText_;
-    std::string valueText_;
-    int lastIndex_;
-    std::string outcome_;
-};
 
 // Down mem: the option boxes as the command line chose them, pages "0" to "2047" unless given.
 struct CliMemoryChoice {

@@ -26,23 +26,23 @@ std::string UploadImageFilter(const question::UploadImage& q)
 
 }  // namespace
 
-std::optional<FileDialogRequest> FileDialogOf(const Question& question)
+std::optional<FileDialogText> FileDialogOf(const Question& question)
 {
     return std::visit(
         Overloaded{
-            [](const question::DownloadFolder& q) -> std::optional<FileDialogRequest> {
-                return FileDialogRequest{"", q.folder, "Data file | *.*", JoinPath(q.folder, q.suggestedName), true};
+            [](const question::DownloadFolder& q) -> std::optional<FileDialogText> {
+                return FileDialogText{{"", q.folder, "Data file | *.*", JoinPath(q.folder, q.suggestedName), true}, true};
             },
-            [](const question::UploadImage& q) -> std::optional<FileDialogRequest> {
-                return FileDialogRequest{"", q.folder, UploadImageFilter(q), "", false};
+            [](const question::UploadImage& q) -> std::optional<FileDialogText> {
+                return FileDialogText{{"", q.folder, UploadImageFilter(q), "", false}, false};
             },
-            [](const question::SaveRegisterFile& q) -> std::optional<FileDialogRequest> {
-                return FileDialogRequest{"", q.folder, "WiFi register file (*.txt)| *.txt", q.suggestedName, true};
+            [](const question::SaveRegisterFile& q) -> std::optional<FileDialogText> {
+                return FileDialogText{{"", q.folder, "WiFi register file (*.txt)| *.txt", q.suggestedName, true}, true};
             },
-            [](const question::LoadRegisterFile& q) -> std::optional<FileDialogRequest> {
-                return FileDialogRequest{"", q.folder, "Wifi register file (*_wifi.txt)| *_wifi.txt", "", false};
+            [](const question::LoadRegisterFile& q) -> std::optional<FileDialogText> {
+                return FileDialogText{{"", q.folder, "Wifi register file (*_wifi.txt)| *_wifi.txt", "", false}, false};
             },
-            [](const auto&) -> std::optional<FileDialogRequest> { return std::nullopt; },
+            [](const auto&) -> std::optional<FileDialogText> { return std::nullopt; },
         },
         question);
 }

@@ -68,9 +68,13 @@ struct Answer {
     bool yes() const { return reply == Reply::Yes; }
 };
 
-// A file question as the window's file dialog asks it; nothing for the questions that are message
-// boxes.
-std::optional<FileDialogRequest> FileDialogOf(const Question& question);
+// A file question as the window's file dialog asks it (a save dialog or an open dialog); nothing
+// for the questions that are message boxes.
+struct FileDialogText {
+    FileDialogRequest request;
+    bool save = false;
+};
+std::optional<FileDialogText> FileDialogOf(const Question& question);
 
 // A yes/no question as the window's message box asks it; nothing for the file questions.
 struct MessageBoxText {

@@ -234,3 +234,29 @@ int WifiCommand(SerialLink& link, int subCommand, std::string& message)
     }
     return DecodeStatus(link, 3, message);
 }
+
+std::string AnswerStatement(const SerialLink& link, int code)
+{
+    const RxState& rx = link.Rx;
+    if (code == code::kReadBackDiffers) {
+        int answered = code::kOk;
+        const std::string text = GetAnswerText(rx, false, answered);
+        return "the value read back differs from the value written" +
+               (answered == code::kOk && !text.empty() ? " (read back: " + text + ")" : std::string());
+    }
+    if (code == code::kRefused)
+        return "refused before sending";
+    if (code == code::kMalformed)
+        return MalformedAnswerText(rx);
+    if (rx.RxAck == ctl::NAK)
+        return "the instrument answered NAK";
+    const std::string received = " (" + NoAnswerText(link) + ")";
+    switch (code) {
+    case code::kNoFrame: return "no complete answer" + received;
+    case code::kNak: return "the instrument answered NAK" + received;
+    case code::kNotOk: return "the instrument answered not OK" + received;
+    case code::kBusy: return "the instrument is busy" + received;
+    case code::kShortFlashBlock: return "a flash block answer was too short" + received;
+    default: return "result code " + std::to_string(code) + received;
+    }
+}

@@ -44,3 +44,8 @@ int WifiCommand(SerialLink& link, int subCommand, std::string& message);
 
 // "Serial error" when nothing came back, else "Rx: " and the bytes received.
 std::string NoAnswerText(const SerialLink& link);
+
+// What came back in the exchange that ended with `code`, from the bytes the link received, for a
+// failure the tab shows no text of its own for ("the instrument answered NAK", "no complete
+// answer (Rx: 0615)").
+std::string AnswerStatement(const SerialLink& link, int code);

@@ -6,25 +6,52 @@
 
 #include "core/ResultCodes.h"
 #include "link/Commands.h"
+#include "link/Identify.h"
 #include "params/ParamCommands.h"
 
 namespace {
 
 const std::string kWait = ".. wait ..";
 
-std::string SerialErrorText(bool blankLine)
-{
-    return std::string(" Serial error !!") + kCrLf + (blankLine ? kCrLf : "") + "  Check connection.";
-}
+class ParamRun {
+public:
+    ParamRun(OperationContext& context, const std::string& waitText) : context_(context), closer_(context.link)
+    {
+        context_.sink.ClearLog();
+        context_.sink.Live(waitText);
+    }
 
-bool Identify(SerialLink& link, InstrumentInfo& info, ParamView& view)
-{
-    link.InitSeriale(link.CommPortNumber, link.BaudText);
-    if (ReadInstrumentInfo(link, info) != code::kOk)
-        return false;
-    view.ShowInstrument(info);
-    return true;
-}
+    // Opens the port and identifies the instrument; false (the serial error shown) when none answers.
+    bool Identify(SerialErrorLayout layout)
+    {
+        const Identified identified = OpenAndIdentify(context_.link);
+        if (!identified.ok()) {
+            End(code::kNoFrame, SerialErrorText(layout));
+            return false;
+        }
+        result.identified = true;
+        result.instrument = identified.info;
+        return true;
+    }
+
+    // The outcome shown in the tab's status box; a failure without one is said by what came back.
+    ParamResult& End(int code, const std::string& outcome)
+    {
+        context_.sink.ClearLog();
+        context_.sink.Log(outcome);
+        result.outcome = outcome;
+        result.code = ResultCodeOf(code);
+        if (code != code::kOk)
+            result.reason = outcome.empty() ? AnswerStatement(context_.link, code) : outcome;
+        return result;
+    }
+
+    ParamResult result;
+
+private:
+    OperationContext& context_;
+    ClosePortOnExit closer_;
+};
 
 constexpr long long kIndexClamp = 1000000;
 
@@ -99,95 +126,67 @@ std::string ParamNumberText(double value)
     return number == "-0" ? "0" : number;
 }
 
-int RunParamRead(SerialLink& link, const ParamCatalogue& catalogue, ParamView& view)
+ParamResult ReadParameter(OperationContext& context, const ParamRequest& request)
 {
-    view.SetValueText("");
-    view.SetOutcome(kWait);
-    InstrumentInfo info;
-    if (!Identify(link, info, view)) {
-        view.SetOutcome(SerialErrorText(false));
-        return code::kNoFrame;
-    }
-    view.ShowBaud();
+    ParamRun run(context, kWait);
+    run.result.value = "";
+    if (!run.Identify(SerialErrorLayout::NoBlankLine))
+        return run.result;
     std::string refusal;
-    const auto typed = TypedIndex(view.IndexText(), view.LastIndex(), refusal);
-    if (!typed) {
-        view.SetOutcome(refusal);
-        return code::kRefused;
-    }
+    const auto typed = TypedIndex(request.indexText, request.lastIndex, refusal);
+    if (!typed)
+        return run.End(code::kRefused, refusal);
     const int index = *typed;
-    view.SetIndexText(std::to_string(index));
-    view.SetIndexPosition(index);
+    run.result.index = index;
     double value = 0.0;
-    const int code = ReadParam(link, catalogue, index, value);
-    if (code != code::kOk) {
-        view.SetOutcome("");
-        return code;
-    }
-    view.SetValueText(index == 0 ? ZeroPadded(std::llround(value), 8) : ParamNumberText(value));
-    view.SetOutcome("Reading OK");
-    return code::kOk;
+    const int code = ReadParam(context.link, request.catalogue, index, value);
+    if (code != code::kOk)
+        return run.End(code, "");
+    run.result.value = index == 0 ? ZeroPadded(std::llround(value), 8) : ParamNumberText(value);
+    return run.End(code::kOk, "Reading OK");
 }
 
-int RunParamWrite(SerialLink& link, const ParamCatalogue& catalogue, ParamView& view)
+ParamResult WriteParameter(OperationContext& context, const ParamRequest& request)
 {
-    view.SetOutcome(kWait);
-    InstrumentInfo info;
-    if (!Identify(link, info, view)) {
-        view.SetOutcome(SerialErrorText(true));
-        return code::kNoFrame;
-    }
-    view.ShowBaud();
-    const std::string valueText = view.ValueText();
+    ParamRun run(context, kWait);
+    if (!run.Identify(SerialErrorLayout::BlankLine))
+        return run.result;
     std::string refusal;
-    const auto typed = TypedIndex(view.IndexText(), view.LastIndex(), refusal);
-    if (!typed) {
-        view.SetOutcome(refusal);
-        return code::kRefused;
-    }
+    const auto typed = TypedIndex(request.indexText, request.lastIndex, refusal);
+    if (!typed)
+        return run.End(code::kRefused, refusal);
     const int index = *typed;
-    if (valueText.empty()) {
-        view.SetOutcome("Null VALUE string");
-        return code::kRefused;
-    }
-    const auto number = LeadingNumberOf(valueText);
-    if (!number) {
-        view.SetOutcome("VALUE is not a number");
-        return code::kRefused;
-    }
+    if (request.valueText.empty())
+        return run.End(code::kRefused, "Null VALUE string");
+    const auto number = LeadingNumberOf(request.valueText);
+    if (!number)
+        return run.End(code::kRefused, "VALUE is not a number");
     const double value = *number;
-    if (!ParamValueText(catalogue, index, value)) {
-        const bool tooLong = catalogue.Type(index).Size == 0;
-        view.SetOutcome(tooLong ? "VALUE too long (max 13 digits)" : "VALUE out of range for the parameter's width");
-        return code::kRefused;
+    if (!ParamValueText(request.catalogue, index, value)) {
+        const bool tooLong = request.catalogue.Type(index).Size == 0;
+        return run.End(code::kRefused,
+                       tooLong ? "VALUE too long (max 13 digits)" : "VALUE out of range for the parameter's width");
     }
 
-    view.SetIndexPosition(index);
-    view.SetValueText("");
+    run.result.index = index;
+    run.result.value = "";
     double written = 0.0;
-    int code = WriteParam(link, catalogue, index, value, written);
+    int code = WriteParam(context.link, request.catalogue, index, value, written);
     if (code == code::kOk) {
         std::string message;
-        code = CommitParams(link, message);
+        code = CommitParams(context.link, message);
     }
-    if (code != code::kOk) {
-        view.SetOutcome("");
-        return code;
-    }
-    view.SetOutcome("Writing OK");
-    view.SetValueText(ParamNumberText(written));
-    return code::kOk;
+    if (code != code::kOk)
+        return run.End(code, "");
+    run.result.value = ParamNumberText(written);
+    return run.End(code::kOk, "Writing OK");
 }
 
-int RunParamInfo(SerialLink& link, ParamView& view)
+ParamResult ReadIdentity(OperationContext& context)
 {
-    view.SetOutcome("   wait ...");
-    InstrumentInfo info;
-    if (!Identify(link, info, view)) {
-        view.SetOutcome(SerialErrorText(true));
-        return code::kNoFrame;
-    }
-    view.ShowBaud();
-    view.SetOutcome(info.Name + " SN. " + info.SerialNumber + kCrLf + "  fw:" + info.FwVersion + kCrLf);
-    return code::kOk;
+    ParamRun run(context, "   wait ...");
+    if (!run.Identify(SerialErrorLayout::BlankLine))
+        return run.result;
+    const InstrumentInfo& info = run.result.instrument;
+    return run.End(code::kOk, info.Name + " SN. " + info.SerialNumber + kCrLf + "  fw:" + info.FwVersion + kCrLf);
 }

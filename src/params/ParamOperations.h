@@ -3,31 +3,32 @@
 #include <optional>
 #include <string>
 
+#include "core/Operation.h"
 #include "link/Identification.h"
-#include "link/SerialLink.h"
+#include "link/OperationContext.h"
 #include "params/ParamCatalogue.h"
 
-// What the parameter operations need of the Param tab.
-class ParamView {
-public:
-    virtual ~ParamView() = default;
-    virtual std::string IndexText() const = 0;
-    virtual void SetIndexText(const std::string& text) = 0;
-    virtual std::string ValueText() const = 0;
-    virtual void SetValueText(const std::string& text) = 0;
-    virtual void SetIndexPosition(int index) = 0;  // the scroll bar
-    virtual void SetOutcome(const std::string& text) = 0;
-    virtual void ShowBaud() = 0;                   // status bar: the speed in use
-    virtual int LastIndex() const = 0;             // of the selected family
-    // The instrument that answered the identification.
-    virtual void ShowInstrument(const InstrumentInfo&) {}
+// The Param tab's request: the family's catalogue as loaded, its last index, and the texts typed.
+struct ParamRequest {
+    const ParamCatalogue& catalogue;
+    int lastIndex = 0;
+    std::string indexText;
+    std::string valueText;  // Write only
 };
 
-// The three buttons of the Param tab, from opening the port to the outcome text. Each returns its
-// code; the caller closes the port and enables the controls again.
-int RunParamRead(SerialLink& link, const ParamCatalogue& catalogue, ParamView& view);
-int RunParamWrite(SerialLink& link, const ParamCatalogue& catalogue, ParamView& view);
-int RunParamInfo(SerialLink& link, ParamView& view);
+struct ParamResult : OperationResult {
+    bool identified = false;           // the instrument answered its identification
+    InstrumentInfo instrument;
+    std::optional<int> index;          // the index the text names, once accepted
+    std::optional<std::string> value;  // what the value box shows now; nothing: as typed
+    std::string outcome;               // the tab's status text ("Reading OK")
+};
+
+// Read, Write and Info of the Param tab, from opening the port to closing it. The status text goes
+// to the sink as the operation's log (".. wait .." while it runs) and is the result's outcome.
+ParamResult ReadParameter(OperationContext& context, const ParamRequest& request);
+ParamResult WriteParameter(OperationContext& context, const ParamRequest& request);
+ParamResult ReadIdentity(OperationContext& context);
 
 // Decimal text of a parameter value: no grouping, never an exponent, no trailing zeros.
 std::string ParamNumberText(double value);
