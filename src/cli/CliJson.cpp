@@ -59,6 +59,15 @@ JsonObject& JsonObject::Add(const std::string& key, const std::vector<std::strin
     return *this;
 }
 
+JsonObject& JsonObject::Add(const std::string& key, const std::vector<JsonObject>& objects)
+{
+    std::string list = "[";
+    for (std::size_t i = 0; i < objects.size(); ++i)
+        list += (i ? "," : "") + objects[i].Text();
+    fields_.emplace_back(key, list + "]");
+    return *this;
+}
+
 std::string JsonObject::Text() const
 {
     std::string text = "{";

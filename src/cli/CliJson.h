@@ -14,6 +14,7 @@ public:
     JsonObject& Add(const std::string& key, bool flag);
     JsonObject& Add(const std::string& key, const JsonObject& object);
     JsonObject& Add(const std::string& key, const std::vector<std::string>& texts);
+    JsonObject& Add(const std::string& key, const std::vector<JsonObject>& objects);
     bool Empty() const { return fields_.empty(); }
     std::string Text() const;
 

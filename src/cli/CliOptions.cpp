@@ -16,6 +16,13 @@ Commands:
   param get INDEX [--family 31400|31420]
   param set INDEX VALUE [--family 31400|31420]
                                      read, or write and commit, one parameter
+  param dump [--family 31400|31420] [--out FILE]
+                                     read every parameter of the family into a sheet (CSV; one
+                                     JSON object with --json); the family defaults to the
+                                     instrument's own
+  param diff SHEET [--family 31400|31420]
+                                     the parameters whose value differs from a sheet saved by
+                                     param dump (exit 0: none, 1: some)
   backup [--eeprom] [--flash FROM-TO | --flash-mis-only] [--out DIR]
                                      save the EEPROM (.epr) and flash pages (.fla) into DIR
                                      (default: both, pages 0-2047, the current folder)
@@ -58,6 +65,8 @@ Examples:
   servicetool-cli --port COM5 info
   servicetool-cli --port /dev/ttyUSB0 param get 12
   servicetool-cli --port COM5 param set 12 300 --family 31420
+  servicetool-cli --port COM5 param dump --out VRTA708_00001234_params.csv
+  servicetool-cli --port COM5 param diff VRTA708_00001234_params.csv
   servicetool-cli --port COM5 backup --eeprom --flash 0-27 --out backups/
   servicetool-cli --port COM5 backup --flash-mis-only
   servicetool-cli --port COM5 restore backups/VRTA708_00001234_fwV1.05_250305140709.epr --yes
@@ -102,8 +111,12 @@ std::string CheckOperands(const CliOptions& o)
     if (o.command == "info" || o.command == "backup")
         return count(0, 0);
     if (o.command == "param") {
+        if (sub == "dump")
+            return count(1, 1);
+        if (sub == "diff")
+            return count(2, 2);
         if (sub != "get" && sub != "set")
-            return "param: say get or set";
+            return "param: say get, set, dump or diff";
         if (auto error = count(sub == "get" ? 2 : 3, sub == "get" ? 2 : 3); !error.empty())
             return error;
         if (!IsNumber(ops[1]))
@@ -151,12 +164,15 @@ std::string CheckCombinations(const CliOptions& o)
     for (const std::string& error :
          {onlyFor(!o.family.empty(), "--family", "param"), onlyFor(o.eeprom, "--eeprom", "backup"),
           onlyFor(o.flashRange.has_value(), "--flash", "backup"), onlyFor(o.flashMisOnly, "--flash-mis-only", "backup"),
-          onlyFor(!o.outDir.empty(), "--out", "backup"), onlyFor(o.clearAll, "--clear-all", "restore"),
+          onlyFor(o.clearAll, "--clear-all", "restore"),
           onlyFor(o.yes, "--yes", "restore"), onlyFor(!o.package.empty(), "--package", "flash"),
           onlyFor(!o.target.empty(), "--target", "flash"), onlyFor(o.link57600, "--link-57600", "flash")}) {
         if (!error.empty())
             return error;
     }
+    const bool dump = o.command == "param" && !o.operands.empty() && o.operands[0] == "dump";
+    if (!o.outDir.empty() && o.command != "backup" && !dump)
+        return "--out belongs to 'backup' and 'param dump'";
     if (o.link57600 && o.package.empty())
         return "--link-57600 belongs to 'flash --package'";
     return {};

@@ -22,7 +22,7 @@ struct CliOptions {
     bool eeprom = false;                // backup
     std::optional<std::string> flashRange;  // backup: "FROM-TO"
     bool flashMisOnly = false;          // backup
-    std::string outDir;                 // backup
+    std::string outDir;                 // backup: the folder; param dump: the sheet's file
     bool clearAll = false;              // restore
     bool yes = false;                   // restore: take the image's page numbers
     std::string package;                // flash

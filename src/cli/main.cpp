@@ -50,6 +50,13 @@ bool WatchInterrupts()
     return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
 }
 
+// param dump and param diff keep what they read so far.
+bool ReadsEveryParameter(const CliOptions& options)
+{
+    return options.command == "param" && !options.operands.empty() &&
+           (options.operands[0] == "dump" || options.operands[0] == "diff");
+}
+
 int SavedPort(const QtSettingsStore& settings)
 {
     return static_cast<int>(RoundHalfEven(std::clamp(LeadingNumber(settings.Value("Startup", "CommPort", "1")), -1.0, 99.0)));
@@ -147,6 +154,10 @@ int main(int argc, char** argv)
             interrupted = true;
             if ((command == "backup" || command == "restore") && presses == 1) {
                 log.PrintLine("servicetool-cli: stopping after the current block or page ...");
+                return;
+            }
+            if (ReadsEveryParameter(options) && presses == 1) {
+                log.PrintLine("servicetool-cli: stopping after the current parameter ...");
                 return;
             }
             // What the operation says from now on is about the exchange it gives up.

@@ -104,6 +104,11 @@ std::optional<long long> ParamIndexOfText(const std::string& text)
     return Clamped(RoundHalfEven(LeadingNumber(number)));
 }
 
+std::string ParamValueShown(int index, double value)
+{
+    return index == 0 ? ZeroPadded(std::llround(value), 8) : ParamNumberText(value);
+}
+
 std::string ParamNumberText(double value)
 {
     if (!std::isfinite(value))
@@ -142,7 +147,7 @@ ParamResult ReadParameter(OperationContext& context, const ParamRequest& request
     const int code = ReadParam(context.link, request.catalogue, index, value);
     if (code != code::kOk)
         return run.End(code, "");
-    run.result.value = index == 0 ? ZeroPadded(std::llround(value), 8) : ParamNumberText(value);
+    run.result.value = ParamValueShown(index, value);
     return run.End(code::kOk, "Reading OK");
 }
 

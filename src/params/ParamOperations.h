@@ -30,6 +30,9 @@ ParamResult ReadParameter(OperationContext& context, const ParamRequest& request
 ParamResult WriteParameter(OperationContext& context, const ParamRequest& request);
 ParamResult ReadIdentity(OperationContext& context);
 
+// A value read as the Param tab shows it: index 0 (the serial number) with eight digits.
+std::string ParamValueShown(int index, double value);
+
 // Decimal text of a parameter value: no grouping, never an exponent, no trailing zeros.
 std::string ParamNumberText(double value);
 
