@@ -117,9 +117,13 @@ int RunParamDiff(CliRun& run)
         listed.push_back(entry);
     }
     run.result.Add("family", result.sheet.familyCode).Add("differences", listed);
-    run.log.PrintLine(std::to_string(differences.size()) + " of " + std::to_string(result.sheet.rows.size()) +
-                      " parameters differ from the sheet");
-    return differences.empty() ? 0 : 1;
+    const std::string count = std::to_string(differences.size()) + " of " +
+                              std::to_string(result.sheet.rows.size()) + " parameters differ from the sheet";
+    run.log.PrintLine(count);
+    if (differences.empty())
+        return 0;
+    run.failure = {count, true};  // said already: the differences are the answer, not a fault
+    return 1;
 }
 
 }  // namespace
