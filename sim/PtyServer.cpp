@@ -61,8 +61,22 @@ PtyServer::~PtyServer()
     CloseAll();
 }
 
+void PtyServer::LogBytes(double at, const char* direction, const std::uint8_t* bytes, std::size_t count)
+{
+    if (!log_)
+        return;
+    std::fprintf(log_, "%.6f %s ", at, direction);
+    for (std::size_t i = 0; i < count; ++i)
+        std::fprintf(log_, "%02X", bytes[i]);
+    std::fputc('\n', log_);
+}
+
 void PtyServer::CloseAll()
 {
+    if (log_) {
+        std::fclose(log_);
+        log_ = nullptr;
+    }
     if (linkMade_ && LinkTarget(options_.linkPath) == slaveName_)
         unlink(options_.linkPath.c_str());
     linkMade_ = false;
@@ -112,6 +126,11 @@ bool PtyServer::Start(std::string& error)
     }
     stopRead_ = pipeFds[0];
     stopWrite_ = pipeFds[1];
+    if (!options_.logPath.empty() && !(log_ = std::fopen(options_.logPath.c_str(), "w"))) {
+        error = Errno("open " + options_.logPath);
+        CloseAll();
+        return false;
+    }
     // Without inotify the server still works; it only cannot drop answers nobody will read.
     watch_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (watch_ >= 0 && inotify_add_watch(watch_, slaveName_.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
@@ -258,6 +277,7 @@ bool PtyServer::ReadInput(double now, std::string& error)
     for (;;) {
         const ssize_t n = read(master_, buffer, sizeof buffer);
         if (n > 0) {
+            LogBytes(now, "rx", buffer, static_cast<std::size_t>(n));
             OnInput(Bytes(buffer, buffer + n), now);
             // A short read took everything waiting: no second read just to hear there is no more.
             if (static_cast<std::size_t>(n) < sizeof buffer)
@@ -338,6 +358,7 @@ bool PtyServer::WriteDue(double now, std::string& error)
             error = Errno("write");
             return false;
         }
+        LogBytes(MonotonicNow(), "tx", item.bytes.data() + item.sent, static_cast<std::size_t>(n));
         item.sent += static_cast<std::size_t>(n);
         if (item.sent >= item.bytes.size())
             outgoing_.pop_front();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <string>
@@ -13,6 +14,9 @@ struct PtyServerOptions {
     // Paced answers leave in slices of this long, as a USB serial adapter hands them over
     // (0: byte by byte). Every slice still leaves at the line rate.
     double sliceS = 0.001;
+    // When set, every read and write on the line: "SECONDS rx|tx HEX" a line, monotonic seconds,
+    // rx for the bytes the instrument received, tx for those it sent.
+    std::string logPath{};
 };
 
 // Serves a simulated instrument on a pseudo-terminal, so any program can open the link path as
@@ -60,6 +64,7 @@ private:
     void DrainWatch();
     void ClientClosed();
     void CloseAll();
+    void LogBytes(double at, const char* direction, const std::uint8_t* bytes, std::size_t count);
 
     int HostBaud() const;
 
@@ -75,6 +80,7 @@ private:
     bool linkMade_ = false;
 
     std::deque<Outgoing> outgoing_;
+    std::FILE* log_ = nullptr;
     bool blocked_ = false;  // the terminal took no more; wait until it does
     double lastStart_ = 0.0;
     double outFreeAt_ = 0.0;

@@ -34,6 +34,7 @@ constexpr const char* kUsage =
     "                       [--slice-ms M] [--no-wifi] [--fault RULE]... [--save-memory DIR] [--boot]\n"
     "                       [--erase-ms M] [--sector-erase-ms M] [--prog-ms M] [--power-on-s S]\n"
     "                       [--nack-page BOARD:N]... [--stats FILE] [--flash-dump PREFIX]\n"
+    "                       [--log FILE]\n"
     "       servicetool-sim --version | --help\n"
     "  --link PATH    symbolic link to the pseudo-terminal the instrument answers on\n"
     "  --model NAME   device name the instrument reports (default VRTA708)\n"
@@ -53,6 +54,8 @@ constexpr const char* kUsage =
     "  --prog-ms M    bootloader time to program one Write Memory block (default 1)\n"
     "  --power-on-s S after Go the instrument answers S seconds later (default 1; negative: never)\n"
     "  --nack-page BOARD:N   the bootloader of BOARD (cpu or mis) refuses the data block of page N\n"
+    "  --log FILE     every read and write on the line, a line each: monotonic seconds, rx (received)\n"
+    "                 or tx (sent), the bytes in hexadecimal\n"
     "  --stats FILE   when a client closes the port, write the bootloaders' byte counts, answers and\n"
     "                 erase and programming seconds to FILE (and start counting again)\n"
     "  --flash-dump P when a client closes the port, write both boards' flash to P-cpu.bin and P-mis.bin\n"
@@ -173,6 +176,8 @@ int main(int argc, char** argv)
             nackPages.emplace_back(board, static_cast<int>(page));
         } else if (arg == "--stats") {
             statsPath = v;
+        } else if (arg == "--log") {
+            options.logPath = v;
         } else if (arg == "--flash-dump") {
             dumpPrefix = v;
         } else {

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <tuple>
+#include <vector>
 #include <termios.h>
 #include <unistd.h>
 
@@ -135,4 +137,37 @@ TEST_F(SimPty, RefusesAnyOtherFileAtTheLinkPathAndNoPath)
     PtyServer noPath(sim, {""});
     EXPECT_FALSE(noPath.Start(error));
     EXPECT_FALSE(noPath.Run(error));
+}
+
+// The line log: each read and write, in order, with the time it happened and its bytes; a paced
+// answer leaves in the slices the adapter would hand over.
+TEST_F(SimPty, LineLogHoldsEveryReadAndWriteInOrder)
+{
+    PtyServerOptions options{"", true, 9600, 0.002};
+    options.logPath = dir + "/line.log";
+    ASSERT_NO_FATAL_FAILURE(Serve(options));
+    ASSERT_TRUE(Send(fd, {'I'}));
+    ASSERT_EQ(ReadFor(fd, 36, 2.0, server.get()).size(), 36u);
+    server.reset();  // closes the log
+
+    std::ifstream in(options.logPath);
+    std::vector<std::tuple<double, std::string, std::string>> lines;
+    double at = 0.0;
+    std::string direction, hex;
+    while (in >> at >> direction >> hex)
+        lines.emplace_back(at, direction, hex);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(std::get<1>(lines[0]), "rx");
+    EXPECT_EQ(std::get<2>(lines[0]), BytesToHex(BuildFrame({'I'})));
+    std::string sent;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        EXPECT_EQ(std::get<1>(lines[i]), "tx") << i;
+        EXPECT_GE(std::get<0>(lines[i]), std::get<0>(lines[i - 1])) << i;
+        sent += std::get<2>(lines[i]);
+    }
+    EXPECT_EQ(sent.size(), 72u);
+    EXPECT_EQ(sent.substr(0, 4), "0601");
+    // 36 bytes at 9600 baud take 37.5 ms, in 2 ms slices of a byte or two each.
+    EXPECT_GT(lines.size(), 10u);
+    EXPECT_GT(std::get<0>(lines.back()) - std::get<0>(lines[0]), 0.030);
 }
