@@ -1,22 +1,49 @@
 #include "sim/VirtualHost.h"
 
 #include <cmath>
-#include <ctime>
+
+namespace {
+
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back; plain arithmetic,
+// so the virtual clock reads the same on every system.
+long long DaysOfDate(long long year, int month, int day)
+{
+    year -= month <= 2;
+    const long long era = (year >= 0 ? year : year - 399) / 400;
+    const long long yearOfEra = year - era * 400;
+    const long long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+void DateOfDays(long long days, int& year, int& month, int& day)
+{
+    days += 719468;
+    const long long era = (days >= 0 ? days : days - 146096) / 146097;
+    const long long dayOfEra = days - era * 146097;
+    const long long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const long long monthIndex = (5 * dayOfYear + 2) / 153;
+    day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    year = static_cast<int>(yearOfEra + era * 400 + (month <= 2));
+}
+
+}  // namespace
 
 LocalDateTime VirtualHost::LocalNow() const
 {
-    std::tm tm{};
-    tm.tm_year = localStart_.year - 1900;
-    tm.tm_mon = localStart_.month - 1;
-    tm.tm_mday = localStart_.day;
-    tm.tm_hour = localStart_.hour;
-    tm.tm_min = localStart_.minute;
-    tm.tm_sec = localStart_.second + static_cast<int>(std::floor(now_));
-    tm.tm_isdst = 0;
-    const std::time_t t = timegm(&tm);
-    std::tm out{};
-    gmtime_r(&t, &out);
-    return {out.tm_year + 1900, out.tm_mon + 1, out.tm_mday, out.tm_hour, out.tm_min, out.tm_sec};
+    const LocalDateTime& s = localStart_;
+    const long long seconds = DaysOfDate(s.year, s.month, s.day) * 86400 + s.hour * 3600 + s.minute * 60 + s.second +
+                              static_cast<long long>(std::floor(now_));
+    const long long days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+    const long long ofDay = seconds - days * 86400;
+    LocalDateTime t;
+    DateOfDays(days, t.year, t.month, t.day);
+    t.hour = static_cast<int>(ofDay / 3600);
+    t.minute = static_cast<int>(ofDay / 60 % 60);
+    t.second = static_cast<int>(ofDay % 60);
+    return t;
 }
 
 void VirtualHost::CallAt(double when, std::function<void()> action)
