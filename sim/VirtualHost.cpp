@@ -65,6 +65,10 @@ bool VirtualHost::RunDue()
 
 void VirtualHost::Yield(double deadline)
 {
+    std::vector<std::function<void()>> deferred;
+    deferred.swap(deferred_);
+    for (auto& action : deferred)
+        action();
     ++yields_;
     if (onYield_)
         onYield_();

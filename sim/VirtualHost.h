@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "core/Host.h"
 #include "sim/Scheduler.h"
@@ -18,6 +19,7 @@ public:
     bool Quitting() const override { return quitting_; }
     void RequestQuit() override { quitting_ = true; }
     void SetSecondTicker(std::function<void()> onTick) override;
+    void Defer(std::function<void()> action) override { deferred_.push_back(std::move(action)); }
 
     void CallAt(double when, std::function<void()> action) override;
     void CallAfter(double delay, std::function<void()> action) { CallAt(now_ + delay, std::move(action)); }
@@ -44,4 +46,5 @@ private:
     std::multimap<double, std::function<void()>> events_;
     std::function<void()> onYield_;
     std::function<void()> ticker_;
+    std::vector<std::function<void()>> deferred_;
 };

@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QTextCursor>
+#include <algorithm>
 
 #include "app/QtText.h"
 
@@ -16,6 +17,18 @@ QString ForDisplay(const std::string& text)
     return shown;
 }
 
+qsizetype CommonPrefixLength(const QString& a, const QString& b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    qsizetype i = 0;
+    while (i < n && a[i] == b[i])
+        ++i;
+    // A surrogate pair is never split.
+    if (i > 0 && i < n && a[i - 1].isHighSurrogate())
+        --i;
+    return i;
+}
+
 }  // namespace
 
 StatusBox::StatusBox(Caret caret, QWidget* parent) : QPlainTextEdit(parent), caret_(caret)
@@ -25,16 +38,29 @@ StatusBox::StatusBox(Caret caret, QWidget* parent) : QPlainTextEdit(parent), car
     setLineWrapMode(QPlainTextEdit::NoWrap);
 }
 
+// Only what changed is laid out again: the text after the part both texts share is replaced, so a
+// log that grows or whose last line is a counter costs little to show however long it is.
 void StatusBox::SetText(const std::string& text)
 {
+    const QString shown = ForDisplay(text);
+    const qsizetype kept = CommonPrefixLength(shown_, shown);
     text_ = text;
-    setPlainText(ForDisplay(text));
+    shown_ = shown;
+    if (kept == 0) {
+        setPlainText(shown);
+    } else {
+        QTextCursor cursor(document());
+        cursor.setPosition(static_cast<int>(kept));
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.insertText(shown.mid(kept));
+    }
     AfterChange();
 }
 
 void StatusBox::Append(const std::string& text)
 {
     text_ += text;
+    shown_ += ForDisplay(text);
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     end.insertText(ForDisplay(text));

@@ -21,5 +21,6 @@ private:
     void AfterChange();
 
     std::string text_;
+    QString shown_;  // what the document holds
     Caret caret_;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 struct LocalDateTime {
     int year = 2000;
@@ -29,6 +30,10 @@ public:
     // event or the deadline (monotonic seconds), whichever comes first, and returns once it has
     // delivered what woke it, so the caller re-checks its condition. Never spins.
     virtual void Yield(double deadline) = 0;
+
+    // Runs `action` once at the start of the next yield: work that can wait until the line is busy
+    // (redrawing a log after an answer) is done after the next request has gone out.
+    virtual void Defer(std::function<void()> action) = 0;
 
     // True once the program is ending: every wait returns at once and operations unwind.
     virtual bool Quitting() const = 0;

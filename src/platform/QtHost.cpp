@@ -40,8 +40,17 @@ LocalDateTime QtHost::LocalNow() const
             now.time().hour(), now.time().minute(), now.time().second()};
 }
 
+void QtHost::RunDeferred()
+{
+    std::vector<std::function<void()>> due;
+    due.swap(deferred_);
+    for (auto& action : due)
+        action();
+}
+
 void QtHost::Yield(double deadline)
 {
+    RunDeferred();
     if (quitting_)
         return;
     const double now = Now();

@@ -18,6 +18,7 @@ public:
     void Yield(double deadline) override;
     bool Quitting() const override { return quitting_; }
     void SetSecondTicker(std::function<void()> onTick) override;
+    void Defer(std::function<void()> action) override { deferred_.push_back(std::move(action)); }
 
     // Every wait returns at once from now on.
     void RequestQuit() override;
@@ -31,4 +32,6 @@ private:
     double wakeUpAt_ = 0.0;  // when wakeUp_ fires, while active
     std::function<void()> onTick_;
     bool quitting_ = false;
+    std::vector<std::function<void()>> deferred_;
+    void RunDeferred();
 };
