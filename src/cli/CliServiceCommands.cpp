@@ -117,7 +117,7 @@ int RunWifiRegister(CliRun& run, const std::string& sub)
     if (index < 0)
         return Refuse(run, cli_exit::kUsage, "no register " + ops[1] + " in the register list");
     const std::string& entry = entries[static_cast<std::size_t>(index)];
-    const PanelState panel = SecondListPanel(kWifiRegisterCommand, index, entry);
+    const PanelState panel = SecondListPanel(kWifiRegisterCommand, index);
     const bool set = sub == "set";
     if (set ? !panel.set : !panel.get)
         return Refuse(run, cli_exit::kUsage, Trim(entry) + (set ? " cannot be written" : " cannot be read"));
