@@ -3,7 +3,6 @@
 #include "link/InstrumentModels.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
@@ -109,15 +108,6 @@ const WifiRegister* RegisterOfEntry(int entryIndex)
     if (entryIndex < 1 || entryIndex > static_cast<int>(listed.size()))
         return nullptr;
     return listed[static_cast<std::size_t>(entryIndex - 1)];
-}
-
-int RegisterNumberOfEntry(const std::string& entry)
-{
-    const auto digit = [](char c) { return c >= 'A' && c <= 'F' ? c - 'A' + 10 : c - '0'; };
-    if (entry.size() < 4 || !std::isxdigit(static_cast<unsigned char>(entry[2])) ||
-        !std::isxdigit(static_cast<unsigned char>(entry[3])))
-        return 0;
-    return digit(entry[2]) * 16 + digit(entry[3]);
 }
 
 std::vector<int> RegisterFileOrder()

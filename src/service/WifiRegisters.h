@@ -122,14 +122,6 @@ std::string RegisterEntry(const WifiRegister& reg);
 const std::vector<std::string>& WifiRegisterEntries();
 // The register of a list entry; nullptr for "All registers" and for no entry.
 const WifiRegister* RegisterOfEntry(int entryIndex);
-// The register number of a list entry: the hexadecimal value of its characters 3 and 4.
-int RegisterNumberOfEntry(const std::string& entry);
-
-// Register numbers with a meaning of their own.
-namespace wifireg {
-constexpr int kReboot = 0x00;
-constexpr int kFunctions = 0x20;
-}  // namespace wifireg
 
 // The registers a register file holds, in the order read-all reads them.
 std::vector<int> RegisterFileOrder();
