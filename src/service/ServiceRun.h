@@ -83,8 +83,6 @@ public:
     bool Stopping() const { return context_.link.host().Quitting() || context_.sink.StopRequested(); }
     Result& Stopped() { return Quiet("stopped before the end", {Interruption::Kind::Stopped, 0, {}}); }
 
-    OperationContext& context() { return context_; }
-
     Result result;
 
 private:
