@@ -1,5 +1,5 @@
 // Read-all and write-all of the Wi-Fi register file against `servicetool-sim --pace` through a
-// pseudo-terminal and the real serial port, as the Service tab runs them (same operations, a view
+// pseudo-terminal and the real serial port, as the Service tab runs them (same operations, a sink
 // without widgets). Prints the wall time of each against the time its bytes take on the line at
 // 115200 baud, and the part of it that is the port's opening pause (0.25 s).
 //   bench_register_file [ROUNDS]    (default 5)
@@ -10,11 +10,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/ResultCodes.h"
 #include "service/ServiceOperations.h"
 #include "support/RealPath.h"
+#include "support/RecordingSink.h"
 #include "support/SimProgram.h"
-#include "TextServiceView.h"
 
 namespace {
 
@@ -41,27 +40,22 @@ int main(int argc, char** argv)
     RealPath path(sim.link());
     QTemporaryDir folder;
     const std::string file = folder.filePath("VRTA710_00001234_wifi.txt").toStdString();
-    ParamCatalogue catalogue;
-    ServiceContext context{path.link, path.dialogs, catalogue, folder.path().toStdString()};
-    TextServiceView view;
-    view.command = "WiFi register";
-    view.entryIndex = 0;
-    view.entryText = "All registers";
+    RecordingSink sink;
+    sink.answer = [&file](const Question&) { return Answer::Path(file); };
+    OperationContext context{path.link, sink, folder.path().toStdString()};
 
     double readTotal = 0.0;
     double writeTotal = 0.0;
     for (int round = 0; round < rounds; ++round) {
-        path.dialogs.filePaths.push_back(file);
         auto start = std::chrono::steady_clock::now();
-        if (RunServiceButton(context, view, ServiceButton::Get) != code::kOk) {
-            std::fprintf(stderr, "read-all failed: %s\n", view.log.c_str());
+        if (!ReadAllRegisters(context).ok()) {
+            std::fprintf(stderr, "read-all failed: %s\n", sink.Text().c_str());
             return 1;
         }
         readTotal += Seconds(start);
-        path.dialogs.filePaths.push_back(file);
         start = std::chrono::steady_clock::now();
-        if (RunServiceButton(context, view, ServiceButton::Set) != code::kOk) {
-            std::fprintf(stderr, "write-all failed: %s\n", view.log.c_str());
+        if (!WriteAllRegisters(context).ok()) {
+            std::fprintf(stderr, "write-all failed: %s\n", sink.Text().c_str());
             return 1;
         }
         writeTotal += Seconds(start);

@@ -13,9 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         const RegisterFileEntry entry = ParseRegisterFileLine(line);
         if (entry.kind != RegisterFileEntry::Kind::Write)
             continue;
-        FUZZ_CHECK(IsFileTextRegister(entry.n) || IsFileQuadRegister(entry.n));
+        const RegisterFileClass fileClass = FileClassOf(entry.n);
+        FUZZ_CHECK(fileClass != RegisterFileClass::NotWritten);
         FUZZ_CHECK(entry.values.size() <= 49);
-        if (IsFileQuadRegister(entry.n))
+        if (fileClass == RegisterFileClass::FourNumbers)
             FUZZ_CHECK(entry.values.size() == 4);
         for (const int value : entry.values)
             FUZZ_CHECK(value >= 0 && value <= 255);

@@ -2,22 +2,66 @@
 
 #include "app/Form1.h"
 #include "app/QtText.h"
+#include "app/WindowSink.h"
+#include "service/ServicePanel.h"
 
 ServiceActions::ServiceActions(Form1& form) : form_(form)
 {
     ServiceTab& tab = *form_.Service;
-    QObject::connect(tab.cmdGetService, &QPushButton::clicked, &tab, [this] { cmdGetService_Click(); });
-    QObject::connect(tab.cmdSendService, &QPushButton::clicked, &tab, [this] { cmdSendService_Click(); });
+    QObject::connect(tab.cmdGetService, &QPushButton::clicked, &tab, [this] { OnGetClicked(); });
+    QObject::connect(tab.cmdSendService, &QPushButton::clicked, &tab, [this] { OnSetClicked(); });
 }
 
-void ServiceActions::cmdGetService_Click()
+void ServiceActions::OnGetClicked()
 {
-    Run(ServiceButton::Get);
+    const ServiceTab& tab = *form_.Service;
+    const std::string command = FromQ(tab.cmbService->currentText());
+    const int entry = tab.cmbService2->currentIndex();
+    if (command == kWifiRegisterCommand && entry == 0) {
+        Run([&](OperationContext& context) { ShowFunctions(ReadAllRegisters(context).functions); });
+    } else if (command == kWifiRegisterCommand) {
+        if (const WifiRegister* reg = RegisterOfEntry(entry))
+            Run([&](OperationContext& context) { ShowRead(ReadRegister(context, {reg->number})); });
+    } else if (command == kCalibrationDateCommand) {
+        const CalibrationDateRequest request = DateRequest();
+        Run([&](OperationContext& context) { ShowDate(GetCalibrationDate(context, request)); });
+    }
 }
 
-void ServiceActions::cmdSendService_Click()
+void ServiceActions::OnSetClicked()
 {
-    Run(ServiceButton::Set);
+    const ServiceTab& tab = *form_.Service;
+    const std::string command = FromQ(tab.cmbService->currentText());
+    const int entry = tab.cmbService2->currentIndex();
+    if (command == kWifiRegisterCommand && entry == 0) {
+        Run([&](OperationContext& context) { WriteAllRegisters(context); });
+    } else if (command == kWifiRegisterCommand) {
+        if (const WifiRegister* reg = RegisterOfEntry(entry)) {
+            const RegisterWriteRequest request = WriteRequest(reg->number);
+            Run([&](OperationContext& context) { ShowWritten(WriteRegister(context, request)); });
+        }
+    } else if (command == kWifiSettingCommand) {
+        if (entry == 0 || entry == kModuleOn)
+            Run([&](OperationContext& context) { SwitchWifiModule(context, {entry == kModuleOn}); });
+    } else if (command == kCalibrationDateCommand) {
+        const CalibrationDateRequest request = DateRequest();
+        Run([&](OperationContext& context) { ShowDate(SetCalibrationDate(context, request)); });
+    }
+}
+
+template <typename Operation>
+void ServiceActions::Run(Operation operation)
+{
+    AppServices& services = form_.Services();
+    StatusBox& log = *form_.Service->txtService;
+    WindowSink sink(services.dialogs, {[&log](const std::string& text) {
+                        log.SetText(text);
+                        log.repaint();
+                    }});
+    OperationContext context{services.link, sink, services.appFolder};
+    SetControlsEnabled(false);
+    operation(context);
+    SetControlsEnabled(true);
 }
 
 void ServiceActions::SetControlsEnabled(bool enabled)
@@ -29,92 +73,63 @@ void ServiceActions::SetControlsEnabled(bool enabled)
     form_.mnuSeriale->menuAction()->setEnabled(enabled);
 }
 
-void ServiceActions::Run(ServiceButton button)
+CalibrationDateRequest ServiceActions::DateRequest() const
 {
-    AppServices& services = form_.Services();
-    ServiceContext context{services.link, services.dialogs, form_.Catalogue(), services.appFolder};
-    SetControlsEnabled(false);
-    RunServiceButton(context, *this, button);
-    services.link.CloseSeriale();
-    SetControlsEnabled(true);
+    DateTexts date;
+    for (std::string DateTexts::*text : {&DateTexts::day, &DateTexts::month, &DateTexts::year})
+        date.*text = FromQ(DateBox(text)->text());
+    return {form_.Catalogue(), date};
 }
 
-std::string ServiceActions::Command() const
+RegisterWriteRequest ServiceActions::WriteRequest(int number) const
 {
-    return FromQ(form_.Service->cmbService->currentText());
+    return {number, FromQ(form_.Service->txtServiceValue->text()), Functions()};
 }
 
-int ServiceActions::SecondListIndex() const
+FunctionBoxes ServiceActions::Functions() const
 {
-    return form_.Service->cmbService2->currentIndex();
-}
-
-std::string ServiceActions::SecondListText() const
-{
-    return FromQ(form_.Service->cmbService2->currentText());
-}
-
-std::string ServiceActions::Log() const
-{
-    return form_.Service->LogText();
-}
-
-void ServiceActions::SetLog(const std::string& text)
-{
-    form_.Service->SetLogText(text);
-}
-
-void ServiceActions::RefreshLog()
-{
-    form_.Service->txtService->repaint();
-}
-
-bool ServiceActions::ValueBoxShown() const
-{
-    return !form_.Service->txtServiceValue->isHidden();
-}
-
-std::string ServiceActions::ValueBoxText() const
-{
-    return FromQ(form_.Service->txtServiceValue->text());
-}
-
-void ServiceActions::SetValueBoxText(const std::string& text)
-{
-    form_.Service->txtServiceValue->setText(ToQ(text));
-}
-
-std::array<bool, 4> ServiceActions::FunctionBoxes() const
-{
-    std::array<bool, 4> ticked{};
+    FunctionBoxes ticked{};
     for (std::size_t i = 0; i < ticked.size(); ++i)
         ticked[i] = form_.Service->chkFunc[i]->isChecked();
     return ticked;
 }
 
-void ServiceActions::SetFunctionBoxes(const std::array<bool, 4>& ticked)
+void ServiceActions::ShowDate(const CalibrationDateResult& result)
 {
-    for (std::size_t i = 0; i < ticked.size(); ++i)
-        form_.Service->chkFunc[i]->setChecked(ticked[i]);
+    if (!result.date)
+        return;
+    for (std::string DateTexts::*text : {&DateTexts::day, &DateTexts::month, &DateTexts::year})
+        DateBox(text)->setText(ToQ((*result.date).*text));
 }
 
-QLineEdit* ServiceActions::DateBox(DateField field) const
+void ServiceActions::ShowRead(const RegisterReadResult& result)
+{
+    ShowFunctions(result.functions);
+    QLineEdit& valueBox = *form_.Service->txtServiceValue;
+    if (result.value && !valueBox.isHidden())
+        valueBox.setText(ToQ(*result.value));
+}
+
+void ServiceActions::ShowWritten(const RegisterWriteResult& result)
+{
+    if (result.value)
+        form_.Service->txtServiceValue->setText(ToQ(*result.value));
+}
+
+void ServiceActions::ShowFunctions(const std::optional<FunctionBoxes>& ticked)
+{
+    if (!ticked)
+        return;
+    for (std::size_t i = 0; i < ticked->size(); ++i)
+        form_.Service->chkFunc[i]->setChecked((*ticked)[i]);
+}
+
+QLineEdit* ServiceActions::DateBox(std::string DateTexts::*text) const
 {
     ServiceTab& tab = *form_.Service;
-    switch (field) {
-    case DateField::Day: return tab.txtCalibManDateDay;
-    case DateField::Month: return tab.txtCalibManDateMonth;
-    case DateField::Year: break;
-    }
+    if (text == &DateTexts::day)
+        return tab.txtCalibManDateDay;
+    if (text == &DateTexts::month)
+        return tab.txtCalibManDateMonth;
     return tab.txtCalibManDateYear;
-}
-
-std::string ServiceActions::DateText(DateField field) const
-{
-    return FromQ(DateBox(field)->text());
-}
-
-void ServiceActions::SetDateText(DateField field, const std::string& text)
-{
-    DateBox(field)->setText(ToQ(text));
 }

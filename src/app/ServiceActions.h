@@ -1,37 +1,36 @@
 #pragma once
 
+#include "service/CalibrationDate.h"
 #include "service/ServiceOperations.h"
-#include "service/ServiceView.h"
 
 class Form1;
+class QLineEdit;
 
-// Get and Set of the Service tab: the controls are off while the operation runs and on again on
-// every way out.
-class ServiceActions : public ServiceView {
+// Get and Set of the Service tab: the command and entry chosen pick the operation, the tab's
+// boxes make its request, its result goes back into them. The controls are off while the
+// operation runs and on again on every way out.
+class ServiceActions {
 public:
     explicit ServiceActions(Form1& form);
 
-    void cmdGetService_Click();
-    void cmdSendService_Click();
-
-    std::string Command() const override;
-    int SecondListIndex() const override;
-    std::string SecondListText() const override;
-    std::string Log() const override;
-    void SetLog(const std::string& text) override;
-    void RefreshLog() override;
-    bool ValueBoxShown() const override;
-    std::string ValueBoxText() const override;
-    void SetValueBoxText(const std::string& text) override;
-    std::array<bool, 4> FunctionBoxes() const override;
-    void SetFunctionBoxes(const std::array<bool, 4>& ticked) override;
-    std::string DateText(DateField field) const override;
-    void SetDateText(DateField field, const std::string& text) override;
+    void OnGetClicked();
+    void OnSetClicked();
 
 private:
-    void Run(ServiceButton button);
+    // Controls off, the operation, controls on again.
+    template <typename Operation>
+    void Run(Operation operation);
     void SetControlsEnabled(bool enabled);
-    class QLineEdit* DateBox(DateField field) const;
+
+    CalibrationDateRequest DateRequest() const;
+    RegisterWriteRequest WriteRequest(int number) const;
+    FunctionBoxes Functions() const;
+
+    void ShowDate(const CalibrationDateResult& result);
+    void ShowRead(const RegisterReadResult& result);
+    void ShowWritten(const RegisterWriteResult& result);
+    void ShowFunctions(const std::optional<FunctionBoxes>& ticked);
+    QLineEdit* DateBox(std::string DateTexts::*text) const;
 
     Form1& form_;
 };

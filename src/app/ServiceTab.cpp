@@ -184,8 +184,7 @@ void ServiceTab::OnSecondListSelected()
     fraFunc->hide();
     txtService->show();
 
-    const PanelState state = SecondListPanel(FromQ(cmbService->currentText()), cmbService2->currentIndex(),
-                                             FromQ(cmbService2->currentText()));
+    const PanelState state = SecondListPanel(FromQ(cmbService->currentText()), cmbService2->currentIndex());
     txtServiceValue->setVisible(state.valueBox);
     cmdGetService->setVisible(state.get);
     cmdSendService->setVisible(state.set);

@@ -1,77 +1,35 @@
 #include "cli/CliCommandSet.h"
 
-
-#include <algorithm>
-#include <filesystem>
 #include <optional>
 #include <vector>
 
-#include "cli/CliPort.h"
-#include "cli/CliViews.h"
-#include "core/Paths.h"
-#include "core/ResultCodes.h"
-#include "firmware/FirmwareUpload.h"
-#include "firmware/UploadTargets.h"
-#include "link/Answers.h"
-#include "link/Commands.h"
-#include "link/Frames.h"
-#include "link/InstrumentModels.h"
-#include "memory/ImageFiles.h"
-#include "memory/MemoryDownload.h"
-#include "memory/MemoryUpload.h"
-#include "memory/TransferReport.h"
+#include "cli/CliSink.h"
 #include "params/ParamCatalogue.h"
+#include "service/CalibrationDate.h"
 #include "service/ServiceOperations.h"
-#include "service/ServicePanel.h"
 #include "service/WifiRegisters.h"
 
-// ------------------------------------------------------------------------- service
-
 namespace {
 
-// An operation of the Service tab; one that ends without a word (a value it cannot send, a file
-// it cannot use) is said so here.
-int RunService(CliRun& run, CliServiceView& view, ServiceButton button, const std::string& whyQuiet)
+int Ended(CliRun& run, const OperationResult& result, const CliSink& sink)
 {
-    ParamCatalogue catalogue;
-    catalogue.LoadFamily(ParamFamilies().front().entry);
-    ServiceContext context{run.link, run.dialogs, catalogue, run.appFolder};
-    const int code = RunServiceButton(context, view, button);
-    run.link.CloseSeriale();
-    if (code == code::kRefused && Trim(view.Log()).empty())
-        return Refuse(run, ExitStatusOf(code), whyQuiet);
-    if (code != code::kOk)
-        WindowSaid(run, view.Log());
-    return ExitStatusOf(code);
+    if (!result.ok())
+        FailedWith(run, result, sink);
+    return ExitStatusOf(NumberOf(result.code));
 }
 
-}  // namespace
-
-int RunCaldate(CliRun& run)
+// "7/3/24": the day, month and year as typed; nothing unless there are three.
+std::optional<DateTexts> DateOf(const std::string& text)
 {
-    const auto& ops = run.options.operands;
-    const bool set = ops[0] == "set";
-    CliServiceView view(run.log, kCalibrationDateCommand, -1, "");
-    if (set) {
-        std::vector<std::string> parts;
-        std::size_t start = 0;
-        for (std::size_t at; (at = ops[1].find('/', start)) != std::string::npos; start = at + 1)
-            parts.push_back(ops[1].substr(start, at - start));
-        parts.push_back(ops[1].substr(start));
-        if (parts.size() != 3)
-            return Refuse(run, cli_exit::kUsage, "caldate set: DD/MM/YY, not " + ops[1]);
-        view.date = {parts[0], parts[1], parts[2]};
-    }
-    const int status = RunService(run, view, set ? ServiceButton::Set : ServiceButton::Get, "nothing was done");
-    JsonObject date;
-    date.Add("day", view.date[0]).Add("month", view.date[1]).Add("year", view.date[2]);
-    run.result.Add("date", date);
-    if (status == 0)
-        run.output += view.date[0] + "/" + view.date[1] + "/" + view.date[2] + "\n";
-    return status;
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find('/', start)) != std::string::npos; start = at + 1)
+        parts.push_back(text.substr(start, at - start));
+    parts.push_back(text.substr(start));
+    if (parts.size() != 3)
+        return std::nullopt;
+    return DateTexts{parts[0], parts[1], parts[2]};
 }
-
-namespace {
 
 // "0x12", "12h" or "12": a register number in hexadecimal.
 std::optional<int> RegisterNumber(std::string text)
@@ -105,74 +63,114 @@ std::optional<WifiQuad> FourNumbers(const std::string& text)
     return quad;
 }
 
-int RunWifiRegister(CliRun& run, const std::string& sub)
+// The register named on the command line, as the register list offers it; nullptr, the command
+// refused, otherwise.
+const WifiRegister* ListedRegister(CliRun& run, bool set)
 {
-    const auto& ops = run.options.operands;
-    const auto number = RegisterNumber(ops[1]);
-    const auto& entries = WifiRegisterEntries();
-    int index = -1;
-    for (std::size_t i = 1; number && i < entries.size(); ++i)
-        if (RegisterNumberOfEntry(entries[i]) == *number)
-            index = static_cast<int>(i);
-    if (index < 0)
-        return Refuse(run, cli_exit::kUsage, "no register " + ops[1] + " in the register list");
-    const std::string& entry = entries[static_cast<std::size_t>(index)];
-    const PanelState panel = SecondListPanel(kWifiRegisterCommand, index, entry);
-    const bool set = sub == "set";
-    if (set ? !panel.set : !panel.get)
-        return Refuse(run, cli_exit::kUsage, Trim(entry) + (set ? " cannot be written" : " cannot be read"));
+    const std::string& given = run.options.operands[1];
+    const auto number = RegisterNumber(given);
+    const WifiRegister* reg = number ? FindWifiRegister(*number) : nullptr;
+    if (!reg || !reg->Listed()) {
+        Refuse(run, cli_exit::kUsage, "no register " + given + " in the register list");
+        return nullptr;
+    }
+    if (set ? !reg->Writable() : !reg->Readable()) {
+        Refuse(run, cli_exit::kUsage, Trim(RegisterEntry(*reg)) + (set ? " cannot be written" : " cannot be read"));
+        return nullptr;
+    }
+    return reg;
+}
 
-    CliServiceView view(run.log, kWifiRegisterCommand, index, entry);
-    if (set && *number == wifireg::kFunctions) {
+int RunWifiRead(CliRun& run, const WifiRegister& reg)
+{
+    CliSink sink = run.Sink({});
+    OperationContext context{run.link, sink, run.appFolder};
+    const RegisterReadResult result = ReadRegister(context, {reg.number});
+    run.result.Add("register", "0x" + HexNumber2(reg.number));
+    if (result.ok()) {
+        run.result.Add("value", result.value.value_or(""));
+        run.output += result.value.value_or("") + "\n";
+    }
+    return Ended(run, result, sink);
+}
+
+int RunWifiWrite(CliRun& run, const WifiRegister& reg)
+{
+    const std::string& value = run.options.operands[2];
+    RegisterWriteRequest request{reg.number, value, {}};
+    if (reg.kind == WifiKind::Functions) {
         // The functions register is written from its four boxes: only their bits can be set.
-        const auto quad = FourNumbers(ops[2]);
+        const auto quad = FourNumbers(value);
         if (!quad || FunctionsOfBoxes(FunctionBoxesOf(*quad)) != *quad)
             return Refuse(run, cli_exit::kUsage,
                           "0x20 takes four numbers whose only bits are those of the module's functions "
-                          "(0.0.17.17 enables all four), not " + ops[2]);
-        view.functions = FunctionBoxesOf(*quad);
-    } else if (set) {
-        view.value = ops[2];
+                          "(0.0.17.17 enables all four), not " + value);
+        request = {reg.number, "", FunctionBoxesOf(*quad)};
     }
-    const int status = RunService(run, view, set ? ServiceButton::Set : ServiceButton::Get,
-                                  set ? "the value " + ops[2] + " cannot be sent to " + Trim(entry) : "nothing was read");
-    run.result.Add("register", "0x" + HexNumber2(*number));
-    if (!set && status == 0) {
-        run.result.Add("value", view.value);
-        run.output += view.value + "\n";
-    }
-    return status;
+    CliSink sink = run.Sink({});
+    OperationContext context{run.link, sink, run.appFolder};
+    const RegisterWriteResult result = WriteRegister(context, request);
+    run.result.Add("register", "0x" + HexNumber2(reg.number));
+    return Ended(run, result, sink);
+}
+
+int RunWifiModule(CliRun& run, bool on)
+{
+    CliSink sink = run.Sink({});
+    OperationContext context{run.link, sink, run.appFolder};
+    return Ended(run, SwitchWifiModule(context, {on}), sink);
+}
+
+int RunRegisterFile(CliRun& run, bool save)
+{
+    CliAnswers answers;
+    answers.file = run.options.operands[1];
+    CliSink sink = run.Sink(answers);
+    OperationContext context{run.link, sink, run.appFolder};
+    const RegisterFileResult result = save ? ReadAllRegisters(context) : WriteAllRegisters(context);
+    if (!result.path.empty())
+        run.result.Add("file", result.path);
+    return Ended(run, result, sink);
 }
 
 }  // namespace
 
-int RunWifi(CliRun& run)
+int RunCaldate(CliRun& run)
 {
     const auto& ops = run.options.operands;
-    const std::string& sub = ops[0];
-    if (sub == "get" || sub == "set")
-        return RunWifiRegister(run, sub);
-    if (sub == "on" || sub == "off") {
-        const int state = sub == "on" ? kModuleOn : 0;
-        CliServiceView view(run.log, kWifiSettingCommand, state, WifiModuleStates().at(static_cast<std::size_t>(state)));
-        return RunService(run, view, ServiceButton::Set, "nothing was done");
+    const bool set = ops[0] == "set";
+    ParamCatalogue catalogue;
+    catalogue.LoadFamily(ParamFamilies().front().entry);
+    CalibrationDateRequest request{catalogue, {}};
+    if (set) {
+        const auto date = DateOf(ops[1]);
+        if (!date)
+            return Refuse(run, cli_exit::kUsage, "caldate set: DD/MM/YY, not " + ops[1]);
+        request.date = *date;
     }
-    const bool save = sub == "save";
-    CliServiceView view(run.log, kWifiRegisterCommand, 0, WifiRegisterEntries().front());
-    if (save)
-        run.dialogs.SaveWith(ops[1]);
-    else
-        run.dialogs.OpenWith(ops[1]);
-    const std::string whyQuiet = "the register file " + ops[1] + " could not be " +
-        (save ? "created" : "read, or holds a value that cannot be sent: nothing was written");
-    const int status = RunService(run, view, save ? ServiceButton::Get : ServiceButton::Set, whyQuiet);
-    // The window's log names the register being written; when the write fails it stays as it was.
-    const std::string writing = "Writing register ";
-    const std::string last = AsLines(view.Log());
-    if (!save && status != 0 && last.rfind(writing, 0) == 0 && last.find('\n') == std::string::npos)
-        run.failure = {CommandWords(run.options) + ": writing register " + last.substr(writing.size()) +
-                           " failed: " + AnswerStatement(run.link, status),
-                       false};
-    return status;
+    CliSink sink = run.Sink({});
+    OperationContext context{run.link, sink, run.appFolder};
+    const CalibrationDateResult result = set ? SetCalibrationDate(context, request) : GetCalibrationDate(context, request);
+    const DateTexts shown = result.date.value_or(request.date);
+    JsonObject date;
+    date.Add("day", shown.day).Add("month", shown.month).Add("year", shown.year);
+    run.result.Add("date", date);
+    if (result.ok())
+        run.output += shown.day + "/" + shown.month + "/" + shown.year + "\n";
+    return Ended(run, result, sink);
 }
 
+int RunWifi(CliRun& run)
+{
+    const std::string& sub = run.options.operands[0];
+    if (sub == "get" || sub == "set") {
+        const bool set = sub == "set";
+        const WifiRegister* reg = ListedRegister(run, set);
+        if (!reg)
+            return cli_exit::kUsage;
+        return set ? RunWifiWrite(run, *reg) : RunWifiRead(run, *reg);
+    }
+    if (sub == "on" || sub == "off")
+        return RunWifiModule(run, sub == "on");
+    return RunRegisterFile(run, sub == "save");
+}

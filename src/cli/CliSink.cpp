@@ -1,5 +1,7 @@
 #include "cli/CliSink.h"
 
+#include <filesystem>
+
 #include "core/Paths.h"
 
 void CliSink::Log(const std::string& text)
@@ -49,6 +51,11 @@ Answer CliSink::Ask(const Question& question)
                                        : Answer::Path(JoinPath(answers_.folder, folder->suggestedName));
     if (std::holds_alternative<question::Retry>(question))
         return Decline(question, Answer::No());
+    // A folder named for a register file takes the name the window proposes.
+    std::error_code error;
+    const auto* save = std::get_if<question::SaveRegisterFile>(&question);
+    if (save && !answers_.file.empty() && std::filesystem::is_directory(answers_.file, error))
+        return Answer::Path(JoinPath(answers_.file, save->suggestedName));
     return answers_.file.empty() ? Decline(question, Answer::Cancel()) : Answer::Path(answers_.file);
 }
 

@@ -12,7 +12,8 @@
 struct CliAnswers {
     bool yes = false;    // --yes: the write is confirmed, a flash image goes to its own pages
     std::string folder;  // where a download saves its images
-    std::string file;    // the file the command names (an image to write, a register file)
+    std::string file;    // the file the command names (an image to write, a register file, or the
+                         // folder a register file is saved in)
 };
 
 // An operation's sink on the command line: the log on standard error as the window's log box

@@ -51,14 +51,3 @@ void CliUploadView::SetBarValue(int value)
 {
     log_.SetProgress(value, host_.Now());
 }
-
-CliServiceView::CliServiceView(CliLog& log, std::string command, int entryIndex, std::string entryText)
-    : log_(log), command_(std::move(command)), entryIndex_(entryIndex), entryText_(std::move(entryText))
-{
-}
-
-void CliServiceView::SetLog(const std::string& text)
-{
-    log_text_ = text;
-    log_.Update(text);
-}

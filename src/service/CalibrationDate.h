@@ -1,10 +1,12 @@
 #pragma once
 
-#include "core/Dialogs.h"
+#include <optional>
+#include <string>
+
 #include "link/Identification.h"
-#include "link/SerialLink.h"
+#include "link/OperationContext.h"
 #include "params/ParamCatalogue.h"
-#include "service/ServiceView.h"
+#include "service/ServiceOperations.h"
 
 // Parameters that hold the calibration date.
 constexpr int kCalibDayParam = 5;
@@ -16,12 +18,29 @@ constexpr double kCalibCommitPauseS = 0.5;
 // Models that keep a calibration date.
 bool IsCalibDateDevice(const InstrumentInfo& info);
 
+// The texts of the day, month and year boxes.
+struct DateTexts {
+    std::string day;
+    std::string month;
+    std::string year;
+
+    bool operator==(const DateTexts&) const = default;
+};
+
+struct CalibrationDateRequest {
+    const ParamCatalogue& catalogue;  // widths of the date's parameters
+    DateTexts date;                   // Set: the boxes as typed
+};
+struct CalibrationDateResult : ServiceResult {
+    std::optional<DateTexts> date;  // what the boxes show now; nothing: as they were
+};
+
 // Set: checks the three boxes (rewritten with two digits), then writes year, month and day and
-// commits them; the outcome in a message box and the log. Returns the code of the first failure.
-int SetCalibrationDate(SerialLink& link, Dialogs& dialogs, const ParamCatalogue& catalogue, const InstrumentInfo& info,
-                       ServiceView& view);
+// commits them; the outcome as a notice ("DATE UPDATED" or "SERIAL ERROR") and in the log. The
+// code is that of the first failure.
+CalibrationDateResult SetCalibrationDate(OperationContext& context, const CalibrationDateRequest& request);
 // Get: reads day, month and year into the boxes, stopping silently at the first failure.
-int GetCalibrationDate(SerialLink& link, const ParamCatalogue& catalogue, const InstrumentInfo& info, ServiceView& view);
+CalibrationDateResult GetCalibrationDate(OperationContext& context, const CalibrationDateRequest& request);
 
 // "Device: <Name>", a blank line, "WRONG DEVICE...".
 std::string WrongDeviceText(const InstrumentInfo& info);

@@ -116,7 +116,8 @@ RegisterFileEntry ParseRegisterFileLine(const std::string& line)
     const int high = HexValue(line[0]);
     const int low = HexValue(line[1]);
     const int n = high < 0 || low < 0 ? 0 : high * 16 + low;
-    if (IsFileTextRegister(n)) {
+    const RegisterFileClass fileClass = FileClassOf(n);
+    if (fileClass == RegisterFileClass::Text) {
         const std::string value = line.size() > kValueStart ? line.substr(kValueStart) : std::string();
         if (value.size() > kMaxRegisterFileValues)
             return Unencodable(n, std::to_string(value.size()) + " characters, at most " +
@@ -126,7 +127,7 @@ RegisterFileEntry ParseRegisterFileLine(const std::string& line)
             entry.values.push_back(static_cast<unsigned char>(c));
         return entry;
     }
-    if (IsFileQuadRegister(n))
+    if (fileClass == RegisterFileClass::FourNumbers)
         return QuadEntry(n, line);
     return {};
 }

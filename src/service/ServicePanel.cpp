@@ -6,36 +6,25 @@
 
 namespace {
 
-bool TypedValueRegister(int n)
+// The functions come from their boxes and a reboot carries no value: neither has a value box.
+bool TakesTypedValue(const WifiRegister& reg)
 {
-    return n == 0x03 || n == 0x09 || (n >= 0x10 && n <= 0x17) || (n >= 0x21 && n <= 0x2F);
+    return reg.Writable() && reg.kind != WifiKind::Reboot && reg.kind != WifiKind::Functions;
 }
 
-bool ReadableRegister(int n)
+std::string Hint(const WifiRegister& reg)
 {
-    return (n >= 0x03 && n <= 0x30) || n == 0x40;
-}
-
-bool WritableRegister(int n)
-{
-    return n == 0x00 || n == 0x03 || n == 0x09 || (n >= 0x10 && n <= 0x17) || (n >= 0x20 && n <= 0x2F);
-}
-
-std::string Hint(int n)
-{
-    const std::string quad = std::string("4 numeri 0-255 separati da <.>") + kCrLf + kCrLf;
-    switch (n) {
-    case 0x09: {
+    if (reg.kind == WifiKind::ApMode) {
         std::string text;
         for (int mode = 0; mode <= 5; ++mode)
             text += (mode ? kCrLf : "") + std::to_string(mode) + "  " + AuthenticationModeName(mode);
         return text;
     }
-    case 0x12: return quad + "Default:  1.2.3.4";
-    case 0x13: return quad + "Default:  255.255.255.0";
-    case 0x17: return "Default: 2000";
-    default: return {};
-    }
+    if (!reg.shownDefault)
+        return {};
+    if (reg.kind == WifiKind::Address)
+        return std::string("4 numeri 0-255 separati da <.>") + kCrLf + kCrLf + "Default:  " + reg.shownDefault;
+    return std::string("Default: ") + reg.shownDefault;
 }
 
 }  // namespace
@@ -64,22 +53,22 @@ std::string CommandTitle(const std::string& command)
     return {};
 }
 
-PanelState SecondListPanel(const std::string& command, int entryIndex, const std::string& entryText)
+PanelState SecondListPanel(const std::string& command, int entryIndex)
 {
     PanelState state;
     if (command == kWifiSettingCommand) {
         state.set = true;
     } else if (command == kWifiRegisterCommand) {
-        if (entryIndex <= 0) {
+        const WifiRegister* reg = RegisterOfEntry(entryIndex);
+        if (!reg) {
             state.get = state.set = true;
             return state;
         }
-        const int n = RegisterNumberOfEntry(entryText);
-        state.valueBox = TypedValueRegister(n);
-        state.get = ReadableRegister(n);
-        state.set = WritableRegister(n);
-        state.functions = n == wifireg::kFunctions;
-        state.log = Hint(n);
+        state.valueBox = TakesTypedValue(*reg);
+        state.get = reg->Readable();
+        state.set = reg->Writable();
+        state.functions = reg->kind == WifiKind::Functions;
+        state.log = Hint(*reg);
     }
     return state;
 }

@@ -23,7 +23,7 @@ struct PanelState {
     std::string log;         // the hint
 };
 // For the command shown and the second-list entry chosen (-1: none).
-PanelState SecondListPanel(const std::string& command, int entryIndex, const std::string& entryText);
+PanelState SecondListPanel(const std::string& command, int entryIndex);
 
 // Log text right after a command is chosen.
 std::string CommandTitle(const std::string& command);

@@ -28,10 +28,18 @@ std::string ShortCountText(int count)
 }
 
 // Registers whose value is a number or four numbers: a bare status carries no value of theirs.
-bool NeedsData(int n)
+bool NeedsData(const WifiRegister* reg)
 {
-    return n == wifireg::kSerialSpeed || n == wifireg::kApAuthMode || n == wifireg::kStationAuthMode ||
-           IsFileQuadRegister(n) || n == wifireg::kStatus;
+    if (!reg)
+        return false;
+    const WifiKind kind = reg->kind;
+    return kind == WifiKind::Speed || kind == WifiKind::ApMode || kind == WifiKind::StationMode ||
+           reg->HoldsFourNumbers();
+}
+
+bool IsPassword(const WifiRegister* reg)
+{
+    return reg && reg->kind == WifiKind::Password;
 }
 
 bool IsOkStatus(std::uint8_t status)
@@ -94,14 +102,15 @@ int JudgeWifiReadAnswer(const RxState& rx, int n, WifiRegisterSet& record)
         record.ReplyText = MalformedAnswerText(rx);
         return code::kMalformed;
     }
-    if (n == wifireg::kApPassword || n == wifireg::kStationPassword)
+    const WifiRegister* reg = FindWifiRegister(n);
+    if (IsPassword(reg))
         return JudgePassword(rx, n, record);
     const int count = rx.RxCount;
     if (count > kStatusOnlyCount)
         return DecodeWifiAnswer(rx.RxBuffer, count, n, record);
     if (count == kStatusOnlyCount) {
         const int code = DecodeAnswer(3, rx.RxBuffer, count, record.ReplyText);
-        if (code == code::kOk && NeedsData(n)) {
+        if (code == code::kOk && NeedsData(reg)) {
             record.ReplyText = MalformedAnswerText(rx);
             return code::kMalformed;
         }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdint>
 #include <limits>
+#include <variant>
 
 #include "core/ResultCodes.h"
 #include "link/Answers.h"
@@ -112,6 +113,98 @@ bool SpeedOf(const std::string& text, std::int32_t& speed)
     return true;
 }
 
+// The answer to a register read: the data from index 4 to the three bytes that end the frame.
+struct Answer {
+    const Bytes& buffer;
+    int count;
+
+    int DataLength() const { return count - kFrameOverhead; }
+    std::string Text() const
+    {
+        return DataLength() > 0 ? BytesToText(buffer, kDataStart, static_cast<std::size_t>(DataLength())) : std::string();
+    }
+};
+
+int DecodeSpeed(const Answer& answer, const WifiRegister& reg, WifiRegisterSet& record)
+{
+    if (answer.DataLength() <= 0)
+        return Undecodable(answer.buffer, answer.count, record);
+    std::int32_t& speed = *FieldOf<std::int32_t>(record, reg.number);
+    if (!SpeedOf(answer.Text(), speed))
+        return NotItsData(answer.buffer, answer.count, record);
+    record.ValueText = std::to_string(speed);
+    return code::kOk;
+}
+
+int DecodeApMode(const Answer& answer, const WifiRegister& reg, WifiRegisterSet& record)
+{
+    if (answer.DataLength() != 1)
+        return Undecodable(answer.buffer, answer.count, record);
+    const std::uint8_t digit = answer.buffer[kDataStart];
+    if (digit == ctl::NAK)
+        return Undecodable(answer.buffer, answer.count, record);
+    if (digit < '0' || digit > '9')
+        return NotItsData(answer.buffer, answer.count, record);
+    const int mode = digit - '0';
+    *FieldOf<std::int16_t>(record, reg.number) = static_cast<std::int16_t>(mode);
+    record.ValueText = std::to_string(mode);
+    record.ReplyText = "Authentication mode: " + record.ValueText + " " + AuthenticationModeName(mode);
+    return code::kOk;
+}
+
+int DecodeStationMode(const Answer& answer, const WifiRegister& reg, WifiRegisterSet& record)
+{
+    if (answer.DataLength() <= 0)
+        return Undecodable(answer.buffer, answer.count, record);
+    const std::string text = answer.Text();
+    *FieldOf<std::int16_t>(record, reg.number) =
+        static_cast<std::int16_t>(std::clamp<long long>(RoundHalfEven(LeadingNumber(text)), -32768, 32767));
+    record.ValueText = text;
+    return code::kOk;
+}
+
+// A password may be empty: an answer without data says so.
+int DecodePassword(const Answer& answer, const WifiRegister& reg, WifiRegisterSet& record)
+{
+    if (answer.DataLength() < 0)
+        return Undecodable(answer.buffer, answer.count, record);
+    const std::string text = answer.Text();
+    *FieldOf<std::string>(record, reg.number) = text;
+    record.ValueText = text;
+    if (text.empty())
+        record.ReplyText = "nessuna password";
+    return code::kOk;
+}
+
+// A text the module only reports (its firmware, a MAC address) is shown in the log as well.
+int DecodeText(const Answer& answer, const WifiRegister& reg, WifiRegisterSet& record)
+{
+    if (answer.DataLength() <= 0)
+        return Undecodable(answer.buffer, answer.count, record);
+    const std::string text = answer.Text();
+    *FieldOf<std::string>(record, reg.number) = text;
+    record.ValueText = text;
+    if (!reg.Writable())
+        record.ReplyText = text;
+    return code::kOk;
+}
+
+int DecodeFourNumbers(const Answer& answer, const WifiRegister& reg, WifiRegisterSet& record)
+{
+    // Four numbers need four data bytes; fewer would take the frame's own bytes for them.
+    if (answer.count < kQuadCount)
+        return Undecodable(answer.buffer, answer.count, record);
+    const Bytes& b = answer.buffer;
+    const WifiQuad d{b[kDataStart], b[kDataStart + 1], b[kDataStart + 2], b[kDataStart + 3]};
+    *FieldOf<WifiQuad>(record, reg.number) = d;
+    record.ValueText = Dotted(d);
+    if (reg.kind == WifiKind::Functions)
+        record.ReplyText = FunctionDescription(d);
+    else if (reg.kind == WifiKind::Status)
+        record.ReplyText = StatusDescription(record.ValueText, d);
+    return code::kOk;
+}
+
 }  // namespace
 
 std::string AuthenticationModeName(int mode)
@@ -126,71 +219,23 @@ int DecodeWifiAnswer(const Bytes& buffer, int count, int n, WifiRegisterSet& rec
     record.ReplyText.clear();
     record.ValueText.clear();
     count = std::clamp(count, 0, static_cast<int>(buffer.size()));
-    const int dataLength = count - kFrameOverhead;
-    const std::string text =
-        dataLength > 0 ? BytesToText(buffer, kDataStart, static_cast<std::size_t>(dataLength)) : std::string();
-    const WifiQuad d = count >= kQuadCount
-        ? WifiQuad{buffer[kDataStart], buffer[kDataStart + 1], buffer[kDataStart + 2], buffer[kDataStart + 3]}
-        : WifiQuad{};
-
-    if (n == wifireg::kSerialSpeed) {
-        if (dataLength <= 0)
-            return Undecodable(buffer, count, record);
-        if (!SpeedOf(text, record.SerialSpeed))
-            return NotItsData(buffer, count, record);
-        record.ValueText = std::to_string(record.SerialSpeed);
-        return code::kOk;
+    const WifiRegister* reg = FindWifiRegister(n);
+    if (!reg || std::holds_alternative<std::monostate>(reg->field)) {
+        record.ValueText = "Register: 0x" + HexNumber(n) + "  not found!";
+        return code::kMalformed;
     }
-    if (n == wifireg::kApAuthMode) {
-        if (dataLength != 1)
-            return Undecodable(buffer, count, record);
-        const std::uint8_t digit = buffer[kDataStart];
-        if (digit == ctl::NAK)
-            return Undecodable(buffer, count, record);
-        if (digit < '0' || digit > '9')
-            return NotItsData(buffer, count, record);
-        record.ApAuthMode = static_cast<std::int16_t>(digit - '0');
-        record.ValueText = std::to_string(record.ApAuthMode);
-        record.ReplyText = "Authentication mode: " + record.ValueText + " " + AuthenticationModeName(record.ApAuthMode);
-        return code::kOk;
+    const Answer answer{buffer, count};
+    switch (reg->kind) {
+    case WifiKind::Speed: return DecodeSpeed(answer, *reg, record);
+    case WifiKind::ApMode: return DecodeApMode(answer, *reg, record);
+    case WifiKind::StationMode: return DecodeStationMode(answer, *reg, record);
+    case WifiKind::Password: return DecodePassword(answer, *reg, record);
+    case WifiKind::Address:
+    case WifiKind::Functions:
+    case WifiKind::Status: return DecodeFourNumbers(answer, *reg, record);
+    case WifiKind::Text:
+    case WifiKind::TcpPort:
+    case WifiKind::Reboot: break;
     }
-    if (n == wifireg::kApPassword || n == wifireg::kStationPassword) {
-        if (dataLength < 0)
-            return Undecodable(buffer, count, record);
-        *record.TextField(n) = text;
-        record.ValueText = text;
-        if (text.empty())
-            record.ReplyText = "nessuna password";
-        return code::kOk;
-    }
-    if (n == wifireg::kStationAuthMode) {
-        if (dataLength <= 0)
-            return Undecodable(buffer, count, record);
-        record.StationAuthMode = static_cast<std::int16_t>(std::clamp<long long>(RoundHalfEven(LeadingNumber(text)), -32768, 32767));
-        record.ValueText = text;
-        return code::kOk;
-    }
-    if (std::string* field = record.TextField(n)) {
-        if (dataLength <= 0)
-            return Undecodable(buffer, count, record);
-        *field = text;
-        record.ValueText = text;
-        if (n == wifireg::kFirmware || n == wifireg::kApMac || n == wifireg::kStationMac)
-            record.ReplyText = text;
-        return code::kOk;
-    }
-    if (WifiQuad* field = record.QuadField(n)) {
-        // Four numbers need four data bytes; fewer would take the frame's own bytes for them.
-        if (count < kQuadCount)
-            return Undecodable(buffer, count, record);
-        *field = d;
-        record.ValueText = Dotted(d);
-        if (n == wifireg::kFunctions)
-            record.ReplyText = FunctionDescription(d);
-        else if (n == wifireg::kStatus)
-            record.ReplyText = StatusDescription(record.ValueText, d);
-        return code::kOk;
-    }
-    record.ValueText = "Register: 0x" + HexNumber(n) + "  not found!";
-    return code::kMalformed;
+    return DecodeText(answer, *reg, record);
 }

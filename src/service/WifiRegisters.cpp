@@ -6,17 +6,62 @@
 
 namespace {
 
-bool HexDigit(char c, int& value)
+using K = WifiKind;
+using A = WifiAccess;
+using S = WifiRegisterSet;
+
+// In the order of their numbers, which is the order of the register list and of the register file.
+const std::vector<WifiRegister> kRegisters{
+    {0x00, "Reboot               ", A::Write, K::Reboot, {}},
+    {0x03, "Serial speed         ", A::ReadWrite, K::Speed, &S::SerialSpeed},
+    {0x04, "Firmware vesion      ", A::Read, K::Text, &S::FirmwareVersion},
+    {0x09, "AP Authentication mode ", A::ReadWrite, K::ApMode, &S::ApAuthMode},
+    {0x0F, "AP MAC address       ", A::Read, K::Text, &S::ApMac},
+    {0x10, "AP SSID              ", A::ReadWrite, K::Text, &S::ApSsid},
+    {0x11, "AP Password          ", A::ReadWrite, K::Password, &S::ApPassword},
+    {0x12, "AP IP Address        ", A::ReadWrite, K::Address, &S::ApAddress, "1.2.3.4"},
+    {0x13, "AP subnet mask       ", A::ReadWrite, K::Address, &S::ApSubnetMask, "255.255.255.0"},
+    {0x17, "AP TCP port          ", A::ReadWrite, K::TcpPort, &S::TcpPort, "2000"},
+    {0x1F, "Station MAC address  ", A::Read, K::Text, &S::StationMac},
+    {0x20, "Module funtionality  ", A::ReadWrite, K::Functions, &S::ModuleFunctions},
+    {0x21, "Station Authentication mode ", A::ReadWrite, K::StationMode, &S::StationAuthMode},
+    {0x22, "Station SSID   ", A::ReadWrite, K::Text, &S::StationSsid},
+    {0x23, "Station Password     ", A::ReadWrite, K::Password, &S::StationPassword},
+    {0x24, "Station IP mode      ", A::ReadWrite, K::Text, &S::StationAddressMode},
+    {0x25, "Station IP Address   ", A::ReadWrite, K::Address, &S::StationAddress},
+    {0x26, "Station subnet mask  ", A::ReadWrite, K::Address, &S::StationSubnetMask},
+    {0x27, "Station DNS server   ", A::ReadWrite, K::Address, &S::DnsServer},
+    {0x28, "Station MQTT server  ", A::ReadWrite, K::Text, &S::MqttServer},
+    {0x29, "Station MQTT port    ", A::ReadWrite, K::Text, &S::MqttPort},
+    {0x2A, "Station MQTT topic    ", A::ReadWrite, K::Text, &S::MqttTopic},
+    // Written from a register file; the record keeps nothing of it, so it is never read.
+    {0x2B, nullptr, A::Write, K::Text, {}},
+    {0x2C, "Station MQTT publish QOS       ", A::ReadWrite, K::Text, &S::PublishQos},
+    {0x2D, "Station MQTT subscrive QOS     ", A::ReadWrite, K::Text, &S::SubscribeQos},
+    {0x2E, "Station connect timeout (s)    ", A::ReadWrite, K::Text, &S::ConnectTimeout},
+    {0x2F, "Station reconnect interval (s)  ", A::ReadWrite, K::Text, &S::ReconnectInterval},
+    {0x33, nullptr, A::ReadWrite, K::Text, &S::Register33},
+    {0x34, nullptr, A::ReadWrite, K::Text, &S::Register34},
+    {0x40, "Status                ", A::Read, K::Status, &S::Status},
+};
+
+const char* AccessLetters(WifiAccess access)
 {
-    if (c >= '0' && c <= '9')
-        value = c - '0';
-    else if (c >= 'A' && c <= 'F')
-        value = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f')
-        value = c - 'a' + 10;
-    else
-        return false;
-    return true;
+    switch (access) {
+    case A::Read: return "R";
+    case A::Write: return "W";
+    case A::ReadWrite: break;
+    }
+    return "R/W";
+}
+
+std::vector<const WifiRegister*> ListedRegisters()
+{
+    std::vector<const WifiRegister*> listed;
+    for (const WifiRegister& reg : kRegisters)
+        if (reg.Listed())
+            listed.push_back(&reg);
+    return listed;
 }
 
 constexpr std::uint8_t kBit0 = 0x01;
@@ -24,43 +69,15 @@ constexpr std::uint8_t kBit4 = 0x10;
 
 }  // namespace
 
-std::string* WifiRegisterSet::TextField(int n)
+const std::vector<WifiRegister>& WifiRegisterTable()
 {
-    switch (n) {
-    case 0x04: return &FirmwareVersion;
-    case 0x0F: return &ApMac;
-    case 0x10: return &ApSsid;
-    case 0x11: return &ApPassword;
-    case 0x17: return &TcpPort;
-    case 0x1F: return &StationMac;
-    case 0x22: return &StationSsid;
-    case 0x23: return &StationPassword;
-    case 0x24: return &StationAddressMode;
-    case 0x28: return &MqttServer;
-    case 0x29: return &MqttPort;
-    case 0x2A: return &MqttTopic;
-    case 0x2C: return &PublishQos;
-    case 0x2D: return &SubscribeQos;
-    case 0x2E: return &ConnectTimeout;
-    case 0x2F: return &ReconnectInterval;
-    case 0x33: return &Register33;
-    case 0x34: return &Register34;
-    default: return nullptr;
-    }
+    return kRegisters;
 }
 
-WifiQuad* WifiRegisterSet::QuadField(int n)
+const WifiRegister* FindWifiRegister(int n)
 {
-    switch (n) {
-    case 0x12: return &ApAddress;
-    case 0x13: return &ApSubnetMask;
-    case 0x20: return &ModuleFunctions;
-    case 0x25: return &StationAddress;
-    case 0x26: return &StationSubnetMask;
-    case 0x27: return &DnsServer;
-    case 0x40: return &Status;
-    default: return nullptr;
-    }
+    const auto found = std::find_if(kRegisters.begin(), kRegisters.end(), [n](const WifiRegister& reg) { return reg.number == n; });
+    return found == kRegisters.end() ? nullptr : &*found;
 }
 
 bool IsWifiDevice(const InstrumentInfo& info)
@@ -69,67 +86,45 @@ bool IsWifiDevice(const InstrumentInfo& info)
     return model && model->wifi;
 }
 
+std::string RegisterEntry(const WifiRegister& reg)
+{
+    return "0x" + HexNumber2(reg.number) + " " + (reg.name ? reg.name : "") + AccessLetters(reg.access);
+}
+
 const std::vector<std::string>& WifiRegisterEntries()
 {
-    static const std::vector<std::string> entries{
-        "All registers",
-        "0x00 Reboot               W",
-        "0x03 Serial speed         R/W",
-        "0x04 Firmware vesion      R",
-        "0x09 AP Authentication mode R/W",
-        "0x0F AP MAC address       R",
-        "0x10 AP SSID              R/W",
-        "0x11 AP Password          R/W",
-        "0x12 AP IP Address        R/W",
-        "0x13 AP subnet mask       R/W",
-        "0x17 AP TCP port          R/W",
-        "0x1F Station MAC address  R",
-        "0x20 Module funtionality  R/W",
-        "0x21 Station Authentication mode R/W",
-        "0x22 Station SSID   R/W",
-        "0x23 Station Password     R/W",
-        "0x24 Station IP mode      R/W",
-        "0x25 Station IP Address   R/W",
-        "0x26 Station subnet mask  R/W",
-        "0x27 Station DNS server   R/W",
-        "0x28 Station MQTT server  R/W",
-        "0x29 Station MQTT port    R/W",
-        "0x2A Station MQTT topic    R/W",
-        "0x2C Station MQTT publish QOS       R/W",
-        "0x2D Station MQTT subscrive QOS     R/W",
-        "0x2E Station connect timeout (s)    R/W",
-        "0x2F Station reconnect interval (s)  R/W",
-        "0x40 Status                R",
-    };
+    static const std::vector<std::string> entries = [] {
+        std::vector<std::string> all{"All registers"};
+        for (const WifiRegister* reg : ListedRegisters())
+            all.push_back(RegisterEntry(*reg));
+        return all;
+    }();
     return entries;
 }
 
-int RegisterNumberOfEntry(const std::string& entry)
+const WifiRegister* RegisterOfEntry(int entryIndex)
 {
-    int high = 0;
-    int low = 0;
-    if (entry.size() < 4 || !HexDigit(entry[2], high) || !HexDigit(entry[3], low))
-        return 0;
-    return high * 16 + low;
+    static const std::vector<const WifiRegister*> listed = ListedRegisters();
+    if (entryIndex < 1 || entryIndex > static_cast<int>(listed.size()))
+        return nullptr;
+    return listed[static_cast<std::size_t>(entryIndex - 1)];
 }
 
-const std::vector<int>& RegisterFileOrder()
+std::vector<int> RegisterFileOrder()
 {
-    static const std::vector<int> order{0x03, 0x04, 0x09, 0x0F, 0x10, 0x11, 0x12, 0x13, 0x17, 0x1F,
-                                        0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x29,
-                                        0x2A, 0x2C, 0x2D, 0x2E, 0x2F, 0x33, 0x34, 0x40};
+    std::vector<int> order;
+    for (const WifiRegister& reg : kRegisters)
+        if (reg.Readable())
+            order.push_back(reg.number);
     return order;
 }
 
-bool IsFileTextRegister(int n)
+RegisterFileClass FileClassOf(int n)
 {
-    return n == 0x03 || n == 0x09 || n == 0x10 || n == 0x11 || n == 0x17 || (n >= 0x21 && n <= 0x24) ||
-           (n >= 0x28 && n <= 0x2F) || n == 0x33 || n == 0x34;
-}
-
-bool IsFileQuadRegister(int n)
-{
-    return n == 0x12 || n == 0x13 || n == 0x20 || n == 0x25 || n == 0x26 || n == 0x27;
+    const WifiRegister* reg = FindWifiRegister(n);
+    if (!reg || !reg->Writable() || reg->kind == WifiKind::Reboot)
+        return RegisterFileClass::NotWritten;
+    return reg->HoldsFourNumbers() ? RegisterFileClass::FourNumbers : RegisterFileClass::Text;
 }
 
 std::string HexNumber(int n)
@@ -149,13 +144,13 @@ std::string HexNumber2(int n)
     return text.size() < 2 ? "0" + text : text;
 }
 
-std::array<bool, 4> FunctionBoxesOf(const WifiQuad& functions)
+FunctionBoxes FunctionBoxesOf(const WifiQuad& functions)
 {
     return {(functions[3] & kBit0) != 0, (functions[3] & kBit4) != 0, (functions[2] & kBit0) != 0,
             (functions[2] & kBit4) != 0};
 }
 
-WifiQuad FunctionsOfBoxes(const std::array<bool, 4>& boxes)
+WifiQuad FunctionsOfBoxes(const FunctionBoxes& boxes)
 {
     return {0, 0, (boxes[3] ? kBit4 : 0) + (boxes[2] ? kBit0 : 0), (boxes[1] ? kBit4 : 0) + (boxes[0] ? kBit0 : 0)};
 }

@@ -75,18 +75,40 @@ RegisterPayload Payload(std::optional<Bytes> bytes)
     return {RegisterPayload::Status::Ready, std::move(*bytes)};
 }
 
-bool IsTextValueRegister(int n)
+// A register the register list offers for writing; the register file writes others as well.
+bool SingleWritable(const WifiRegister* reg)
 {
-    return n == 0x10 || n == 0x11 || n == 0x22 || n == 0x23 || n == 0x24 || (n >= 0x28 && n <= 0x2A) ||
-           (n >= 0x2C && n <= 0x2F);
-}
-
-bool IsDottedRegister(int n)
-{
-    return n == 0x12 || n == 0x13 || n == 0x25 || n == 0x26 || n == 0x27;
+    return reg && reg->Listed() && reg->Writable();
 }
 
 using Outcome = RegisterValueCheck::Outcome;
+
+constexpr long long kLastMode = 5;
+
+// At most five characters, written as the number they start with.
+RegisterValueCheck CheckTcpPort(const std::string& text, std::string& port)
+{
+    RegisterValueCheck check;
+    if (CharacterCount(text) > kMaxTcpPortText) {
+        check.logText = std::string("troppi caratteri:  max=5") + kCrLf;
+        check.outcome = Outcome::Refused;
+    } else if (!StartsWithNumber(text)) {
+        check.outcome = Outcome::Refused;
+    } else {
+        port = std::to_string(NumberOf(text));
+        check.boxText = port;
+    }
+    return check;
+}
+
+// The module takes the speed's first four digits (1152 for 115200).
+RegisterPayload SpeedPayload(std::int32_t speed)
+{
+    const std::string digits = std::to_string(speed);
+    if (speed < 0 || digits.size() < kSpeedDigits)
+        return {RegisterPayload::Status::Unencodable, {}};
+    return Payload(Bytes(digits.begin(), digits.begin() + kSpeedDigits));
+}
 
 }  // namespace
 
@@ -121,74 +143,67 @@ bool ParseDottedQuad(const std::string& text, WifiQuad& field)
     return true;
 }
 
-RegisterValueCheck CheckRegisterValue(int n, const std::string& text, const std::array<bool, 4>& functionBoxes,
+RegisterValueCheck CheckRegisterValue(int n, const std::string& text, const FunctionBoxes& functionBoxes,
                                       WifiRegisterSet& record)
 {
     RegisterValueCheck check;
-    if (n == wifireg::kSerialSpeed) {
+    const WifiRegister* reg = FindWifiRegister(n);
+    if (!SingleWritable(reg))
+        return check;
+    switch (reg->kind) {
+    case WifiKind::Speed: {
         const long long speed = NumberOf(text);
         if (speed < std::numeric_limits<std::int32_t>::min() || speed > std::numeric_limits<std::int32_t>::max())
             check.outcome = Outcome::Unencodable;
         else
-            record.SerialSpeed = static_cast<std::int32_t>(speed);
-    } else if (n == wifireg::kApAuthMode || n == wifireg::kStationAuthMode) {
+            *FieldOf<std::int32_t>(record, n) = static_cast<std::int32_t>(speed);
+        break;
+    }
+    case WifiKind::ApMode:
+    case WifiKind::StationMode: {
         const long long mode = NumberOf(text);
-        if (!StartsWithNumber(text) || mode < 0 || mode > 5)
+        if (!StartsWithNumber(text) || mode < 0 || mode > kLastMode)
             check.outcome = Outcome::Refused;
-        else if (n == wifireg::kApAuthMode)
-            record.ApAuthMode = static_cast<std::int16_t>(mode);
         else
-            record.StationAuthMode = static_cast<std::int16_t>(mode);
-    } else if (IsTextValueRegister(n)) {
-        *record.TextField(n) = text;
-    } else if (IsDottedRegister(n)) {
-        if (!ParseDottedQuad(text, *record.QuadField(n)))
+            *FieldOf<std::int16_t>(record, n) = static_cast<std::int16_t>(mode);
+        break;
+    }
+    case WifiKind::Text:
+    case WifiKind::Password: *FieldOf<std::string>(record, n) = text; break;
+    case WifiKind::Address:
+        if (!ParseDottedQuad(text, *FieldOf<WifiQuad>(record, n)))
             check.outcome = Outcome::Refused;
-    } else if (n == wifireg::kTcpPort) {
-        if (CharacterCount(text) > kMaxTcpPortText) {
-            check.logText = std::string("troppi caratteri:  max=5") + kCrLf;
-            check.outcome = Outcome::Refused;
-        } else if (!StartsWithNumber(text)) {
-            check.outcome = Outcome::Refused;
-        } else {
-            record.TcpPort = std::to_string(NumberOf(text));
-            check.boxText = record.TcpPort;
-        }
-    } else if (n == wifireg::kFunctions) {
-        record.ModuleFunctions = FunctionsOfBoxes(functionBoxes);
+        break;
+    case WifiKind::TcpPort: return CheckTcpPort(text, *FieldOf<std::string>(record, n));
+    case WifiKind::Functions: *FieldOf<WifiQuad>(record, n) = FunctionsOfBoxes(functionBoxes); break;
+    case WifiKind::Reboot:
+    case WifiKind::Status: break;
     }
     return check;
 }
 
 RegisterPayload BuildRegisterPayload(int n, const WifiRegisterSet& record)
 {
-    switch (n) {
-    case wifireg::kReboot:
-        return {RegisterPayload::Status::Ready, {}};
-    case wifireg::kSerialSpeed: {
-        // The module takes the speed's first four digits (1152 for 115200).
-        const std::string digits = std::to_string(record.SerialSpeed);
-        if (record.SerialSpeed < 0 || digits.size() < kSpeedDigits)
+    const WifiRegister* reg = FindWifiRegister(n);
+    if (!SingleWritable(reg))
+        return {RegisterPayload::Status::NotWritable, {}};
+    switch (reg->kind) {
+    case WifiKind::Reboot: return {RegisterPayload::Status::Ready, {}};
+    case WifiKind::Speed: return SpeedPayload(*FieldOf<std::int32_t>(record, n));
+    case WifiKind::ApMode: {
+        const int mode = *FieldOf<std::int16_t>(record, n);
+        if (mode < 0 || mode > 255)
             return {RegisterPayload::Status::Unencodable, {}};
-        return Payload(Bytes(digits.begin(), digits.begin() + kSpeedDigits));
+        return Payload(Bytes{static_cast<std::uint8_t>(mode)});
     }
-    case wifireg::kApAuthMode:
-        if (record.ApAuthMode < 0 || record.ApAuthMode > 255)
-            return {RegisterPayload::Status::Unencodable, {}};
-        return Payload(Bytes{static_cast<std::uint8_t>(record.ApAuthMode)});
-    case wifireg::kStationAuthMode:
-        // Sent as the register file sends it: the mode's digit.
-        return Payload(TextBytes(std::to_string(record.StationAuthMode)));
-    case wifireg::kTcpPort:
-        return Payload(TextBytes(record.TcpPort));
-    case wifireg::kFunctions:
-        return Payload(QuadBytes(record.ModuleFunctions));
-    default:
-        break;
+    // Sent as the register file sends it: the mode's digit.
+    case WifiKind::StationMode: return Payload(TextBytes(std::to_string(*FieldOf<std::int16_t>(record, n))));
+    case WifiKind::Text:
+    case WifiKind::TcpPort:
+    case WifiKind::Password: return Payload(TextBytes(*FieldOf<std::string>(record, n)));
+    case WifiKind::Address:
+    case WifiKind::Functions: return Payload(QuadBytes(*FieldOf<WifiQuad>(record, n)));
+    case WifiKind::Status: break;
     }
-    if (IsTextValueRegister(n))
-        return Payload(TextBytes(*record.TextField(n)));
-    if (IsDottedRegister(n))
-        return Payload(QuadBytes(*record.QuadField(n)));
     return {RegisterPayload::Status::NotWritable, {}};
 }

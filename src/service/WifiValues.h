@@ -24,7 +24,7 @@ struct RegisterValueCheck {
     std::string logText;                   // written before "nessuna scrittura ai registri"
     std::optional<std::string> boxText;    // the value box rewritten
 };
-RegisterValueCheck CheckRegisterValue(int n, const std::string& text, const std::array<bool, 4>& functionBoxes,
+RegisterValueCheck CheckRegisterValue(int n, const std::string& text, const FunctionBoxes& functionBoxes,
                                       WifiRegisterSet& record);
 
 // The value bytes a single write of register n sends after '0' and n, from the record.

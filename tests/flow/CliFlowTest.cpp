@@ -7,7 +7,9 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -378,6 +380,38 @@ TEST(CliFailures, RegisterFileWriteSaysAtWhichRegisterItFailed)
     const std::string why = "wifi load " + file + ": writing register 3h failed: the instrument answered NAK";
     EXPECT_TRUE(EndsWith(cli.Printed(), "Writing register 3h\nservicetool-cli: " + why + "\n")) << cli.Printed();
     EXPECT_EQ(JsonError(cli), JsonObject::Quote(why));
+}
+
+// A run the window ends without a word still says why, naming the command as given; nothing is sent.
+TEST(CliFailures, AQuietEndSaysWhy)
+{
+    CliRig cli;
+    cli.instrument.SetIdentity(SimIdentity{"VRTA710"});
+    const std::string folder = cli.folder.path().toStdString();
+    const std::string noFolder = folder + "/no/such/x_wifi.txt";
+    const std::string missing = folder + "/missing_wifi.txt";
+    const std::string why = std::strerror(ENOENT);
+    const struct {
+        std::string line;
+        std::string said;
+    } cases[] = {
+        {"wifi set 0x12 1.2.3.256", "wifi set 0x12 1.2.3.256: the value 1.2.3.256 cannot be sent to register 12h"},
+        {"wifi save " + noFolder, "wifi save " + noFolder + ": the register file " + noFolder + " cannot be created: " + why},
+        {"wifi load " + missing, "wifi load " + missing + ": the register file " + missing + " cannot be read: " + why},
+    };
+    for (const auto& c : cases) {
+        cli.instrument.ClearRecord();
+        EXPECT_EQ(cli.Run(c.line), code::kRefused) << c.line << "\n" << cli.Printed();
+        EXPECT_TRUE(EndsWith(cli.Printed(), "servicetool-cli: " + c.said + "\n")) << c.line << "\n" << cli.Printed();
+        EXPECT_EQ(JsonError(cli), JsonObject::Quote(c.said)) << c.line;
+        EXPECT_EQ(cli.instrument.Requests(), std::vector<Bytes>{Bytes{'I'}}) << c.line;
+    }
+    // Saved into a folder: the file the window proposes, named in the result.
+    ASSERT_EQ(cli.Run("wifi save " + folder), 0) << cli.Printed();
+    EXPECT_NE(cli.result.Text().find("\"file\":" + JsonObject::Quote(folder + "/VRTA710_00001234_wifi.txt")),
+              std::string::npos)
+        << cli.result.Text();
+    EXPECT_EQ(FilesOf(cli.folder.path()), QStringList{"VRTA710_00001234_wifi.txt"});
 }
 
 // Files and folders named on the command line are checked before the instrument is asked anything.
