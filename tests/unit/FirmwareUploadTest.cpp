@@ -381,6 +381,7 @@ TEST_F(Package, BothBoardsProgrammedForEitherLineOrder)
         EXPECT_EQ(boards.MisResets(), content[6] == 'C' ? 1 : 2);
         EXPECT_GT(host.Now() - start, 4.0) << "waited for the instrument";
         EXPECT_FALSE(port.IsOpen());
+        ASSERT_FALSE(sink.progress.empty());
         EXPECT_EQ(sink.progress.back(), 86);
         EXPECT_EQ(sink.progressLabel, "") << "the tunnel's bar has no percentage";
         EXPECT_TRUE(result.ok());
