@@ -88,6 +88,7 @@ struct FirmwareRig : ::testing::Test {
     SerialLink link{port, host, dialogs};
     HistorySink sink;
     TempFolder images;
+    int runs = 0;
 
     FirmwareRig()
     {
@@ -100,7 +101,9 @@ struct FirmwareRig : ::testing::Test {
     {
         sink.history.clear();
         OperationContext context{link, sink, images.path};
-        return UploadFirmware(context, {target, file, speed57600});
+        const FirmwareResult result = UploadFirmware(context, {target, file, speed57600});
+        ++runs;  // a moment a run never came to is not looked for in the next
+        return result;
     }
     std::string Log() const { return sink.Text(); }
 
@@ -121,12 +124,15 @@ struct FirmwareRig : ::testing::Test {
         return image;
     }
 
-    // Runs `action` once, at the first millisecond of virtual time at which `condition` holds.
+    // Runs `action` once, at the first millisecond of virtual time of the next run at which
+    // `condition` holds.
     void When(std::function<bool()> condition, std::function<void()> action)
     {
         polls.push_back(std::make_unique<std::function<void()>>());
         std::function<void()>* poll = polls.back().get();
-        *poll = [this, poll, condition = std::move(condition), action = std::move(action)] {
+        *poll = [this, poll, run = runs, condition = std::move(condition), action = std::move(action)] {
+            if (run != runs)
+                return;
             if (condition())
                 action();
             else
