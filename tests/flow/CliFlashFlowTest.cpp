@@ -153,3 +153,18 @@ TEST(CliFlashSteps, EachFailingStepHasItsExitStatusAndItsOwnWords)
         EXPECT_EQ(cli.JsonHas("\"error\""), c.status != 0) << cli.result.Text();
     }
 }
+
+// The MIS board of a package is reached at 57600 baud (0xD4 0x00 first) only with --link-57600.
+TEST(CliFlashSteps, TheLinkToTheMisBoardMovesTo57600OnlyWithLink57600)
+{
+    for (const bool link57600 : {false, true}) {
+        SCOPED_TRACE(link57600);
+        CliFlash cli;
+        std::vector<std::string> words{"flash", "--package", cli.Path("27520_Pack.pkg")};
+        if (link57600)
+            words.push_back("--link-57600");
+        EXPECT_EQ(cli.Run(words), 0) << cli.Printed();
+        EXPECT_EQ(cli.instrument.CountRequests(0xD4), link57600 ? 1u : 0u);
+        EXPECT_EQ(cli.port.LineSettings(), link57600 ? "57600,N,8,1" : "115200,N,8,1");
+    }
+}
