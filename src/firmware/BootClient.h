@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -67,7 +68,8 @@ public:
     // Software reset of the board behind the CPU board (tunnel route). Its log says OK whatever
     // came back; the error says what did.
     BootError Reset();
-    // A Read Memory (read-back verify) belongs here, beside Write.
+    // A Read Memory for a read-back verify belongs here, beside Write: its 256 bytes fit the
+    // link's reply area.
 
 private:
     // The frame under way and how its reply is judged.
