@@ -29,11 +29,11 @@
 #include <vector>
 
 #include "firmware/FirmwareUpload.h"
-#include "firmware/TextUploadView.h"
 #include "platform/QtHost.h"
 #include "platform/QtSerialPort.h"
 #include "CountingPort.h"
 #include "ProcessClock.h"
+#include "support/RecordingSink.h"
 #include "support/ScriptedDialogs.h"
 
 extern char** environ;
@@ -140,22 +140,19 @@ Figures RunTool(const Options& options)
     link.CommPortNumber = 1;
     link.BaudText = std::to_string(options.baud);
 
-    TextUploadView view;
-    FirmwareChoice choice;
-    choice.FirmwareFile = choice.ChosenFile = options.image;
-    PageImage image;
-    FirmwareUpload upload(link, view, choice, image);
+    RecordingSink sink;
+    OperationContext context{link, sink, {}};
 
     const timespec statsBefore = Modified(options.stats);
     Figures f;
     const double cpuStart = ProcessCpuSeconds();
     const double start = host.Now();
-    upload.Run(false);
+    const FirmwareResult result = UploadFirmware(context, {"", options.image, false});
     f.wall = host.Now() - start;
     f.cpu = ProcessCpuSeconds() - cpuStart;
-    f.ok = view.log.find("Upload completed succefully") != std::string::npos;
+    f.ok = result.ok();
     if (!f.ok)
-        std::fprintf(stderr, "%s\n", view.log.c_str());
+        std::fprintf(stderr, "%s\n", sink.Text().c_str());
     f.pauses = kSequencePausesS;
     f.reactions = port.reactions;
     if (!options.stats.empty()) {
@@ -166,7 +163,7 @@ Figures RunTool(const Options& options)
     } else {
         f.bytes = static_cast<double>(port.bytesOut + port.bytesIn);
         f.exchanges = static_cast<double>(port.writes);
-        f.busy = options.eraseS + link.Boot.PageCount * options.programS;
+        f.busy = options.eraseS + result.pagesWritten * options.programS;
     }
     return f;
 }

@@ -2,7 +2,9 @@
 
 #include "app/Form1.h"
 #include "app/QtText.h"
+#include "app/WindowSink.h"
 #include "core/Paths.h"
+#include "firmware/FirmwareUpload.h"
 
 namespace {
 constexpr int kCaptionChars = 40;
@@ -34,63 +36,11 @@ void UploadActions::CmdBrowse_Click()
     const auto chosen = form_.Services().dialogs.OpenFile(request);
     if (!chosen)
         return;
-    const std::string& path = *chosen;
-    choice_.ChosenTitle = FileNameOfPath(path);
-    choice_.FirmwareFile = path;
-    choice_.ChosenFile = path;
-    const auto separator = path.find_last_of("\\/");
-    choice_.ChosenFolder = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-    tab.lblNomeFile->setText(ToQ(FileCaption(path)));
-    tab.SetDialogFileName(path);
-    if (!choice_.ChosenTitle.empty())
+    chosenFile_ = *chosen;
+    tab.lblNomeFile->setText(ToQ(FileCaption(chosenFile_)));
+    tab.SetDialogFileName(chosenFile_);
+    if (!FileNameOfPath(chosenFile_).empty())
         tab.CmdStartProg->setEnabled(true);
-}
-
-void UploadActions::CmdStartProg_Click()
-{
-    FirmwareUpload upload(form_.Services().link, *this, choice_, image_);
-    upload.RunForTarget(form_.Upload->SelectedTarget());
-    form_.ShowBaudInStatus();
-}
-
-std::string UploadActions::Text() const
-{
-    return form_.Upload->StatusText();
-}
-
-void UploadActions::SetText(const std::string& text)
-{
-    form_.Upload->SetStatusText(text);
-}
-
-void UploadActions::RepaintLog()
-{
-    form_.Upload->txtProgStatus->repaint();
-}
-
-void UploadActions::SetBarRange(int minimum, int maximum)
-{
-    form_.Upload->PrgBar1->setRange(minimum, maximum);
-}
-
-void UploadActions::SetBarValue(int value)
-{
-    form_.Upload->PrgBar1->setValue(value);
-}
-
-void UploadActions::SetBarVisible(bool visible)
-{
-    form_.Upload->PrgBar1->setVisible(visible);
-}
-
-void UploadActions::SetPercentText(const std::string& text)
-{
-    form_.Upload->lblPercUpload->setText(ToQ(text));
-}
-
-void UploadActions::SetPercentVisible(bool visible)
-{
-    form_.Upload->lblPercUpload->setVisible(visible);
 }
 
 void UploadActions::SetControlsEnabled(bool enabled)
@@ -100,7 +50,21 @@ void UploadActions::SetControlsEnabled(bool enabled)
     form_.Upload->CmdStartProg->setEnabled(enabled);
 }
 
-bool UploadActions::Speed57600Chosen() const
+void UploadActions::CmdStartProg_Click()
 {
-    return form_.mnu57600->isChecked();
+    UploadTab& tab = *form_.Upload;
+    const FirmwareRequest request{tab.SelectedTarget(), chosenFile_, form_.mnu57600->isChecked()};
+    SetControlsEnabled(false);
+    tab.PrgBar1->setValue(0);
+    tab.SetStatusText("");
+    tab.txtProgStatus->repaint();
+
+    AppServices& s = form_.Services();
+    WindowSink sink(s.dialogs, {[&tab](const std::string& text) { tab.SetStatusText(text); },
+                                [&tab](int percent, const std::string& label) { tab.ShowProgress(percent, label); },
+                                [&tab] { tab.HideProgress(); }});
+    OperationContext context{s.link, sink, s.appFolder};
+    UploadFirmware(context, request);
+    SetControlsEnabled(true);
+    form_.ShowBaudInStatus();
 }

@@ -55,6 +55,16 @@ void UploadTab::OnTabEntered()
     OnTargetSelected();
 }
 
+void UploadTab::ShowProgress(int percent, const std::string& label)
+{
+    PrgBar1->setValue(percent);
+    PrgBar1->show();
+    if (label.empty())
+        return;
+    lblPercUpload->setText(ToQ(label));
+    lblPercUpload->show();
+}
+
 void UploadTab::HideProgress()
 {
     PrgBar1->hide();

@@ -33,6 +33,8 @@ public:
     void OnTargetSelected();
     // The tab became current: empty log, progress hidden, target selection for the current item.
     void OnTabEntered();
+    // The bar at `percent`; the percentage label shows `label` unless it is empty.
+    void ShowProgress(int percent, const std::string& label);
     void HideProgress();
 
     std::string SelectedTarget() const;

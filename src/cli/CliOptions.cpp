@@ -55,9 +55,12 @@ show one progress line. Ctrl-C stops a backup or restore after its current block
 (files stay whole); during flash it is refused once, a second Ctrl-C ends the run; any other
 command stops at once.
 
-Exit status: 0 success; else the operation's result code: 1 refused range or failed
-programming, 3 no complete answer, 4 value read back differs, 5 NAK, 7 malformed answer,
-8 instrument answered not OK, 9 busy, 21 refused before sending, 25 short flash block;
+Exit status: 0 success; else the operation's result code: 1 refused range, 3 no complete
+answer, 4 value read back differs, 5 NAK, 7 malformed answer, 8 instrument answered not OK,
+9 busy, 21 refused before sending, 25 short flash block; for flash the step it stopped at:
+31 file not one the target takes, 32 package refused, 33 image missing, unreadable, empty or
+too large, 34 port not opened, 35 sync, 36 erase, 37 write, 38 go, 39 instrument not switched
+on, 40 boot command 0xD0, 41 sync, 42 erase, 43 write through the CPU board to the MIS board;
 64 bad command line, 69 no such port, 130 stopped by Ctrl-C. A failure ends standard error
 with what failed; with --json the object's "error" holds the same text.
 

@@ -30,24 +30,3 @@ void CliDownMemView::SetPageTexts(const std::string& from, const std::string& to
     choice_.toPage = to;
 }
 
-CliUploadView::CliUploadView(CliLog& log, Host& host, bool speed57600)
-    : log_(log), host_(host), speed57600_(speed57600)
-{
-}
-
-void CliUploadView::SetText(const std::string& text)
-{
-    text_ = text;
-    log_.Update(text);
-}
-
-void CliUploadView::SetBarVisible(bool visible)
-{
-    if (!visible)
-        log_.HideProgress();
-}
-
-void CliUploadView::SetBarValue(int value)
-{
-    log_.SetProgress(value, host_.Now());
-}

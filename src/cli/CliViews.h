@@ -6,7 +6,6 @@
 
 #include "cli/CliLog.h"
 #include "core/Host.h"
-#include "firmware/UploadView.h"
 #include "link/Identification.h"
 #include "memory/DownMemView.h"
 
@@ -51,23 +50,4 @@ private:
     std::string status_;
 };
 
-class CliUploadView : public UploadView {
-public:
-    CliUploadView(CliLog& log, Host& host, bool speed57600);
-
-    std::string Text() const override { return text_; }
-    void SetText(const std::string& text) override;
-    void SetBarRange(int, int) override {}
-    void SetBarValue(int value) override;
-    void SetBarVisible(bool visible) override;
-    void SetPercentText(const std::string&) override {}
-    void SetPercentVisible(bool) override {}
-    void SetControlsEnabled(bool) override {}
-    bool Speed57600Chosen() const override { return speed57600_; }
-
-private:
-    CliLog& log_;
-    Host& host_;
-    bool speed57600_;
-    std::string text_;
 };

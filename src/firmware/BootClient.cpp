@@ -1,10 +1,28 @@
 #include "firmware/BootClient.h"
 
+#include <algorithm>
+
 #include "link/Frames.h"
 
 namespace {
 
-// Waits of the frame kinds (seconds).
+// The frames BuildBootFrame makes. Tunnel kinds travel inside an instrument frame.
+namespace frame_kind {
+constexpr std::int16_t kSync = 0;
+constexpr std::int16_t kGo = 4;
+constexpr std::int16_t kAddress = 5;
+constexpr std::int16_t kErase = 8;
+constexpr std::int16_t kEraseCode = 9;
+constexpr std::int16_t kWrite = 10;
+constexpr std::int16_t kTunnelSync = 20;
+constexpr std::int16_t kTunnelErase = 21;
+constexpr std::int16_t kTunnelEraseCode = 22;
+constexpr std::int16_t kTunnelWrite = 23;
+constexpr std::int16_t kTunnelAddress = 28;
+constexpr std::int16_t kTunnelReset = 34;
+}  // namespace frame_kind
+
+// First waits of the frame kinds (seconds).
 constexpr float kSyncAckWaitS = 0.9F;
 constexpr float kCommandAckWaitS = 0.5F;
 constexpr float kEraseAckWaitS = 0.8F;
@@ -12,8 +30,9 @@ constexpr float kEraseCodeAckWaitS = 1.0F;
 constexpr float kTunnelAckWaitS = 1.0F;
 constexpr float kTunnelEraseCodeAckWaitS = 10.0F;
 constexpr float kTunnelResetAckWaitS = 0.1F;
+constexpr float kDataAckWaitS = 0.8F;
 
-// Reply waits the steps give their frames (seconds).
+// Second waits the commands give their frames (seconds).
 constexpr float kSyncReplyWaitS = 2.0F;
 constexpr float kStepReplyWaitS = 1.0F;
 constexpr float kTunnelSyncReplyWaitS = 1.5F;
@@ -24,7 +43,18 @@ constexpr int kSetupPauseMs = 50;
 constexpr int kOpenPauseMs = 150;
 
 constexpr std::array<std::uint8_t, 4> kMassEraseCode{0xFF, 0xFF, 0x00, 0x00};
-constexpr std::array<std::uint8_t, 4> kFlashStartArg{0x08, 0x00, 0x00, 0x00};
+
+// How a reply is judged once the first wait has ended.
+enum class BootVerdict {
+    Success,         // the acknowledge is among the first bytes
+    Failure,         // ends now; NACK when a tested byte was 0x1F
+    SecondWait,      // wait on; the exchange has failed
+    SecondWaitGood,  // wait on; the exchange has succeeded (reset frame answered 79)
+};
+struct BootJudgement {
+    BootVerdict verdict = BootVerdict::SecondWait;
+    bool nack = false;
+};
 
 bool AnyNack(const std::uint8_t* reply, int from, int to)
 {
@@ -43,8 +73,7 @@ BootJudgement Compare(const std::uint8_t* reply, int from, int to, std::uint8_t 
     return {BootVerdict::Success, false};
 }
 
-}  // namespace
-
+// `n` bytes of `reply` were in when the first wait ended.
 BootJudgement JudgeBootReply(bool ackCheck, bool tunnel, int ackCount, std::uint8_t ackByte,
                              const std::uint8_t* reply, int n)
 {
@@ -73,6 +102,20 @@ BootJudgement JudgeBootReply(bool ackCheck, bool tunnel, int ackCount, std::uint
     return Compare(reply, 1, 2, ackByte);
 }
 
+std::array<std::uint8_t, 4> AddressBytes(std::uint32_t address)
+{
+    return {static_cast<std::uint8_t>(address >> 24), static_cast<std::uint8_t>(address >> 16),
+            static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address)};
+}
+
+std::string AsText(const std::array<std::uint8_t, 4>& bytes)
+{
+    return {static_cast<char>(bytes[0]), static_cast<char>(bytes[1]), static_cast<char>(bytes[2]),
+            static_cast<char>(bytes[3])};
+}
+
+}  // namespace
+
 std::string StringToHex(const std::string& text)
 {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -86,17 +129,11 @@ std::string StringToHex(const std::string& text)
     return hex;
 }
 
-BootClient::BootClient(SerialLink& link) : link_(link) {}
-
-void BootClient::Log(const std::string& text)
-{
-    if (Context().LogBox)
-        Context().LogBox->Append(text);
-}
+BootClient::BootClient(SerialLink& link, OperationSink& log, BootRoute route) : link_(link), log_(log), route_(route) {}
 
 std::string BootClient::ReplyHex3() const
 {
-    const auto& r = Context().BootRxBuffer;
+    const auto& r = link_.Boot.BootRxBuffer;
     return StringToHex(std::string{static_cast<char>(r[0]), static_cast<char>(r[1]), static_cast<char>(r[2])});
 }
 
@@ -104,6 +141,7 @@ std::string BootClient::ReplyHex3() const
 
 void BootClient::SetupBootPort(const std::string& baudText)
 {
+    link_.BootMode = true;
     SerialPort& port = link_.port();
     if (port.IsOpen())
         port.Close();
@@ -112,25 +150,22 @@ void BootClient::SetupBootPort(const std::string& baudText)
     DelayMs(kSetupPauseMs);
 }
 
-bool BootClient::OpenBootPort()
+PortOpenResult BootClient::OpenBootPort()
 {
-    SerialPort& port = link_.port();
-    if (!port.IsOpen()) {
-        const PortOpenResult result = port.Open();
-        if (!result.ok()) {
-            const std::string name = "COM" + std::to_string(link_.CommPortNumber);
-            if (result.kind == PortOpenResult::Kind::NotFound)
-                link_.dialogs().Message(MsgIcon::Critical, "Error",
-                                        "Error: " + name + "  (" + std::to_string(result.errorNumber) + ") " +
-                                            result.description + kCrLf + "Serial port not available");
-            else
-                link_.dialogs().Message(MsgIcon::Critical, "Routine <OpenBootPort>",
-                                        "Error :" + std::to_string(result.errorNumber) + kCrLf + result.description);
-            return false;
-        }
+    const PortOpenResult result = link_.OpenAsSetUp();
+    if (!result.ok()) {
+        const std::string name = "COM" + std::to_string(link_.CommPortNumber);
+        if (result.kind == PortOpenResult::Kind::NotFound)
+            link_.dialogs().Message(MsgIcon::Critical, "Error",
+                                    "Error: " + name + "  (" + std::to_string(result.errorNumber) + ") " +
+                                        result.description + kCrLf + "Serial port not available");
+        else
+            link_.dialogs().Message(MsgIcon::Critical, "Routine <OpenBootPort>",
+                                    "Error :" + std::to_string(result.errorNumber) + kCrLf + result.description);
+        return result;
     }
     DelayMs(kOpenPauseMs);
-    return true;
+    return result;
 }
 
 void BootClient::CloseBootPort()
@@ -147,47 +182,38 @@ void BootClient::DelayMs(int ms)
 
 // ------------------------------------------------------------------------------- frames
 
-std::uint8_t BootClient::BootCheckByte(int n) const
+std::uint8_t BootClient::BootCheckByte(const Bytes& bytes) const
 {
-    const Bytes& tx = Context().TxBytes;
     std::uint8_t check = 0;
-    for (int i = 0; i < n && i < static_cast<int>(tx.size()); ++i)
-        check ^= static_cast<std::uint8_t>(tx[static_cast<std::size_t>(i)] ^ 0xFF);
+    for (const std::uint8_t b : bytes)
+        check ^= static_cast<std::uint8_t>(b ^ 0xFF);
     return check;
-}
-
-void BootClient::WrapInInstrumentFrame(const Bytes& bootBytes)
-{
-    Context().TxBytes = BuildShortFrame(bootBytes);
 }
 
 void BootClient::BuildBootFrame()
 {
-    BootContext& b = Context();
-    link_.BootMode = false;
-    b.ErrText.clear();
+    BootContext& b = context_;
     b.AckCheck = false;
     b.AckCount = 1;
-    b.Tunnel = false;
+    link_.Boot.Tunnel = false;
 
     const auto direct = [&](Bytes bytes, float ackWait) {
         b.TxBytes = std::move(bytes);
         b.AckCheck = true;
         b.AckWait = ackWait;
     };
-    // Bootloader bytes followed by their check byte over `n` of them.
+    // Bootloader bytes followed by their check byte.
     const auto withCheck = [&](Bytes bytes) {
-        b.TxBytes = bytes;
-        bytes.push_back(BootCheckByte(static_cast<int>(bytes.size())));
+        bytes.push_back(BootCheckByte(bytes));
         return bytes;
     };
     const auto tunnel = [&](std::uint8_t pass, Bytes bootBytes, bool ackCheck, float ackWait) {
         bootBytes.insert(bootBytes.begin(), pass);
-        WrapInInstrumentFrame(bootBytes);
+        b.TxBytes = BuildShortFrame(bootBytes);
         b.AckCheck = ackCheck;
         b.AckWait = ackWait;
         b.AckCount = 2;
-        b.Tunnel = true;
+        link_.Boot.Tunnel = true;
     };
     const Bytes address{b.Arg[0], b.Arg[1], b.Arg[2], b.Arg[3]};
     const Bytes code{b.Arg[0], b.Arg[1]};
@@ -235,134 +261,172 @@ void BootClient::BuildBootFrame()
     link_.BootMode = true;
 }
 
-void BootClient::BootExchange()
+void BootClient::ClearReply()
 {
-    BootContext& b = Context();
-    link_.BootAck = false;
-    b.BootRxCount = 0;
-    link_.BootError = false;
-    b.BootRxBuffer[0] = b.BootRxBuffer[1] = b.BootRxBuffer[2] = 0;
-    if (b.TxBytes.empty() || !link_.WriteRaw(b.TxBytes))
-        link_.BootError = true;
-    else
-        BootWaitReply();
-    if (link_.BootError)
-        DelayMs(kFailedExchangePauseMs);
+    link_.Boot.BootRxCount = 0;
+    link_.Boot.BootRxBuffer[0] = link_.Boot.BootRxBuffer[1] = link_.Boot.BootRxBuffer[2] = 0;
 }
 
-void BootClient::BootWaitReply()
+BootError BootClient::BootExchange()
 {
-    BootContext& b = Context();
-    link_.BootError = true;
+    link_.BootAck = false;
+    ClearReply();
+    const bool sent = !context_.TxBytes.empty() && link_.WriteRaw(context_.TxBytes);
+    const BootError error = sent ? BootWaitReply() : BootError::NotSent;
+    if (error != BootError::None)
+        DelayMs(kFailedExchangePauseMs);
+    return error;
+}
+
+BootError BootClient::BootWaitReply()
+{
+    const BootContext& b = context_;
+    BootReplyArea& reply = link_.Boot;
     const int awaited = b.AckCount;
-    link_.WaitFor(b.AckWait, [&] { return b.BootRxCount >= awaited; });
+    link_.WaitFor(b.AckWait, [&] { return reply.BootRxCount >= awaited; });
 
     const BootJudgement judgement =
-        JudgeBootReply(b.AckCheck, b.Tunnel, b.AckCount, b.AckByte, b.BootRxBuffer.data(), b.BootRxCount);
+        JudgeBootReply(b.AckCheck, reply.Tunnel, b.AckCount, b.AckByte, reply.BootRxBuffer.data(), reply.BootRxCount);
+    BootError error = BootError::NoAcknowledge;
     switch (judgement.verdict) {
     case BootVerdict::Success:
         link_.BootAck = true;
-        link_.BootError = false;
-        return;
+        return BootError::None;
     case BootVerdict::Failure:
-        if (judgement.nack)
-            b.ErrText = kNackText;
-        return;
+        return judgement.nack ? BootError::Nack : BootError::NoAcknowledge;
     case BootVerdict::SecondWaitGood:
-        link_.BootError = false;
+        error = BootError::None;
         break;
     case BootVerdict::SecondWait:
         break;
     }
     link_.WaitFor(b.ReplyWait, [&] { return link_.BootAck; });
+    return error;
 }
 
-bool BootClient::Exchange(std::int16_t kind, float replyWaitS, std::uint8_t cmd, const std::array<std::uint8_t, 4>& arg)
+BootError BootClient::Exchange(std::int16_t kind, float replyWaitS, std::uint8_t cmd, const std::array<std::uint8_t, 4>& arg)
 {
-    BootContext& b = Context();
-    b.ReplyWait = replyWaitS;
-    b.FrameKind = kind;
-    b.Cmd = cmd;
-    b.Arg = arg;
+    context_.ReplyWait = replyWaitS;
+    context_.FrameKind = kind;
+    context_.Cmd = cmd;
+    context_.Arg = arg;
     BuildBootFrame();
-    BootExchange();
-    return !link_.BootError;
+    return BootExchange();
 }
 
-// ------------------------------------------------------------------------------- steps
+// The data block of a Write Memory: count - 1, the data, their check byte. It follows the
+// acknowledged address at once; the reply wait stays the address frame's, and no pause follows a
+// failure.
+BootError BootClient::SendDataBlock(std::span<const std::uint8_t> data)
+{
+    BootContext& b = context_;
+    // Through the tunnel the block follows the pass-through command, in a long instrument frame.
+    const std::size_t start = Tunnel() ? 1 : 0;
+    Bytes block(start + data.size() + 2);
+    block[0] = boot::kPassPage;
+    block[start] = static_cast<std::uint8_t>(data.size() - 1);
+    std::copy(data.begin(), data.end(), block.begin() + static_cast<std::ptrdiff_t>(start + 1));
+    std::uint8_t check = 0;
+    for (std::size_t i = start; i + 1 < block.size(); ++i)
+        check ^= block[i];
+    block.back() = check;
+    b.TxBytes = Tunnel() ? BuildLongFrame(block) : std::move(block);
+    b.AckCheck = true;
+    b.AckCount = Tunnel() ? 2 : 1;
+    b.AckWait = kDataAckWaitS;
+    b.AckByte = boot::kAck;
+    link_.Boot.Tunnel = Tunnel();
+    link_.BootMode = true;
+    ClearReply();
+    if (!link_.WriteRaw(b.TxBytes))
+        return BootError::NotSent;
+    return BootWaitReply();
+}
 
-bool BootClient::BootSync()
+// ------------------------------------------------------------------------------- commands
+
+BootError BootClient::Sync()
 {
     Log(" Baudrate detection : ");
-    if (Exchange(frame_kind::kSync, kSyncReplyWaitS)) {
+    const BootError error = Tunnel() ? Exchange(frame_kind::kTunnelSync, kTunnelSyncReplyWaitS, boot::kSync)
+                                     : Exchange(frame_kind::kSync, kSyncReplyWaitS);
+    if (error == BootError::None)
         Log(std::string("OK") + kCrLf);
-        return true;
-    }
-    Log(std::string("error") + kCrLf + " Rx(3): " + ReplyHex3());
-    return false;
-}
-
-bool BootClient::BootMassErase()
-{
-    const auto failed = [&] {
+    else if (Tunnel())
+        Log(kCrLf);
+    else
         Log(std::string("error") + kCrLf + " Rx(3): " + ReplyHex3());
-        return false;
+    return error;
+}
+
+BootError BootClient::Erase()
+{
+    const auto step = [&](const char* label, std::int16_t kind, std::uint8_t cmd, const std::array<std::uint8_t, 4>& arg) {
+        Log(label);
+        const BootError error = Exchange(kind, kStepReplyWaitS, cmd, arg);
+        if (error == BootError::None)
+            Log(std::string("OK") + kCrLf);
+        else if (Tunnel())
+            Log(kCrLf);
+        else
+            Log(std::string("error") + kCrLf + " Rx(3): " + ReplyHex3());
+        return error;
     };
-    Log(" ERASE command      : ");
-    if (!Exchange(frame_kind::kErase, kStepReplyWaitS, boot::kExtendedErase))
-        return failed();
-    Log(std::string("OK") + kCrLf);
-    Log(" MASS ERASE code    : ");
-    if (!Exchange(frame_kind::kEraseCode, kStepReplyWaitS, 0, kMassEraseCode))
-        return failed();
-    Log(std::string("OK") + kCrLf);
-    return true;
+    const BootError error = Tunnel() ? step(" MASS ERASE cmd     : ", frame_kind::kTunnelErase, boot::kExtendedErase, {})
+                                     : step(" ERASE command      : ", frame_kind::kErase, boot::kExtendedErase, {});
+    if (error != BootError::None)
+        return error;
+    return step(" MASS ERASE code    : ", Tunnel() ? frame_kind::kTunnelEraseCode : frame_kind::kEraseCode, 0,
+                kMassEraseCode);
 }
 
-bool BootClient::BootGo()
+BootError BootClient::Write(std::uint32_t address, std::span<const std::uint8_t> data)
 {
+    if (data.empty() || data.size() > boot::kMaxWriteBytes)
+        return BootError::NotSent;
+    // On the direct route a frame not acknowledged is shown with what came back; through the
+    // tunnel the caller reports.
+    const auto failed = [&](BootError error, const std::string& text) {
+        if (!Tunnel())
+            Log(text);
+        return error;
+    };
+    const auto addressBytes = AddressBytes(address);
+    BootError error = Exchange(Tunnel() ? frame_kind::kTunnelWrite : frame_kind::kWrite, kStepReplyWaitS, boot::kWriteMemory);
+    if (error != BootError::None)
+        return failed(error, std::string(kCrLf) + " Tx: 0x31   " + " Rx(3): " + ReplyHex3() + kCrLf);
+    error = Exchange(Tunnel() ? frame_kind::kTunnelAddress : frame_kind::kAddress, kStepReplyWaitS, 0, addressBytes);
+    if (error != BootError::None)
+        return failed(error, std::string(kCrLf) + " Addr: " + StringToHex(AsText(addressBytes)) + kCrLf + "  Rx(3): " +
+                                 ReplyHex3());
+    error = SendDataBlock(data);
+    if (error != BootError::None) {
+        const BootReplyArea& reply = link_.Boot;
+        const auto count = static_cast<std::size_t>(std::max(reply.BootRxCount, 0));
+        return failed(error, std::string(kCrLf) + " data: " + BytesToHex(reply.BootRxBuffer.data(), count) + kCrLf +
+                                 " Rx(3): " + ReplyHex3());
+    }
+    return BootError::None;
+}
+
+BootError BootClient::Go(std::uint32_t address)
+{
+    if (Tunnel())
+        return BootError::NotSent;
     Log(" Run command        :");
-    if (Exchange(frame_kind::kGo, kStepReplyWaitS, boot::kGo) &&
-        Exchange(frame_kind::kAddress, kStepReplyWaitS, 0, kFlashStartArg)) {
-        Log(std::string(" OK") + kCrLf);
-        return true;
-    }
-    Log(std::string(" error !") + kCrLf);
-    return false;
+    BootError error = Exchange(frame_kind::kGo, kStepReplyWaitS, boot::kGo);
+    if (error == BootError::None)
+        error = Exchange(frame_kind::kAddress, kStepReplyWaitS, 0, AddressBytes(address));
+    Log(error == BootError::None ? std::string(" OK") + kCrLf : std::string(" error !") + kCrLf);
+    return error;
 }
 
-bool BootClient::TunnelSync()
+BootError BootClient::Reset()
 {
-    Log(" Baudrate detection : ");
-    if (Exchange(frame_kind::kTunnelSync, kTunnelSyncReplyWaitS, boot::kSync)) {
-        Log(std::string("OK") + kCrLf);
-        return true;
-    }
-    Log(kCrLf);
-    return false;
-}
-
-bool BootClient::TunnelMassErase()
-{
-    Log(" MASS ERASE cmd     : ");
-    if (!Exchange(frame_kind::kTunnelErase, kStepReplyWaitS, boot::kExtendedErase)) {
-        Log(kCrLf);
-        return false;
-    }
-    Log(std::string("OK") + kCrLf);
-    Log(" MASS ERASE code    : ");
-    if (!Exchange(frame_kind::kTunnelEraseCode, kStepReplyWaitS, 0, kMassEraseCode)) {
-        Log(kCrLf);
-        return false;
-    }
-    Log(std::string("OK") + kCrLf);
-    return true;
-}
-
-bool BootClient::TunnelReset()
-{
+    if (!Tunnel())
+        return BootError::NotSent;
     Log(" Reset SW Command: ");
-    Exchange(frame_kind::kTunnelReset, kTunnelResetReplyWaitS);
+    const BootError error = Exchange(frame_kind::kTunnelReset, kTunnelResetReplyWaitS);
     Log(std::string("OK ") + kCrLf);
-    return true;
+    return error;
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
-#include "link/BootContext.h"
+#include "core/Bytes.h"
+#include "core/OperationSink.h"
 #include "link/SerialLink.h"
 
 // Bootloader protocol values.
@@ -19,86 +22,84 @@ constexpr std::uint8_t kPassCommand = 0xD1;  // bootloader bytes through the run
 constexpr std::uint8_t kPassPage = 0xD2;     // a page of data through it
 constexpr std::uint8_t kPassReset = 0xD3;    // software reset of the board behind it
 constexpr std::uint32_t kFlashStart = 0x08000000;
+constexpr std::size_t kMaxWriteBytes = 256;  // one Write Memory block
 }  // namespace boot
-
-// What BuildBootFrame makes. Tunnel kinds travel inside an instrument frame.
-namespace frame_kind {
-constexpr std::int16_t kSync = 0;
-constexpr std::int16_t kGo = 4;
-constexpr std::int16_t kAddress = 5;
-constexpr std::int16_t kErase = 8;
-constexpr std::int16_t kEraseCode = 9;
-constexpr std::int16_t kWrite = 10;
-constexpr std::int16_t kTunnelSync = 20;
-constexpr std::int16_t kTunnelErase = 21;
-constexpr std::int16_t kTunnelEraseCode = 22;
-constexpr std::int16_t kTunnelWrite = 23;
-constexpr std::int16_t kTunnelAddress = 28;
-constexpr std::int16_t kTunnelReset = 34;
-}  // namespace frame_kind
-
-// How a reply is judged once the first wait has ended.
-enum class BootVerdict {
-    Success,          // the acknowledge is among the first bytes
-    Failure,          // ends now; NACK text when a tested byte was 0x1F
-    SecondWait,       // wait on; the exchange has failed
-    SecondWaitGood,   // wait on; the exchange has succeeded (reset frame answered 79)
-};
-struct BootJudgement {
-    BootVerdict verdict = BootVerdict::SecondWait;
-    bool nack = false;
-};
-// `n` bytes of `reply` were in when the first wait ended.
-BootJudgement JudgeBootReply(bool ackCheck, bool tunnel, int ackCount, std::uint8_t ackByte,
-                             const std::uint8_t* reply, int n);
 
 // Every character code as two upper-case hexadecimal digits, nothing between.
 std::string StringToHex(const std::string& text);
 
 constexpr const char* kNackText = "Recived NACK from device";
 
-// The client of the STM32 system bootloader, on the direct route (even parity, bytes as they are)
-// and through the running CPU board (pass-through commands in instrument frames). One frame is one
-// attempt; the outcome is the link's BootError, with the NACK text in ErrText.
+// The two ways to a board's bootloader: straight on the serial line (even parity, the bytes as they
+// are), or through the running CPU board, each frame inside an instrument frame (no parity).
+enum class BootRoute { Direct, Tunnel };
+
+// How a bootloader command ended.
+enum class BootError {
+    None,
+    Nack,           // a byte judged was the NACK 0x1F
+    NoAcknowledge,  // silence, or the acknowledge not where it belongs among the first bytes
+    NotSent,        // nothing went out: the port refused the bytes, the program is ending, or the
+                    // command does not exist on this route or cannot carry the data given
+};
+
+// The client of the STM32 system bootloader on one route. Each command sends its frames in order,
+// one attempt each, stops at the first one not acknowledged and appends its log text to the sink;
+// the exchange under way (frame, waits, judgement) and the link's bootloader mode are its own.
 class BootClient {
 public:
-    explicit BootClient(SerialLink& link);
+    BootClient(SerialLink& link, OperationSink& log, BootRoute route);
 
-    BootContext& Context() { return link_.Boot; }
-    const BootContext& Context() const { return link_.Boot; }
-    SerialLink& Link() { return link_; }
-
-    // Direct route port: "<baud>,E,8,1" on the chosen port number (not opened yet).
+    // Direct route port: "<baud>,E,8,1" on the chosen port number, bootloader mode on.
     void SetupBootPort(const std::string& baudText);
-    // False (after the port's message box) when the port cannot be opened.
-    bool OpenBootPort();
+    // Opens the prepared port; on failure shows the port's message box and says why.
+    PortOpenResult OpenBootPort();
     void CloseBootPort();
     void DelayMs(int ms);
 
-    void BuildBootFrame();
-    std::uint8_t BootCheckByte(int n) const;
-    void BootExchange();
-    void BootWaitReply();
-    // Sets the frame's fields, builds and exchanges it; true when acknowledged.
-    bool Exchange(std::int16_t kind, float replyWaitS, std::uint8_t cmd = 0,
-                  const std::array<std::uint8_t, 4>& arg = {});
-
-    // Step routines; each appends its log text.
-    bool BootSync();
-    bool BootMassErase();
-    bool BootGo();
-    bool TunnelSync();
-    bool TunnelMassErase();
-    bool TunnelReset();
-
-    // The first three reply bytes as six hexadecimal digits.
-    std::string ReplyHex3() const;
-    // True once the program is ending: every step fails at once.
-    bool Quitting() const { return link_.host().Quitting(); }
+    // 0x7F: the bootloader detects the line's speed.
+    BootError Sync();
+    // Extended Erase with the mass-erase code: the whole flash.
+    BootError Erase();
+    // Write Memory of 1..256 bytes at `address`: the command, the address, the data block.
+    BootError Write(std::uint32_t address, std::span<const std::uint8_t> data);
+    // Go to `address` (direct route).
+    BootError Go(std::uint32_t address);
+    // Software reset of the board behind the CPU board (tunnel route). Its log says OK whatever
+    // came back; the error says what did.
+    BootError Reset();
+    // A Read Memory for a read-back verify belongs here, beside Write: its 256 bytes fit the
+    // link's reply area.
 
 private:
-    void Log(const std::string& text);
-    void WrapInInstrumentFrame(const Bytes& bootBytes);
+    // The frame under way and how its reply is judged.
+    struct BootContext {
+        std::int16_t FrameKind = 0;
+        std::uint8_t Cmd = 0;
+        std::array<std::uint8_t, 4> Arg{};  // an address, most significant byte first; or the erase code
+        Bytes TxBytes;
+        bool AckCheck = false;
+        std::int16_t AckCount = 0;
+        std::uint8_t AckByte = 0x79;
+        float AckWait = 0.0F;    // seconds, first wait of the judgement
+        float ReplyWait = 0.0F;  // seconds, second wait
+    };
+
+    bool Tunnel() const { return route_ == BootRoute::Tunnel; }
+    void Log(const std::string& text) { log_.Log(text); }
+    BootError Exchange(std::int16_t kind, float replyWaitS, std::uint8_t cmd = 0,
+                       const std::array<std::uint8_t, 4>& arg = {});
+    void BuildBootFrame();
+    std::uint8_t BootCheckByte(const Bytes& bytes) const;
+    BootError BootExchange();
+    BootError SendDataBlock(std::span<const std::uint8_t> data);
+    BootError BootWaitReply();
+    void ClearReply();
+    // The first three reply bytes as six hexadecimal digits.
+    std::string ReplyHex3() const;
 
     SerialLink& link_;
+    OperationSink& log_;
+    BootRoute route_;
+    BootContext context_;
 };

@@ -1,10 +1,15 @@
 #include "firmware/FirmwareUpload.h"
 
 #include "core/Paths.h"
-#include "core/ResultCodes.h"
+#include "firmware/BootClient.h"
 #include "firmware/PackageFile.h"
+#include "firmware/PageImage.h"
+#include "firmware/PageWriter.h"
 #include "firmware/UploadTargets.h"
 #include "link/Commands.h"
+#include "link/Identify.h"
+#include "link/InstrumentModels.h"
+#include "link/Speeds.h"
 
 namespace {
 
@@ -51,250 +56,298 @@ std::string NotStarted(const std::string& why)
     return " Upload not started: " + why + kCrLf;
 }
 
-// Empty when the target's file dialog would offer the chosen file.
-std::string FileRefusal(const std::string& targetName, const FirmwareTarget& target, const std::string& chosenFile)
+// The package's folder: its path up to and including the last separator.
+std::string FolderOf(const std::string& path)
 {
-    const std::string name = FileNameOfPath(chosenFile);
-    if (FileFitsTarget(target, name))
+    const auto separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+// What a step that failed before anything was sent, or on the line, says by its code.
+ResultCode CodeOf(FirmwareStep step, BootError error)
+{
+    switch (step) {
+    case FirmwareStep::FileNotForTarget:
+    case FirmwareStep::PackageRefused:
+    case FirmwareStep::ImageRefused:
+        return ResultCode::Refused;
+    default:
+        return error == BootError::Nack ? ResultCode::Nak : ResultCode::NoFrame;
+    }
+}
+
+class FirmwareRun {
+public:
+    FirmwareRun(OperationContext& context, const FirmwareRequest& request)
+        : request_(request), link_(context.link), sink_(context.sink), closer_(context.link),
+          direct_(link_, sink_, BootRoute::Direct)
+    {
+    }
+
+    FirmwareResult Run();
+
+private:
+    // Why the chosen file is not programmed ("" when it is); `target` is null for none.
+    std::string Refusal(const FirmwareTarget* target) const;
+    bool OpenBootPort(bool package);
+    void SingleBoardFlow();
+    void PackageFlow();
+    FirmwareStep UploadDirect(const std::string& image) { return DirectSequence(image, kDirectLoadError, true); }
+    FirmwareStep UploadCpuBoard(const std::string& image) { return DirectSequence(image, kPackageLoadError, false); }
+    // `ownTexts`: a failed step leaves its own text, rather than what the exchange left.
+    FirmwareStep DirectSequence(const std::string& image, const char* loadError, bool ownTexts);
+    FirmwareStep UploadMisBoard(const std::string& image);
+    // Loads the image before anything is erased; false with the reason in the log.
+    bool LoadImage(const std::string& path, bool lineBreak);
+    void CountPages(const PagesWritten& written);
+    // 0xD0: opens the pass-through to the MIS board. 0xD4 0x00: the link goes to 57600 baud.
+    bool SendBootCommand();
+    void SendLinkSpeed();
+    // Waits for the switched-on instrument to identify itself; false on the time-out.
+    bool WaitForInstrument();
+    // The step failed with `error`: the text the board's sequence leaves for it.
+    FirmwareStep Failed(FirmwareStep step, BootError error, const char* ownText, bool ownTexts);
+    // The run ends at `step`, its log closing with `text`.
+    void End(FirmwareStep step, ResultCode code, const std::string& text);
+    bool Quitting() const { return link_.host().Quitting(); }
+
+    const FirmwareRequest& request_;
+    SerialLink& link_;
+    OperationSink& sink_;
+    ClosePortOnExit closer_;
+    BootClient direct_;
+    PageImage image_;
+    FirmwareResult result_;
+    std::string errText_;  // the failing step's text, as the board's sequence leaves it
+    BootError bootError_ = BootError::None;
+};
+
+FirmwareResult FirmwareRun::Run()
+{
+    sink_.ClearLog();
+    const FirmwareTarget* target = request_.target.empty() ? nullptr : FindFirmwareTarget(request_.target);
+    const bool package = target && target->flow == FirmwareFlow::TwoBoardPackage;
+    if (const std::string refusal = Refusal(target); !refusal.empty())
+        End(FirmwareStep::FileNotForTarget, ResultCode::Refused, refusal);
+    else if (OpenBootPort(package))
+        package ? PackageFlow() : SingleBoardFlow();
+    if (!result_.ok() && Quitting()) {
+        result_.failedStep = FirmwareStep::Stopped;
+        result_.interruption.kind = Interruption::Kind::Stopped;
+    }
+    return result_;
+}
+
+std::string FirmwareRun::Refusal(const FirmwareTarget* target) const
+{
+    if (request_.target.empty())
         return {};
-    return NotStarted(targetName + " takes a file " + FilePattern(target) + ", not " + name);
-}
-
-}  // namespace
-
-FirmwareUpload::FirmwareUpload(SerialLink& link, UploadView& view, FirmwareChoice& choice, PageImage& image)
-    : link_(link), view_(view), choice_(choice), image_(image), client_(link)
-{
-}
-
-bool FirmwareUpload::RunForTarget(const std::string& targetName)
-{
-    const FirmwareTarget* target = FindFirmwareTarget(targetName);
     if (!target)
-        return RunChecked(false, NotStarted("no firmware target named " + targetName));
-    return RunChecked(target->flow == FirmwareFlow::TwoBoardPackage, FileRefusal(targetName, *target, choice_.ChosenFile));
+        return NotStarted("no firmware target named " + request_.target);
+    const std::string name = FileNameOfPath(request_.file);
+    if (FileFitsTarget(*target, name))
+        return {};
+    return NotStarted(request_.target + " takes a file " + FilePattern(*target) + ", not " + name);
 }
 
-bool FirmwareUpload::Run(bool package)
+bool FirmwareRun::OpenBootPort(bool package)
 {
-    return RunChecked(package, {});
-}
-
-bool FirmwareUpload::RunChecked(bool package, const std::string& refusal)
-{
-    view_.SetControlsEnabled(false);
-    view_.SetBarValue(0);
-    view_.SetText("");
-    view_.RepaintLog();
-
-    // The closing step, on every way out.
-    struct Closing {
-        FirmwareUpload& upload;
-        ~Closing()
-        {
-            upload.client_.CloseBootPort();
-            upload.link_.Boot.LogBox = nullptr;
-            upload.view_.SetControlsEnabled(true);
-        }
-    } closing{*this};
-
-    syncFailed_ = false;
-    if (!refusal.empty()) {
-        Append(refusal);
-        return false;
-    }
-    link_.BootMode = true;
-    link_.Boot.LogBox = &view_;
-    client_.SetupBootPort(link_.BaudText);
-    if (!client_.OpenBootPort()) {
-        Append(std::string(kCrLf) + "Serial port not available" + kCrLf + (package ? "Upload failed " : "Upload failed! ") +
-               kCrLf);
-        return false;
-    }
-    return package ? PackageFlow() : SingleBoardFlow();
-}
-
-bool FirmwareUpload::SingleBoardFlow()
-{
-    // The file checked at Start, not an image a package run left behind.
-    choice_.FirmwareFile = choice_.ChosenFile;
-    if (UploadDirect()) {
-        Append(std::string("Upload completed succefully ") + kCrLf);
+    direct_.SetupBootPort(link_.BaudText);
+    const PortOpenResult open = direct_.OpenBootPort();
+    if (open.ok())
         return true;
-    }
-    Append(kCrLf + link_.Boot.ErrText + kCrLf + "Upload failed! " + kCrLf);
-    AdviseAfterFailedSync(kRestartBootloader);
+    const bool missing = open.kind == PortOpenResult::Kind::NotFound;
+    result_.interruption = {missing ? Interruption::Kind::PortMissing : Interruption::Kind::SystemError,
+                            open.errorNumber, open.description};
+    End(FirmwareStep::Port, missing ? ResultCode::PortMissing : ResultCode::Refused,
+        std::string(kCrLf) + "Serial port not available" + kCrLf + (package ? "Upload failed " : "Upload failed! ") + kCrLf);
     return false;
 }
 
-bool FirmwareUpload::PackageFlow()
+void FirmwareRun::End(FirmwareStep step, ResultCode code, const std::string& text)
 {
-    const PackageImages package = ReadPackageFile(choice_.ChosenFile, choice_.ChosenFolder);
-    if (!package.ok()) {
-        Append(package.problem + kCrLf + "Upload failed " + kCrLf);
-        return false;
+    if (!text.empty())
+        sink_.Log(text);
+    result_.failedStep = step;
+    result_.code = code;
+    result_.reason = text;
+}
+
+void FirmwareRun::SingleBoardFlow()
+{
+    const FirmwareStep step = UploadDirect(request_.file);
+    if (step == FirmwareStep::None) {
+        result_.boardsProgrammed = 1;
+        sink_.Log(std::string("Upload completed succefully ") + kCrLf);
+        return;
     }
-    choice_.FirmwareFile = package.cpuFile;
-    choice_.MisFirmwareFile = package.misFile;
+    const std::string advice = step == FirmwareStep::Sync ? kRestartBootloader + std::string(kCrLf) : "";
+    End(step, CodeOf(step, bootError_), kCrLf + errText_ + kCrLf + "Upload failed! " + kCrLf + advice);
+}
+
+void FirmwareRun::PackageFlow()
+{
+    const PackageImages package = ReadPackageFile(request_.file, FolderOf(request_.file));
+    if (!package.ok())
+        return End(FirmwareStep::PackageRefused, ResultCode::Refused, package.problem + kCrLf + "Upload failed " + kCrLf);
 
     // Both images must load before the CPU board is erased; the CPU image is loaded by its sequence.
-    const ImageCheck mis = CheckImageFile(choice_.MisFirmwareFile);
+    const ImageCheck mis = CheckImageFile(package.misFile);
     if (mis.result != ImageLoad::Loaded || mis.bytes == 0) {
-        const std::string problem = mis.result != ImageLoad::Loaded ? ImageProblemText(choice_.MisFirmwareFile, mis)
-                                                                     : " Image file empty: " + choice_.MisFirmwareFile;
-        Append(problem + kCrLf + kPackageLoadError + kCrLf + "Upload failed " + kCrLf);
-        return false;
+        const std::string problem = mis.result != ImageLoad::Loaded ? ImageProblemText(package.misFile, mis)
+                                                                     : " Image file empty: " + package.misFile;
+        return End(FirmwareStep::ImageRefused, ResultCode::Refused,
+                   problem + kCrLf + kPackageLoadError + kCrLf + "Upload failed " + kCrLf);
     }
 
-    if (!UploadCpuBoard()) {
-        Append(link_.Boot.ErrText + kCrLf + "Upload failed " + kCrLf);
-        AdviseAfterFailedSync(kRestartBootloader);
-        return false;
+    FirmwareStep step = UploadCpuBoard(package.cpuFile);
+    if (step != FirmwareStep::None) {
+        const std::string advice = step == FirmwareStep::Sync ? kRestartBootloader + std::string(kCrLf) : "";
+        return End(step, CodeOf(step, bootError_), errText_ + kCrLf + "Upload failed " + kCrLf + advice);
     }
-    Append(std::string("TURN ON the instrument ") + kCrLf);
-    client_.CloseBootPort();
-    link_.BaudText = "115200";
+    result_.boardsProgrammed = 1;
+    sink_.Log(std::string("TURN ON the instrument ") + kCrLf);
+    direct_.CloseBootPort();
+    link_.BaudText = kSpeed115200;
     link_.InitSeriale(link_.CommPortNumber, link_.BaudText);
 
-    if (!WaitForInstrument()) {
-        if (!Quitting())
-            Append(std::string("Exit due to Timeout ") + kCrLf);
-        return false;
+    if (!WaitForInstrument())
+        return End(FirmwareStep::InstrumentNotOn, ResultCode::NoFrame,
+                   Quitting() ? "" : std::string("Exit due to Timeout ") + kCrLf);
+    step = UploadMisBoard(package.misFile);
+    if (step != FirmwareStep::None) {
+        const std::string advice = step == FirmwareStep::TunnelSync ? kRerunPackage + std::string(kCrLf) : "";
+        return End(step, CodeOf(step, bootError_), errText_ + kCrLf + "Upload mis board failed " + kCrLf + advice);
     }
-    choice_.FirmwareFile = choice_.MisFirmwareFile;
-    if (UploadMisBoard()) {
-        Append(std::string(" >> Upload Success ") + kCrLf + " ***** TURN OFF the instrument ***** " + kCrLf);
-        return true;
-    }
-    Append(link_.Boot.ErrText + kCrLf + "Upload mis board failed " + kCrLf);
-    AdviseAfterFailedSync(kRerunPackage);
-    return false;
+    result_.boardsProgrammed = 2;
+    sink_.Log(std::string(" >> Upload Success ") + kCrLf + " ***** TURN OFF the instrument ***** " + kCrLf);
 }
 
-void FirmwareUpload::AdviseAfterFailedSync(const char* advice)
+bool FirmwareRun::WaitForInstrument()
 {
-    if (syncFailed_)
-        Append(advice + std::string(kCrLf));
-}
-
-bool FirmwareUpload::WaitForInstrument()
-{
-    const std::string base = view_.Text();
-    std::int32_t& ticks = link_.Boot.TimeOutFlag;
+    std::int32_t ticks = 0;  // TimeOutFlag
     {
         TickerGuard ticker(link_.host(), ticks);
         for (;;) {
             InstrumentInfo info;
             // Both conditions are looked at every time round.
-            const bool silent = ReadInstrumentInfo(link_, info) != code::kOk;
+            const bool silent = ReadInstrumentInfo(link_, info) != 0;
             const bool inTime = ticks < kPowerOnTimeoutS;
             if (!silent || !inTime || Quitting())
                 break;
-            view_.SetText(base + "timeOut = " + std::to_string(ticks));
+            sink_.Live("timeOut = " + std::to_string(ticks));
             link_.host().Yield(link_.host().Now());
-            client_.DelayMs(kIdentifyRetryMs);
+            direct_.DelayMs(kIdentifyRetryMs);
         }
     }
-    view_.SetText(base + kCrLf);
+    sink_.Live("");
+    sink_.Log(kCrLf);
     return ticks < kPowerOnTimeoutS && !Quitting();
 }
 
-bool FirmwareUpload::LoadImage(const std::string& path, bool lineBreak)
+bool FirmwareRun::LoadImage(const std::string& path, bool lineBreak)
 {
-    const ImageLoad loaded = image_.fillArray(path, link_.Boot);
+    const ImageLoad loaded = image_.fillArray(path);
     std::string problem;
     if (loaded != ImageLoad::Loaded)
         problem = ImageProblemText(path, {loaded, CheckImageFile(path).bytes});
-    else if (link_.Boot.PageCount == 0)
+    else if (image_.PageCount() == 0)
         problem = " Image file empty: " + path;  // erasing a board to write nothing leaves it dead
     if (problem.empty())
         return true;
-    Append(problem + (lineBreak ? kCrLf : ""));
+    sink_.Log(problem + (lineBreak ? kCrLf : ""));
     return false;
 }
 
-bool FirmwareUpload::DirectSequence(const char* loadError, bool ownTexts)
+void FirmwareRun::CountPages(const PagesWritten& written)
 {
-    BootContext& b = link_.Boot;
-    const auto fail = [&](const char* text) {
-        if (ownTexts)
-            b.ErrText = text;
-        return false;
-    };
-    if (!LoadImage(choice_.FirmwareFile, !ownTexts)) {
-        b.ErrText = loadError;
-        return false;
-    }
-    client_.DelayMs(kAfterLoadMs);
-    if (!client_.BootSync()) {
-        syncFailed_ = true;
-        return fail("Set baudrate error  ...");
-    }
-    client_.DelayMs(kAfterSyncMs);
-    if (!client_.BootMassErase())
-        return fail("Erase data error  ...");
-    client_.DelayMs(kAfterEraseMs);
-    if (!WritePagesDirect(client_, image_, view_))
-        return fail("Write data error...");
-    client_.DelayMs(kAfterWriteMs);
-    if (!client_.BootGo())
-        return fail("RUN error ...");
-    return true;
+    result_.pagesWritten += written.pages;
+    if (!written.complete())
+        result_.failedPage = written.pages;
 }
 
-bool FirmwareUpload::UploadDirect()
+FirmwareStep FirmwareRun::Failed(FirmwareStep step, BootError error, const char* ownText, bool ownTexts)
 {
-    return DirectSequence(kDirectLoadError, true);
+    bootError_ = error;
+    errText_ = ownTexts ? ownText : error == BootError::Nack ? kNackText : "";
+    return step;
 }
 
-bool FirmwareUpload::UploadCpuBoard()
+FirmwareStep FirmwareRun::DirectSequence(const std::string& image, const char* loadError, bool ownTexts)
 {
-    return DirectSequence(kPackageLoadError, false);
-}
-
-bool FirmwareUpload::UploadMisBoard()
-{
-    BootContext& b = link_.Boot;
-    if (!LoadImage(choice_.FirmwareFile, true)) {
-        b.ErrText = kPackageLoadError;
-        return false;
+    if (!LoadImage(image, !ownTexts)) {
+        errText_ = loadError;
+        return FirmwareStep::ImageRefused;
     }
-    client_.DelayMs(kAfterLoadMs);
+    direct_.DelayMs(kAfterLoadMs);
+    if (const BootError error = direct_.Sync(); error != BootError::None)
+        return Failed(FirmwareStep::Sync, error, "Set baudrate error  ...", ownTexts);
+    direct_.DelayMs(kAfterSyncMs);
+    if (const BootError error = direct_.Erase(); error != BootError::None)
+        return Failed(FirmwareStep::Erase, error, "Erase data error  ...", ownTexts);
+    direct_.DelayMs(kAfterEraseMs);
+    const PagesWritten written = WritePagesDirect(direct_, image_, sink_);
+    CountPages(written);
+    if (!written.complete())
+        return Failed(FirmwareStep::Write, written.error, "Write data error...", ownTexts);
+    direct_.DelayMs(kAfterWriteMs);
+    if (const BootError error = direct_.Go(boot::kFlashStart); error != BootError::None)
+        return Failed(FirmwareStep::Go, error, "RUN error ...", ownTexts);
+    return FirmwareStep::None;
+}
+
+FirmwareStep FirmwareRun::UploadMisBoard(const std::string& image)
+{
+    if (!LoadImage(image, true)) {
+        errText_ = kPackageLoadError;
+        return FirmwareStep::ImageRefused;
+    }
+    direct_.DelayMs(kAfterLoadMs);
     if (!SendBootCommand()) {
-        b.ErrText = "Error in Command BOOT";
-        return false;
+        errText_ = "Error in Command BOOT";
+        return FirmwareStep::BootCommand;
     }
-    client_.DelayMs(kAfterBootCommandMs);
-    if (view_.Speed57600Chosen()) {
+    direct_.DelayMs(kAfterBootCommandMs);
+    if (request_.speed57600) {
         SendLinkSpeed();
-        link_.BaudText = "57600";
+        link_.BaudText = kSpeed57600;
     } else {
-        link_.BaudText = "115200";
+        link_.BaudText = kSpeed115200;
     }
     link_.InitSeriale(link_.CommPortNumber, link_.BaudText);
-    client_.DelayMs(kAfterLinkSpeedMs);
-    if (!client_.TunnelSync()) {
-        syncFailed_ = true;
-        return false;
-    }
-    client_.DelayMs(kAfterSyncMs);
-    if (!client_.TunnelMassErase())
-        return false;
-    client_.DelayMs(kAfterEraseMs);
-    if (!WritePagesTunnel(client_, image_, view_))
-        return false;
-    client_.DelayMs(kAfterWriteMs);
-    client_.TunnelReset();
-    return true;
+    direct_.DelayMs(kAfterLinkSpeedMs);
+
+    BootClient tunnel(link_, sink_, BootRoute::Tunnel);
+    if (const BootError error = tunnel.Sync(); error != BootError::None)
+        return Failed(FirmwareStep::TunnelSync, error, "", false);
+    direct_.DelayMs(kAfterSyncMs);
+    if (const BootError error = tunnel.Erase(); error != BootError::None)
+        return Failed(FirmwareStep::TunnelErase, error, "", false);
+    direct_.DelayMs(kAfterEraseMs);
+    const PagesWritten written = WritePagesTunnel(tunnel, image_, sink_);
+    CountPages(written);
+    if (!written.complete())
+        return Failed(FirmwareStep::TunnelWrite, written.error, "", false);
+    direct_.DelayMs(kAfterWriteMs);
+    tunnel.Reset();  // not judged: its log says OK whatever came back
+    return FirmwareStep::None;
 }
 
-bool FirmwareUpload::SendBootCommand()
+bool FirmwareRun::SendBootCommand()
 {
     link_.SendFrame({kBootCommand}, kAnswerWaitS);
     return link_.Rx.RxFrameDone && link_.Rx.RxCount >= kMinBootAnswerCount;
 }
 
-void FirmwareUpload::SendLinkSpeed()
+void FirmwareRun::SendLinkSpeed()
 {
     link_.SendFrame({kLinkSpeedCommand, kLinkSpeed57600}, kAnswerWaitS);
+}
+
+}  // namespace
+
+FirmwareResult UploadFirmware(OperationContext& context, const FirmwareRequest& request)
+{
+    FirmwareRun run(context, request);
+    return run.Run();
 }

@@ -1,68 +1,51 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
-#include "firmware/BootClient.h"
-#include "firmware/PageImage.h"
-#include "firmware/UploadView.h"
-#include "link/SerialLink.h"
+#include "core/Operation.h"
+#include "link/OperationContext.h"
 
-// The file choice of the Upload tab, read by the programming run.
-struct FirmwareChoice {
-    std::string FirmwareFile;     // image fillArray loads
-    std::string ChosenFile;       // path picked in the dialog
-    std::string ChosenTitle;      // its name without folder
-    std::string ChosenFolder;     // its folder, separator included
-    std::string MisFirmwareFile;  // MIS-board image named by a package
+// What the technician chose on the Upload tab, or on the command line.
+struct FirmwareRequest {
+    // An entry of the target list ("VERTA708", "QSVERIFs-MIN"): its flow, and the files it takes.
+    // Empty: one board, whatever the file is named (the command line without --target).
+    std::string target;
+    std::string file;          // the image, or the package of the two-board target
+    bool speed57600 = false;   // 57600 chosen: the link to the package's MIS board goes to 57600 baud
+};
+
+// Where a firmware run stopped. The numbers are servicetool-cli's exit statuses for `flash`.
+enum class FirmwareStep : int {
+    None = 0,
+    FileNotForTarget = 31,  // not started: no such target, or a file its file dialog would not offer
+    PackageRefused = 32,    // the package is unreadable or does not name one CPU and one MIS image
+    ImageRefused = 33,      // an image is missing, unreadable, empty or too large
+    Port = 34,              // the port cannot be opened
+    Sync = 35,              // direct route: the board's bootloader does not answer the sync
+    Erase = 36,
+    Write = 37,             // page `failedPage`
+    Go = 38,
+    InstrumentNotOn = 39,   // the programmed CPU board did not answer within 15 s
+    BootCommand = 40,       // 0xD0: the pass-through to the MIS board did not open
+    TunnelSync = 41,        // through the CPU board, to the MIS board's bootloader
+    TunnelErase = 42,
+    TunnelWrite = 43,       // page `failedPage`
+    Stopped = 130,          // the program is ending: the window closed, the second Ctrl-C
+};
+
+struct FirmwareResult : OperationResult {
+    FirmwareStep failedStep = FirmwareStep::None;
+    int boardsProgrammed = 0;        // the CPU board (or the one board), then the MIS board
+    int pagesWritten = 0;            // acknowledged, over every board
+    std::optional<int> failedPage;   // the page a write stopped at
 };
 
 // Seconds the package flow waits for the new CPU firmware to answer.
 constexpr int kPowerOnTimeoutS = 15;
 
-// Programming one board straight through its bootloader, or a two-board package: the CPU board
-// first, then, once the operator has switched the instrument on, the MIS board through it.
-// Every way out closes the port and gives the controls back.
-class FirmwareUpload {
-public:
-    FirmwareUpload(SerialLink& link, UploadView& view, FirmwareChoice& choice, PageImage& image);
-
-    // CmdStartProg for the target selected by name: from disabling the controls to the closing step.
-    // True when every board of the flow was programmed. A chosen file that the target's file dialog
-    // would not offer is refused with one log line before anything is sent.
-    bool RunForTarget(const std::string& targetName);
-    // The same without a target, for a front end that has checked the file itself (the command
-    // line, tools).
-    bool Run(bool package);
-
-    // Board sequences; a failure leaves its text in ErrText.
-    bool UploadDirect();
-    bool UploadCpuBoard();
-    bool UploadMisBoard();
-    // 0xD0: opens the pass-through to the MIS board. 0xD4 0x00: the link goes to 57600 baud.
-    bool SendBootCommand();
-    void SendLinkSpeed();
-
-    BootClient& Client() { return client_; }
-
-private:
-    // `refusal`: why the chosen file is not programmed (empty when it is).
-    bool RunChecked(bool package, const std::string& refusal);
-    bool SingleBoardFlow();
-    bool PackageFlow();
-    // Waits for the switched-on instrument to identify itself; false on the time-out.
-    bool WaitForInstrument();
-    // Loads the image before anything is erased; false with the reason in the log.
-    bool LoadImage(const std::string& path, bool lineBreak);
-    bool DirectSequence(const char* loadError, bool ownTexts);
-    // The line saying how to start the bootloader again, when the board's sync failed.
-    void AdviseAfterFailedSync(const char* advice);
-    void Append(const std::string& text) { view_.Append(text); }
-    bool Quitting() const { return link_.host().Quitting(); }
-
-    SerialLink& link_;
-    UploadView& view_;
-    FirmwareChoice& choice_;
-    PageImage& image_;
-    BootClient client_;
-    bool syncFailed_ = false;  // the board's bootloader did not answer its sync
-};
+// Start on the Upload tab: programming one board straight through its bootloader, or a two-board
+// package: the CPU board first, then, once the operator has switched the instrument on, the MIS
+// board through it. A file the target does not take is refused with one log line before the port
+// is opened; every image is checked before anything is erased. The port is closed on every way out.
+FirmwareResult UploadFirmware(OperationContext& context, const FirmwareRequest& request);

@@ -52,7 +52,7 @@ std::uint8_t* PageImage::MutableRow(int page)
     return rows_.data() + static_cast<std::size_t>(page) * kPageRowSize;
 }
 
-ImageLoad PageImage::fillArray(const std::string& path, BootContext& boot)
+ImageLoad PageImage::fillArray(const std::string& path)
 {
     const ImageCheck check = CheckImageFile(path);
     if (check.result != ImageLoad::Loaded)
@@ -82,6 +82,6 @@ ImageLoad PageImage::fillArray(const std::string& path, BootContext& boot)
             x ^= row[i];
         row[kPageDataSize] = static_cast<std::uint8_t>(~x & 0xFF);
     }
-    boot.PageCount = static_cast<std::int16_t>(page);
+    pageCount_ = page;
     return ImageLoad::Loaded;
 }

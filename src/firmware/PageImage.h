@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "link/BootContext.h"
 
 constexpr int kPageLastIndex = 8000;
 constexpr int kPageCapacity = kPageLastIndex + 1;
@@ -30,8 +29,10 @@ class PageImage {
 public:
     PageImage();
 
-    // fillArray: loads the file and sets `boot.PageCount`. Nothing changes unless it is Loaded.
-    ImageLoad fillArray(const std::string& path, BootContext& boot);
+    // fillArray: loads the file and sets the page count. Nothing changes unless it is Loaded.
+    ImageLoad fillArray(const std::string& path);
+    // Pages of the image loaded last.
+    int PageCount() const { return pageCount_; }
 
     // Row `page` (0..8000): 256 data bytes and the check byte.
     const std::uint8_t* Row(int page) const;
@@ -40,4 +41,5 @@ private:
     std::uint8_t* MutableRow(int page);
 
     std::vector<std::uint8_t> rows_;
+    int pageCount_ = 0;
 };

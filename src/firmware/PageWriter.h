@@ -1,20 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
+#include "core/OperationSink.h"
 #include "firmware/BootClient.h"
 #include "firmware/PageImage.h"
-
-// The progress bar (`PrgBar1`, 0..100) and percentage label (`lblPercUpload`) of the Upload tab.
-class UploadProgress {
-public:
-    virtual ~UploadProgress() = default;
-    virtual void SetBarRange(int minimum, int maximum) = 0;
-    virtual void SetBarValue(int value) = 0;
-    virtual void SetBarVisible(bool visible) = 0;
-    virtual void SetPercentText(const std::string& text) = 0;
-    virtual void SetPercentVisible(bool visible) = 0;
-};
 
 // 100 / (pages + 1), in single precision: the last page shows a little under 100.
 float PercentStep(int pageCount);
@@ -24,10 +15,20 @@ int BarValue(int pagesDone, float step);
 std::string PercentText(int pagesDone, float step);
 
 // Page p is written at 0x08000000 + p * 256.
-std::array<std::uint8_t, 4> PageAddress(int page);
+std::uint32_t PageAddress(int page);
 
-// Write Memory of pages 0..PageCount-1, straight to the bootloader. Stops at the first page not
-// acknowledged, with the bytes that came back in the log.
-bool WritePagesDirect(BootClient& client, const PageImage& image, UploadProgress& progress);
-// The same through the running CPU board; a failure leaves no text (the caller reports).
-bool WritePagesTunnel(BootClient& client, const PageImage& image, UploadProgress& progress);
+// How far a page writer came: the pages acknowledged, and why it stopped before the last.
+struct PagesWritten {
+    int pages = 0;
+    BootError error = BootError::None;
+
+    bool complete() const { return error == BootError::None; }
+};
+
+// Write Memory of every page of the image, from page 0, the log line counting the page under way
+// (" Page 3/9 ...") and the progress with its percentage. Stops at the first page not acknowledged,
+// the bytes that came back in the log.
+PagesWritten WritePagesDirect(BootClient& client, const PageImage& image, OperationSink& sink);
+// The same through the running CPU board, the log counting the pages done ("Prog. N.3/9"), the
+// progress without a percentage; a failure leaves no text (the caller reports).
+PagesWritten WritePagesTunnel(BootClient& client, const PageImage& image, OperationSink& sink);

@@ -60,6 +60,14 @@ void SerialLink::CloseSeriale()
         port_.Close();
 }
 
+PortOpenResult SerialLink::OpenAsSetUp()
+{
+    if (port_.IsOpen())
+        return {};
+    lastOpenError_ = port_.Open();
+    return lastOpenError_;
+}
+
 bool SerialLink::TryOpenPort(int portNumber)
 {
     port_.SetPortNumber(portNumber);

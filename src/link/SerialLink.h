@@ -8,7 +8,7 @@
 #include "core/Dialogs.h"
 #include "core/Host.h"
 #include "core/SerialPort.h"
-#include "link/BootContext.h"
+#include "link/BootReply.h"
 #include "link/RxState.h"
 
 // Waits of the link, in seconds.
@@ -35,16 +35,20 @@ public:
     std::string BaudText = "115200";
 
     RxState Rx;
+    // The bootloader client's: while `BootMode` is on, received bytes go to `Boot` instead of the
+    // answer recogniser, and `BootAck` is set when a reply looks complete.
     bool BootMode = false;
     bool BootAck = false;
-    bool BootError = false;
-    BootContext Boot;
+    BootReplyArea Boot;
 
     // Opens the port at "<baud>,N,8,1": 0, 21 on a general error, 1000 when the port does not exist.
     int InitSeriale(int portNumber, const std::string& baudText);
     // Same, with the given line settings text (the bootloader opens with even parity).
     int OpenWithSettings(int portNumber, const std::string& lineSettings);
     void CloseSeriale();
+    // Opens the port with the number and line settings already set, unless it is open; remembers
+    // why it failed (LastOpenError). Shows no message.
+    PortOpenResult OpenAsSetUp();
     // Opens and closes the port; true when that worked. Shows no message (LastOpenError says why).
     bool TryOpenPort(int portNumber);
     bool IsOpen() const { return port_.IsOpen(); }

@@ -229,7 +229,7 @@ TEST(CliProgram, FlashesOneBoardOrBothBoardsOfAPackage)
         ASSERT_TRUE(sim.ok()) << sim.error();
         const Cli cli(sim);
         ProgramRun run = cli.Run({"flash", files.Path("31400_missing.bin")});
-        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_EQ(run.exitCode, 33) << run.err;
         EXPECT_TRUE(Says(run, "Upload failed! ")) << run.err;
         EXPECT_FALSE(Says(run, "ERASE command")) << run.err;  // nothing erased for an image that cannot load
 
@@ -264,13 +264,14 @@ TEST(CliProgram, FlashesOneBoardOrBothBoardsOfAPackage)
         SimProgram sim({"--boot", "--pace", "--power-on-s", "0.5", "--flash-dump", files.Path("two")});
         ASSERT_TRUE(sim.ok()) << sim.error();
         const Cli cli(sim);
-        // Refused before the port is opened: a package given as an image, an image of another family.
+        // Refused before the port is opened: a package given as an image (the command line), an
+        // image of another family (the Upload tab's rule).
         ProgramRun run = cli.Run({"flash", package});
         EXPECT_EQ(run.exitCode, 64) << run.err;
         EXPECT_TRUE(Says(run, "is a package: flash --package")) << run.err;
         run = cli.Run({"flash", files.Path("27520_CPU_V1.bin"), "--target", "VERTA708"});
-        EXPECT_EQ(run.exitCode, 64) << run.err;
-        EXPECT_TRUE(Says(run, "the image of VERTA708 is a file *31400_*.bin, not 27520_CPU_V1.bin")) << run.err;
+        EXPECT_EQ(run.exitCode, 31) << run.err;
+        EXPECT_TRUE(Says(run, " Upload not started: VERTA708 takes a file *31400_*.bin, not 27520_CPU_V1.bin\n")) << run.err;
         run = cli.Run({"flash", "--package", package});
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_TRUE(Says(run, "TURN ON the instrument ")) << run.err;
@@ -383,6 +384,8 @@ TEST(CliProgram, BadCommandLinesAndMissingPorts)
         {{"--port", "/nonexistent/ttyX", "backup"}, 69, "[Routine <cmdFlash>] Porta seriale non disponibile", "COM1"},
         {{"--port", "/nonexistent/ttyX", "caldate", "get"}, 69,
          "\nservicetool-cli: caldate get: /nonexistent/ttyX cannot be opened: No such file or directory\n", "COM1"},
+        {{"--port", "/nonexistent/ttyX", "flash", "31400_V1.bin"}, 69,
+         "\nservicetool-cli: flash 31400_V1.bin: /nonexistent/ttyX cannot be opened: No such file or directory\n", "COM1"},
         // With --json a refused command line is one JSON object as well.
         {{"info", "--json", "extra"}, 64, "{\"error\":\"unexpected operand 'extra'\",\"status\":64,\"messages\":[]}\n", "COM1"},
         {{"--json", "--port", "COM16", "info"}, 64,

@@ -17,14 +17,12 @@
 #include "support/Files.h"
 
 // The Upload tab of a started window on the simulated boards, a folder for images and packages,
-// and a record of what the technician saw: every log text and whether the controls were off while
-// the run went on.
+// and a record of whether the controls were off while the run went on.
 struct UploadFlow : ::testing::Test {
     // The window after every run, whatever its end.
     static constexpr const char* kIdle = "tab control 1, comm 1, start 1, port 0, bar 0, percent 0";
     static constexpr const char* kRunning = "tab control 0, comm 0, start 0";
 
-    std::vector<std::string> logs;
     std::vector<std::string> runningStates;
 
     AppRig rig;
@@ -33,11 +31,6 @@ struct UploadFlow : ::testing::Test {
     void SetUp() override
     {
         rig.StartOn("", kUploadTab);
-        UploadTab& tab = *rig.form->Upload;
-        QObject::connect(tab.txtProgStatus, &QPlainTextEdit::textChanged, &tab, [this] {
-            if (logs.empty() || logs.back() != Log())
-                logs.push_back(Log());
-        });
         // Every wait of a run pumps the window's events: note how the controls stand meanwhile.
         rig.host.SetOnYield([this] {
             QCoreApplication::processEvents();
@@ -75,17 +68,9 @@ struct UploadFlow : ::testing::Test {
     void Start()
     {
         runningStates.clear();
-        logs.clear();
         Button("CmdStartProg").click();
     }
     std::string Log() const { return rig.form->Upload->StatusText(); }
-    bool LogShowed(const std::string& text) const
-    {
-        for (const auto& log : logs)
-            if (log.find(text) != std::string::npos)
-                return true;
-        return false;
-    }
 
     std::string Controls() const
     {
@@ -111,9 +96,4 @@ struct UploadFlow : ::testing::Test {
 
 
     std::size_t Requests(std::uint8_t command) const { return rig.instrument.CountRequests(command); }
-    bool NothingErased() const
-    {
-        return rig.boards.CpuBoot().MassErases() == 0 && rig.boards.MisBoot().MassErases() == 0 &&
-               rig.boards.CpuBoot().Writes() == 0 && rig.boards.MisBoot().Writes() == 0;
-    }
 };

@@ -1,209 +1,273 @@
-// The bootloader client against a scripted far end in virtual time: the bytes of every frame, the
-// judgement of every reply pattern with what it costs, and the step routines' log texts.
+// The bootloader client's commands on both routes against a scripted far end in virtual time: the
+// bytes of every frame, the waits of every frame, the judgement of every reply pattern with what it
+// costs, and the commands' log texts.
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <utility>
 #include <vector>
 
 #include "firmware/BootClient.h"
-#include "firmware/TextUploadView.h"
 #include "sim/VirtualHost.h"
+#include "support/RecordingSink.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedPort.h"
 
 namespace {
 
-using Answer = std::vector<std::pair<double, Bytes>>;  // bytes arriving this long after a write
+using Arrivals = std::vector<std::pair<double, Bytes>>;  // bytes arriving this long after a write
+using Command = std::function<BootError(BootClient&)>;
 
-// A port whose far end answers each write with the next scripted answer (none: silence).
+const Arrivals kAck{{0.01, {0x79}}};
+const Arrivals kNack{{0.01, {0x1F}}};
+const Arrivals kTunnelAck{{0.01, {0x06, 0x79}}};
+const Arrivals kTunnelNack{{0.01, {0x06, 0x1F}}};
+
+const Bytes kFullPage(256, 0xFF);
+const Bytes kThreeBytes{0x01, 0x02, 0x03};
+
+BootError Sync(BootClient& c) { return c.Sync(); }
+BootError Erase(BootClient& c) { return c.Erase(); }
+BootError Reset(BootClient& c) { return c.Reset(); }
+BootError GoToFlash(BootClient& c) { return c.Go(boot::kFlashStart); }
+Command Write(std::uint32_t address, const Bytes& data)
+{
+    return [address, data](BootClient& c) { return c.Write(address, data); };
+}
+
+// A port whose far end answers each write with the next scripted answer (none: silence), on a
+// direct-route port opened at 57600.
 struct BootRig {
     ScriptedPort port;
     VirtualHost host;
     ScriptedDialogs dialogs;
     SerialLink link{port, host, dialogs};
-    BootClient client{link};
-    TextUploadView log;
-    std::deque<Answer> answers;
+    RecordingSink log;
+    BootClient client;
+    std::deque<Arrivals> answers;
+    std::vector<double> writtenAt;
 
-    BootRig()
+    explicit BootRig(BootRoute route = BootRoute::Direct) : client(link, log, route)
     {
         port.onWrite = [this](const Bytes&) {
+            writtenAt.push_back(host.Now());
             if (answers.empty())
                 return;
             for (const auto& [delay, bytes] : answers.front())
                 host.CallAfter(delay, [this, b = bytes] { port.Arrive(b); });
             answers.pop_front();
         };
-        link.Boot.LogBox = &log;
         client.SetupBootPort("57600");
         client.OpenBootPort();
     }
-    std::string Written(std::size_t i) const { return i < port.written.size() ? BytesToHex(port.written[i]) : "-"; }
+    std::vector<std::string> Written() const
+    {
+        std::vector<std::string> frames;
+        for (const Bytes& frame : port.written)
+            frames.push_back(BytesToHex(frame));
+        return frames;
+    }
+    // Runs the command; the seconds from its last frame written to its end.
+    double RunTimed(const Command& command, BootError& error)
+    {
+        error = command(client);
+        return writtenAt.empty() ? -1.0 : host.Now() - writtenAt.back();
+    }
 };
 
-struct FrameCase {
-    const char* name;
-    std::int16_t kind;
-    std::uint8_t cmd;
-    std::array<std::uint8_t, 4> arg;
-    const char* bytes;
-    bool ackCheck;
-    int ackCount;
-    float ackWait;
-};
+std::string Hex(const std::string& prefix, const Bytes& data, const std::string& suffix)
+{
+    return prefix + BytesToHex(data) + suffix;
+}
 
 }  // namespace
 
-TEST(BootFrames, EveryKindByteForByteWithItsWaits)
+TEST(BootCommands, EveryFrameByteForByteOnBothRoutes)
 {
-    const FrameCase cases[] = {
-        {"direct sync", 0, 0x7F, {}, "7F", true, 1, 0.9F},
-        {"direct Extended Erase", 8, 0x44, {}, "44BB", true, 1, 0.8F},
-        {"direct mass-erase code", 9, 0, {0xFF, 0xFF}, "FFFF00", true, 1, 1.0F},
-        {"direct Write Memory", 10, 0x31, {}, "31CE", true, 1, 0.5F},
-        {"direct Go", 4, 0x21, {}, "21DE", true, 1, 0.5F},
-        {"direct address 0x08000000", 5, 0, {0x08, 0x00, 0x00, 0x00}, "0800000008", true, 1, 0.5F},
-        {"direct address 0x08000100", 5, 0, {0x08, 0x00, 0x01, 0x00}, "0800010009", true, 1, 0.5F},
-        {"direct address of page 0x123", 5, 0, {0x08, 0x01, 0x23, 0x00}, "080123002A", true, 1, 0.5F},
-        {"tunnel sync", 20, 0x7F, {}, "0106D17F9F0A04", true, 2, 1.0F},
-        {"tunnel Extended Erase", 21, 0x44, {}, "0107D144BB1E0A04", true, 2, 1.0F},
-        {"tunnel mass-erase code", 22, 0, {0xFF, 0xFF}, "0108D1FFFF001E0A04", true, 2, 10.0F},
-        {"tunnel Write Memory", 23, 0x31, {}, "0107D131CE1E0A04", true, 2, 0.5F},
-        {"tunnel address 0x08000100", 28, 0, {0x08, 0x00, 0x01, 0x00}, "010AD10800010009080A04", true, 2, 0.5F},
-        {"software reset", 34, 0, {}, "0105D31D0A04", false, 2, 0.1F},
+    const struct {
+        const char* name;
+        BootRoute route;
+        Command command;
+        std::vector<std::string> frames;
+    } cases[] = {
+        {"direct sync", BootRoute::Direct, Sync, {"7F"}},
+        {"direct mass erase", BootRoute::Direct, Erase, {"44BB", "FFFF00"}},
+        {"direct Go 0x08000000", BootRoute::Direct, GoToFlash, {"21DE", "0800000008"}},
+        {"direct write of three bytes at 0x08000100", BootRoute::Direct, Write(0x08000100, kThreeBytes),
+         {"31CE", "0800010009", "0201020302"}},
+        {"direct write of a page of FF at page 0x123", BootRoute::Direct, Write(0x08012300, kFullPage),
+         {"31CE", "080123002A", Hex("FF", kFullPage, "FF")}},
+        {"tunnel sync", BootRoute::Tunnel, Sync, {"0106D17F9F0A04"}},
+        {"tunnel mass erase", BootRoute::Tunnel, Erase, {"0107D144BB1E0A04", "0108D1FFFF001E0A04"}},
+        {"tunnel write of a page of FF at 0x08000100", BootRoute::Tunnel, Write(0x08000100, kFullPage),
+         {"0107D131CE1E0A04", "010AD10800010009080A04", Hex("020108D2FF", kFullPage, "FF1B0A04")}},
+        {"tunnel software reset", BootRoute::Tunnel, Reset, {"0105D31D0A04"}},
     };
-    BootRig rig;
-    BootContext& b = rig.link.Boot;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        b.ErrText = "left over";
-        b.Tunnel = c.ackCount == 1;  // the opposite of what the frame needs
-        rig.link.BootMode = false;
-        b.FrameKind = c.kind;
-        b.Cmd = c.cmd;
-        b.Arg = c.arg;
-        rig.client.BuildBootFrame();
-        EXPECT_EQ(BytesToHex(b.TxBytes), c.bytes);
-        EXPECT_EQ(b.AckCheck, c.ackCheck);
-        EXPECT_EQ(b.AckCount, c.ackCount);
-        EXPECT_FLOAT_EQ(b.AckWait, c.ackWait);
-        EXPECT_EQ(b.Tunnel, c.ackCount == 2);
-        EXPECT_EQ(b.AckByte, 0x79);
-        EXPECT_EQ(b.ErrText, "");
-        EXPECT_TRUE(rig.link.BootMode);
+        BootRig rig(c.route);
+        rig.answers.assign(c.frames.size(), c.route == BootRoute::Tunnel ? kTunnelAck : kAck);
+        EXPECT_EQ(c.command(rig.client), BootError::None);
+        EXPECT_EQ(rig.Written(), c.frames);
+        EXPECT_TRUE(rig.link.BootMode) << "replies go to the bootloader's area";
     }
 }
 
-namespace {
+TEST(BootCommands, WhatARouteDoesNotOfferOrAFrameCannotCarrySendsNothing)
+{
+    const struct {
+        const char* name;
+        BootRoute route;
+        Command command;
+    } cases[] = {
+        {"Go through the tunnel", BootRoute::Tunnel, GoToFlash},
+        {"a reset on the direct route", BootRoute::Direct, Reset},
+        {"a write of nothing", BootRoute::Direct, Write(boot::kFlashStart, {})},
+        {"a write of 257 bytes", BootRoute::Tunnel, Write(boot::kFlashStart, Bytes(257, 0x00))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        BootRig rig(c.route);
+        EXPECT_EQ(c.command(rig.client), BootError::NotSent);
+        EXPECT_TRUE(rig.port.written.empty());
+        EXPECT_EQ(rig.log.Text(), "");
+    }
+}
 
-struct ReplyCase {
-    const char* name;
-    std::int16_t kind;
-    float replyWait;
-    Answer answer;
-    bool ok;
-    const char* errText;
-    double cost;  // seconds from the write to the end of the exchange
-};
-
-}  // namespace
+// A silent far end at each frame in turn: the frame's first wait, its second wait and the pause
+// after a failed exchange, and nothing sent after it.
+TEST(BootCommands, WaitsOfEveryFrameWhenNothingComesBack)
+{
+    const struct {
+        const char* name;
+        BootRoute route;
+        Command command;
+        std::size_t silentFrame;
+        double cost;
+    } cases[] = {
+        {"direct sync", BootRoute::Direct, Sync, 0, 0.9 + 2.0 + 0.2},
+        {"direct erase command", BootRoute::Direct, Erase, 0, 0.8 + 1.0 + 0.2},
+        {"direct erase code", BootRoute::Direct, Erase, 1, 1.0 + 1.0 + 0.2},
+        {"direct write command", BootRoute::Direct, Write(boot::kFlashStart, kFullPage), 0, 0.5 + 1.0 + 0.2},
+        {"direct write address", BootRoute::Direct, Write(boot::kFlashStart, kFullPage), 1, 0.5 + 1.0 + 0.2},
+        // The address's acknowledge still stands for the second wait, and no pause follows.
+        {"direct data block", BootRoute::Direct, Write(boot::kFlashStart, kFullPage), 2, 0.8},
+        {"direct Go command", BootRoute::Direct, GoToFlash, 0, 0.5 + 1.0 + 0.2},
+        {"direct Go address", BootRoute::Direct, GoToFlash, 1, 0.5 + 1.0 + 0.2},
+        {"tunnel sync", BootRoute::Tunnel, Sync, 0, 1.0 + 1.5 + 0.2},
+        {"tunnel erase command", BootRoute::Tunnel, Erase, 0, 1.0 + 1.0 + 0.2},
+        {"tunnel erase code", BootRoute::Tunnel, Erase, 1, 10.0 + 1.0 + 0.2},
+        {"tunnel write command", BootRoute::Tunnel, Write(boot::kFlashStart, kFullPage), 0, 0.5 + 1.0 + 0.2},
+        {"tunnel write address", BootRoute::Tunnel, Write(boot::kFlashStart, kFullPage), 1, 0.5 + 1.0 + 0.2},
+        {"tunnel data block", BootRoute::Tunnel, Write(boot::kFlashStart, kFullPage), 2, 0.8},
+        // Nothing at all ends the reset's judgement at its first wait.
+        {"tunnel reset", BootRoute::Tunnel, Reset, 0, 0.1 + 0.2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        BootRig rig(c.route);
+        rig.answers.assign(c.silentFrame, c.route == BootRoute::Tunnel ? kTunnelAck : kAck);
+        rig.answers.push_back({});
+        BootError error = BootError::None;
+        EXPECT_NEAR(rig.RunTimed(c.command, error), c.cost, 1e-6);
+        EXPECT_EQ(error, BootError::NoAcknowledge);
+        EXPECT_EQ(rig.port.written.size(), c.silentFrame + 1);
+    }
+}
 
 TEST(BootReply, JudgementOfEveryReplyPatternAndWhatItCosts)
 {
-    const Bytes ack{0x79};
-    const ReplyCase cases[] = {
-        {"79", 0, 2.0F, {{0.01, {0x79}}}, true, "", 0.01},
-        {"1F", 0, 2.0F, {{0.01, {0x1F}}}, false, kNackText, 0.01 + 0.2},
-        {"silence: AckWait + ReplyWait + 0.2 s", 0, 2.0F, {}, false, "", 0.9 + 2.0 + 0.2},
-        {"79 00 together", 10, 1.0F, {{0.01, {0x79, 0x00}}}, false, "", 0.01 + 0.2},
-        {"79 79 together", 10, 1.0F, {{0.01, {0x79, 0x79}}}, true, "", 0.01},
-        {"three bytes, the last two acknowledges", 10, 1.0F, {{0.01, {0x00, 0x79, 0x79}}}, true, "", 0.01},
-        {"three bytes with a NACK", 10, 1.0F, {{0.01, {0x79, 0x1F, 0x79}}}, false, kNackText, 0.01 + 0.2},
-        {"four bytes: too many (the acknowledge rule ends the second wait)", 10, 1.0F,
-         {{0.01, {0x79, 0x79, 0x79, 0x79}}}, false, "", 0.01 + 0.2},
-        {"four bytes, no acknowledge pair", 10, 1.0F, {{0.01, {0x00, 0x79, 0x00, 0x00}}}, false, "", 0.01 + 1.0 + 0.2},
-        {"acknowledge too late for the first wait", 10, 1.0F, {{0.6, {0x79}}}, false, "", 0.5 + 1.0 + 0.2},
-        {"tunnel 06 79", 20, 1.5F, {{0.01, {0x06, 0x79}}}, true, "", 0.01},
-        {"tunnel 06 then 79", 20, 1.5F, {{0.01, {0x06}}, {0.3, {0x79}}}, true, "", 0.3},
-        {"tunnel 06 1F", 20, 1.5F, {{0.01, {0x06, 0x1F}}}, false, kNackText, 0.01 + 0.2},
-        {"tunnel 79 alone", 20, 1.5F, {{0.01, {0x79}}}, false, "", 1.0 + 1.5 + 0.2},
-        {"tunnel 06 79 79", 23, 1.0F, {{0.01, {0x06, 0x79, 0x79}}}, true, "", 0.01},
-        {"tunnel 06 79 00: the third byte no acknowledge", 23, 1.0F, {{0.01, {0x06, 0x79, 0x00}}}, false, "", 0.01 + 0.2},
-        {"tunnel 06 79 1F", 23, 1.0F, {{0.01, {0x06, 0x79, 0x1F}}}, false, kNackText, 0.01 + 0.2},
-        {"tunnel NAK 15", 23, 1.0F, {{0.01, {0x15}}}, false, "", 0.5 + 1.0 + 0.2},
-        {"tunnel erase code acknowledged after 8 s", 22, 1.0F, {{0.01, {0x06}}, {8.0, {0x79}}}, true, "", 8.0},
-        {"tunnel erase code acknowledged after 10.5 s", 22, 1.0F, {{0.01, {0x06}}, {10.5, {0x79}}}, false, "",
-         10.0 + 1.0 + 0.2},
-        {"direct erase code acknowledged after 1.5 s", 9, 1.0F, {{1.5, {0x79}}}, false, "", 1.0 + 1.0 + 0.2},
-        {"direct erase code acknowledged after 0.9 s", 9, 1.0F, {{0.9, {0x79}}}, true, "", 0.9},
-        {"reset answered 06 79", 34, 0.5F, {{0.01, {0x06, 0x79}}}, true, "", 0.01 + 0.5},
-        {"reset not answered", 34, 0.5F, {}, false, "", 0.1 + 0.2},
-        {"reset answered 06 1F", 34, 0.5F, {{0.01, {0x06, 0x1F}}}, false, kNackText, 0.01 + 0.2},
+    const auto direct = BootRoute::Direct;
+    const auto tunnel = BootRoute::Tunnel;
+    const auto writeCommand = Write(boot::kFlashStart, kFullPage);
+    const struct {
+        const char* name;
+        BootRoute route;
+        Command command;
+        std::vector<Arrivals> answers;  // one per frame; the pattern is the last frame's
+        BootError error;
+        double cost;  // seconds from the last frame written to the end of the command
+    } cases[] = {
+        {"79", direct, Sync, {kAck}, BootError::None, 0.01},
+        {"1F", direct, Sync, {kNack}, BootError::Nack, 0.01 + 0.2},
+        {"79 00 together", direct, Sync, {{{0.01, {0x79, 0x00}}}}, BootError::NoAcknowledge, 0.01 + 0.2},
+        {"79 79 together", direct, Sync, {{{0.01, {0x79, 0x79}}}}, BootError::None, 0.01},
+        {"three bytes, the last two acknowledges", direct, Sync, {{{0.01, {0x00, 0x79, 0x79}}}}, BootError::None, 0.01},
+        {"three bytes with a NACK", direct, Sync, {{{0.01, {0x79, 0x1F, 0x79}}}}, BootError::Nack, 0.01 + 0.2},
+        {"four bytes: too many (the acknowledge rule ends the second wait)", direct, Sync,
+         {{{0.01, {0x79, 0x79, 0x79, 0x79}}}}, BootError::NoAcknowledge, 0.01 + 0.2},
+        {"four bytes, no acknowledge pair", direct, Sync, {{{0.01, {0x00, 0x79, 0x00, 0x00}}}},
+         BootError::NoAcknowledge, 0.01 + 2.0 + 0.2},
+        {"acknowledge too late for the first wait", direct, writeCommand, {{{0.6, {0x79}}}}, BootError::NoAcknowledge,
+         0.5 + 1.0 + 0.2},
+        {"data block answered NACK: no pause", direct, writeCommand, {kAck, kAck, kNack}, BootError::Nack, 0.01},
+        {"direct erase code acknowledged after 1.5 s", direct, Erase, {kAck, {{1.5, {0x79}}}}, BootError::NoAcknowledge,
+         1.0 + 1.0 + 0.2},
+        {"direct erase code acknowledged after 0.9 s", direct, Erase, {kAck, {{0.9, {0x79}}}}, BootError::None, 0.9},
+        {"tunnel 06 79", tunnel, Sync, {kTunnelAck}, BootError::None, 0.01},
+        {"tunnel 06 then 79", tunnel, Sync, {{{0.01, {0x06}}, {0.3, {0x79}}}}, BootError::None, 0.3},
+        {"tunnel 06 1F", tunnel, Sync, {kTunnelNack}, BootError::Nack, 0.01 + 0.2},
+        {"tunnel 79 alone", tunnel, Sync, {kAck}, BootError::NoAcknowledge, 1.0 + 1.5 + 0.2},
+        {"tunnel 06 79 79", tunnel, Sync, {{{0.01, {0x06, 0x79, 0x79}}}}, BootError::None, 0.01},
+        {"tunnel 06 79 00: the third byte no acknowledge", tunnel, Sync, {{{0.01, {0x06, 0x79, 0x00}}}},
+         BootError::NoAcknowledge, 0.01 + 0.2},
+        {"tunnel 06 79 1F", tunnel, Sync, {{{0.01, {0x06, 0x79, 0x1F}}}}, BootError::Nack, 0.01 + 0.2},
+        {"tunnel NAK 15", tunnel, writeCommand, {{{0.01, {0x15}}}}, BootError::NoAcknowledge, 0.5 + 1.0 + 0.2},
+        {"tunnel erase code acknowledged after 8 s", tunnel, Erase, {kTunnelAck, {{0.01, {0x06}}, {8.0, {0x79}}}},
+         BootError::None, 8.0},
+        {"tunnel erase code acknowledged after 10.5 s", tunnel, Erase, {kTunnelAck, {{0.01, {0x06}}, {10.5, {0x79}}}},
+         BootError::NoAcknowledge, 10.0 + 1.0 + 0.2},
+        {"reset answered 06 79", tunnel, Reset, {kTunnelAck}, BootError::None, 0.01 + 0.5},
+        {"reset answered 06 1F", tunnel, Reset, {kTunnelNack}, BootError::Nack, 0.01 + 0.2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        BootRig rig;
-        rig.answers.push_back(c.answer);
-        BootContext& b = rig.link.Boot;
-        b.ReplyWait = c.replyWait;
-        b.FrameKind = c.kind;
-        b.Cmd = 0x7F;
-        b.Arg = {0xFF, 0xFF, 0, 0};
-        rig.client.BuildBootFrame();
-        const double start = rig.host.Now();
-        rig.client.BootExchange();
-        EXPECT_EQ(!rig.link.BootError, c.ok);
-        EXPECT_EQ(b.ErrText, c.errText);
-        EXPECT_NEAR(rig.host.Now() - start, c.cost, 1e-6);
+        BootRig rig(c.route);
+        rig.answers.assign(c.answers.begin(), c.answers.end());
+        BootError error = BootError::None;
+        EXPECT_NEAR(rig.RunTimed(c.command, error), c.cost, 1e-6);
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(rig.port.written.size(), c.answers.size());
     }
 }
 
-namespace {
-
-struct StepCase {
-    const char* name;
-    bool (BootClient::*step)();
-    std::vector<Answer> answers;
-    bool ok;
-    const char* log;
-    std::vector<const char*> written;
-};
-
-}  // namespace
-
-// The steps' texts where they fail in ways a whole run does not show (their successes and the
-// failures a run ends with: SingleBoard and Package flow tests).
-TEST(BootSteps, LogTextsAndFramesOfEveryStep)
+// The commands' texts where they fail in ways a whole run does not show (their successes and the
+// failures a run ends with: the FirmwareUpload tests).
+TEST(BootCommands, LogTextsWhereTheyFail)
 {
-    const Answer ack{{0.01, {0x79}}};
-    const Answer nack{{0.01, {0x1F}}};
-    const Answer tunnelAck{{0.01, {0x06, 0x79}}};
-    const Answer tunnelNack{{0.01, {0x06, 0x1F}}};
-    const StepCase cases[] = {
-        {"sync NACK", &BootClient::BootSync, {nack}, false, " Baudrate detection : error\r\n Rx(3): 1F0000", {"7F"}},
-        {"mass erase refused", &BootClient::BootMassErase, {nack}, false,
-         " ERASE command      : error\r\n Rx(3): 1F0000", {"44BB"}},
-        {"go address refused", &BootClient::BootGo, {ack, nack}, false, " Run command        : error !\r\n",
-         {"21DE", "0800000008"}},
-        {"tunnel sync silent", &BootClient::TunnelSync, {}, false, " Baudrate detection : \r\n", {"0106D17F9F0A04"}},
-        {"tunnel mass erase refused", &BootClient::TunnelMassErase, {tunnelNack}, false,
-         " MASS ERASE cmd     : \r\n", {"0107D144BB1E0A04"}},
-        {"tunnel mass erase code refused", &BootClient::TunnelMassErase, {tunnelAck, tunnelNack}, false,
-         " MASS ERASE cmd     : OK\r\n MASS ERASE code    : \r\n", {"0107D144BB1E0A04", "0108D1FFFF001E0A04"}},
-        {"reset unanswered still reports OK", &BootClient::TunnelReset, {}, true, " Reset SW Command: OK \r\n",
-         {"0105D31D0A04"}},
+    const struct {
+        const char* name;
+        BootRoute route;
+        Command command;
+        std::vector<Arrivals> answers;
+        BootError error;
+        const char* log;
+        std::size_t frames;
+    } cases[] = {
+        {"sync NACK", BootRoute::Direct, Sync, {kNack}, BootError::Nack, " Baudrate detection : error\r\n Rx(3): 1F0000", 1},
+        {"mass erase refused", BootRoute::Direct, Erase, {kNack}, BootError::Nack,
+         " ERASE command      : error\r\n Rx(3): 1F0000", 1},
+        {"go address refused", BootRoute::Direct, GoToFlash, {kAck, kNack}, BootError::Nack,
+         " Run command        : error !\r\n", 2},
+        {"tunnel sync silent", BootRoute::Tunnel, Sync, {}, BootError::NoAcknowledge, " Baudrate detection : \r\n", 1},
+        {"tunnel mass erase refused", BootRoute::Tunnel, Erase, {kTunnelNack}, BootError::Nack,
+         " MASS ERASE cmd     : \r\n", 1},
+        {"tunnel mass erase code refused", BootRoute::Tunnel, Erase, {kTunnelAck, kTunnelNack}, BootError::Nack,
+         " MASS ERASE cmd     : OK\r\n MASS ERASE code    : \r\n", 2},
+        {"tunnel write refused: the caller reports", BootRoute::Tunnel, Write(boot::kFlashStart, kFullPage),
+         {kTunnelAck, kTunnelNack}, BootError::Nack, "", 2},
+        {"reset unanswered still logs OK", BootRoute::Tunnel, Reset, {}, BootError::NoAcknowledge,
+         " Reset SW Command: OK \r\n", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        BootRig rig;
+        BootRig rig(c.route);
         rig.answers.assign(c.answers.begin(), c.answers.end());
-        rig.log.log = "before";
-        EXPECT_EQ((rig.client.*c.step)(), c.ok);
-        EXPECT_EQ(rig.log.log, std::string("before") + c.log);
-        ASSERT_EQ(rig.port.written.size(), c.written.size());
-        for (std::size_t i = 0; i < c.written.size(); ++i)
-            EXPECT_EQ(rig.Written(i), c.written[i]);
+        rig.log.Log("before");
+        EXPECT_EQ(c.command(rig.client), c.error);
+        EXPECT_EQ(rig.log.Text(), std::string("before") + c.log);
+        EXPECT_EQ(rig.port.written.size(), c.frames);
     }
 }
 
@@ -213,7 +277,8 @@ TEST(BootPort, DirectRoutePortWithEvenParityAndItsPauses)
     VirtualHost host;
     ScriptedDialogs dialogs;
     SerialLink link{port, host, dialogs};
-    BootClient client{link};
+    RecordingSink log;
+    BootClient client{link, log, BootRoute::Direct};
     link.CommPortNumber = 3;
     port.existing = {3};
     ASSERT_EQ(link.InitSeriale(3, "115200"), 0);
@@ -221,7 +286,7 @@ TEST(BootPort, DirectRoutePortWithEvenParityAndItsPauses)
     client.SetupBootPort("57600");
     EXPECT_FALSE(port.IsOpen()) << "the open port is closed first";
     EXPECT_NEAR(host.Now() - start, 0.05, 1e-9);
-    EXPECT_TRUE(client.OpenBootPort());
+    EXPECT_TRUE(client.OpenBootPort().ok());
     EXPECT_NEAR(host.Now() - start, 0.2, 1e-9);
     EXPECT_EQ(port.opens.back(), "57600,E,8,1");
     EXPECT_EQ(port.PortNumber(), 3);
@@ -230,7 +295,8 @@ TEST(BootPort, DirectRoutePortWithEvenParityAndItsPauses)
 
     link.CommPortNumber = 4;  // no such port
     client.SetupBootPort("115200");
-    EXPECT_FALSE(client.OpenBootPort());
+    EXPECT_EQ(client.OpenBootPort().kind, PortOpenResult::Kind::NotFound);
+    EXPECT_EQ(link.LastOpenError().kind, PortOpenResult::Kind::NotFound) << "the link knows why, as for every open";
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].title, "Error");
     EXPECT_NE(dialogs.messages[0].text.find("COM4"), std::string::npos);

@@ -57,10 +57,8 @@ TEST(PageImage, PagesPaddingAndCheckBytesByFileSize)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
         const Bytes data = Image(c.size, static_cast<unsigned>(c.size));
-        BootContext boot;
-        boot.PageCount = 99;
-        ASSERT_EQ(image.fillArray(folder.Write("f.bin", data), boot), ImageLoad::Loaded);
-        EXPECT_EQ(boot.PageCount, c.pages);
+        ASSERT_EQ(image.fillArray(folder.Write("f.bin", data)), ImageLoad::Loaded);
+        EXPECT_EQ(image.PageCount(), c.pages);
         for (int p = 0; p < c.pages; ++p) {
             const std::uint8_t* row = image.Row(p);
             for (int i = 0; i < kPageDataSize; ++i) {
@@ -76,25 +74,23 @@ TEST(PageImage, SizeLimitOnBothSidesAndFilesThatCannotLoad)
 {
     TempFolder folder;
     PageImage image;
-    BootContext boot;
-    boot.PageCount = 5;
 
     Bytes largest = Image(kMaxImageBytes);
-    ASSERT_EQ(image.fillArray(folder.Write("max.bin", largest), boot), ImageLoad::Loaded);
-    EXPECT_EQ(boot.PageCount, 8001);
+    ASSERT_EQ(image.fillArray(folder.Write("max.bin", largest)), ImageLoad::Loaded);
+    EXPECT_EQ(image.PageCount(), 8001);
     EXPECT_EQ(image.Row(8000)[255], largest.back());
 
+    ASSERT_EQ(image.fillArray(folder.Write("five.bin", Image(5 * 256))), ImageLoad::Loaded);
     largest.push_back(0x42);
     const std::string tooLarge = folder.Write("big.bin", largest);
-    boot.PageCount = 5;
-    EXPECT_EQ(image.fillArray(tooLarge, boot), ImageLoad::TooLarge);
-    EXPECT_EQ(boot.PageCount, 5) << "nothing changes";
+    EXPECT_EQ(image.fillArray(tooLarge), ImageLoad::TooLarge);
+    EXPECT_EQ(image.PageCount(), 5) << "nothing changes";
     EXPECT_EQ(CheckImageFile(tooLarge).result, ImageLoad::TooLarge) << "the check before anything is sent";
 
-    EXPECT_EQ(image.fillArray(folder.path + "/none.bin", boot), ImageLoad::Missing);
-    EXPECT_EQ(image.fillArray("", boot), ImageLoad::Missing);
-    EXPECT_EQ(image.fillArray(folder.path, boot), ImageLoad::Unreadable) << "a folder";
-    EXPECT_EQ(boot.PageCount, 5);
+    EXPECT_EQ(image.fillArray(folder.path + "/none.bin"), ImageLoad::Missing);
+    EXPECT_EQ(image.fillArray(""), ImageLoad::Missing);
+    EXPECT_EQ(image.fillArray(folder.path), ImageLoad::Unreadable) << "a folder";
+    EXPECT_EQ(image.PageCount(), 5);
 }
 
 TEST(Percentage, StepAndRoundingOfBarAndLabel)
@@ -121,10 +117,10 @@ TEST(Percentage, StepAndRoundingOfBarAndLabel)
 
 TEST(PageAddress, PageTimes256FromTheFlashStart)
 {
-    EXPECT_EQ(PageAddress(0), (std::array<std::uint8_t, 4>{0x08, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(PageAddress(1), (std::array<std::uint8_t, 4>{0x08, 0x00, 0x01, 0x00}));
-    EXPECT_EQ(PageAddress(0x123), (std::array<std::uint8_t, 4>{0x08, 0x01, 0x23, 0x00}));
-    EXPECT_EQ(PageAddress(8000), (std::array<std::uint8_t, 4>{0x08, 0x1F, 0x40, 0x00}));
+    EXPECT_EQ(PageAddress(0), 0x08000000u);
+    EXPECT_EQ(PageAddress(1), 0x08000100u);
+    EXPECT_EQ(PageAddress(0x123), 0x08012300u);
+    EXPECT_EQ(PageAddress(8000), 0x081F4000u);
 }
 
 // Beyond the flow tests' packages (either line order, one line, no _CPU or no _MIS line).
