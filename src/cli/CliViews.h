@@ -49,5 +49,3 @@ private:
     const bool& interrupted_;
     std::string status_;
 };
-
-};
