@@ -10,6 +10,7 @@
 #include "link/InstrumentModels.h"
 #include "memory/ImageFileWriter.h"
 #include "memory/ImageFiles.h"
+#include "memory/PageRange.h"
 #include "params/ParamCommands.h"
 
 namespace {
@@ -186,31 +187,17 @@ int MemoryDownload::DownloadEeprom()
 
 bool MemoryDownload::TakePageRange(int& first, int& last)
 {
-    const auto pageOf = [](const std::string& text) {
-        return static_cast<int>(std::clamp<long long>(RoundHalfEven(LeadingNumber(text)), -1000000000, 1000000000));
-    };
-    first = pageOf(view_.FromPageText());
-    last = pageOf(view_.ToPageText());
+    first = PageFieldNumber(view_.FromPageText());
+    last = PageFieldNumber(view_.ToPageText());
     if (view_.RecordCountRangeChosen()) {
         first = 0;
         last = static_cast<int>(std::floor((recordCount_ + 1) / 2.0)) + 22;
         view_.AppendStatus("  #mis: " + std::to_string(recordCount_));
     }
     view_.SetPageTexts(std::to_string(first), std::to_string(last));
-
-    bool ok = true;
-    const auto check = [&](bool failed, const char* message) {
-        if (failed) {
-            view_.AppendStatus(kCrLf + std::string(message));
-            ok = false;
-        }
-    };
-    check(first < 0, " <From> must be >0");
-    check(first > kFlashLastPage, " <From> must be <2047");
-    check(last < 0, " <To> must be >0");
-    check(last > kFlashLastPage, " <To> must be <2047");
-    check(first > last, " <From> must be <To>");
-    return ok;
+    const std::string errors = PageRangeErrors(first, last);
+    view_.AppendStatus(errors);
+    return errors.empty();
 }
 
 int MemoryDownload::DownloadFlash()

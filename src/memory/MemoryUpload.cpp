@@ -9,6 +9,7 @@
 #include "memory/ImageFileReader.h"
 #include "memory/ImageFileWriter.h"
 #include "memory/ImageFiles.h"
+#include "memory/PageRange.h"
 
 namespace {
 
@@ -19,12 +20,6 @@ constexpr int kParam26CountAddress = 154;
 
 const std::string kEepromAborted = std::string(kCrLf) + " Aborted ... ";
 const std::string kFlashAborted = std::string(kCrLf) + " Process ABORTED" + kCrLf;
-
-// A page field: its leading number, rounded half to even (0 when it does not start with one).
-int PageOf(const std::string& text)
-{
-    return static_cast<int>(std::clamp<long long>(RoundHalfEven(LeadingNumber(text)), -1000000000, 1000000000));
-}
 
 std::string LastCharactersUpper(const std::string& text, std::size_t count)
 {
@@ -213,20 +208,6 @@ int MemoryUpload::RefuseFlash(const std::string& reason)
     return code::kRefused;
 }
 
-bool MemoryUpload::CheckPageRange(int first, int last, std::string& errors) const
-{
-    const auto check = [&](bool failed, const char* message) {
-        if (failed)
-            errors += kCrLf + std::string(message);
-    };
-    check(first < 0, " <From> must be >0");
-    check(first > kFlashLastPage, " <From> must be <2047");
-    check(last < 0, " <To> must be >0");
-    check(last > kFlashLastPage, " <To> must be <2047");
-    check(first > last, " <From> must be <To>");
-    return errors.empty();
-}
-
 int MemoryUpload::PrepareFlash()
 {
     if (flashImagePath_.empty())
@@ -235,8 +216,8 @@ int MemoryUpload::PrepareFlash()
     if (!named)
         return RefuseFlash(std::string("FLA file must be formatted as") + kCrLf + " <*_xxxx-yyy.FLA>");
 
-    int first = PageOf(view_.FromPageText());
-    int last = PageOf(view_.ToPageText());
+    int first = PageFieldNumber(view_.FromPageText());
+    int last = PageFieldNumber(view_.ToPageText());
     const bool differ = named->first != first || named->last != last;
     if (differ) {
         const std::string question = "<file>    page numbers " + ZeroPadded(named->first, 4) + "-" +
@@ -255,9 +236,8 @@ int MemoryUpload::PrepareFlash()
             return RefuseFlash("");
         }
     }
-    std::string rangeErrors;
-    if (!CheckPageRange(first, last, rangeErrors))
-        return RefuseFlash(rangeErrors);
+    if (const std::string errors = PageRangeErrors(first, last); !errors.empty())
+        return RefuseFlash(errors);
 
     ImageFileReader file;
     if (!file.Open(flashImagePath_)) {

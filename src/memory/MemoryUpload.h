@@ -55,8 +55,6 @@ private:
     int PrepareRecordCount(ImageFileReader& file);
     int PrepareFlash();
     int RefuseFlash(const std::string& reason);
-    // The download's checks: each failing one adds its line to `errors`.
-    bool CheckPageRange(int first, int last, std::string& errors) const;
     int ClearAll();
     int UploadEeprom();
     int WriteEepromImage(std::string& before);
