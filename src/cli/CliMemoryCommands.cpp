@@ -29,11 +29,13 @@ int TransferExit(CliRun& run, const OperationResult& result, const CliSink& sink
     return ExitStatusOf(NumberOf(result.code));
 }
 
+// --flash-mis-only saves the EEPROM too, as "Flash #MIS only" ticks "EEprom" in the window: the
+// record count that says what the pages hold is in the EEPROM image.
 DownloadRequest BackupRequest(const CliOptions& o, const ParamCatalogue& catalogue)
 {
     DownloadRequest request{catalogue};
     const bool chosen = o.eeprom || o.flashRange || o.flashMisOnly;
-    request.eeprom = !chosen || o.eeprom;
+    request.eeprom = !chosen || o.eeprom || o.flashMisOnly;
     request.flash = !chosen || o.flashRange || o.flashMisOnly;
     request.recordCountRange = o.flashMisOnly;
     if (o.flashRange) {

@@ -233,7 +233,8 @@ TEST(CliJson, TextsAreQuotedAsJson)
 // ------------------------------------------------------------------------- the operations
 
 // The window and the command line, started at the same moment on the same instrument, save the
-// same files under the same names.
+// same files under the same names. "Flash #MIS only" ticks "EEprom" in the window, so
+// --flash-mis-only saves the EEPROM image as well.
 TEST_F(DownloadFlow, CliBackupEqualsTheWindowsByteForByteAndByName)
 {
     Start();
@@ -242,6 +243,7 @@ TEST_F(DownloadFlow, CliBackupEqualsTheWindowsByteForByteAndByName)
         std::function<void(DownloadFlow&)> window;
     } cases[] = {
         {"--eeprom --flash 3-5", [](DownloadFlow& t) { t.Pages("3", "5"); }},
+        {"--flash-mis-only", [](DownloadFlow& t) { t.Tick("chkDownALLdata", true); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
