@@ -1,5 +1,5 @@
 // The Download of the Down mem tab against `servicetool-sim --pace` through a pseudo-terminal and
-// the real serial port: the EEPROM and flash pages F..T, as the tab runs it (same operation, a view
+// the real serial port: the EEPROM and flash pages F..T, as the tab runs it (same operation, a sink
 // without widgets). Prints the wall time against the time the bytes take on the line at 115200
 // baud (10 bits a byte, request and answer of every exchange), the CPU time and the peak memory,
 // and checks the images against what the simulated instrument holds. With --cli the same range is
@@ -18,7 +18,7 @@
 #include <cstring>
 #include <string>
 
-#include "BenchDownMemView.h"
+#include "BenchSink.h"
 #include "core/ResultCodes.h"
 #include "link/SerialLink.h"
 #include "memory/ImageFiles.h"
@@ -146,19 +146,19 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no temporary folder\n");
         return 1;
     }
-    dialogs.filePaths.push_back(folder.filePath("chosen").toStdString());
-    BenchDownMemView view(host, first, last, "Download  FLASH");
-    MemoryDownload download(link, dialogs, catalogue, view, folder.path().toStdString());
+    BenchSink sink(host, folder.filePath("chosen").toStdString(), "Download  FLASH");
+    OperationContext context{link, sink, folder.path().toStdString()};
+    const DownloadRequest request{catalogue, true, true, false, std::to_string(first), std::to_string(last)};
 
     std::printf("download of the EEPROM and pages %d..%d from %s (paced, 115200 baud)\n", first, last,
                 sim.link().c_str());
     std::fflush(stdout);
     const double cpuStart = ProcessCpuSeconds();
     const double start = host.Now();
-    const int code = download.Run();
+    const DownloadResult result = DownloadMemory(context, request);
     const double wall = host.Now() - start;
     const double cpu = ProcessCpuSeconds() - cpuStart;
-    link.CloseSeriale();
+    const int code = NumberOf(result.code);
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -168,9 +168,9 @@ int main(int argc, char** argv)
 
     std::printf("result code %d; %zu exchanges, %zu bytes sent, %zu bytes received\n", code, port.writes,
                 port.bytesOut, port.bytesIn);
-    if (view.flashStageStart >= 0.0)
-        std::printf("EEPROM stage and set-up %.3f s, flash stage %.3f s\n", view.flashStageStart - start,
-                    start + wall - view.flashStageStart);
+    if (sink.stageStart >= 0.0)
+        std::printf("EEPROM stage and set-up %.3f s, flash stage %.3f s\n", sink.stageStart - start,
+                    start + wall - sink.stageStart);
     std::printf("wall time        %10.3f s\n", wall);
     std::printf("line-rate time   %10.3f s\n", lineTime);
     std::printf("ratio wall/line  %10.4f\n", wall / lineTime);
@@ -180,6 +180,8 @@ int main(int argc, char** argv)
     std::printf("images           %s\n", wrong.empty() ? "match the instrument" : wrong.c_str());
     if (!dialogs.messages.empty())
         std::printf("message shown: %s\n", dialogs.messages.front().text.c_str());
+    if (!sink.notices.empty())
+        std::printf("message shown: %s\n", sink.notices.front().text.c_str());
     if (!wrong.empty())
         return 1;
     return cli ? CompareWithCli(first, last, lineTime, wall / lineTime) : 0;

@@ -1,6 +1,6 @@
 // The Upload of the Down mem tab against `servicetool-sim --pace` through a pseudo-terminal and
 // the real serial port: a 2000-byte EEPROM image and flash pages 0..N-1 (default 256), as the tab
-// runs it (same operation, a view without widgets). Prints the wall time against the time the
+// runs it (same operation, a sink without widgets). Prints the wall time against the time the
 // bytes take on the line at 115200 baud (10 bits a byte, request and answer of every exchange),
 // the CPU time and the peak memory; then stops the simulator, which saves its memories, and
 // checks them against the images.
@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "BenchDownMemView.h"
+#include "BenchSink.h"
 #include "core/ResultCodes.h"
 #include "link/SerialLink.h"
 #include "memory/ImageFiles.h"
@@ -129,30 +129,31 @@ int main(int argc, char** argv)
         QtHost host;
         QtSerialPort serial{PortResolver()};
         CountingPort port(serial);
-        ScriptedDialogs dialogs;  // the confirmation is answered Yes
-        dialogs.filePaths.push_back(epr.toStdString());
+        ScriptedDialogs dialogs;
         SerialLink link(port, host, dialogs);
         link.CommPortNumber = 1;
         link.BaudText = "115200";
-        BenchDownMemView view(host, 0, last, "Upload FLASH");
-        MemoryUpload upload(link, dialogs, view, images.path().toStdString());
+        BenchSink sink(host, epr.toStdString(), "Upload FLASH");  // the confirmation is answered Yes
+        OperationContext context{link, sink, images.path().toStdString()};
+        const MemoryUploadRequest request{true, true, false, false, "0", std::to_string(last)};
 
         std::printf("upload of the EEPROM and pages 0..%d into %s (paced, 115200 baud)\n", last, sim.link().c_str());
         std::fflush(stdout);
         const double cpuStart = ProcessCpuSeconds();
         const double start = host.Now();
-        code = upload.Run();
+        code = NumberOf(UploadMemory(context, request).code);
         wall = host.Now() - start;
         cpu = ProcessCpuSeconds() - cpuStart;
-        flashStage = view.flashStageStart >= 0.0 ? start + wall - view.flashStageStart : 0.0;
-        link.CloseSeriale();
+        flashStage = sink.stageStart >= 0.0 ? start + wall - sink.stageStart : 0.0;
         bytesOut = port.bytesOut;
         bytesIn = port.bytesIn;
         writes = port.writes;
-        if (dialogs.messages.size() > 1)
+        if (!sink.notices.empty())
+            shown = sink.notices.back().text;
+        else if (!dialogs.messages.empty())
             shown = dialogs.messages.back().text;
         if (code != code::kOk)
-            std::printf("log:\n%s\n", view.Status().c_str());
+            std::printf("log:\n%s\n", sink.Text().c_str());
     }  // the simulator stops here and saves its memories
 
     rusage usage{};

@@ -1,18 +1,23 @@
 #include "app/DownMemActions.h"
 
+#include <algorithm>
+
 #include "app/Form1.h"
 #include "app/QtText.h"
 #include "core/ResultCodes.h"
 #include "link/Commands.h"
-#include "memory/MemoryDownload.h"
-#include "memory/MemoryUpload.h"
-#include "memory/TransferReport.h"
+#include "link/Identify.h"
 
 namespace {
 const QString kStopCaption = "Stop";
 const QString kWaitCaption = "Wait ..";
 const QString kDownloadCaption = "Download";
 const QString kUploadCaption = "Upload";
+
+bool ShownAndTicked(const QCheckBox* box)
+{
+    return !box->isHidden() && box->isChecked();
+}
 }  // namespace
 
 DownMemActions::DownMemActions(Form1& form) : form_(form)
@@ -38,8 +43,8 @@ void DownMemActions::cmdDownInfo_Click()
     link.InitSeriale(link.CommPortNumber, link.BaudText);
     InstrumentInfo info;
     if (ReadInstrumentInfo(link, info) != code::kOk) {
-        tab.SetStatusText(std::string(" Serial error !!") + kCrLf + kCrLf + "  Check connection." + kCrLf +
-                          "  Rx: " + BytesToHex(link.Rx.RxBuffer, static_cast<std::size_t>(std::max(link.Rx.RxCount, 0))));
+        tab.SetStatusText(SerialErrorText() + kCrLf + "  Rx: " +
+                          BytesToHex(link.Rx.RxBuffer, static_cast<std::size_t>(std::max(link.Rx.RxCount, 0))));
     } else {
         form_.ShowBaudInStatus();
         tab.SetStatusText(info.Name + " SN:" + info.SerialNumber + "  fw:" + info.FwVersion + kCrLf);
@@ -58,6 +63,55 @@ bool DownMemActions::HandledAsStop(QPushButton* button)
     return button->text() == kWaitCaption;
 }
 
+WindowSink DownMemActions::Sink(bool repaintLog)
+{
+    DownMemTab& tab = *form_.DownMem;
+    return WindowSink(form_.Services().dialogs,
+                      {[&tab, repaintLog](const std::string& text) {
+                           tab.SetStatusText(text);
+                           if (repaintLog)
+                               tab.txtDownStatus->repaint();
+                       },
+                       [&tab](int percent, const std::string&) {
+                           tab.PrgBar2->setValue(percent);
+                           tab.PrgBar2->setVisible(true);
+                       },
+                       [&tab] { tab.PrgBar2->setVisible(false); }, [this] { return transferAbort_; }});
+}
+
+void DownMemActions::ShowPages(const PageRange& pages)
+{
+    DownMemTab& tab = *form_.DownMem;
+    tab.txtDownDaPag->setText(QString::number(pages.first));
+    tab.txtDownaPag->setText(QString::number(pages.last));
+    tab.txtDownDaPag->repaint();
+    tab.txtDownaPag->repaint();
+}
+
+DownloadRequest DownMemActions::DownloadRequestOfTab()
+{
+    const DownMemTab& tab = *form_.DownMem;
+    return {form_.Catalogue(),
+            tab.chkEE2Down->isChecked(),
+            tab.chkFlashDown->isChecked(),
+            ShownAndTicked(tab.chkDownALLdata),
+            FromQ(tab.txtDownDaPag->text()),
+            FromQ(tab.txtDownaPag->text()),
+            [this](const PageRange& pages) { ShowPages(pages); }};
+}
+
+MemoryUploadRequest DownMemActions::UploadRequestOfTab()
+{
+    const DownMemTab& tab = *form_.DownMem;
+    return {tab.chkEE2Down->isChecked(),
+            tab.chkFlashDown->isChecked(),
+            tab.chkDownE2WriteNumRec->isChecked(),
+            ShownAndTicked(tab.chkDownEE2clearAll),
+            FromQ(tab.txtDownDaPag->text()),
+            FromQ(tab.txtDownaPag->text()),
+            [this](const PageRange& pages) { ShowPages(pages); }};
+}
+
 void DownMemActions::cmdDownDwData_Click()
 {
     DownMemTab& tab = *form_.DownMem;
@@ -72,11 +126,10 @@ void DownMemActions::cmdDownDwData_Click()
     tab.cmdDownDwData->setText(kStopCaption);
     tab.PrgBar2->setRange(0, 100);
 
-    AppServices& services = form_.Services();
-    MemoryDownload download(services.link, services.dialogs, form_.Catalogue(), *this, services.appFolder);
-    download.Run();
-    if (download.Failure().failed())
-        ReportFailure(download.Failure());
+    const DownloadRequest request = DownloadRequestOfTab();
+    WindowSink sink = Sink(false);
+    OperationContext context{form_.Services().link, sink, form_.Services().appFolder};
+    DownloadMemory(context, request);
     EndDownload();
 }
 
@@ -95,17 +148,18 @@ void DownMemActions::cmdDownUpData_Click()
     tab.SetStatusText("");
     tab.PrgBar2->setRange(0, 100);
 
-    AppServices& services = form_.Services();
-    MemoryUpload upload(services.link, services.dialogs, *this, services.appFolder);
-    upload.Run();
-    if (upload.Failure().failed())
-        ReportFailure(upload.Failure());
+    const MemoryUploadRequest request = UploadRequestOfTab();
+    WindowSink sink = Sink(true);
+    OperationContext context{form_.Services().link, sink, form_.Services().appFolder};
+    Show(UploadMemory(context, request));
     EndUpload();
 }
 
-void DownMemActions::ReportFailure(const TransferFailure& failure)
+// Clear-all unticks "EEprom" once it starts.
+void DownMemActions::Show(const MemoryUploadResult& result)
 {
-    ShowTransferFailure(form_.Services().dialogs, failure);
+    if (result.eepromStage == MemoryUploadResult::EepromStage::ClearAll)
+        form_.DownMem->chkEE2Down->setChecked(false);
 }
 
 void DownMemActions::EndDownload()
@@ -115,7 +169,6 @@ void DownMemActions::EndDownload()
     tab.cmdDownInfo->setEnabled(true);
     form_.mnuSeriale->menuAction()->setEnabled(true);
     tab.cmdDownDwData->setText(kDownloadCaption);
-    form_.Services().link.CloseSeriale();
     form_.UnlockAllTabs();
 }
 
@@ -127,82 +180,5 @@ void DownMemActions::EndUpload()
     tab.cmdDownUpData->setEnabled(true);
     form_.mnuSeriale->menuAction()->setEnabled(true);
     tab.cmdDownUpData->setText(kUploadCaption);
-    form_.Services().link.CloseSeriale();
     form_.UnlockAllTabs();
-}
-
-std::string DownMemActions::Status() const
-{
-    return form_.DownMem->StatusText();
-}
-
-void DownMemActions::SetStatus(const std::string& text)
-{
-    form_.DownMem->SetStatusText(text);
-}
-
-void DownMemActions::SetProgressVisible(bool visible)
-{
-    form_.DownMem->PrgBar2->setVisible(visible);
-}
-
-void DownMemActions::SetProgress(int percent)
-{
-    form_.DownMem->PrgBar2->setValue(percent);
-}
-
-bool DownMemActions::EepromChosen() const
-{
-    return form_.DownMem->chkEE2Down->isChecked();
-}
-
-bool DownMemActions::FlashChosen() const
-{
-    return form_.DownMem->chkFlashDown->isChecked();
-}
-
-bool DownMemActions::RecordCountRangeChosen() const
-{
-    const QCheckBox* box = form_.DownMem->chkDownALLdata;
-    return !box->isHidden() && box->isChecked();
-}
-
-std::string DownMemActions::FromPageText() const
-{
-    return FromQ(form_.DownMem->txtDownDaPag->text());
-}
-
-std::string DownMemActions::ToPageText() const
-{
-    return FromQ(form_.DownMem->txtDownaPag->text());
-}
-
-void DownMemActions::SetPageTexts(const std::string& from, const std::string& to)
-{
-    form_.DownMem->txtDownDaPag->setText(ToQ(from));
-    form_.DownMem->txtDownaPag->setText(ToQ(to));
-}
-
-bool DownMemActions::ClearAllChosen() const
-{
-    const QCheckBox* box = form_.DownMem->chkDownEE2clearAll;
-    return !box->isHidden() && box->isChecked();
-}
-
-bool DownMemActions::RecordCountOnlyChosen() const
-{
-    return form_.DownMem->chkDownE2WriteNumRec->isChecked();
-}
-
-void DownMemActions::UntickEeprom()
-{
-    form_.DownMem->chkEE2Down->setChecked(false);
-}
-
-void DownMemActions::Repaint()
-{
-    DownMemTab& tab = *form_.DownMem;
-    tab.txtDownStatus->repaint();
-    tab.txtDownDaPag->repaint();
-    tab.txtDownaPag->repaint();
 }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "cli/CliPort.h"
-#include "cli/CliViews.h"
 #include "core/Paths.h"
 #include "core/ResultCodes.h"
 #include "firmware/FirmwareUpload.h"

@@ -21,11 +21,7 @@ std::string OneLine(const std::string& text)
     return line;
 }
 
-bool IsQuestion(MsgButtons buttons)
-{
-    return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel || buttons == MsgButtons::OkCancel;
-}
-
+// A question is refused: No, or Cancel when offered; a message is acknowledged.
 MsgAnswer Refusal(MsgButtons buttons)
 {
     switch (buttons) {
@@ -65,12 +61,6 @@ MsgAnswer CliDialogs::Message(MsgIcon, const std::string& title, const std::stri
     const std::string shown = "[" + title + "] " + OneLine(named);
     messages_.push_back(shown);
     log_.PrintLine(shown);
-    if (!IsQuestion(buttons))
-        return MsgAnswer::Ok;
-    const auto answer = answers_.find(title);
-    if (answer != answers_.end())
-        return answer->second;
-    refused_.push_back(title);
     return Refusal(buttons);
 }
 

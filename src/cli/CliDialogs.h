@@ -1,6 +1,5 @@
 #pragma once
 
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,21 +7,18 @@
 #include "cli/CliLog.h"
 #include "core/Dialogs.h"
 
-// The window's message boxes and file dialogs, answered from the command line. A question whose
-// title the command has answered gets that answer; any other question is refused (No, or Cancel
-// when offered) and remembered, so the command ends with a clear error. Every message is printed.
+// The window's message boxes and file dialogs, answered from the command line. Every message is
+// printed; a question asked here is refused (No, or Cancel when offered): the operations ask theirs
+// through the command line's sink, which answers them from the options.
 class CliDialogs : public Dialogs {
 public:
     explicit CliDialogs(CliLog& log) : log_(log) {}
 
-    void Answer(const std::string& title, MsgAnswer answer) { answers_[title] = answer; }
-    // Forgets the answers, paths, refusals and messages of an earlier command.
+    // Forgets the paths and messages of an earlier command.
     void Reset()
     {
-        answers_.clear();
         openPath_.reset();
         savePath_.reset();
-        refused_.clear();
         messages_.clear();
     }
     // The path the next open / save dialog returns (nothing: cancelled). A folder given to the save
@@ -41,17 +37,13 @@ public:
     std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
 
-    // Titles of the questions refused, in order.
-    const std::vector<std::string>& Refused() const { return refused_; }
     // Every message shown: "[title] text".
     const std::vector<std::string>& Messages() const { return messages_; }
 
 private:
     CliLog& log_;
-    std::map<std::string, MsgAnswer> answers_;
     std::optional<std::string> openPath_;
     std::optional<std::string> savePath_;
-    std::vector<std::string> refused_;
     std::vector<std::string> messages_;
     int portNumber_ = 0;
     std::string portName_;

@@ -1,160 +1,123 @@
 #include "cli/CliCommandSet.h"
 
-
-#include <algorithm>
 #include <filesystem>
-#include <optional>
-#include <vector>
 
-#include "cli/CliPort.h"
-#include "cli/CliViews.h"
-#include "core/Paths.h"
 #include "core/ResultCodes.h"
-#include "firmware/FirmwareUpload.h"
-#include "firmware/UploadTargets.h"
-#include "link/Answers.h"
-#include "link/Commands.h"
-#include "link/Frames.h"
-#include "link/InstrumentModels.h"
 #include "memory/ImageFiles.h"
 #include "memory/MemoryDownload.h"
 #include "memory/MemoryUpload.h"
-#include "memory/TransferReport.h"
 #include "params/ParamCatalogue.h"
-#include "service/ServiceOperations.h"
-#include "service/ServicePanel.h"
-#include "service/WifiRegisters.h"
 
 // ------------------------------------------------------------------------- memories
 
 namespace {
 
-// The unexpected failures of a transfer, as the window reports them.
-int ReportTransferFailure(CliRun& run, const TransferFailure& failure)
-{
-    ShowTransferFailure(run.dialogs, failure);
-    if (!run.dialogs.Messages().empty())
-        run.failure = {run.dialogs.Messages().back(), true};
-    return failure.kind == TransferFailure::Kind::PortMissing ? cli_exit::kNoSuchPort : cli_exit::kFailed;
-}
-
-int TransferExit(CliRun& run, int code, const TransferFailure& failure, const CliDownMemView& view)
+// How a transfer ended: a failure outside the instrument's answers was shown as the window's box,
+// which is then what failed.
+int TransferExit(CliRun& run, const OperationResult& result, const CliSink& sink)
 {
     if (run.interrupted)
         return cli_exit::kInterrupted;
-    if (failure.failed() && failure.kind != TransferFailure::Kind::Cancelled)
-        return ReportTransferFailure(run, failure);
-    if (code != code::kOk)
-        WindowSaid(run, view.Status());
-    return ExitStatusOf(code);
+    const Interruption::Kind kind = result.interruption.kind;
+    if (kind == Interruption::Kind::PortMissing || kind == Interruption::Kind::SystemError) {
+        if (!run.dialogs.Messages().empty())
+            run.failure = {run.dialogs.Messages().back(), true};
+        return kind == Interruption::Kind::PortMissing ? cli_exit::kNoSuchPort : cli_exit::kFailed;
+    }
+    if (!result.ok())
+        FailedWith(run, result, sink);
+    return ExitStatusOf(NumberOf(result.code));
 }
 
-std::vector<std::string> FilesIn(const std::string& folder)
+// --flash-mis-only saves the EEPROM too, as "Flash #MIS only" ticks "EEprom" in the window: the
+// record count that says what the pages hold is in the EEPROM image.
+DownloadRequest BackupRequest(const CliOptions& o, const ParamCatalogue& catalogue)
 {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    DownloadRequest request{catalogue};
+    const bool chosen = o.eeprom || o.flashRange || o.flashMisOnly;
+    request.eeprom = !chosen || o.eeprom || o.flashMisOnly;
+    request.flash = !chosen || o.flashRange || o.flashMisOnly;
+    request.recordCountRange = o.flashMisOnly;
+    if (o.flashRange) {
+        const auto dash = o.flashRange->find('-');
+        request.fromPage = o.flashRange->substr(0, dash);
+        request.toPage = o.flashRange->substr(dash + 1);
+    }
+    return request;
+}
+
+// The bar follows the flash stage.
+void ExpectFlashPages(CliRun& run, const DownloadRequest& request)
+{
+    if (!request.flash || request.recordCountRange)
+        return;
+    const long pages = std::stol(request.toPage) - std::stol(request.fromPage) + 1;
+    if (pages > 0)
+        run.log.SetTransferSize(static_cast<double>(kFlashPageSize) * static_cast<double>(pages));
 }
 
 }  // namespace
 
 int RunBackup(CliRun& run)
 {
-    const CliOptions& o = run.options;
-    CliMemoryChoice choice;
-    const bool chosen = o.eeprom || o.flashRange || o.flashMisOnly;
-    choice.eeprom = !chosen || o.eeprom;
-    choice.flash = !chosen || o.flashRange || o.flashMisOnly;
-    choice.recordCountRange = o.flashMisOnly;
-    if (o.flashRange) {
-        const auto dash = o.flashRange->find('-');
-        choice.fromPage = o.flashRange->substr(0, dash);
-        choice.toPage = o.flashRange->substr(dash + 1);
-    }
-    const std::string folder = o.outDir.empty() ? "." : o.outDir;
+    const std::string folder = run.options.outDir.empty() ? "." : run.options.outDir;
     if (!std::filesystem::is_directory(folder))
         return Refuse(run, cli_exit::kUsage, "--out: no folder named " + folder);
-
-    const std::vector<std::string> before = FilesIn(folder);
-    run.dialogs.SaveWith(folder);
-    // The bar follows the flash stage.
-    if (choice.flash && !choice.recordCountRange) {
-        const long pages = std::stol(choice.toPage) - std::stol(choice.fromPage) + 1;
-        if (pages > 0)
-            run.log.SetTransferSize(4096.0 * static_cast<double>(pages));
-    }
     ParamCatalogue catalogue;
     catalogue.LoadFamily(ParamFamilies().front().entry);
-    CliDownMemView view(run.log, run.link.host(), choice, run.interrupted);
-    MemoryDownload download(run.link, run.dialogs, catalogue, view, run.appFolder);
-    const int code = download.Run();
-    run.link.CloseSeriale();
+    const DownloadRequest request = BackupRequest(run.options, catalogue);
+    ExpectFlashPages(run, request);
 
-    std::vector<std::string> saved;
-    for (const std::string& name : FilesIn(folder))
-        if (!std::binary_search(before.begin(), before.end(), name))
-            saved.push_back(JoinPath(folder, name));
-    if (!download.Info().Name.empty())
-        AddInstrument(run, download.Info());
-    run.result.Add("files", saved);
-    for (const std::string& file : saved)
+    CliSink sink = run.Sink({false, folder, ""});
+    OperationContext context{run.link, sink, run.appFolder};
+    const DownloadResult result = DownloadMemory(context, request);
+    if (result.identified)
+        AddInstrument(run, result.instrument);
+    run.result.Add("files", result.files);
+    for (const std::string& file : result.files)
         run.output += file + "\n";
-    return TransferExit(run, code, download.Failure(), view);
+    return TransferExit(run, result, sink);
 }
 
 int RunRestore(CliRun& run)
 {
     const CliOptions& o = run.options;
-    CliMemoryChoice choice;
+    MemoryUploadRequest request;
+    std::string image;
     if (o.clearAll) {
-        choice.clearAll = true;
-        choice.eeprom = true;  // the clear-all stage unticks it
+        request.clearAll = true;
+        request.eeprom = true;
     } else {
         for (const std::string& file : o.operands) {
             std::error_code error;
             if (!std::filesystem::exists(file, error))
                 return Refuse(run, cli_exit::kUsage, "no file named " + file);
         }
-        const std::string& first = o.operands[0];
+        image = o.operands[0];
         const std::string second = o.operands.size() > 1 ? o.operands[1] : std::string();
-        choice.eeprom = EndsWithEpr(first);
-        choice.flash = !choice.eeprom || !second.empty();
-        if (!choice.eeprom && !second.empty())
+        request.eeprom = EndsWithEpr(image);
+        request.flash = !request.eeprom || !second.empty();
+        if (!request.eeprom && !second.empty())
             return Refuse(run, cli_exit::kUsage, "give the .epr image first, then its .fla image");
         if (!second.empty()) {
-            const auto belonging = FindFlashImageFor(first);
+            const auto belonging = FindFlashImageFor(image);
             if (!belonging || !SameFile(*belonging, second))
                 return Refuse(run, cli_exit::kUsage,
-                              second + " is not the flash image that belongs to " + first +
+                              second + " is not the flash image that belongs to " + image +
                                   (belonging ? " (that is " + *belonging + ")" : ""));
         }
-        run.dialogs.OpenWith(first);
     }
+
     // The window asks before it writes, and again when a flash image's pages are not the fields'
     // pages: --yes answers both; without it nothing is written.
-    if (o.yes) {
-        run.dialogs.Answer("Warning", MsgAnswer::Yes);
-        run.dialogs.Answer("PAGE NUMBER WARNING", MsgAnswer::Yes);
-    }
-
-    CliDownMemView view(run.log, run.link.host(), choice, run.interrupted);
-    MemoryUpload upload(run.link, run.dialogs, view, run.appFolder);
-    const int code = upload.Run();
-    run.link.CloseSeriale();
-
-    const auto refused = [&](const char* title) {
-        const auto& titles = run.dialogs.Refused();
-        return std::find(titles.begin(), titles.end(), title) != titles.end();
-    };
-    if (refused("Warning"))
+    CliSink sink = run.Sink({o.yes, "", image});
+    OperationContext context{run.link, sink, run.appFolder};
+    const MemoryUploadResult result = UploadMemory(context, request);
+    if (sink.Declined<question::ConfirmWrite>() || sink.Declined<question::PageNumbers>())
         return Refuse(run, ExitStatusOf(code::kRefused),
                       "restore writes into the instrument: nothing was written; give --yes to confirm");
-    if (refused("RETRY"))
-        return Refuse(run, ExitStatusOf(code == code::kOk ? code::kMalformed : code),
+    if (sink.Declined<question::Retry>())
+        return Refuse(run, ExitStatusOf(NumberOf(result.code)),
                       "a flash page failed more than 10 times in a row: the upload stopped there");
-    return TransferExit(run, code, upload.Failure(), view);
+    return TransferExit(run, result, sink);
 }
-

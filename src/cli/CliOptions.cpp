@@ -25,7 +25,9 @@ Commands:
                                      param dump (exit 0: none, 1: some)
   backup [--eeprom] [--flash FROM-TO | --flash-mis-only] [--out DIR]
                                      save the EEPROM (.epr) and flash pages (.fla) into DIR
-                                     (default: both, pages 0-2047, the current folder)
+                                     (default: both, pages 0-2047, the current folder;
+                                     --flash-mis-only: the EEPROM and the pages of the stored
+                                     measurements, as the window's "Flash #MIS only")
   restore FILE.epr [FILE.fla] --yes
   restore FILE.fla --yes
   restore --clear-all --yes          write images back into the instrument, or clear its EEPROM

@@ -12,13 +12,12 @@ struct Overloaded : Ts... {
 template <class... Ts>
 Overloaded(Ts...) -> Overloaded<Ts...>;
 
+// The EEPROM pair is followed by "|" whether or not the flash pair follows it.
 std::string UploadImageFilter(const question::UploadImage& q)
 {
     std::string filter;
     if (q.eeprom)
-        filter = "File EE2 (*.epr)| *.epr";
-    if (q.eeprom && q.flash)
-        filter += "|";
+        filter = "File EE2 (*.epr)| *.epr|";
     if (q.flash)
         filter += "File flash (*.fla)| *.fla";
     return filter;

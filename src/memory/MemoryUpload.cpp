@@ -6,9 +6,12 @@
 #include "core/Paths.h"
 #include "core/ResultCodes.h"
 #include "link/Commands.h"
+#include "link/Identify.h"
 #include "memory/ImageFileReader.h"
 #include "memory/ImageFileWriter.h"
 #include "memory/ImageFiles.h"
+#include "memory/TransferReport.h"
+#include "params/ParamCommands.h"
 
 namespace {
 
@@ -20,444 +23,446 @@ constexpr int kParam26CountAddress = 154;
 const std::string kEepromAborted = std::string(kCrLf) + " Aborted ... ";
 const std::string kFlashAborted = std::string(kCrLf) + " Process ABORTED" + kCrLf;
 
-// A page field: its leading number, rounded half to even (0 when it does not start with one).
-int PageOf(const std::string& text)
-{
-    return static_cast<int>(std::clamp<long long>(RoundHalfEven(LeadingNumber(text)), -1000000000, 1000000000));
-}
-
 std::string LastCharactersUpper(const std::string& text, std::size_t count)
 {
     return ToUpperAscii(text.size() <= count ? text : text.substr(text.size() - count));
 }
 
-}  // namespace
-
-MemoryUpload::MemoryUpload(SerialLink& link, Dialogs& dialogs, DownMemView& view, std::string appFolder)
-    : link_(link), dialogs_(dialogs), view_(view), appFolder_(std::move(appFolder))
+std::string AddressText(int address)
 {
+    return kCrLf + std::string("  Addr: ") + ZeroPadded(address, 4) + "/" + "1999";
 }
 
-bool MemoryUpload::Aborted() const
-{
-    return view_.AbortRequested() || link_.host().Quitting();
-}
+using EepromStage = MemoryUploadResult::EepromStage;
 
-void MemoryUpload::FailWithSystemError()
-{
-    const SystemError error = LastSystemError();
-    failure_ = {TransferFailure::Kind::Other, error.number, error.description};
-}
-
-int MemoryUpload::Run()
-{
-    if (!Confirmed()) {
-        failure_.kind = TransferFailure::Kind::Cancelled;
-        return code::kRefused;
-    }
-    int code = view_.ClearAllChosen() ? code::kOk : ChooseFile();
-    if (code == code::kOk)
-        code = Identify();
-    if (code == code::kOk)
-        code = Prepare();
-    bool eepromSkipped = false;
-    if (code == code::kOk && view_.ClearAllChosen()) {
-        code = ClearAll();
-        eepromSkipped = true;
-    }
-    if (code == code::kOk && !eepromSkipped && view_.EepromChosen())
-        code = UploadEeprom();
-    if (code == code::kOk && view_.FlashChosen())
-        code = UploadFlash();
-    view_.SetProgressVisible(false);
-    return code;
-}
-
-bool MemoryUpload::Confirmed()
-{
-    const std::string text = std::string("This operation WRITE ") + kCrLf + "  - ALL parameters " + kCrLf +
-                             "  - DATA (flash)" + kCrLf + "inside the device" + kCrLf + kCrLf + "Continue ?";
-    return dialogs_.Message(MsgIcon::Information, "Warning", text, MsgButtons::YesNo) == MsgAnswer::Yes;
-}
-
-int MemoryUpload::ChooseFile()
-{
-    std::string filter;
-    if (view_.EepromChosen())
-        filter = "File EE2 (*.epr)| *.epr";
-    if (!filter.empty())
-        filter += "|";
-    if (view_.FlashChosen())
-        filter += "File flash (*.fla)| *.fla";
-    if (filter.empty())
-        return code::kRefused;
-
-    FileDialogRequest request;
-    request.folder = appFolder_;
-    request.filter = filter;
-    const auto chosen = dialogs_.OpenFile(request);
-    if (!chosen) {
-        failure_.kind = TransferFailure::Kind::Cancelled;
-        return code::kRefused;
-    }
-    chosenPath_ = *chosen;
-    chosenName_ = FileNameOfPath(chosenPath_);
-    if (chosenName_ == chosenPath_) {
-        view_.AppendStatus("Aborted !");
-        return code::kRefused;
+class UploadRun {
+public:
+    UploadRun(OperationContext& context, const MemoryUploadRequest& request)
+        : context_(context), link_(context.link), request_(request), transfer_(context, result_), closer_(context.link)
+    {
     }
 
-    flashImagePath_.clear();
-    if (view_.FlashChosen()) {
-        if (LastCharactersUpper(chosenName_, 3) == "EPR") {
-            const auto flashImage = FindFlashImageFor(chosenPath_);
-            if (!flashImage)
-                return code::kRefused;
-            flashImagePath_ = *flashImage;
-        } else {
-            flashImagePath_ = chosenPath_;
+    MemoryUploadResult Run()
+    {
+        if (!Confirmed()) {
+            transfer_.Interrupt(Interruption::Kind::Declined);
+            return End(code::kRefused);
         }
+        int code = request_.clearAll ? code::kOk : ChooseFile();
+        if (code == code::kOk)
+            code = Identify();
+        if (code == code::kOk)
+            code = Prepare();
+        if (code == code::kOk && request_.clearAll)
+            code = ClearAll();
+        else if (code == code::kOk && request_.eeprom)
+            code = UploadEeprom();
+        if (code == code::kOk && request_.flash)
+            code = UploadFlash();
+        context_.sink.HideProgress();
+        return End(code);
     }
-    return code::kOk;
-}
 
-int MemoryUpload::Identify()
-{
-    const int opened = link_.InitSeriale(link_.CommPortNumber, link_.BaudText);
-    if (opened != code::kOk) {
-        // The port's own message has been shown; the operation then fails as a whole.
-        const PortOpenResult& error = link_.LastOpenError();
-        failure_ = {opened == code::kPortMissing ? TransferFailure::Kind::PortMissing : TransferFailure::Kind::Other,
-                    error.errorNumber, error.description};
-        return opened;
-    }
-    InstrumentInfo info;
-    const int code = ReadInstrumentInfo(link_, info);
-    if (code != code::kOk)
-        view_.SetStatus(std::string(" Serial error !!") + kCrLf + "  Check connection.");
-    return code;
-}
-
-// Every image is read and checked, and the page range settled, before anything is written: a
-// refusal never leaves the instrument half restored.
-int MemoryUpload::Prepare()
-{
-    int code = code::kOk;
-    if (!view_.ClearAllChosen() && view_.EepromChosen())
-        code = PrepareEeprom();
-    if (code == code::kOk && view_.FlashChosen())
-        code = PrepareFlash();
-    return code;
-}
-
-int MemoryUpload::PrepareEeprom()
-{
-    ImageFileReader file;
-    if (!file.Open(chosenPath_)) {
-        FailWithSystemError();
-        return code::kRefused;
-    }
-    if (view_.RecordCountOnlyChosen())
-        return PrepareRecordCount(file);
-    if (file.Size() != kEepromSize) {
-        view_.AppendStatus(chosenName_ + kCrLf + "  Upload Eeprom  ..." + kCrLf + "EPR file must hold " +
-                           std::to_string(kEepromSize) + " bytes (" + std::to_string(file.Size()) + " bytes)" +
-                           kEepromAborted);
-        return code::kRefused;
-    }
-    Bytes image;
-    if (!file.Read(0, kEepromSize, image)) {
-        FailWithSystemError();
-        return code::kRefused;
-    }
-    eeprom_ = EepromPlan{false, 0, std::move(image), ""};
-    return code::kOk;
-}
-
-int MemoryUpload::PrepareRecordCount(ImageFileReader& file)
-{
-    const std::string header = chosenName_ + kCrLf + "  Upload Eeprom  ...";
-    const auto device = DeviceNameOfEepromImage(chosenName_);
-    if (!device) {
-        view_.AppendStatus(header + kCrLf + "NO <_> character in the file name ...");
-        return code::kRefused;
-    }
-    const auto address = RecordCountOffset(*device);
-    if (!address) {
-        view_.AppendStatus(header + kCrLf + *device + " Device name NOT match list ..");
-        return code::kRefused;
-    }
-    if (file.Size() < *address + kRecordCountBytes) {
-        view_.AppendStatus(header + kCrLf + "EPR file too short (" + std::to_string(file.Size()) +
-                           " bytes) for Addr(" + ZeroPadded(*address, 4) + ")" + kEepromAborted);
-        return code::kRefused;
-    }
-    Bytes count;
-    if (!file.Read(*address, kRecordCountBytes, count)) {
-        FailWithSystemError();
-        return code::kRefused;
-    }
-    const char* tag = *address == kParam26CountAddress ? "  (par_26)" : "  (par_146)";
-    eeprom_ = EepromPlan{true, *address, std::move(count), tag};
-    return code::kOk;
-}
-
-std::string MemoryUpload::FlashHeader() const
-{
-    return FileNameOfPath(flashImagePath_) + kCrLf + "  Upload FLASH  ..." + kCrLf;
-}
-
-int MemoryUpload::RefuseFlash(const std::string& reason)
-{
-    view_.AppendStatus((flashImagePath_.empty() ? std::string() : FlashHeader()) + reason + kFlashAborted);
-    return code::kRefused;
-}
-
-bool MemoryUpload::CheckPageRange(int first, int last, std::string& errors) const
-{
-    const auto check = [&](bool failed, const char* message) {
-        if (failed)
-            errors += kCrLf + std::string(message);
+private:
+    // What the EEPROM stage writes: the whole image, or two bytes at the record count's address.
+    struct EepromPlan {
+        bool countOnly = false;
+        int address = 0;
+        Bytes data;
+        std::string tag;
     };
-    check(first < 0, " <From> must be >0");
-    check(first > kFlashLastPage, " <From> must be <2047");
-    check(last < 0, " <To> must be >0");
-    check(last > kFlashLastPage, " <To> must be <2047");
-    check(first > last, " <From> must be <To>");
-    return errors.empty();
-}
+    // What the flash stage writes: its pages, taken from `data` in order.
+    struct FlashPlan {
+        PageRange pages;
+        Bytes data;
+    };
 
-int MemoryUpload::PrepareFlash()
-{
-    if (flashImagePath_.empty())
-        return RefuseFlash("NO  <*.FLA> file found ...");
-    const auto named = ParseFlashImageName(FileNameOfPath(flashImagePath_));
-    if (!named)
-        return RefuseFlash(std::string("FLA file must be formatted as") + kCrLf + " <*_xxxx-yyy.FLA>");
+    MemoryUploadResult End(int code)
+    {
+        transfer_.End(code);
+        return result_;
+    }
 
-    int first = PageOf(view_.FromPageText());
-    int last = PageOf(view_.ToPageText());
-    const bool differ = named->first != first || named->last != last;
-    if (differ) {
-        const std::string question = "<file>    page numbers " + ZeroPadded(named->first, 4) + "-" +
-                                     ZeroPadded(named->last, 4) + "are different from " + kCrLf +
-                                     "<textbox> page numbers " + ZeroPadded(first, 4) + "-" + ZeroPadded(last, 4) +
-                                     kCrLf + kCrLf + "  YES --> use <file>    page numbers" + kCrLf +
-                                     "  NO  --> use <textbox> page numbers";
-        const MsgAnswer answer =
-            dialogs_.Message(MsgIcon::Information, "PAGE NUMBER WARNING", question, MsgButtons::YesNoCancel);
-        if (answer == MsgAnswer::Yes) {
-            first = named->first;
-            last = named->last;
-            view_.SetPageTexts(std::to_string(first), std::to_string(last));
-            view_.Repaint();
-        } else if (answer != MsgAnswer::No) {
-            return RefuseFlash("");
+    bool Confirmed() { return context_.sink.Ask(question::ConfirmWrite{}).yes(); }
+
+    int Refuse(const std::string& reason)
+    {
+        result_.reason = reason;
+        return code::kRefused;
+    }
+
+    int ChooseFile()
+    {
+        if (!request_.eeprom && !request_.flash)
+            return Refuse("neither EEPROM nor flash chosen");
+        const Answer chosen =
+            context_.sink.Ask(question::UploadImage{context_.appFolder, request_.eeprom, request_.flash});
+        if (!chosen.yes()) {
+            transfer_.Interrupt(Interruption::Kind::Declined);
+            return code::kRefused;
         }
-    }
-    std::string rangeErrors;
-    if (!CheckPageRange(first, last, rangeErrors))
-        return RefuseFlash(rangeErrors);
-
-    ImageFileReader file;
-    if (!file.Open(flashImagePath_)) {
-        FailWithSystemError();
-        return code::kRefused;
-    }
-    const std::int64_t length = file.Size();
-    std::int64_t offset = 0;
-    if (differ && first > named->first) {
-        offset = static_cast<std::int64_t>(first - named->first) * kFlashPageSize;
-        if (offset > length)
-            return RefuseFlash(kCrLf + std::string("Dimensione file: ") + std::to_string(length) + kCrLf +
-                               "(textbox - numfile)*4096: " + std::to_string(first) + "-" +
-                               std::to_string(named->first) + "*4096 =" + std::to_string(offset));
-    }
-    // Only whole pages of the file are ever sent.
-    const std::int64_t needed = static_cast<std::int64_t>(last - first + 1) * kFlashPageSize;
-    if (offset + needed > length)
-        return RefuseFlash(kCrLf + std::string("Dimensione file: ") + std::to_string(length) + kCrLf + "Pages " +
-                           std::to_string(first) + "-" + std::to_string(last) + " need " +
-                           std::to_string(offset + needed) + " bytes");
-    FlashPlan plan{first, last, {}};
-    if (!file.Read(offset, static_cast<std::size_t>(needed), plan.pages)) {
-        FailWithSystemError();
-        return code::kRefused;
-    }
-    flash_ = std::move(plan);
-    return code::kOk;
-}
-
-int MemoryUpload::ClearAll()
-{
-    view_.SetStatus(" CLEAR Eeprom  ...");
-    view_.UntickEeprom();
-    const Bytes cleared(kEepromUploadBlock, kClearedByte);
-    const std::string before = view_.Status();
-    int code = code::kOk;
-    int address = 0;
-    for (; address <= kEepromLastAddress; address += kEepromUploadBlock) {
-        if (code != code::kOk || Aborted())
-            break;
-        view_.SetStatus(before + kCrLf + "  Addr: " + ZeroPadded(address, 4) + "/" + "1999");
-        view_.Repaint();
-        std::string message;
-        code = WriteEepromBlock(link_, address, cleared, message);
-    }
-    if (code == code::kOk && address > kEepromLastAddress) {
-        view_.SetStatus(before + "  OK: cleared ALL to 0xFF");
+        chosenPath_ = chosen.path;
+        chosenName_ = FileNameOfPath(chosenPath_);
+        if (chosenName_ == chosenPath_) {
+            transfer_.log.Log("Aborted !");
+            transfer_.Said();
+            return code::kRefused;
+        }
+        if (request_.eeprom)
+            result_.eepromImage = chosenPath_;
+        if (!request_.flash)
+            return code::kOk;
+        if (LastCharactersUpper(chosenName_, 3) != "EPR") {
+            result_.flashImage = chosenPath_;
+            return code::kOk;
+        }
+        const auto flashImage = FindFlashImageFor(chosenPath_);
+        if (!flashImage)
+            return Refuse("no flash image belongs to " + chosenName_);
+        result_.flashImage = *flashImage;
         return code::kOk;
     }
-    // The addresses before it are already 0xFF: the end must not look like a run still going.
-    AppendEepromAbort(code);
-    return code == code::kOk ? code::kRefused : code;
-}
 
-void MemoryUpload::AppendEepromAbort(int code)
-{
-    const RxState& rx = link_.Rx;
-    view_.AppendStatus(kCrLf + std::string(" Rx: ") +
-                       BytesToHex(rx.RxBuffer, static_cast<std::size_t>(std::max(rx.RxCount, 0))) +
-                       (code == code::kNak ? "  <NAK> answer" : "") + kEepromAborted);
-}
-
-int MemoryUpload::UploadEeprom()
-{
-    if (!eeprom_) {
-        // "EEprom" was ticked after the images were checked.
-        const int code = PrepareEeprom();
-        if (code != code::kOk)
-            return code;
+    int Identify()
+    {
+        const Identified identified = OpenAndIdentify(link_);
+        if (!identified.portOpened) {
+            transfer_.PortNotOpened(identified.code);
+            return identified.code;
+        }
+        if (!identified.ok()) {
+            transfer_.log.Live(SerialErrorText(SerialErrorLayout::NoBlankLine));
+            transfer_.Said();
+        }
+        return identified.code;
     }
-    view_.AppendStatus(chosenName_ + kCrLf + "  Upload Eeprom  ...");
-    std::string before;
-    const int code = eeprom_->countOnly ? WriteRecordCount(before) : WriteEepromImage(before);
-    view_.SetProgressVisible(false);
-    if (code == code::kOk && !Aborted()) {
+
+    // Every image is read and checked, and the page range settled, before anything is written: a
+    // refusal never leaves the instrument half restored.
+    int Prepare()
+    {
+        int code = code::kOk;
+        if (!request_.clearAll && request_.eeprom)
+            code = PrepareEeprom();
+        if (code == code::kOk && request_.flash)
+            code = PrepareFlash();
+        return code;
+    }
+
+    int FailWithSystemError()
+    {
+        transfer_.FailWith(LastSystemError());
+        return code::kRefused;
+    }
+
+    std::string EepromHeader() const { return chosenName_ + kCrLf + "  Upload Eeprom  ..."; }
+
+    int RefuseEeprom(const std::string& reason)
+    {
+        transfer_.log.Log(EepromHeader() + kCrLf + reason);
+        transfer_.Said();
+        return code::kRefused;
+    }
+
+    int PrepareEeprom()
+    {
+        ImageFileReader file;
+        if (!file.Open(chosenPath_))
+            return FailWithSystemError();
+        if (request_.recordCountOnly)
+            return PrepareRecordCount(file);
+        if (file.Size() != kEepromSize)
+            return RefuseEeprom("EPR file must hold " + std::to_string(kEepromSize) + " bytes (" +
+                                std::to_string(file.Size()) + " bytes)" + kEepromAborted);
+        Bytes image;
+        if (!file.Read(0, kEepromSize, image))
+            return FailWithSystemError();
+        eeprom_ = EepromPlan{false, 0, std::move(image), ""};
+        return code::kOk;
+    }
+
+    int PrepareRecordCount(ImageFileReader& file)
+    {
+        const auto device = DeviceNameOfEepromImage(chosenName_);
+        if (!device)
+            return RefuseEeprom("NO <_> character in the file name ...");
+        const auto address = RecordCountOffset(*device);
+        if (!address)
+            return RefuseEeprom(*device + " Device name NOT match list ..");
+        if (file.Size() < *address + kRecordCountBytes)
+            return RefuseEeprom("EPR file too short (" + std::to_string(file.Size()) + " bytes) for Addr(" +
+                                ZeroPadded(*address, 4) + ")" + kEepromAborted);
+        Bytes count;
+        if (!file.Read(*address, kRecordCountBytes, count))
+            return FailWithSystemError();
+        const char* tag = *address == kParam26CountAddress ? "  (par_26)" : "  (par_146)";
+        eeprom_ = EepromPlan{true, *address, std::move(count), tag};
+        return code::kOk;
+    }
+
+    std::string FlashHeader() const { return FileNameOfPath(result_.flashImage) + kCrLf + "  Upload FLASH  ..." + kCrLf; }
+
+    int RefuseFlash(const std::string& reason)
+    {
+        transfer_.log.Log((result_.flashImage.empty() ? std::string() : FlashHeader()) + reason + kFlashAborted);
+        transfer_.Said();
+        return code::kRefused;
+    }
+
+    // The pages the flash stage writes: the page fields', or the image's own when they differ and
+    // the technician says so. Nothing when the question is cancelled.
+    std::optional<PageRange> SettlePages(const FlashImagePages& named, bool& differ)
+    {
+        PageRange pages{PageFieldNumber(request_.fromPage), PageFieldNumber(request_.toPage)};
+        differ = named.first != pages.first || named.last != pages.last;
+        if (!differ)
+            return pages;
+        const Answer answer =
+            context_.sink.Ask(question::PageNumbers{named.first, named.last, pages.first, pages.last});
+        if (answer.reply == Answer::Reply::No)
+            return pages;
+        if (!answer.yes()) {
+            transfer_.Interrupt(Interruption::Kind::Declined);
+            return std::nullopt;
+        }
+        pages = {named.first, named.last};
+        if (request_.showPages)
+            request_.showPages(pages);
+        return pages;
+    }
+
+    int PrepareFlash()
+    {
+        if (result_.flashImage.empty())
+            return RefuseFlash("NO  <*.FLA> file found ...");
+        const auto named = ParseFlashImageName(FileNameOfPath(result_.flashImage));
+        if (!named)
+            return RefuseFlash(std::string("FLA file must be formatted as") + kCrLf + " <*_xxxx-yyy.FLA>");
+        bool differ = false;
+        const auto settled = SettlePages(*named, differ);
+        if (!settled)
+            return RefuseFlash("");
+        const PageRange pages = *settled;
+        if (const std::string errors = PageRangeErrors(pages.first, pages.last); !errors.empty())
+            return RefuseFlash(errors);
+
+        ImageFileReader file;
+        if (!file.Open(result_.flashImage))
+            return FailWithSystemError();
+        const std::int64_t length = file.Size();
+        std::int64_t offset = 0;
+        if (differ && pages.first > named->first) {
+            offset = static_cast<std::int64_t>(pages.first - named->first) * kFlashPageSize;
+            if (offset > length)
+                return RefuseFlash(kCrLf + std::string("Dimensione file: ") + std::to_string(length) + kCrLf +
+                                   "(textbox - numfile)*4096: " + std::to_string(pages.first) + "-" +
+                                   std::to_string(named->first) + "*4096 =" + std::to_string(offset));
+        }
+        // Only whole pages of the file are ever sent.
+        const std::int64_t needed = static_cast<std::int64_t>(pages.Count()) * kFlashPageSize;
+        if (offset + needed > length)
+            return RefuseFlash(kCrLf + std::string("Dimensione file: ") + std::to_string(length) + kCrLf + "Pages " +
+                               std::to_string(pages.first) + "-" + std::to_string(pages.last) + " need " +
+                               std::to_string(offset + needed) + " bytes");
+        FlashPlan plan{pages, {}};
+        if (!file.Read(offset, static_cast<std::size_t>(needed), plan.data))
+            return FailWithSystemError();
+        result_.pages = pages;
+        flash_ = std::move(plan);
+        return code::kOk;
+    }
+
+    // The stage ended early: Stop, or what the log has just said.
+    int Abandon(const std::string& logText, int code)
+    {
+        transfer_.log.Log(logText);
+        transfer_.Said();
+        if (transfer_.Stopping())
+            transfer_.Interrupt(Interruption::Kind::Stopped);
+        return code == code::kOk ? code::kRefused : code;
+    }
+
+    // The last answer received and " Aborted ... ", after an EEPROM write that failed or a Stop.
+    int AbandonEeprom(int code)
+    {
+        const RxState& rx = link_.Rx;
+        return Abandon(kCrLf + std::string(" Rx: ") +
+                           BytesToHex(rx.RxBuffer, static_cast<std::size_t>(std::max(rx.RxCount, 0))) +
+                           (code == code::kNak ? "  <NAK> answer" : "") + kEepromAborted,
+                       code);
+    }
+
+    int ClearAll()
+    {
+        result_.eepromStage = EepromStage::ClearAll;
+        transfer_.log.Log(" CLEAR Eeprom  ...");
+        const Bytes cleared(kEepromUploadBlock, kClearedByte);
+        int code = code::kOk;
+        int address = 0;
+        for (; address <= kEepromLastAddress; address += kEepromUploadBlock) {
+            if (code != code::kOk || transfer_.Stopping())
+                break;
+            transfer_.log.Live(AddressText(address));
+            std::string message;
+            code = WriteEepromBlock(link_, address, cleared, message);
+        }
+        if (code == code::kOk && address > kEepromLastAddress) {
+            result_.eepromWritten = true;
+            transfer_.log.Live("  OK: cleared ALL to 0xFF");
+            return code::kOk;
+        }
+        // The addresses before it are already 0xFF: the end must not look like a run still going.
+        return AbandonEeprom(code);
+    }
+
+    int UploadEeprom()
+    {
+        result_.eepromStage = eeprom_->countOnly ? EepromStage::RecordCount : EepromStage::Image;
+        transfer_.log.Log(EepromHeader());
+        std::string written;
+        const int code = eeprom_->countOnly ? WriteRecordCount(written) : WriteEepromImage();
+        context_.sink.HideProgress();
+        if (code != code::kOk || transfer_.Stopping())
+            return AbandonEeprom(code);
         std::string message;
         const int committed = CommitParams(link_, message);
-        view_.SetStatus(before + "  OK" + kCrLf + kCrLf);
+        transfer_.log.Live(written + "  OK" + kCrLf + kCrLf);
         // The image is in, but the instrument did not take it over: say so, and go no further.
-        if (committed != code::kOk)
-            view_.AppendStatus("CommitParams: " + message + kEepromAborted);
-        return committed;
-    }
-    AppendEepromAbort(code);
-    return code == code::kOk ? code::kRefused : code;
-}
-
-int MemoryUpload::WriteEepromImage(std::string& before)
-{
-    const Bytes& image = eeprom_->data;
-    const double step = 100.0 / kEepromLastAddress * kEepromUploadBlock;
-    double progress = 0.0;
-    view_.SetProgress(0);
-    view_.SetProgressVisible(true);
-    before = view_.Status();
-    int code = code::kOk;
-    for (int address = 0; address <= kEepromLastAddress && code == code::kOk && !Aborted();
-         address += kEepromUploadBlock) {
-        view_.SetStatus(before + kCrLf + "  Addr: " + ZeroPadded(address, 4) + "/" + "1999");
-        view_.Repaint();
-        const auto from = image.begin() + address;
-        std::string message;
-        code = WriteEepromBlock(link_, address, Bytes(from, from + kEepromUploadBlock), message);
-        progress = std::min(100.0, progress + step);
-        view_.SetProgress(static_cast<int>(std::lround(progress)));
-    }
-    return code;
-}
-
-int MemoryUpload::WriteRecordCount(std::string& before)
-{
-    const EepromPlan& plan = *eeprom_;
-    std::string message;
-    const int code = WriteEepromBlock(link_, plan.address, plan.data, message);
-    before = view_.Status() + kCrLf + " Wrote at Addr(" + ZeroPadded(plan.address, 4) + ") = " +
-             std::to_string(plan.data[1] * 256 + plan.data[0]) + plan.tag;
-    return code;
-}
-
-int MemoryUpload::UploadFlash()
-{
-    if (!flash_) {
-        // "Flash" was ticked after the images were checked.
-        const int code = PrepareFlash();
-        if (code != code::kOk)
-            return code;
-    }
-    view_.AppendStatus(FlashHeader());
-    const FlashPlan& plan = *flash_;
-    const bool showProgress = plan.last - plan.first > 0;
-    const double step = showProgress ? 100.0 / (plan.last - plan.first) : 0.0;
-    double progress = 0.0;
-    if (showProgress) {
-        view_.SetProgress(0);
-        view_.SetProgressVisible(true);
-    }
-    const std::string before = view_.Status();
-    FlashPageRecord record;
-    record.Count = kFlashPageSize;
-    int page = plan.first;
-    int inRow = 0;
-    int retries = 0;
-    bool done = false;
-    int code = code::kOk;
-    while (!done && !Aborted() && code == code::kOk) {
-        if (inRow == 0) {
-            const auto from = plan.pages.begin() + static_cast<std::ptrdiff_t>(page - plan.first) * kFlashPageSize;
-            std::copy(from, from + kFlashPageSize, record.Data.begin());
-            record.FirstPage = page;
-            record.LastPage = page;
+        if (committed != code::kOk) {
+            transfer_.log.Log("CommitParams: " + message + kEepromAborted);
+            transfer_.Said();
+            return committed;
         }
-        code = WriteFlashPages(link_, record);
-
-        std::string line = before + " Page " + std::to_string(page) + "/" + std::to_string(plan.last);
-        if (retries > 0) {
-            line += "      RetryTot=" + std::to_string(retries);
-            if (inRow > 0)
-                line += "/" + std::to_string(inRow);
-        }
-        view_.SetStatus(line);
-        view_.Repaint();
-
-        if (code == code::kOk) {
-            inRow = 0;
-            ++page;
-            done = page > plan.last;
-        } else {
-            view_.AppendStatus(kCrLf + record.Message);
-            ++inRow;
-            ++retries;
-            link_.Delay(kPageRetryPauseS);
-            code = code::kOk;
-            if (inRow > kMaxPageRetriesInRow && !Aborted()) {
-                const MsgAnswer answer = dialogs_.Message(MsgIcon::Information, "RETRY",
-                                                          std::string("Max RETRY ! ") + kCrLf + kCrLf + "Continue ?",
-                                                          MsgButtons::YesNo);
-                if (answer == MsgAnswer::Yes) {
-                    InstrumentInfo info;
-                    code = ReadInstrumentInfo(link_, info);
-                    link_.Delay(kReidentifyPauseS);
-                    inRow = 1;
-                } else {
-                    done = true;
-                    code = code::kMalformed;
-                }
-            }
-        }
-        if (showProgress) {
-            progress = std::min(100.0, progress + step);
-            view_.SetProgress(static_cast<int>(std::lround(progress)));
-        }
-    }
-    view_.SetProgressVisible(false);
-    if (code == code::kOk && !Aborted()) {
-        // The fields stay editable during the run: the line names the pages written.
-        view_.SetStatus(before + " Pages " + std::to_string(plan.first) + "-" + std::to_string(plan.last) + "  OK" +
-                        kCrLf + kCrLf);
+        result_.eepromWritten = true;
         return code::kOk;
     }
-    view_.AppendStatus(kFlashAborted);
-    return code == code::kOk ? code::kRefused : code;
+
+    int WriteEepromImage()
+    {
+        const Bytes& image = eeprom_->data;
+        const double step = 100.0 / kEepromLastAddress * kEepromUploadBlock;
+        double progress = 0.0;
+        context_.sink.Progress(0, "");
+        int code = code::kOk;
+        for (int address = 0; address <= kEepromLastAddress && code == code::kOk && !transfer_.Stopping();
+             address += kEepromUploadBlock) {
+            transfer_.log.Live(AddressText(address));
+            const auto from = image.begin() + address;
+            std::string message;
+            code = WriteEepromBlock(link_, address, Bytes(from, from + kEepromUploadBlock), message);
+            progress = std::min(100.0, progress + step);
+            context_.sink.Progress(static_cast<int>(std::lround(progress)), "");
+        }
+        return code;
+    }
+
+    // The line saying what was written goes into `written`, shown once the run goes on.
+    int WriteRecordCount(std::string& written)
+    {
+        const EepromPlan& plan = *eeprom_;
+        std::string message;
+        const int code = WriteEepromBlock(link_, plan.address, plan.data, message);
+        const int count = plan.data[1] * 256 + plan.data[0];
+        written = kCrLf + std::string(" Wrote at Addr(") + ZeroPadded(plan.address, 4) + ") = " + std::to_string(count) +
+                  plan.tag;
+        if (code == code::kOk)
+            result_.recordCount = count;
+        return code;
+    }
+
+    int UploadFlash()
+    {
+        transfer_.log.Log(FlashHeader());
+        const PageRange& pages = flash_->pages;
+        const int code = WritePages();
+        context_.sink.HideProgress();
+        if (code != code::kOk || transfer_.Stopping())
+            return Abandon(kFlashAborted, code);
+        // The fields stay editable during the run: the line names the pages written.
+        transfer_.log.Live(" Pages " + std::to_string(pages.first) + "-" + std::to_string(pages.last) + "  OK" + kCrLf +
+                           kCrLf);
+        return code::kOk;
+    }
+
+    // A page that failed is sent again after a pause; after kMaxPageRetriesInRow failures in a row
+    // the technician decides, and going on identifies the instrument again first.
+    int WritePages()
+    {
+        const FlashPlan& plan = *flash_;
+        const PageRange& pages = plan.pages;
+        const bool showProgress = pages.last - pages.first > 0;
+        const double step = showProgress ? 100.0 / (pages.last - pages.first) : 0.0;
+        double progress = 0.0;
+        if (showProgress)
+            context_.sink.Progress(0, "");
+        FlashPageRecord record;
+        record.Count = kFlashPageSize;
+        int page = pages.first;
+        int inRow = 0;
+        int retries = 0;
+        int code = code::kOk;
+        while (page <= pages.last && !transfer_.Stopping() && code == code::kOk) {
+            if (inRow == 0) {
+                const auto from = plan.data.begin() + static_cast<std::ptrdiff_t>(page - pages.first) * kFlashPageSize;
+                std::copy(from, from + kFlashPageSize, record.Data.begin());
+                record.FirstPage = page;
+                record.LastPage = page;
+            }
+            code = WriteFlashPages(link_, record);
+
+            std::string line = " Page " + std::to_string(page) + "/" + std::to_string(pages.last);
+            if (retries > 0) {
+                line += "      RetryTot=" + std::to_string(retries);
+                if (inRow > 0)
+                    line += "/" + std::to_string(inRow);
+            }
+            transfer_.log.Live(line);
+
+            if (code == code::kOk) {
+                inRow = 0;
+                ++page;
+                result_.pagesWritten = page - pages.first;
+            } else {
+                transfer_.log.Live(line + kCrLf + record.Message);
+                ++inRow;
+                ++retries;
+                link_.Delay(kPageRetryPauseS);
+                code = code::kOk;
+                if (inRow > kMaxPageRetriesInRow && !transfer_.Stopping()) {
+                    if (context_.sink.Ask(question::Retry{page}).yes()) {
+                        InstrumentInfo info;
+                        code = ReadInstrumentInfo(link_, info);
+                        link_.Delay(kReidentifyPauseS);
+                        inRow = 1;
+                    } else {
+                        transfer_.Interrupt(Interruption::Kind::Declined);
+                        code = code::kMalformed;
+                    }
+                }
+            }
+            if (showProgress) {
+                progress = std::min(100.0, progress + step);
+                context_.sink.Progress(static_cast<int>(std::lround(progress)), "");
+            }
+        }
+        return code;
+    }
+
+    OperationContext& context_;
+    SerialLink& link_;
+    const MemoryUploadRequest& request_;
+    MemoryUploadResult result_;
+    TransferRun transfer_;
+    ClosePortOnExit closer_;
+    std::string chosenPath_;
+    std::string chosenName_;
+    std::optional<EepromPlan> eeprom_;
+    std::optional<FlashPlan> flash_;
+};
+
+}  // namespace
+
+MemoryUploadResult UploadMemory(OperationContext& context, const MemoryUploadRequest& request)
+{
+    return UploadRun(context, request).Run();
 }

@@ -1,15 +1,12 @@
 #pragma once
 
-#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
-#include "core/Bytes.h"
-#include "core/Dialogs.h"
-#include "link/SerialLink.h"
-#include "memory/DownMemView.h"
-
-class ImageFileReader;
+#include "core/Operation.h"
+#include "link/OperationContext.h"
+#include "memory/PageRange.h"
 
 // EEPROM writes of the whole image and of clear-all: 500 blocks of 4 bytes.
 constexpr int kEepromUploadBlock = 4;
@@ -18,65 +15,33 @@ constexpr int kMaxPageRetriesInRow = 10;
 constexpr double kPageRetryPauseS = 0.2;
 constexpr double kReidentifyPauseS = 0.5;
 
-// The Upload operation of the Down mem tab, from the confirmation to the last page: asks for the
-// image file, identifies the instrument, then clears the whole EEPROM, or writes the EEPROM image
-// (or only its stored-record count) and a range of flash pages from a flash image. Everything
-// that can be refused (file sizes and names, page ranges, the page-number question) is settled
-// before the first write. The tab owns the buttons, captions and tab locks around it.
-class MemoryUpload {
-public:
-    MemoryUpload(SerialLink& link, Dialogs& dialogs, DownMemView& view, std::string appFolder);
-
-    // The final code (0 when every chosen stage completed).
-    int Run();
-    // Set when the operation ended through an unexpected failure or a cancelled dialog.
-    const TransferFailure& Failure() const { return failure_; }
-
-private:
-    // What the EEPROM stage writes: the whole image, or two bytes at the record count's address.
-    struct EepromPlan {
-        bool countOnly = false;
-        int address = 0;
-        Bytes data;
-        std::string tag;
-    };
-    // What the flash stage writes: pages first..last, taken from `pages` in order.
-    struct FlashPlan {
-        int first = 0;
-        int last = 0;
-        Bytes pages;
-    };
-
-    bool Confirmed();
-    int ChooseFile();
-    int Identify();
-    int Prepare();
-    int PrepareEeprom();
-    int PrepareRecordCount(ImageFileReader& file);
-    int PrepareFlash();
-    int RefuseFlash(const std::string& reason);
-    // The download's checks: each failing one adds its line to `errors`.
-    bool CheckPageRange(int first, int last, std::string& errors) const;
-    int ClearAll();
-    int UploadEeprom();
-    int WriteEepromImage(std::string& before);
-    int WriteRecordCount(std::string& before);
-    // The last answer received and " Aborted ... ", after an EEPROM write that failed or a Stop.
-    void AppendEepromAbort(int code);
-    int UploadFlash();
-    bool Aborted() const;
-    void FailWithSystemError();
-    std::string FlashHeader() const;
-
-    SerialLink& link_;
-    Dialogs& dialogs_;
-    DownMemView& view_;
-    std::string appFolder_;
-
-    std::string chosenPath_;
-    std::string chosenName_;
-    std::string flashImagePath_;  // empty: no flash image
-    std::optional<EepromPlan> eeprom_;
-    std::optional<FlashPlan> flash_;
-    TransferFailure failure_;
+// What the technician chose on the Down mem tab (or on the command line) for an upload.
+struct MemoryUploadRequest {
+    bool eeprom = false;           // "EEprom"
+    bool flash = false;            // "Flash"
+    bool recordCountOnly = false;  // "EE  #MIS only": only the stored-record count of the EEPROM image
+    bool clearAll = false;         // "EE clear ALL 0xFF": no image, 0xFF into every EEPROM address
+    std::string fromPage = "0";    // the page fields, as typed
+    std::string toPage = "2047";
+    // The page fields take the flash image's own pages when the technician chose them.
+    std::function<void(const PageRange&)> showPages = {};
 };
+
+struct MemoryUploadResult : OperationResult {
+    // The EEPROM stage that ran (to its end or not).
+    enum class EepromStage { None, Image, RecordCount, ClearAll };
+    EepromStage eepromStage = EepromStage::None;
+    bool eepromWritten = false;      // every block of that stage written (and committed)
+    std::optional<int> recordCount;  // the count written by a count-only stage
+    std::string eepromImage;         // the image file chosen for the EEPROM stage
+    std::string flashImage;          // the flash image its pages come from
+    std::optional<PageRange> pages;  // the pages the flash stage writes, once settled
+    int pagesWritten = 0;            // from pages->first on
+};
+
+// The Upload of the Down mem tab, from the confirmation to the last page: asks for the image file,
+// identifies the instrument, then clears the whole EEPROM, or writes the EEPROM image (or only its
+// stored-record count) and a range of flash pages from a flash image. Everything that can be
+// refused (file sizes and names, page ranges, the page-number question) is settled before the
+// first write.
+MemoryUploadResult UploadMemory(OperationContext& context, const MemoryUploadRequest& request);

@@ -10,8 +10,8 @@
 #include "sim/SimInstrument.h"
 #include "support/FileSizeLimit.h"
 #include "support/Files.h"
-#include "support/PlainDownMemView.h"
 #include "support/RealPath.h"
+#include "support/RecordingSink.h"
 #include "support/SimProgram.h"
 
 namespace fs = std::filesystem;
@@ -45,21 +45,20 @@ Outcome Download(const std::string& fault, rlim_t limit = RLIM_INFINITY)
     const fs::path folder = fs::path(sim.link()).parent_path() / "images";
     fs::create_directories(folder);
     RealPath path(sim.link());
-    path.dialogs.filePaths.push_back((folder / "x.dat").string());
-    PlainDownMemView view;
-    view.eeprom = false;
+    RecordingSink sink;
+    const std::string chosen = (folder / "x.dat").string();
+    sink.answer = [chosen](const Question&) { return Answer::Path(chosen); };
     ParamCatalogue catalogue;
     {
         FileSizeLimit guard(limit);
-        MemoryDownload download(path.link, path.dialogs, catalogue, view, folder.string());
-        out.code = download.Run();
-        if (download.Failure().failed())
-            out.messages.push_back("Error :" + std::to_string(download.Failure().number));
+        OperationContext context{path.link, sink, folder.string()};
+        out.code = NumberOf(DownloadMemory(context, {catalogue, false, true, false, "3", "6"}).code);
     }
-    path.link.CloseSeriale();
-    out.log = view.status;
+    out.log = sink.Text();
     for (const auto& shown : path.dialogs.messages)
         out.messages.push_back(shown.title);
+    for (const Notice& notice : sink.notices)
+        out.messages.push_back(notice.text.substr(0, notice.text.find('\r')));
     for (const std::string& name : FileNamesIn(folder.string())) {
         ++out.files;
         out.image = ReadFileBytes((folder / name).string());

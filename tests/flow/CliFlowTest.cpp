@@ -240,28 +240,45 @@ TEST(CliJson, TextsAreQuotedAsJson)
 // ------------------------------------------------------------------------- the operations
 
 // The window and the command line, started at the same moment on the same instrument, save the
-// same files under the same names.
+// same files under the same names. "Flash #MIS only" ticks "EEprom" in the window, so
+// --flash-mis-only saves the EEPROM image as well.
 TEST_F(DownloadFlow, CliBackupEqualsTheWindowsByteForByteAndByName)
 {
     Start();
-    Pages("3", "5");
-    Download();
-    const std::vector<std::string> window = SavedFiles();
-    ASSERT_EQ(window.size(), 2u);
+    const struct {
+        const char* options;
+        std::function<void(DownloadFlow&)> window;
+    } cases[] = {
+        {"--eeprom --flash 3-5", [](DownloadFlow& t) { t.Pages("3", "5"); }},
+        {"--flash-mis-only", [](DownloadFlow& t) { t.Tick("chkDownALLdata", true); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        NextRun();
+        const double started = rig.host.Now();
+        rig.instrument.SetRecordCount(57);
+        c.window(*this);
+        Download();
+        const std::vector<std::string> window = SavedFiles();
+        ASSERT_EQ(window.size(), 2u);
 
-    CliRig cli;
-    cli.host.RunUntil(kStartS);
-    const QString out = cli.folder.filePath("out");
-    ASSERT_TRUE(QDir().mkpath(out));
-    EXPECT_EQ(cli.Run("backup --eeprom --flash 3-5 --out " + out.toStdString()), 0) << cli.Printed();
-    const QStringList files = FilesOf(out);
-    ASSERT_EQ(files.size(), 2);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(files[i].toStdString(), window[static_cast<std::size_t>(i)]);
-        EXPECT_EQ(ReadFileBytes((out + "/" + files[i]).toStdString()), FileBytes(window[static_cast<std::size_t>(i)]));
+        CliRig cli;
+        cli.instrument.SetRecordCount(57);
+        cli.host.RunUntil(started);
+        const QString out = cli.folder.filePath("out");
+        ASSERT_TRUE(QDir().mkpath(out));
+        EXPECT_EQ(cli.Run("backup " + std::string(c.options) + " --out " + out.toStdString()), 0) << cli.Printed();
+        const QStringList files = FilesOf(out);
+        ASSERT_EQ(files.size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(files[i].toStdString(), window[static_cast<std::size_t>(i)]);
+            EXPECT_EQ(ReadFileBytes((out + "/" + files[i]).toStdString()), FileBytes(window[static_cast<std::size_t>(i)]));
+        }
+        EXPECT_NE(cli.result.Text().find("\"files\":[\"" + out.toStdString() + "/" + window[0]), std::string::npos);
+        EXPECT_NE(cli.Printed().find(" " + QString::fromStdString(window[1]).toUpper().toStdString() + "\n"), std::string::npos)
+            << cli.Printed();
+        Tick("chkDownALLdata", false);
     }
-    EXPECT_NE(cli.result.Text().find("\"files\":[\"" + out.toStdString() + "/" + window[0]), std::string::npos);
-    EXPECT_NE(cli.Printed().find("Download  FLASH 8M ...  OK"), std::string::npos) << cli.Printed();
 }
 
 // The window's questions are refused without --yes, before the first write; --yes puts the pages
@@ -277,7 +294,9 @@ TEST(CliRestore, QuestionsNeedYesAndNothingIsWrittenWithoutIt)
     const Bytes before = cli.instrument.ReadFlash(5 * 4096, pages.size());
 
     EXPECT_EQ(cli.Run("restore " + fla.toStdString()), code::kRefused);
-    EXPECT_EQ(cli.dialogs.Refused(), std::vector<std::string>{"Warning"});
+    // Only the confirmation was asked: the page-number question comes after it.
+    EXPECT_NE(cli.Printed().find("[Warning] This operation WRITE "), std::string::npos) << cli.Printed();
+    EXPECT_EQ(cli.Printed().find("[PAGE NUMBER WARNING]"), std::string::npos) << cli.Printed();
     EXPECT_NE(cli.Printed().find("nothing was written; give --yes to confirm"), std::string::npos) << cli.Printed();
     EXPECT_EQ(cli.instrument.CountRequests(0xE6), 0u);
     EXPECT_EQ(cli.instrument.CountRequests('e'), 0u);
@@ -286,6 +305,17 @@ TEST(CliRestore, QuestionsNeedYesAndNothingIsWrittenWithoutIt)
     EXPECT_EQ(cli.Run("restore --yes " + fla.toStdString()), 0) << cli.Printed();
     EXPECT_EQ(cli.instrument.ReadFlash(5 * 4096, pages.size()), pages);
     EXPECT_EQ(cli.instrument.CountRequests(0xE6), 8u);
+
+    // A page failing eleven times in a row is not tried again: the retry question is refused.
+    cli.instrument.ClearRecord();
+    cli.instrument.AddFault(SimFaultRule::FlashPage(6, SimFault::Busy));
+    EXPECT_EQ(cli.Run("restore --yes " + fla.toStdString()), code::kMalformed) << cli.Printed();
+    const std::string said = "a flash page failed more than 10 times in a row: the upload stopped there";
+    EXPECT_NE(cli.Printed().find("[RETRY] Max RETRY ! "), std::string::npos) << cli.Printed();
+    EXPECT_NE(cli.Printed().find("servicetool-cli: " + said + "\n"), std::string::npos) << cli.Printed();
+    EXPECT_NE(cli.result.Text().find("\"error\":\"" + said + "\""), std::string::npos) << cli.result.Text();
+    EXPECT_EQ(cli.instrument.CountRequests('I'), 1u) << "no second identification";
+    EXPECT_EQ(cli.instrument.CountRequests(0xE6), 4u + 11u);
 }
 
 // ------------------------------------------------------------------------- failures
@@ -345,6 +375,9 @@ TEST(CliFailures, EachSaysWhatFailedOnStandardErrorAndInJson)
         {"param get 5", fault('l', SimFault::Truncated), code::kNoFrame,
          "servicetool-cli: param get 5: no complete answer (Rx: 06010630)\n",
          "param get 5: no complete answer (Rx: 06010630)"},
+        {"backup", fault('l', SimFault::Busy), code::kBusy,
+         "servicetool-cli: backup: the instrument is busy (Rx: 06010532BE0A04)\n",
+         "backup: the instrument is busy (Rx: 06010532BE0A04)"},
         {"caldate get", fault('l', SimFault::Busy), code::kBusy,
          "servicetool-cli: caldate get: the instrument is busy (Rx: 06010532BE0A04)\n",
          "caldate get: the instrument is busy (Rx: 06010532BE0A04)"},

@@ -7,9 +7,7 @@
 #include <vector>
 
 #include "DownloadRig.h"
-#include "app/DownMemActions.h"
 #include "link/Frames.h"
-#include "memory/MemoryDownload.h"
 #include "support/SimTestHelpers.h"
 
 namespace {
@@ -96,26 +94,6 @@ TEST_F(DownloadFlow, FailedPagesAreReadAgainUpToFiveTimesInARow)
         EXPECT_TRUE(rig.dialogs.messages.empty());
         ExpectIdle();
     }
-}
-
-TEST_F(DownloadFlow, ProgressCountsFailedAttemptsButNeverPasses100)
-{
-    Start();
-    Tick("chkEE2Down", false);
-    Pages("0", "1");
-    rig.instrument.AddFault(SimFaultRule::FlashPage(0, SimFault::Nak).Times(2));
-    rig.dialogs.filePaths.push_back(ChosenPath());
-    // Run without the button, which sets the bar's range to 0-100: the bar would ignore a value past 100.
-    rig.form->DownMem->PrgBar2->setRange(0, 1000);
-    MemoryDownload download(rig.link, rig.dialogs, rig.form->Catalogue(), *rig.form->downMemActions,
-                            rig.folder.path().toStdString());
-    EXPECT_EQ(download.Run(), 0);
-    rig.link.CloseSeriale();
-
-    // Steps of 50: two failures and two pages would make 200.
-    EXPECT_EQ(progress, (std::vector<int>{0, 50, 100}));
-    EXPECT_EQ(rig.form->DownMem->PrgBar2->value(), 100);
-    EXPECT_EQ(FileBytes(Fla(kBase, 0, 1)), FlashPages(0, 1));
 }
 
 // ------------------------------------------------- runs that end before an image is complete

@@ -306,3 +306,29 @@ TEST_F(MemoryUploadFlow, RoundTripCopiesOneInstrumentsMemoriesIntoAnother)
     EXPECT_EQ(second.dialogs.messages.size(), 1u) << "same range: no page-number question";
     EXPECT_EQ(second.form->DownMem->StatusText(), EepromDone(kEpr) + FlashDone(Fla(kBase, 0, 27), "0-27"));
 }
+
+// The boxes as they are at the click decide the run: one ticked or unticked while the instrument
+// is identified waits for the next run.
+TEST_F(MemoryUploadFlow, BoxesChangedDuringARunWaitForTheNext)
+{
+    Start();
+    Pages("5", "7");
+    rig.When([&] { return rig.instrument.CountRequests('I') == 1; }, [&] { Tick("chkFlashDown", false); });
+    Download();
+    EXPECT_EQ(SavedFiles(), (Names{kEpr, Fla(kBase, 5, 7)}));
+    EXPECT_EQ(FileBytes(Fla(kBase, 5, 7)), FlashPages(5, 7));
+
+    NextUpload();
+    Tick("chkEE2Down", false);
+    Tick("chkFlashDown", true);
+    Pages("5", "7");
+    const std::string name = std::string(kQs) + "_0005-0007.fla";
+    const Bytes file = FlashImage(3, 21);
+    const std::string path = Image(name, file);
+    rig.When([&] { return rig.instrument.CountRequests('I') == 1; }, [&] { Tick("chkEE2Down", true); });
+    Upload(path);
+    EXPECT_EQ(Log(), FlashDone(name, "5-7"));
+    EXPECT_EQ(FlashPages(5, 7), file);
+    EXPECT_EQ(EepromWrites(), 0u);
+    ExpectUploadIdle();
+}

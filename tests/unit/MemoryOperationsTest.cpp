@@ -1,0 +1,383 @@
+// DownloadMemory and UploadMemory against the simulated instrument, without a window: what the
+// results carry (the images saved, the pages, what was written, why a run ended), the questions
+// asked in order, and the one page-range check both share.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "core/ResultCodes.h"
+#include "memory/MemoryDownload.h"
+#include "memory/MemoryUpload.h"
+#include "support/Files.h"
+#include "support/RecordingSink.h"
+#include "support/ScriptedDialogs.h"
+#include "support/SimTestHelpers.h"
+
+using namespace simtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kBase = "VRTA708_00001234_fwV1.05_260101000000";
+const std::string kDownloadAborted = "\r\n Aborted ... ";
+const std::string kUploadAborted = "\r\n Process ABORTED\r\n";
+
+Bytes Pattern(std::size_t size, std::uint8_t seed)
+{
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 31 + (i >> 9) + seed);
+    return bytes;
+}
+
+class MemoryOperations : public SimRigTest {
+public:
+    using SimRigTest::host;
+    using SimRigTest::port;
+    using SimRigTest::sim;
+
+    void SetUp() override
+    {
+        folder = fs::temp_directory_path() / ("memory-operations-" + std::to_string(getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        host.SetLocalStart({2026, 1, 1, 0, 0, 0});
+        catalogue.LoadFamily("31400 QMX, VERTA");
+        sim.SetRecordCount(57);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::string Path(const std::string& name) const { return (folder / name).string(); }
+
+    // The write is confirmed, the file questions get `path` (nothing: cancelled), the page-number
+    // and retry questions `reply`.
+    void Reply(Answer::Reply reply, std::optional<std::string> path = std::nullopt)
+    {
+        sink.answer = [reply, path](const Question& question) -> Answer {
+            if (std::holds_alternative<question::ConfirmWrite>(question))
+                return Answer::Yes();
+            if (std::holds_alternative<question::DownloadFolder>(question) ||
+                std::holds_alternative<question::UploadImage>(question))
+                return path ? Answer::Path(*path) : Answer::Cancel();
+            return {reply, {}};
+        };
+    }
+
+    DownloadResult Download(DownloadRequest request)
+    {
+        request.showPages = [this](const PageRange& pages) { shownPages.push_back(pages); };
+        OperationContext context{link, sink, folder.string()};
+        return DownloadMemory(context, request);
+    }
+    MemoryUploadResult Upload(MemoryUploadRequest request)
+    {
+        request.showPages = [this](const PageRange& pages) { shownPages.push_back(pages); };
+        OperationContext context{link, sink, folder.string()};
+        return UploadMemory(context, request);
+    }
+    // A fresh instrument, sink and folder; the clock a second on.
+    void NextRun()
+    {
+        sim = SimInstrument();
+        sim.SetRecordCount(57);
+        sink = RecordingSink();
+        shownPages.clear();
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        host.RunUntil(host.Now() + 1.0);
+    }
+    std::size_t Asked() const { return sink.asked.size(); }
+    template <typename Q>
+    const Q* AskedAt(std::size_t i) const
+    {
+        return i < sink.asked.size() ? std::get_if<Q>(&sink.asked[i]) : nullptr;
+    }
+
+    fs::path folder;
+    ScriptedDialogs dialogs;
+    SerialLink link{port, host, dialogs};
+    ParamCatalogue catalogue;
+    RecordingSink sink;
+    std::vector<PageRange> shownPages;
+};
+
+}  // namespace
+
+// ------------------------------------------------------------------------------- download
+
+TEST_F(MemoryOperations, DownloadGivesTheImagesItSavedAndTheirPages)
+{
+    Reply(Answer::Reply::Yes, Path("chosen.dat"));
+    DownloadResult result = Download({catalogue, true, true, false, "3", "5"});
+    ASSERT_TRUE(result.ok()) << sink.Text();
+    EXPECT_TRUE(result.identified);
+    EXPECT_EQ(result.instrument.Name, "VRTA708");
+    EXPECT_EQ(result.recordCount, 57);
+    EXPECT_EQ(result.files, (std::vector<std::string>{Path(kBase + ".epr"), Path(kBase + "_0003-0005.fla")}));
+    EXPECT_EQ(ReadFileBytes(result.files[0]), sim.Eeprom());
+    EXPECT_EQ(ReadFileBytes(result.files[1]), sim.ReadFlash(3 * 4096, 3 * 4096));
+    EXPECT_EQ(result.pages, (PageRange{3, 5}));
+    EXPECT_EQ(result.pagesSaved, 3);
+    EXPECT_EQ(shownPages, (std::vector<PageRange>{{3, 5}}));
+    ASSERT_EQ(Asked(), 1u);
+    const auto* folderAsked = AskedAt<question::DownloadFolder>(0);
+    ASSERT_NE(folderAsked, nullptr);
+    EXPECT_EQ(folderAsked->folder, folder.string());
+    EXPECT_EQ(folderAsked->suggestedName, kBase);
+    EXPECT_FALSE(sink.progressShown) << "the bar is hidden at the end";
+    EXPECT_FALSE(port.IsOpen());
+
+    // "Flash #MIS only": pages 0 to (57 + 1) / 2 + 22, whatever the fields say.
+    NextRun();
+    Reply(Answer::Reply::Yes, Path("chosen.dat"));
+    result = Download({catalogue, true, true, true, "3", "5"});
+    ASSERT_TRUE(result.ok()) << sink.Text();
+    EXPECT_EQ(result.pages, (PageRange{0, 51}));
+    EXPECT_EQ(result.pagesSaved, 52);
+    ASSERT_EQ(result.files.size(), 2u);
+    EXPECT_TRUE(result.files[1].ends_with("_0000-0051.fla")) << result.files[1];
+    EXPECT_EQ(shownPages, (std::vector<PageRange>{{0, 51}}));
+}
+
+// Why a download ended: the log where it says so, what came back where it says nothing, the
+// question declined, the box of a failure outside the instrument's answers.
+TEST_F(MemoryOperations, DownloadSaysWhyItEnded)
+{
+    const struct {
+        const char* story;
+        std::function<void(MemoryOperations&)> setUp;
+        bool flash;
+        int code;
+        Interruption::Kind interruption;
+        std::string reason;  // "<log>": the whole log
+        std::size_t files;
+    } cases[] = {
+        {"range refused", [](MemoryOperations&) {}, true, 1, Interruption::Kind::None, "<log>", 1},
+        {"count read busy", [](MemoryOperations& t) { t.sim.AddFault(SimFaultRule::Command('l', SimFault::Busy)); }, true,
+         code::kBusy, Interruption::Kind::None, "the instrument is busy (Rx: 06010532BE0A04)", 0},
+        {"no instrument", [](MemoryOperations& t) { t.sim.AddFault(SimFaultRule::Any(SimFault::Silence)); }, true,
+         code::kNoFrame, Interruption::Kind::None, " Serial error !!\r\n\r\n  Check connection.", 0},
+        {"folder cancelled", [](MemoryOperations& t) { t.Reply(Answer::Reply::Cancel); }, true, code::kRefused,
+         Interruption::Kind::Declined, "", 0},
+        {"EEPROM block silent", [](MemoryOperations& t) { t.sim.AddFault(SimFaultRule::EepromBlock(300, SimFault::Silence)); },
+         false, code::kRefused, Interruption::Kind::None, "<log>", 0},
+        {"port missing", [](MemoryOperations& t) { t.port.SetExistingPorts({}); }, true, code::kPortMissing,
+         Interruption::Kind::PortMissing, "Porta seriale non disponibile", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        NextRun();
+        Reply(Answer::Reply::Yes, Path("chosen.dat"));
+        c.setUp(*this);
+        const DownloadResult result = Download({catalogue, true, c.flash, false, "10", "5"});
+        EXPECT_EQ(NumberOf(result.code), c.code);
+        EXPECT_EQ(result.interruption.kind, c.interruption);
+        EXPECT_EQ(result.reason, c.reason == "<log>" ? sink.Text() : c.reason);
+        EXPECT_EQ(result.files.size(), c.files);
+        EXPECT_EQ(FileNamesIn(folder.string()).size(), c.files) << "the files given are the files saved";
+        if (c.interruption == Interruption::Kind::PortMissing) {
+            ASSERT_EQ(sink.notices.size(), 1u);
+            EXPECT_EQ(sink.notices[0].icon, MsgIcon::Critical);
+            EXPECT_EQ(sink.notices[0].title, "Routine <cmdFlash>");
+            EXPECT_EQ(sink.notices[0].text, c.reason);
+        } else {
+            EXPECT_TRUE(sink.notices.empty());
+        }
+        EXPECT_FALSE(port.IsOpen());
+    }
+}
+
+// Stop in the flash stage: the page on its way is finished and kept, and the image is one of the
+// files saved.
+TEST_F(MemoryOperations, StopKeepsTheWholePagesOfTheFlashImage)
+{
+    Reply(Answer::Reply::Yes, Path("chosen.dat"));
+    sink.stop = [this] { return sim.CountRequests(0xE5) >= 6; };
+    const DownloadResult result = Download({catalogue, false, true, false, "3", "6"});
+    EXPECT_EQ(result.interruption.kind, Interruption::Kind::Stopped);
+    EXPECT_EQ(result.code, ResultCode::Refused);
+    ASSERT_EQ(result.files, std::vector<std::string>{Path(kBase + "_0003-0006.fla")});
+    EXPECT_EQ(result.pagesSaved, 2);
+    EXPECT_EQ(ReadFileBytes(result.files[0]), sim.ReadFlash(3 * 4096, 2 * 4096));
+    EXPECT_TRUE(sink.Text().ends_with("  (2 whole pages)")) << sink.Text();
+    EXPECT_TRUE(sink.notices.empty());
+}
+
+// Each failed attempt moves the bar too, but it stops at 100.
+TEST_F(MemoryOperations, ProgressCountsFailedAttemptsButNeverPasses100)
+{
+    Reply(Answer::Reply::Yes, Path("chosen.dat"));
+    sim.AddFault(SimFaultRule::FlashPage(0, SimFault::Nak).Times(2));
+    const DownloadResult result = Download({catalogue, false, true, false, "0", "1"});
+    ASSERT_TRUE(result.ok()) << sink.Text();
+    // Steps of 50: two failures and two pages would make 200.
+    EXPECT_EQ(sink.progress, (std::vector<int>{0, 50, 100, 100, 100}));
+    EXPECT_EQ(ReadFileBytes(result.files[0]), sim.ReadFlash(0, 2 * 4096));
+}
+
+// --------------------------------------------------------------------------------- upload
+
+TEST_F(MemoryOperations, UploadAsksItsQuestionsInOrderAndGivesWhatItWrote)
+{
+    const Bytes eeprom = Pattern(2000, 1);
+    const Bytes flash = Pattern(23 * 4096, 2);
+    const std::string epr = WriteFileBytes(Path("Q_1_fwV1_250101000000.epr"), eeprom);
+    const std::string fla = WriteFileBytes(Path("Q_1_fwV1_250101000000_0005-0027.fla"), flash);
+    const auto prepare = [&] {
+        WriteFileBytes(epr, eeprom);
+        WriteFileBytes(fla, flash);
+    };
+    Reply(Answer::Reply::Yes, epr);
+    MemoryUploadResult result = Upload({true, true, false, false, "0", "2047"});
+    ASSERT_TRUE(result.ok()) << sink.Text();
+    ASSERT_EQ(Asked(), 3u);
+    EXPECT_NE(AskedAt<question::ConfirmWrite>(0), nullptr);
+    const auto* image = AskedAt<question::UploadImage>(1);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->folder, folder.string());
+    EXPECT_TRUE(image->eeprom && image->flash);
+    const auto* pages = AskedAt<question::PageNumbers>(2);
+    ASSERT_NE(pages, nullptr);
+    EXPECT_EQ(std::vector<int>({pages->imageFirst, pages->imageLast, pages->fieldFirst, pages->fieldLast}),
+              std::vector<int>({5, 27, 0, 2047}));
+    EXPECT_EQ(result.eepromStage, MemoryUploadResult::EepromStage::Image);
+    EXPECT_TRUE(result.eepromWritten);
+    EXPECT_EQ(result.eepromImage, epr);
+    EXPECT_EQ(result.flashImage, fla);
+    EXPECT_EQ(result.pages, (PageRange{5, 27}));
+    EXPECT_EQ(result.pagesWritten, 23);
+    EXPECT_EQ(shownPages, (std::vector<PageRange>{{5, 27}})) << "Yes puts the image's pages into the fields";
+    EXPECT_EQ(sim.Eeprom(), eeprom);
+    EXPECT_EQ(sim.ReadFlash(5 * 4096, flash.size()), flash);
+    EXPECT_FALSE(sink.progressShown);
+
+    // No: the fields' pages, from the image's first page on; the fields keep their text.
+    NextRun();
+    prepare();
+    Reply(Answer::Reply::No, fla);
+    result = Upload({false, true, false, false, "0", "22"});
+    ASSERT_TRUE(result.ok()) << sink.Text();
+    EXPECT_EQ(result.eepromStage, MemoryUploadResult::EepromStage::None);
+    EXPECT_EQ(result.pages, (PageRange{0, 22}));
+    EXPECT_EQ(result.pagesWritten, 23);
+    EXPECT_TRUE(shownPages.empty());
+    EXPECT_EQ(sim.ReadFlash(0, flash.size()), flash);
+
+    // Cancel: nothing is written.
+    NextRun();
+    prepare();
+    Reply(Answer::Reply::Cancel, epr);
+    result = Upload({true, true, false, false, "0", "2047"});
+    EXPECT_EQ(result.interruption.kind, Interruption::Kind::Declined);
+    EXPECT_EQ(result.code, ResultCode::Refused);
+    EXPECT_EQ(result.eepromStage, MemoryUploadResult::EepromStage::None);
+    EXPECT_EQ(result.reason, sink.Text());
+    EXPECT_TRUE(sink.Text().ends_with(kUploadAborted));
+    EXPECT_TRUE(sim.MemoryWrites().empty());
+}
+
+TEST_F(MemoryOperations, UploadGivesTheEepromStageThatRan)
+{
+    Bytes image = Pattern(2000, 3);
+    image[154] = 0x2C;  // 300 stored records
+    image[155] = 0x01;
+    const std::string epr = WriteFileBytes(Path("QS408t_1_fwV1_250101000000.epr"), image);
+    const struct {
+        const char* story;
+        MemoryUploadRequest request;
+        MemoryUploadResult::EepromStage stage;
+        bool written;
+        std::optional<int> count;
+        std::size_t asked;
+    } cases[] = {
+        {"clear-all", {true, false, false, true}, MemoryUploadResult::EepromStage::ClearAll, true, std::nullopt, 1},
+        {"count only", {true, false, true, false}, MemoryUploadResult::EepromStage::RecordCount, true, 300, 2},
+        {"image", {true, false, false, false}, MemoryUploadResult::EepromStage::Image, true, std::nullopt, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        NextRun();
+        WriteFileBytes(epr, image);
+        Reply(Answer::Reply::Yes, epr);
+        const MemoryUploadResult result = Upload(c.request);
+        EXPECT_TRUE(result.ok()) << sink.Text();
+        EXPECT_EQ(result.eepromStage, c.stage);
+        EXPECT_EQ(result.eepromWritten, c.written);
+        EXPECT_EQ(result.recordCount, c.count);
+        EXPECT_EQ(Asked(), c.asked) << "clear-all asks for no file";
+    }
+
+    // A block refused half-way: the stage ran, but not to its end.
+    NextRun();
+    WriteFileBytes(epr, image);
+    Reply(Answer::Reply::Yes, epr);
+    sim.AddFault(SimFaultRule::EepromBlock(400, SimFault::Nak));
+    const MemoryUploadResult result = Upload({true, false, false, true});
+    EXPECT_EQ(result.eepromStage, MemoryUploadResult::EepromStage::ClearAll);
+    EXPECT_FALSE(result.eepromWritten);
+    EXPECT_EQ(result.reason, sink.Text());
+    EXPECT_TRUE(sink.Text().ends_with(" Aborted ... ")) << sink.Text();
+}
+
+// Eleven failures in a row on page 6: Retry declined ends the stage with code 7.
+TEST_F(MemoryOperations, DecliningTheRetryEndsTheFlashStage)
+{
+    const std::string fla = WriteFileBytes(Path("Q_1_fwV1_250101000000_0005-0007.fla"), Pattern(3 * 4096, 4));
+    sim.AddFault(SimFaultRule::FlashPage(6, SimFault::Busy));
+    Reply(Answer::Reply::No, fla);
+    const MemoryUploadResult result = Upload({false, true, false, false, "5", "7"});
+    EXPECT_EQ(result.code, ResultCode::Malformed);
+    EXPECT_EQ(result.interruption.kind, Interruption::Kind::Declined);
+    EXPECT_EQ(result.pagesWritten, 1);
+    const auto* retry = AskedAt<question::Retry>(Asked() - 1);
+    ASSERT_NE(retry, nullptr);
+    EXPECT_EQ(retry->page, 6);
+    EXPECT_EQ(sim.CountRequests(0xE6), 4u + 11u);
+}
+
+// ----------------------------------------------------------------------------- page ranges
+
+// Download and upload refuse a range with the same lines, and take the flash's first and last page.
+TEST_F(MemoryOperations, DownloadAndUploadCheckAPageRangeAlike)
+{
+    const struct {
+        const char* from;
+        const char* to;
+        std::string errors;  // empty: taken
+    } cases[] = {
+        {"0", "0", ""},
+        {"2047", "2047", ""},
+        {"-1", "0", "\r\n <From> must be >0"},
+        {"2048", "2048", "\r\n <From> must be <2047\r\n <To> must be <2047"},
+        {"5", "4", "\r\n <From> must be <To>"},
+        {"0", "-1", "\r\n <To> must be >0\r\n <From> must be <To>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.from) + "-" + c.to);
+        NextRun();
+        Reply(Answer::Reply::Yes, Path("chosen.dat"));
+        const DownloadResult download = Download({catalogue, false, true, false, c.from, c.to});
+        EXPECT_EQ(download.ok(), c.errors.empty()) << sink.Text();
+        if (!c.errors.empty()) {
+            EXPECT_TRUE(sink.Text().ends_with("Download  FLASH 8M ..." + c.errors + kDownloadAborted)) << sink.Text();
+        }
+
+        NextRun();
+        // A refused range comes from an image named otherwise, with No to the page-number question.
+        const std::string pages = c.errors.empty() ? ZeroPadded(std::stoi(c.from), 4) + "-" + ZeroPadded(std::stoi(c.to), 4)
+                                                   : std::string("0100-0100");
+        const std::string fla = WriteFileBytes(Path("Q_1_fwV1_250101000000_" + pages + ".fla"), Pattern(4096, 5));
+        Reply(Answer::Reply::No, fla);
+        const MemoryUploadResult upload = Upload({false, true, false, false, c.from, c.to});
+        if (c.errors.empty()) {
+            EXPECT_TRUE(upload.ok()) << sink.Text();
+            EXPECT_EQ(upload.pages, (PageRange{std::stoi(c.from), std::stoi(c.to)}));
+        } else {
+            EXPECT_EQ(upload.code, ResultCode::Refused);
+            EXPECT_TRUE(sink.Text().ends_with("  Upload FLASH  ...\r\n" + c.errors + kUploadAborted)) << sink.Text();
+            EXPECT_TRUE(sim.MemoryWrites().empty());
+        }
+    }
+}
