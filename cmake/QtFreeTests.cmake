@@ -18,7 +18,7 @@ set(qtfree_support
   ${CMAKE_SOURCE_DIR}/tests/support/ScriptedDialogs.cpp)
 add_library(st_qtfree_support STATIC ${qtfree_support})
 target_include_directories(st_qtfree_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(st_qtfree_support PUBLIC st_memory st_firmware st_service st_sim gtest)
+target_link_libraries(st_qtfree_support PUBLIC st_memory st_firmware st_service st_sim st_cli gtest)
 
 function(servicetool_qtfree_tests name dir)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${dir}/*.cpp)

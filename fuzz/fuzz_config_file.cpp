@@ -1,7 +1,7 @@
 // The feature configuration file: any content splits into lines without their line ends, and only
 // a line that is exactly a keyword switches a feature on.
 #include "FuzzLink.h"
-#include "app/FeatureConfig.h"
+#include "core/FeatureConfig.h"
 
 #include <algorithm>
 

@@ -13,7 +13,7 @@
 
 #include "app/AppServices.h"
 #include "app/DownMemTab.h"
-#include "app/FeatureConfig.h"
+#include "core/FeatureConfig.h"
 #include "app/ParamTab.h"
 #include "app/ServiceTab.h"
 #include "app/UploadTab.h"

@@ -10,8 +10,9 @@
 #include <cstring>
 #include <memory>
 
-#include "app/FeatureConfig.h"
+#include "core/FeatureConfig.h"
 #include "app/Form1.h"
+#include "platform/ConfigPlaces.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtHost.h"
 #include "platform/QtScheduler.h"
@@ -159,9 +160,7 @@ int main(int argc, char** argv)
     SerialLink link(*port, host, dialogs);
 
     const std::string appFolder = QCoreApplication::applicationDirPath().toStdString();
-    const std::string userConfigFolder =
-        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString();
-    Form1 window(AppServices{link, host, dialogs, settings, appFolder, ConfigFolders(appFolder, userConfigFolder)});
+    Form1 window(AppServices{link, host, dialogs, settings, appFolder, ConfigSearchFolders(appFolder)});
     dialogs.SetParent(&window);
     if (options.simulator)
         std::printf("servicetool: simulated instrument %s on COMM1\n", options.simulatorModel.c_str());

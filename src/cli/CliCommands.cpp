@@ -1,5 +1,6 @@
 #include "cli/CliCommands.h"
 #include "cli/CliCommandSet.h"
+#include "cli/CliFeatures.h"
 #include "cli/CliSink.h"
 
 #include <algorithm>
@@ -200,6 +201,8 @@ namespace {
 
 int RunTheCommand(CliRun& run)
 {
+    if (const auto refusal = GateRefusal(run.options, run.features))
+        return Refuse(run, cli_exit::kSwitchedOff, *refusal);
     if (const int refused = CheckModel(run); refused != 0)
         return refused;
     const std::string& command = run.options.command;

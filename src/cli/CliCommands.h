@@ -8,6 +8,7 @@
 #include "cli/CliLog.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSink.h"
+#include "core/FeatureConfig.h"
 #include "link/SerialLink.h"
 
 // Exit statuses of servicetool-cli beyond the operations' own result codes.
@@ -15,6 +16,7 @@ namespace cli_exit {
 constexpr int kFailed = 1;           // the operation failed without a code of its own
 constexpr int kUsage = 64;           // the command line was refused
 constexpr int kNoSuchPort = 69;      // the port does not exist
+constexpr int kSwitchedOff = 77;     // the configuration file leaves the command switched off
 constexpr int kInterrupted = 130;    // stopped with Ctrl-C
 }  // namespace cli_exit
 
@@ -36,6 +38,9 @@ struct CliRun {
         std::string text;
         bool shown = false;
     } failure;
+
+    // The features the configuration file switches on; a command that needs another is refused.
+    std::vector<Feature> features{};
 
     // The sink of one operation, its questions answered as given.
     CliSink Sink(CliAnswers answers);

@@ -50,7 +50,16 @@ Options:
   --yes               restore: answers the window's questions "This operation WRITE ... Continue ?"
                       and, for a flash image that is not pages 0-2047, "PAGE NUMBER WARNING" (the
                       pages go to the image's own page numbers); without it nothing is written
+  --config FILE       the feature configuration file to use (default: Config314x0.cfg beside
+                      the program, else in the user's configuration folder, else, on Linux, in
+                      /etc/servicetool: the one the window uses)
   --help, --version
+
+Commands the window hides unless its configuration file switches them on are refused the same
+way (exit 77), naming the line to add: param needs 31400-paramedit; restore, and backup with
+--eeprom, --flash or --flash-mis-only, need 31400-flashopen; restore --clear-all needs
+31400-flashopen and 31400-EeWipeFull; caldate needs 314x0-CalStmp; wifi needs 31400-WlanOps.
+info, flash and a plain backup (EEPROM and every flash page) are always offered.
 
 The texts the window shows in its logs go to standard error; on a terminal, long transfers
 show one progress line. Ctrl-C stops a backup or restore after its current block or page
@@ -63,7 +72,8 @@ answer, 4 value read back differs, 5 NAK, 7 malformed answer, 8 instrument answe
 31 file not one the target takes, 32 package refused, 33 image missing, unreadable, empty or
 too large, 34 port not opened, 35 sync, 36 erase, 37 write, 38 go, 39 instrument not switched
 on, 40 boot command 0xD0, 41 sync, 42 erase, 43 write through the CPU board to the MIS board;
-64 bad command line, 69 no such port, 130 stopped by Ctrl-C. A failure ends standard error
+64 bad command line, 69 no such port, 77 switched off by the configuration file, 130 stopped
+by Ctrl-C. A failure ends standard error
 with what failed; with --json the object's "error" holds the same text.
 
 Examples:
@@ -186,8 +196,8 @@ std::string CheckCombinations(const CliOptions& o)
 // Options followed by their value.
 bool TakesValue(const std::string& arg)
 {
-    static const std::array<const char*, 8> valued{"--port", "--baud", "--model", "--family",
-                                                    "--out",  "--package", "--target", "--flash"};
+    static const std::array<const char*, 9> valued{"--port", "--baud",    "--model",  "--family", "--out",
+                                                    "--package", "--target", "--flash", "--config"};
     return std::find(valued.begin(), valued.end(), arg) != valued.end();
 }
 
@@ -226,7 +236,7 @@ CliParseResult Parse(const std::vector<std::string>& arguments)
     CliOptions o;
     const std::map<std::string, std::string*> valued{
         {"--port", &o.port},     {"--baud", &o.baud},       {"--model", &o.model},  {"--family", &o.family},
-        {"--out", &o.outDir},    {"--package", &o.package}, {"--target", &o.target}};
+        {"--out", &o.outDir},    {"--package", &o.package}, {"--target", &o.target}, {"--config", &o.configFile}};
     const std::map<std::string, bool*> flags{
         {"--json", &o.json},           {"--simulator", &o.simulator}, {"--eeprom", &o.eeprom},
         {"--flash-mis-only", &o.flashMisOnly}, {"--clear-all", &o.clearAll}, {"--yes", &o.yes},

@@ -12,6 +12,7 @@ struct CliOptions {
     std::string model;     // the device name the instrument must report (and the simulated one's name)
     bool json = false;
     bool simulator = false;
+    std::string configFile;  // the feature configuration file to use instead of searching for one
 
     // The command and its operands: "param" {"set", "12", "300"}.
     std::string command;

@@ -8,13 +8,16 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/CliCommands.h"
 #include "cli/CliPort.h"
+#include "core/FeatureConfig.h"
 #include "core/Bytes.h"
+#include "platform/ConfigPlaces.h"
 #include "platform/PortResolver.h"
 #include "platform/QtHost.h"
 #include "platform/QtScheduler.h"
@@ -55,6 +58,15 @@ bool ReadsEveryParameter(const CliOptions& options)
 {
     return options.command == "param" && !options.operands.empty() &&
            (options.operands[0] == "dump" || options.operands[0] == "diff");
+}
+
+// The window's configuration file, found where the window finds it, or the one --config names.
+std::vector<Feature> SwitchedOnFeatures(const CliOptions& options, const std::string& appFolder)
+{
+    if (!options.configFile.empty())
+        return ReadFeatures(options.configFile);
+    const auto path = FindConfigFile(ConfigSearchFolders(appFolder));
+    return path ? ReadFeatures(*path) : std::vector<Feature>{};
 }
 
 int SavedPort(const QtSettingsStore& settings)
@@ -110,6 +122,9 @@ int main(int argc, char** argv)
     const CliPortChoice choice = ChooseCliPort(options.simulator ? std::string() : options.port, SavedPort(settings));
     if (!choice.error.empty())
         return RefuseCommandLine(choice.error, options.json);
+    std::error_code noFile;
+    if (!options.configFile.empty() && !std::filesystem::is_regular_file(options.configFile, noFile))
+        return RefuseCommandLine("--config: no file named " + options.configFile, options.json);
     std::unique_ptr<SimulatedLine> simulated;
     std::unique_ptr<QtSerialPort> realPort;
     SerialPort* port = nullptr;
@@ -169,6 +184,7 @@ int main(int argc, char** argv)
     JsonObject result;
     const std::string appFolder = QCoreApplication::applicationDirPath().toStdString();
     CliRun run{link, dialogs, log, options, result, appFolder, interrupted, {}, {}};
+    run.features = SwitchedOnFeatures(options, appFolder);
     const int status = RunCliCommand(run);
     link.CloseSeriale();
     log.Finish();

@@ -18,6 +18,7 @@
 #include "support/Files.h"
 #include "support/RunProgram.h"
 #include "support/SimProgram.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -40,14 +41,34 @@ Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t size)
     return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(from + size));
 }
 
-// servicetool-cli on the simulator's port, with settings of its own (never the user's).
+// A feature configuration file: every line given, CR LF after each.
+std::string ConfigFile(const std::string& name, const std::vector<std::string>& lines)
+{
+    static TempFolder folder;
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    return WriteFileText(folder.Path(name), text);
+}
+
+// Every command switched on, as a technician's configuration file for the service tool does.
+const std::string& EveryFeature()
+{
+    static const std::string path = ConfigFile("every.cfg", {"31400-flashopen", "31400-paramedit", "31400-EeWipeFull",
+                                                             "31400-WlanOps", "314x0-CalStmp"});
+    return path;
+}
+
+// servicetool-cli on the simulator's port, with settings of its own (never the user's) and every
+// feature of the configuration file switched on.
 struct Cli {
     explicit Cli(const SimProgram& sim) : link(sim.link()) {}
 
     ProgramRun Run(std::vector<std::string> arguments, int timeoutMs = 60000,
                    const std::function<int(const ProgramRun&, double)>& interruptWhen = {}) const
     {
-        arguments.insert(arguments.begin(), {SimProgram::BinFolder() + "/servicetool-cli", "--port", link});
+        arguments.insert(arguments.begin(),
+                         {SimProgram::BinFolder() + "/servicetool-cli", "--port", link, "--config", EveryFeature()});
         return RunProgram(arguments, {"XDG_CONFIG_HOME=" + settings.path().toStdString(), "SERVICETOOL_PORT_MAP"},
                           timeoutMs, interruptWhen);
     }
@@ -357,7 +378,7 @@ TEST(CliProgram, WifiSaveOnAFullDiskSaysSoAndKeepsTheEarlierFile)
     const std::string saved = files.Write("VRTA710_00001234_wifi.txt", Bytes(earlier.begin(), earlier.end()));
     QTemporaryDir settings;
     const ProgramRun run = RunProgram({prlimit, "--fsize=300", "--", SimProgram::BinFolder() + "/servicetool-cli",
-                                       "--port", sim.link(), "wifi", "save", saved},
+                                       "--port", sim.link(), "--config", EveryFeature(), "wifi", "save", saved},
                                       {"XDG_CONFIG_HOME=" + settings.path().toStdString(), "SERVICETOOL_PORT_MAP"}, 60000);
     EXPECT_EQ(run.exitCode, 1) << "-1: ended by a signal\n" << run.err;
     EXPECT_TRUE(Says(run, "ERROR writing file " + saved + "\n  " + std::strerror(EFBIG))) << run.err;
@@ -382,10 +403,22 @@ TEST(CliProgram, BadCommandLinesAndMissingPorts)
         {{"--port", "/nonexistent/ttyX", "info"}, 69,
          "[Error] Error: /nonexistent/ttyX  (1) No such file or directory | Serial port not available\n", "COM1"},
         {{"--port", "/nonexistent/ttyX", "backup"}, 69, "[Routine <cmdFlash>] Porta seriale non disponibile", "COM1"},
-        {{"--port", "/nonexistent/ttyX", "caldate", "get"}, 69,
+        {{"--port", "/nonexistent/ttyX", "--config", EveryFeature(), "caldate", "get"}, 69,
          "\nservicetool-cli: caldate get: /nonexistent/ttyX cannot be opened: No such file or directory\n", "COM1"},
         {{"--port", "/nonexistent/ttyX", "flash", "31400_V1.bin"}, 69,
          "\nservicetool-cli: flash 31400_V1.bin: /nonexistent/ttyX cannot be opened: No such file or directory\n", "COM1"},
+        // What the configuration file leaves switched off is refused before the port is opened.
+        {{"--port", "/nonexistent/ttyX", "--config", ConfigFile("calibration.cfg", {"314x0-CalStmp"}), "restore",
+          "--clear-all", "--yes"},
+         77,
+         "servicetool-cli: 'restore' is switched off, as in the window: the configuration file Config314x0.cfg "
+         "needs the line 31400-flashopen and 31400-EeWipeFull\n",
+         "COM1"},
+        {{"--config", ConfigFile("calibration.cfg", {"314x0-CalStmp"}), "--port", "/nonexistent/ttyX", "param", "get",
+          "5"},
+         77, "needs the line 31400-paramedit\n", "cannot be opened"},
+        {{"--config", "/nonexistent/Config314x0.cfg", "info"}, 64, "--config: no file named /nonexistent/Config314x0.cfg",
+         "{"},
         // With --json a refused command line is one JSON object as well.
         {{"info", "--json", "extra"}, 64, "{\"error\":\"unexpected operand 'extra'\",\"status\":64,\"messages\":[]}\n", "COM1"},
         {{"--json", "--port", "COM16", "info"}, 64,

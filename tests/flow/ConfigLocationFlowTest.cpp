@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "AppRig.h"
-#include "app/FeatureConfig.h"
+#include "core/FeatureConfig.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/FeatureConfig.h"
+#include "core/FeatureConfig.h"
 
 #include <array>
 #include <filesystem>
@@ -35,19 +35,30 @@ std::optional<std::string> FindConfigFile(const std::vector<std::string>& folder
     return std::nullopt;
 }
 
+namespace {
+constexpr std::array<std::pair<const char*, Feature>, 5> kKeywords{{
+    {"31400-flashopen", Feature::FlashOpen},
+    {"31400-paramedit", Feature::ParamEdit},
+    {"31400-EeWipeFull", Feature::EeWipeFull},
+    {"31400-WlanOps", Feature::WlanOps},
+    {"314x0-CalStmp", Feature::CalStmp},
+}};
+}  // namespace
+
 std::optional<Feature> FeatureOfLine(const std::string& line)
 {
-    static const std::array<std::pair<const char*, Feature>, 5> keywords{{
-        {"31400-flashopen", Feature::FlashOpen},
-        {"31400-paramedit", Feature::ParamEdit},
-        {"31400-EeWipeFull", Feature::EeWipeFull},
-        {"31400-WlanOps", Feature::WlanOps},
-        {"314x0-CalStmp", Feature::CalStmp},
-    }};
-    for (const auto& [keyword, feature] : keywords)
+    for (const auto& [keyword, feature] : kKeywords)
         if (line == keyword)
             return feature;
     return std::nullopt;
+}
+
+std::string KeywordOf(Feature feature)
+{
+    for (const auto& [keyword, known] : kKeywords)
+        if (known == feature)
+            return keyword;
+    return {};
 }
 
 std::vector<std::string> ConfigLinesOfText(const std::string& text)

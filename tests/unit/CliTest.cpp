@@ -5,15 +5,15 @@
 // CliProgram.CtrlCDuringAnExchangeStopsTheCommandAtOnce.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <cstring>
 #include <functional>
 #include <memory>
 
-#include "DownloadRig.h"
+#include "support/CliRig.h"
+#include "support/Files.h"
 #include "cli/CliCommands.h"
 #include "cli/CliJson.h"
 #include "cli/CliLog.h"
@@ -24,70 +24,10 @@
 
 namespace {
 
-std::vector<std::string> Words(const std::string& line)
-{
-    std::vector<std::string> words;
-    std::size_t start = 0;
-    while (start < line.size()) {
-        const std::size_t end = std::min(line.find(' ', start), line.size());
-        if (end > start)
-            words.push_back(line.substr(start, end - start));
-        start = end + 1;
-    }
-    return words;
-}
-
 std::string Refusal(const std::string& line)
 {
-    const CliParseResult parsed = ParseCliArguments(Words(line));
+    const CliParseResult parsed = ParseCliArguments(CliRig::Words(line));
     return parsed.options ? "<accepted>" : parsed.error;
-}
-
-// The command line tool on the simulated instrument, in virtual time, its log kept in memory.
-struct CliRig {
-    explicit CliRig(const LocalDateTime& start = {2025, 12, 31, 23, 59, 50})
-    {
-        host.SetLocalStart(start);
-        port.SetExistingPorts({1});
-    }
-
-    // Runs one command line; the exit status.
-    int Run(const std::string& line)
-    {
-        const CliParseResult parsed = ParseCliArguments(Words(line));
-        if (!parsed.options)
-            return cli_exit::kUsage;
-        options = *parsed.options;
-        link.CommPortNumber = 1;
-        link.BaudText = options.baud.empty() ? "115200" : options.baud;
-        result = JsonObject();
-        dialogs.Reset();
-        CliRun run{link, dialogs, log, options, result, folder.path().toStdString(), interrupted, {}, {}};
-        const int status = RunCliCommand(run);
-        log.Finish();
-        return status;
-    }
-    std::string Printed() const { return log.Printed(); }
-
-    VirtualHost host;
-    SimInstrument instrument;
-    SimBoards boards{instrument};
-    SimPort port{boards, host};
-    std::FILE* sink = std::tmpfile();
-    CliLog log{sink, false};
-    CliDialogs dialogs{log};
-    SerialLink link{port, host, dialogs};
-    QTemporaryDir folder;
-    CliOptions options;
-    JsonObject result;
-    bool interrupted = false;
-
-    ~CliRig() { std::fclose(sink); }
-};
-
-QStringList FilesOf(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files, QDir::Name);
 }
 
 }  // namespace
@@ -239,61 +179,19 @@ TEST(CliJson, TextsAreQuotedAsJson)
 
 // ------------------------------------------------------------------------- the operations
 
-// The window and the command line, started at the same moment on the same instrument, save the
-// same files under the same names. "Flash #MIS only" ticks "EEprom" in the window, so
-// --flash-mis-only saves the EEPROM image as well.
-TEST_F(DownloadFlow, CliBackupEqualsTheWindowsByteForByteAndByName)
-{
-    Start();
-    const struct {
-        const char* options;
-        std::function<void(DownloadFlow&)> window;
-    } cases[] = {
-        {"--eeprom --flash 3-5", [](DownloadFlow& t) { t.Pages("3", "5"); }},
-        {"--flash-mis-only", [](DownloadFlow& t) { t.Tick("chkDownALLdata", true); }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.options);
-        NextRun();
-        const double started = rig.host.Now();
-        rig.instrument.SetRecordCount(57);
-        c.window(*this);
-        Download();
-        const std::vector<std::string> window = SavedFiles();
-        ASSERT_EQ(window.size(), 2u);
-
-        CliRig cli;
-        cli.instrument.SetRecordCount(57);
-        cli.host.RunUntil(started);
-        const QString out = cli.folder.filePath("out");
-        ASSERT_TRUE(QDir().mkpath(out));
-        EXPECT_EQ(cli.Run("backup " + std::string(c.options) + " --out " + out.toStdString()), 0) << cli.Printed();
-        const QStringList files = FilesOf(out);
-        ASSERT_EQ(files.size(), 2);
-        for (int i = 0; i < 2; ++i) {
-            EXPECT_EQ(files[i].toStdString(), window[static_cast<std::size_t>(i)]);
-            EXPECT_EQ(ReadFileBytes((out + "/" + files[i]).toStdString()), FileBytes(window[static_cast<std::size_t>(i)]));
-        }
-        EXPECT_NE(cli.result.Text().find("\"files\":[\"" + out.toStdString() + "/" + window[0]), std::string::npos);
-        EXPECT_NE(cli.Printed().find(" " + QString::fromStdString(window[1]).toUpper().toStdString() + "\n"), std::string::npos)
-            << cli.Printed();
-        Tick("chkDownALLdata", false);
-    }
-}
-
 // The window's questions are refused without --yes, before the first write; --yes puts the pages
 // of an image that does not start at page 0 at its own page numbers.
 TEST(CliRestore, QuestionsNeedYesAndNothingIsWrittenWithoutIt)
 {
     CliRig cli;
-    const QString fla = cli.folder.filePath("X_1_fwV1_250101000000_0005-0006.fla");
+    const std::string fla = cli.Path("X_1_fwV1_250101000000_0005-0006.fla");
     Bytes pages(2 * 4096);
     for (std::size_t i = 0; i < pages.size(); ++i)
         pages[i] = static_cast<std::uint8_t>(i * 7 + 1);
-    WriteFileBytes(fla.toStdString(), pages);
+    WriteFileBytes(fla, pages);
     const Bytes before = cli.instrument.ReadFlash(5 * 4096, pages.size());
 
-    EXPECT_EQ(cli.Run("restore " + fla.toStdString()), code::kRefused);
+    EXPECT_EQ(cli.Run("restore " + fla), code::kRefused);
     // Only the confirmation was asked: the page-number question comes after it.
     EXPECT_NE(cli.Printed().find("[Warning] This operation WRITE "), std::string::npos) << cli.Printed();
     EXPECT_EQ(cli.Printed().find("[PAGE NUMBER WARNING]"), std::string::npos) << cli.Printed();
@@ -302,14 +200,14 @@ TEST(CliRestore, QuestionsNeedYesAndNothingIsWrittenWithoutIt)
     EXPECT_EQ(cli.instrument.CountRequests('e'), 0u);
     EXPECT_EQ(cli.instrument.ReadFlash(5 * 4096, pages.size()), before);
 
-    EXPECT_EQ(cli.Run("restore --yes " + fla.toStdString()), 0) << cli.Printed();
+    EXPECT_EQ(cli.Run("restore --yes " + fla), 0) << cli.Printed();
     EXPECT_EQ(cli.instrument.ReadFlash(5 * 4096, pages.size()), pages);
     EXPECT_EQ(cli.instrument.CountRequests(0xE6), 8u);
 
     // A page failing eleven times in a row is not tried again: the retry question is refused.
     cli.instrument.ClearRecord();
     cli.instrument.AddFault(SimFaultRule::FlashPage(6, SimFault::Busy));
-    EXPECT_EQ(cli.Run("restore --yes " + fla.toStdString()), code::kMalformed) << cli.Printed();
+    EXPECT_EQ(cli.Run("restore --yes " + fla), code::kMalformed) << cli.Printed();
     const std::string said = "a flash page failed more than 10 times in a row: the upload stopped there";
     EXPECT_NE(cli.Printed().find("[RETRY] Max RETRY ! "), std::string::npos) << cli.Printed();
     EXPECT_NE(cli.Printed().find("servicetool-cli: " + said + "\n"), std::string::npos) << cli.Printed();
@@ -405,7 +303,7 @@ TEST(CliFailures, RegisterFileWriteSaysAtWhichRegisterItFailed)
 {
     CliRig cli;
     cli.instrument.SetIdentity(SimIdentity{"VRTA710"});
-    const std::string file = cli.folder.filePath("VRTA710_00001234_wifi.txt").toStdString();
+    const std::string file = cli.Path("VRTA710_00001234_wifi.txt");
     ASSERT_EQ(cli.Run("wifi save " + file), 0) << cli.Printed();
     cli.instrument.AddFault(SimFaultRule::WifiRegister(3, SimFault::Nak));
 
@@ -420,7 +318,7 @@ TEST(CliFailures, AQuietEndSaysWhy)
 {
     CliRig cli;
     cli.instrument.SetIdentity(SimIdentity{"VRTA710"});
-    const std::string folder = cli.folder.path().toStdString();
+    const std::string folder = cli.Path();
     const std::string noFolder = folder + "/no/such/x_wifi.txt";
     const std::string missing = folder + "/missing_wifi.txt";
     const std::string why = std::strerror(ENOENT);
@@ -444,14 +342,14 @@ TEST(CliFailures, AQuietEndSaysWhy)
     EXPECT_NE(cli.result.Text().find("\"file\":" + JsonObject::Quote(folder + "/VRTA710_00001234_wifi.txt")),
               std::string::npos)
         << cli.result.Text();
-    EXPECT_EQ(FilesOf(cli.folder.path()), QStringList{"VRTA710_00001234_wifi.txt"});
+    EXPECT_EQ(FileNamesIn(cli.Path()), std::vector<std::string>{"VRTA710_00001234_wifi.txt"});
 }
 
 // Files and folders named on the command line are checked before the instrument is asked anything.
 TEST(CliFiles, RefusedBeforeTheInstrumentIsAsked)
 {
     CliRig cli;
-    const std::string folder = cli.folder.path().toStdString();
+    const std::string folder = cli.Path();
     const std::string epr = WriteFileBytes(folder + "/A_1_fwV1_250101000000.epr", Bytes(2000, 0x11));
     const std::string fla = WriteFileBytes(folder + "/A_1_fwV1_250101000000_0000-0000.fla", Bytes(4096, 0x22));
     const std::string other = WriteFileBytes(folder + "/B_1_fwV1_250101000000_0000-0000.fla", Bytes(4096, 0x33));
@@ -475,10 +373,59 @@ TEST(CliFiles, RefusedBeforeTheInstrumentIsAsked)
         EXPECT_EQ(JsonError(cli), JsonObject::Quote(c.said)) << c.line;
         EXPECT_EQ(cli.instrument.Requests().size(), asked) << c.line;
     }
-    EXPECT_FALSE(QDir(QString::fromStdString(missingFolder)).exists());
+    EXPECT_FALSE(std::filesystem::exists(missingFolder));
 
     // The image that belongs to the EEPROM image is written with it.
     EXPECT_EQ(cli.Run("restore " + epr + " " + fla + " --yes"), 0) << cli.Printed();
     EXPECT_EQ(cli.instrument.Eeprom(), Bytes(2000, 0x11));
     EXPECT_EQ(cli.instrument.ReadFlash(0, 4096), Bytes(4096, 0x22));
+}
+
+// What the configuration file leaves hidden in the window is refused before the port is opened,
+// naming the lines to add; what it switches on runs.
+TEST(CliFeatures, HiddenInTheWindowIsRefusedFromTheCommandLine)
+{
+    using F = Feature;
+    const struct {
+        const char* line;
+        std::vector<Feature> on;
+        const char* missing;  // "": runs
+    } cases[] = {
+        {"info", {}, ""},
+        {"backup", {}, ""},
+        {"flash x.bin", {}, ""},
+        {"param get 5", {F::FlashOpen, F::EeWipeFull, F::WlanOps, F::CalStmp}, "31400-paramedit"},
+        {"param set 5 1", {F::ParamEdit}, ""},
+        {"param dump", {}, "31400-paramedit"},
+        {"backup --eeprom", {F::ParamEdit}, "31400-flashopen"},
+        {"backup --flash 0-3", {}, "31400-flashopen"},
+        {"backup --flash-mis-only", {F::FlashOpen}, ""},
+        {"backup --flash-mis-only", {F::CalStmp}, "31400-flashopen"},
+        {"restore a.epr --yes", {F::EeWipeFull}, "31400-flashopen"},
+        {"restore --clear-all --yes", {F::FlashOpen}, "31400-EeWipeFull"},
+        {"restore --clear-all --yes", {F::EeWipeFull}, "31400-flashopen"},
+        {"restore --clear-all --yes", {}, "31400-flashopen and 31400-EeWipeFull"},
+        {"caldate get", {F::WlanOps}, "314x0-CalStmp"},
+        {"caldate set 01/02/26", {F::CalStmp}, ""},
+        {"wifi get 0x10", {F::CalStmp}, "31400-WlanOps"},
+        {"wifi on", {F::WlanOps}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        CliRig cli;
+        cli.features = c.on;
+        cli.instrument.AddFault(SimFaultRule::Any(SimFault::Silence));  // a run ends at its first request
+        const int status = cli.Run(c.line);
+        const bool refused = std::string(c.missing) != "";
+        EXPECT_EQ(status == cli_exit::kSwitchedOff, refused) << status << "\n" << cli.Printed();
+        EXPECT_EQ(cli.instrument.Requests().empty(), refused || std::string(c.line).rfind("flash", 0) == 0 ||
+                                                         std::string(c.line).rfind("restore a.epr", 0) == 0);
+        if (refused) {
+            EXPECT_NE(cli.Printed().find("the configuration file Config314x0.cfg needs the line " + std::string(c.missing) +
+                                         "\n"),
+                      std::string::npos)
+                << cli.Printed();
+            EXPECT_TRUE(cli.JsonHas("switched off")) << cli.result.Text();
+        }
+    }
 }

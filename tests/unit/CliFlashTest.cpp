@@ -3,7 +3,6 @@
 // counts the boards and pages programmed. (Through a real port: CliProgram.FlashesOneBoardOrBothBoardsOfAPackage.)
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
 
@@ -15,6 +14,7 @@
 #include "sim/SimBoards.h"
 #include "sim/SimPort.h"
 #include "sim/VirtualHost.h"
+#include "support/CliRig.h"
 #include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimTestHelpers.h"
@@ -31,53 +31,20 @@ Bytes Image(std::size_t size, unsigned seed)
 
 // The command line tool on COM1 of the simulated boards, the CPU board started in its bootloader
 // unless the keys were not held, a folder with a single-board image (3 pages) and a package (3 and 6 pages).
-struct CliFlash {
-    VirtualHost host;
-    SimInstrument instrument;
-    SimBoards boards{instrument};
-    SimPort port{boards, host};
-    std::FILE* out = std::tmpfile();
-    CliLog log{out, false};
-    CliDialogs dialogs{log};
-    SerialLink link{port, host, dialogs};
-    QTemporaryDir folder;
-    JsonObject result;
-    bool interrupted = false;
-
+struct CliFlash : CliRig {
     bool keysHeld = true;  // the CPU board is started in its bootloader
 
     CliFlash()
     {
-        port.SetExistingPorts({1});
+        beforeRun = [this] {
+            if (keysHeld)
+                boards.StartCpuInBootloader();
+        };
         File("31400_V2.bin", Image(700, 1));
         File("27520_CPU_V1.bin", Image(700, 2));
         File("27520_MIS_V1.bin", Image(1400, 3));
         File("27520_Pack.pkg", simtest::Text("27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n"));
     }
-    ~CliFlash() { std::fclose(out); }
-
-    std::string File(const std::string& name, const Bytes& bytes = {})
-    {
-        return WriteFileBytes(Path(name), bytes);
-    }
-    std::string Path(const std::string& name) const { return folder.filePath(QString::fromStdString(name)).toStdString(); }
-
-    int Run(const std::vector<std::string>& words)
-    {
-        const CliParseResult parsed = ParseCliArguments(words);
-        if (!parsed.options)
-            return cli_exit::kUsage;
-        const CliOptions options = *parsed.options;
-        link.CommPortNumber = 1;
-        if (keysHeld)
-            boards.StartCpuInBootloader();
-        CliRun run{link, dialogs, log, options, result, folder.path().toStdString(), interrupted, {}, {}};
-        const int status = RunCliCommand(run);
-        log.Finish();
-        return status;
-    }
-    std::string Printed() const { return log.Printed(); }
-    bool JsonHas(const std::string& field) const { return result.Text().find(field) != std::string::npos; }
 };
 
 SimBootFault Refused(std::uint8_t command, SimBootStep step)

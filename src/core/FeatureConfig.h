@@ -30,6 +30,8 @@ std::optional<std::string> FindConfigFile(const std::vector<std::string>& folder
 
 // The feature of a line compared whole: case-sensitive, nothing trimmed.
 std::optional<Feature> FeatureOfLine(const std::string& line);
+// The line that switches `feature` on ("31400-paramedit").
+std::string KeywordOf(Feature feature);
 
 // The file's lines without their line ends; none when the file is missing or unreadable.
 // A line ends at LF, and a CR just before that LF belongs to the line end (files written on
