@@ -114,10 +114,8 @@ int RunRestore(CliRun& run)
     OperationContext context{run.link, sink, run.appFolder};
     const MemoryUploadResult result = UploadMemory(context, request);
     if (sink.Declined<question::ConfirmWrite>() || sink.Declined<question::PageNumbers>())
-        return Refuse(run, ExitStatusOf(code::kRefused),
-                      "restore writes into the instrument: nothing was written; give --yes to confirm");
+        return Refuse(run, ExitStatusOf(code::kRefused), result.reason + "; give --yes to confirm");
     if (sink.Declined<question::Retry>())
-        return Refuse(run, ExitStatusOf(NumberOf(result.code)),
-                      "a flash page failed more than 10 times in a row: the upload stopped there");
+        return Refuse(run, ExitStatusOf(NumberOf(result.code)), result.reason);
     return TransferExit(run, result, sink);
 }

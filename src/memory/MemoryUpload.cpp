@@ -46,6 +46,7 @@ public:
     {
         if (!Confirmed()) {
             transfer_.Interrupt(Interruption::Kind::Declined);
+            result_.reason = "the write into the instrument was not confirmed: nothing was written";
             return End(code::kRefused);
         }
         int code = request_.clearAll ? code::kOk : ChooseFile();
@@ -436,6 +437,8 @@ private:
                         inRow = 1;
                     } else {
                         transfer_.Interrupt(Interruption::Kind::Declined);
+                        result_.reason = "page " + std::to_string(page) + " failed more than " +
+                                         std::to_string(kMaxPageRetriesInRow) + " times in a row: the upload stopped there";
                         code = code::kMalformed;
                     }
                 }

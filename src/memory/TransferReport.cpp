@@ -46,7 +46,7 @@ void TransferRun::End(int code)
     if (const auto notice = TransferFailureNotice(result_.interruption)) {
         result_.reason = notice->text;
         context_.sink.Notify(*notice);
-    } else if (said_) {
+    } else if (said_ && !(result_.interruption.kind == Interruption::Kind::Declined && !result_.reason.empty())) {
         result_.reason = log.Text();
     } else if (result_.reason.empty() && !result_.interruption.happened()) {
         result_.reason = AnswerStatement(context_.link, code);

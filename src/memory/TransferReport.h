@@ -55,8 +55,8 @@ public:
     void Said() { said_ = true; }
 
     // The result's code and reason: the box of a failure outside the instrument's answers (shown
-    // now), else the log where it states the failure, else the reason already given, else what
-    // came back.
+    // now), else the reason given with a question declined, else the log where it states the
+    // failure, else the reason already given, else what came back.
     void End(int code);
 
     TransferLog log;

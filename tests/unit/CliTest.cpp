@@ -208,7 +208,7 @@ TEST(CliRestore, QuestionsNeedYesAndNothingIsWrittenWithoutIt)
     cli.instrument.ClearRecord();
     cli.instrument.AddFault(SimFaultRule::FlashPage(6, SimFault::Busy));
     EXPECT_EQ(cli.Run("restore --yes " + fla), code::kMalformed) << cli.Printed();
-    const std::string said = "a flash page failed more than 10 times in a row: the upload stopped there";
+    const std::string said = "page 6 failed more than 10 times in a row: the upload stopped there";
     EXPECT_NE(cli.Printed().find("[RETRY] Max RETRY ! "), std::string::npos) << cli.Printed();
     EXPECT_NE(cli.Printed().find("servicetool-cli: " + said + "\n"), std::string::npos) << cli.Printed();
     EXPECT_NE(cli.result.Text().find("\"error\":\"" + said + "\""), std::string::npos) << cli.result.Text();
