@@ -5,26 +5,14 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 #include <vector>
 
 #include "cli/CliPort.h"
 #include "core/Paths.h"
 #include "core/ResultCodes.h"
-#include "firmware/FirmwareUpload.h"
-#include "firmware/UploadTargets.h"
 #include "link/Answers.h"
 #include "link/Commands.h"
-#include "link/Frames.h"
 #include "link/InstrumentModels.h"
-#include "memory/ImageFiles.h"
-#include "memory/MemoryDownload.h"
-#include "memory/MemoryUpload.h"
-#include "memory/TransferReport.h"
-#include "params/ParamCatalogue.h"
-#include "service/ServiceOperations.h"
-#include "service/ServicePanel.h"
-#include "service/WifiRegisters.h"
 
 namespace {
 

@@ -1,9 +1,7 @@
 #include "cli/CliDialogs.h"
 
 #include <cctype>
-#include <filesystem>
 
-#include "core/Paths.h"
 
 namespace {
 
@@ -62,18 +60,4 @@ MsgAnswer CliDialogs::Message(MsgIcon, const std::string& title, const std::stri
     messages_.push_back(shown);
     log_.PrintLine(shown);
     return Refusal(buttons);
-}
-
-std::optional<std::string> CliDialogs::OpenFile(const FileDialogRequest&)
-{
-    return openPath_;
-}
-
-std::optional<std::string> CliDialogs::SaveFile(const FileDialogRequest& request)
-{
-    // A folder takes the name the window would propose.
-    std::error_code error;
-    if (savePath_ && std::filesystem::is_directory(*savePath_, error))
-        return JoinPath(*savePath_, FileNameOfPath(request.suggestedName));
-    return savePath_;
 }

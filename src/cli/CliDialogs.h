@@ -7,24 +7,16 @@
 #include "cli/CliLog.h"
 #include "core/Dialogs.h"
 
-// The window's message boxes and file dialogs, answered from the command line. Every message is
-// printed; a question asked here is refused (No, or Cancel when offered): the operations ask theirs
-// through the command line's sink, which answers them from the options.
+// The message boxes of the serial link (a port that cannot be opened, an overrun) and the notices
+// of the operations, printed as the window would show them. No question is answered here (the
+// operations ask theirs through the command line's sink): a box with buttons is refused, and no
+// file dialog ever returns a path.
 class CliDialogs : public Dialogs {
 public:
     explicit CliDialogs(CliLog& log) : log_(log) {}
 
-    // Forgets the paths and messages of an earlier command.
-    void Reset()
-    {
-        openPath_.reset();
-        savePath_.reset();
-        messages_.clear();
-    }
-    // The path the next open / save dialog returns (nothing: cancelled). A folder given to the save
-    // dialog takes the name the dialog proposes.
-    void OpenWith(std::optional<std::string> path) { openPath_ = std::move(path); }
-    void SaveWith(std::optional<std::string> path) { savePath_ = std::move(path); }
+    // Forgets the messages of an earlier command.
+    void Reset() { messages_.clear(); }
     // The window's messages call port `number` "COM<number>"; a port given as a device path is
     // called by that path instead.
     void NamePort(int number, std::string name)
@@ -34,16 +26,14 @@ public:
     }
 
     MsgAnswer Message(MsgIcon icon, const std::string& title, const std::string& text, MsgButtons buttons) override;
-    std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
-    std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
+    std::optional<std::string> OpenFile(const FileDialogRequest&) override { return std::nullopt; }
+    std::optional<std::string> SaveFile(const FileDialogRequest&) override { return std::nullopt; }
 
     // Every message shown: "[title] text".
     const std::vector<std::string>& Messages() const { return messages_; }
 
 private:
     CliLog& log_;
-    std::optional<std::string> openPath_;
-    std::optional<std::string> savePath_;
     std::vector<std::string> messages_;
     int portNumber_ = 0;
     std::string portName_;
