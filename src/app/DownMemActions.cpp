@@ -39,17 +39,10 @@ void DownMemActions::cmdDownInfo_Click()
         tab.cmdDownDwData->setEnabled(enabled);
     };
     setEnabled(false);
-    tab.SetStatusText("");
-    link.InitSeriale(link.CommPortNumber, link.BaudText);
-    InstrumentInfo info;
-    if (ReadInstrumentInfo(link, info) != code::kOk) {
-        tab.SetStatusText(SerialErrorText() + kCrLf + "  Rx: " +
-                          BytesToHex(link.Rx.RxBuffer, static_cast<std::size_t>(std::max(link.Rx.RxCount, 0))));
-    } else {
+    WindowSink sink = Sink(false);
+    OperationContext context{link, sink, form_.Services().appFolder};
+    if (ReadDownMemInfo(context).identified)
         form_.ShowBaudInStatus();
-        tab.SetStatusText(info.Name + " SN:" + info.SerialNumber + "  fw:" + info.FwVersion + kCrLf);
-    }
-    link.CloseSeriale();
     setEnabled(true);
 }
 

@@ -12,6 +12,7 @@
 #include "core/ResultCodes.h"
 #include "link/Answers.h"
 #include "link/Commands.h"
+#include "link/Identify.h"
 #include "link/InstrumentModels.h"
 
 namespace {
@@ -46,12 +47,11 @@ int CheckModel(CliRun& run)
     const CliOptions& o = run.options;
     if (o.model.empty() || o.simulator || o.command == "flash")
         return 0;
-    run.link.InitSeriale(run.link.CommPortNumber, run.link.BaudText);
-    InstrumentInfo info;
-    const int code = ReadInstrumentInfo(run.link, info);
+    const Identified identified = OpenAndIdentify(run.link);
     run.link.CloseSeriale();
-    if (code != code::kOk)
-        return Refuse(run, ExitStatusOf(code), "no instrument answers (" + info.Message + ")");
+    const InstrumentInfo& info = identified.info;
+    if (!identified.ok())
+        return Refuse(run, ExitStatusOf(identified.code), "no instrument answers (" + info.Message + ")");
     if (info.Name != o.model)
         return Refuse(run, ExitStatusOf(code::kRefused),
                       "the instrument is " + info.Name + ", not " + o.model + ": nothing was done");

@@ -297,3 +297,24 @@ DownloadResult DownloadMemory(OperationContext& context, const DownloadRequest& 
 {
     return DownloadRun(context, request).Run();
 }
+
+DownMemInfoResult ReadDownMemInfo(OperationContext& context)
+{
+    DownMemInfoResult result;
+    ClosePortOnExit closer(context.link);
+    context.sink.ClearLog();
+    const Identified identified = OpenAndIdentify(context.link);
+    if (!identified.ok()) {
+        const RxState& rx = context.link.Rx;
+        result.code = ResultCodeOf(identified.code);
+        result.reason = SerialErrorText() + kCrLf + "  Rx: " +
+                        BytesToHex(rx.RxBuffer, static_cast<std::size_t>(std::max(rx.RxCount, 0)));
+        context.sink.Log(result.reason);
+        return result;
+    }
+    result.identified = true;
+    result.instrument = identified.info;
+    context.sink.Log(identified.info.Name + " SN:" + identified.info.SerialNumber + "  fw:" + identified.info.FwVersion +
+                     kCrLf);
+    return result;
+}

@@ -41,3 +41,11 @@ struct DownloadResult : OperationResult {
 // instrument, reads its stored-record count, asks for the folder, then saves the EEPROM image and
 // a range of flash pages.
 DownloadResult DownloadMemory(OperationContext& context, const DownloadRequest& request);
+
+// The Down mem tab's Info: who the instrument is ("NAME SN:SERIAL  fw:VERSION"), or the serial
+// error with the bytes received.
+struct DownMemInfoResult : OperationResult {
+    bool identified = false;
+    InstrumentInfo instrument;
+};
+DownMemInfoResult ReadDownMemInfo(OperationContext& context);
