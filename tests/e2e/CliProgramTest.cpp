@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "params/ParamSheet.h"
 #include "sim/SimBootloader.h"
 #include "sim/SimInstrument.h"
 #include "support/Files.h"
@@ -229,6 +230,29 @@ TEST(CliProgram, CtrlCDuringAnExchangeStopsTheCommandAtOnce)
         EXPECT_EQ(run.err, "servicetool-cli: " + words + ": stopped with Ctrl-C\n") << words;
         EXPECT_EQ(run.out, "") << words;
     }
+}
+
+// Ctrl-C during a parameter dump: the index under way is finished, the sheet holds every index
+// read so far, whole, and the exit status is 130.
+TEST(CliProgram, CtrlCDuringAParameterDumpKeepsTheSheetReadSoFar)
+{
+    SimProgram sim({"--fault", "slow,cmd=0x6C,delay=0.02"});
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    Folder out;
+    const std::string sheet = out.Path("sheet.csv");
+    const ProgramRun run = Cli(sim).Run({"param", "dump", "--out", sheet}, 60000,
+                                        [](const ProgramRun&, double seconds) { return seconds > 1.0; });
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_TRUE(Says(run, "stopping after the current parameter")) << run.err;
+    const ParsedSheet parsed = ParseSheetCsv(ReadFileText(sheet));
+    ASSERT_TRUE(parsed.sheet) << parsed.problem;
+    const std::size_t read = parsed.sheet->rows.size();
+    EXPECT_GT(read, 5u);
+    EXPECT_LT(read, 205u);
+    EXPECT_TRUE(Says(run, "the sheet holds the " + std::to_string(read) + " parameters read")) << run.err;
+    for (const ParamSheetRow& row : parsed.sheet->rows)
+        EXPECT_TRUE(row.value) << row.index;
+    EXPECT_EQ(out.Files(), std::vector<std::string>{"sheet.csv"});
 }
 
 TEST(CliProgram, FlashesOneBoardOrBothBoardsOfAPackage)

@@ -19,6 +19,12 @@ inline Bytes ReadFileBytes(const std::string& path)
     return Bytes(std::istreambuf_iterator<char>(file), {});
 }
 
+inline std::string ReadFileText(const std::string& path)
+{
+    const Bytes bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 // Writes the whole file and gives its path back; a file that cannot be written ends the test.
 inline std::string WriteFileBytes(const std::string& path, const Bytes& bytes)
 {

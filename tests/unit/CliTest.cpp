@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "params/ParamSheet.h"
 #include "support/CliRig.h"
 #include "support/Files.h"
 #include "cli/CliCommands.h"
@@ -428,4 +429,76 @@ TEST(CliFeatures, HiddenInTheWindowIsRefusedFromTheCommandLine)
             EXPECT_TRUE(cli.JsonHas("switched off")) << cli.result.Text();
         }
     }
+}
+
+// ------------------------------------------------------------------------- parameter sheets
+
+// A sheet saved, compared with the unchanged instrument and after one write; a sheet of the other
+// family refused before anything is read; a link lost halfway leaves the indexes read so far.
+TEST(CliParamSheet, DumpDiffAndTheirRefusals)
+{
+    CliRig cli;
+    const std::string sheet = cli.Path("VRTA708_sheet.csv");
+    ASSERT_EQ(cli.Run("param dump --out " + sheet), 0) << cli.Printed();
+    EXPECT_EQ(cli.output, sheet + "\n");
+    const ParsedSheet saved = ParseSheetCsv(ReadFileText(sheet));
+    ASSERT_TRUE(saved.sheet) << saved.problem;
+    EXPECT_EQ(saved.sheet->rows.size(), 205u);
+    EXPECT_EQ(saved.sheet->instrument.Name, "VRTA708");
+    EXPECT_FALSE(std::filesystem::exists(sheet + ".part"));
+
+    EXPECT_EQ(cli.Run("param diff " + sheet), 0) << cli.Printed();
+    EXPECT_EQ(cli.output, "");
+    EXPECT_NE(cli.Printed().find("0 of 205 parameters differ from the sheet"), std::string::npos);
+
+    ASSERT_EQ(cli.Run("param set 12 300"), 0);
+    EXPECT_EQ(cli.Run("--json param diff " + sheet), 1) << cli.Printed();
+    EXPECT_TRUE(cli.JsonHas("\"differences\":[{\"index\":12,\"description\":\"---\",\"sheet\":\"0\",\"instrument\":\"300\"}]"))
+        << cli.result.Text();
+    EXPECT_EQ(cli.Run("param diff " + sheet), 1);
+    EXPECT_EQ(cli.output, "index,description,sheet,instrument\n12,---,0,300\n");
+
+    const std::string other = cli.Path("other_family.csv");
+    ASSERT_EQ(cli.Run("param dump --family 31420 --out " + other), 0) << cli.Printed();
+    const std::size_t requests = cli.instrument.CountRequests('l');
+    EXPECT_EQ(cli.Run("param diff " + other), code::kRefused) << cli.Printed();
+    EXPECT_EQ(cli.instrument.CountRequests('l'), requests);
+    EXPECT_NE(cli.Printed().find("the sheet holds parameters of the 31420 family, the instrument's are of the 31400 "
+                                 "family: nothing compared"),
+              std::string::npos)
+        << cli.Printed();
+
+    WriteFileText(cli.Path("not_a_sheet.csv"), "index,description,value\r\n0,SN,1\r\n");
+    EXPECT_EQ(cli.Run("param diff " + cli.Path("not_a_sheet.csv")), cli_exit::kUsage);
+    EXPECT_NE(cli.Printed().find("not_a_sheet.csv is not a parameter sheet: its first line is not"), std::string::npos);
+
+    cli.instrument.AddFault(SimFaultRule::Command('l', SimFault::Silence).After(100));
+    const std::string lost = cli.Path("lost.csv");
+    EXPECT_EQ(cli.Run("param dump --out " + lost), code::kNoFrame) << cli.Printed();
+    const ParsedSheet partial = ParseSheetCsv(ReadFileText(lost));
+    ASSERT_TRUE(partial.sheet) << partial.problem;
+    EXPECT_EQ(partial.sheet->rows.size(), 103u);
+    EXPECT_NE(cli.Printed().find("no answer 3 times in a row (indexes 100-102): the link is lost"), std::string::npos)
+        << cli.Printed();
+    EXPECT_NE(cli.Printed().find("the sheet holds the 103 parameters read"), std::string::npos);
+}
+
+// Without --out the sheet is standard output; with --json one object holds every parameter, a
+// refused index with its reason.
+TEST(CliParamSheet, StandardOutputAndJson)
+{
+    CliRig cli;
+    cli.instrument.AddFault(SimFaultRule::Command('l', SimFault::NotOk).After(7).Times(1));
+    ASSERT_EQ(cli.Run("param dump"), 0) << cli.Printed();
+    EXPECT_EQ(cli.output.rfind("# VRTA708 00001234 1.05 2025-12-31T23:59:5", 0), 0u) << cli.output.substr(0, 80);
+    EXPECT_NE(cli.output.find("\r\nindex,description,value\r\n0,SN,00001234\r\n"), std::string::npos);
+    EXPECT_NE(cli.output.find("\r\n# refused 7: the instrument answered not OK"), std::string::npos);
+    EXPECT_NE(cli.Printed().find("index 7: the instrument answered not OK"), std::string::npos) << cli.Printed();
+
+    cli.instrument.AddFault(SimFaultRule::Command('l', SimFault::NotOk).After(0).Times(1));
+    ASSERT_EQ(cli.Run("--json param dump"), 0) << cli.Printed();
+    EXPECT_TRUE(cli.JsonHas("\"family\":\"31400\",\"parameters\":[{\"index\":0,\"description\":\"SN\",\"reason\":\"the "
+                            "instrument answered not OK"))
+        << cli.result.Text().substr(0, 300);
+    EXPECT_TRUE(cli.JsonHas("{\"index\":204,"));
 }
