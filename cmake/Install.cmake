@@ -50,5 +50,7 @@ foreach(size 48 128)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME ${SERVICETOOL_APP_ID}.png)
 endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The README shows the window through these pictures, at the same relative place.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/images DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 install(FILES ${packaging}/Config314x0.cfg.example DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
         RENAME Config314x0.cfg)
