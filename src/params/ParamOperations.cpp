@@ -13,46 +13,6 @@ namespace {
 
 const std::string kWait = ".. wait ..";
 
-class ParamRun {
-public:
-    ParamRun(OperationContext& context, const std::string& waitText) : context_(context), closer_(context.link)
-    {
-        context_.sink.ClearLog();
-        context_.sink.Live(waitText);
-    }
-
-    // Opens the port and identifies the instrument; false (the serial error shown) when none answers.
-    bool Identify(SerialErrorLayout layout)
-    {
-        const Identified identified = OpenAndIdentify(context_.link);
-        if (!identified.ok()) {
-            End(code::kNoFrame, SerialErrorText(layout));
-            return false;
-        }
-        result.identified = true;
-        result.instrument = identified.info;
-        return true;
-    }
-
-    // The outcome shown in the tab's status box; a failure without one is said by what came back.
-    ParamResult& End(int code, const std::string& outcome)
-    {
-        context_.sink.ClearLog();
-        context_.sink.Log(outcome);
-        result.outcome = outcome;
-        result.code = ResultCodeOf(code);
-        if (code != code::kOk)
-            result.reason = outcome.empty() ? AnswerStatement(context_.link, code) : outcome;
-        return result;
-    }
-
-    ParamResult result;
-
-private:
-    OperationContext& context_;
-    ClosePortOnExit closer_;
-};
-
 constexpr long long kIndexClamp = 1000000;
 
 int Clamped(long long index)
@@ -75,6 +35,59 @@ std::optional<int> TypedIndex(const std::string& text, int lastIndex, std::strin
     }
     return static_cast<int>(*typed);
 }
+
+class ParamRun {
+public:
+    ParamRun(OperationContext& context, const std::string& waitText) : context_(context), closer_(context.link)
+    {
+        context_.sink.ClearLog();
+        context_.sink.Live(waitText);
+    }
+
+    // Opens the port and identifies the instrument; false (the serial error shown) when none answers.
+    bool Identify(SerialErrorLayout layout)
+    {
+        const Identified identified = OpenAndIdentify(context_.link);
+        if (!identified.ok()) {
+            End(code::kNoFrame, SerialErrorText(layout));
+            return false;
+        }
+        result.identified = true;
+        result.instrument = identified.info;
+        return true;
+    }
+
+    // Identifies the instrument, then takes the index the text names; nothing when the run ended
+    // (no instrument, or a text that names no index of the family).
+    std::optional<int> IdentifyAndTakeIndex(SerialErrorLayout layout, const ParamRequest& request)
+    {
+        if (!Identify(layout))
+            return std::nullopt;
+        std::string refusal;
+        const auto typed = TypedIndex(request.indexText, request.lastIndex, refusal);
+        if (!typed)
+            End(code::kRefused, refusal);
+        return typed;
+    }
+
+    // The outcome shown in the tab's status box; a failure without one is said by what came back.
+    ParamResult& End(int code, const std::string& outcome)
+    {
+        context_.sink.ClearLog();
+        context_.sink.Log(outcome);
+        result.outcome = outcome;
+        result.code = ResultCodeOf(code);
+        if (code != code::kOk)
+            result.reason = outcome.empty() ? AnswerStatement(context_.link, code) : outcome;
+        return result;
+    }
+
+    ParamResult result;
+
+private:
+    OperationContext& context_;
+    ClosePortOnExit closer_;
+};
 
 }  // namespace
 
@@ -135,12 +148,9 @@ ParamResult ReadParameter(OperationContext& context, const ParamRequest& request
 {
     ParamRun run(context, kWait);
     run.result.value = "";
-    if (!run.Identify(SerialErrorLayout::NoBlankLine))
-        return run.result;
-    std::string refusal;
-    const auto typed = TypedIndex(request.indexText, request.lastIndex, refusal);
+    const auto typed = run.IdentifyAndTakeIndex(SerialErrorLayout::NoBlankLine, request);
     if (!typed)
-        return run.End(code::kRefused, refusal);
+        return run.result;
     const int index = *typed;
     run.result.index = index;
     double value = 0.0;
@@ -154,12 +164,9 @@ ParamResult ReadParameter(OperationContext& context, const ParamRequest& request
 ParamResult WriteParameter(OperationContext& context, const ParamRequest& request)
 {
     ParamRun run(context, kWait);
-    if (!run.Identify(SerialErrorLayout::BlankLine))
-        return run.result;
-    std::string refusal;
-    const auto typed = TypedIndex(request.indexText, request.lastIndex, refusal);
+    const auto typed = run.IdentifyAndTakeIndex(SerialErrorLayout::BlankLine, request);
     if (!typed)
-        return run.End(code::kRefused, refusal);
+        return run.result;
     const int index = *typed;
     if (request.valueText.empty())
         return run.End(code::kRefused, "Null VALUE string");
