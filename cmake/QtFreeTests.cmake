@@ -12,7 +12,7 @@ add_subdirectory(${googletest_source} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FRO
 enable_testing()
 
 # Tests that need POSIX (pseudo-terminals, child processes, file-size limits) run on Linux only.
-set(posix_only_tests SimPtyTest.cpp MemoryDownloadDiskTest.cpp PageImageTest.cpp)
+set(posix_only_tests SimPtyTest.cpp MemoryDownloadDiskTest.cpp)
 
 set(qtfree_support
   ${CMAKE_SOURCE_DIR}/tests/support/ScriptedDialogs.cpp)

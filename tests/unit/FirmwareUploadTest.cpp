@@ -19,6 +19,7 @@
 #include "support/RecordingSink.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimTestHelpers.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -63,20 +64,6 @@ private:
     }
 };
 
-struct TempFolder {
-    std::string path;
-    TempFolder()
-    {
-        char name[] = "/tmp/servicetool-firmware-XXXXXX";
-        path = mkdtemp(name) ? name : "/tmp";
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
-
 // The simulated boards on COM1 at the Upload tab's speed, a folder for images and packages.
 struct FirmwareRig : ::testing::Test {
     std::vector<std::unique_ptr<std::function<void()>>> polls;
@@ -100,14 +87,14 @@ struct FirmwareRig : ::testing::Test {
     FirmwareResult Run(const std::string& target, const std::string& file, bool speed57600 = true)
     {
         sink.history.clear();
-        OperationContext context{link, sink, images.path};
+        OperationContext context{link, sink, images.Path()};
         const FirmwareResult result = UploadFirmware(context, {target, file, speed57600});
         ++runs;  // a moment a run never came to is not looked for in the next
         return result;
     }
     std::string Log() const { return sink.Text(); }
 
-    std::string Path(const std::string& name) const { return images.path + "/" + name; }
+    std::string Path(const std::string& name) const { return images.Path(name); }
     std::string WriteFile(const std::string& name, const Bytes& bytes) const { return WriteFileBytes(Path(name), bytes); }
     std::string WriteText(const std::string& name, const std::string& text) const { return WriteFileText(Path(name), text); }
     static Bytes Image(std::size_t size, unsigned seed)
