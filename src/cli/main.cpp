@@ -16,6 +16,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliPort.h"
 #include "core/FeatureConfig.h"
+#include "core/Files.h"
 #include "core/Bytes.h"
 #include "platform/ConfigPlaces.h"
 #include "platform/PortResolver.h"
@@ -123,7 +124,7 @@ int main(int argc, char** argv)
     if (!choice.error.empty())
         return RefuseCommandLine(choice.error, options.json);
     std::error_code noFile;
-    if (!options.configFile.empty() && !std::filesystem::is_regular_file(options.configFile, noFile))
+    if (!options.configFile.empty() && !std::filesystem::is_regular_file(FsPath(options.configFile), noFile))
         return RefuseCommandLine("--config: no file named " + options.configFile, options.json);
     std::unique_ptr<SimulatedLine> simulated;
     std::unique_ptr<QtSerialPort> realPort;

@@ -1,36 +1,61 @@
 #include "core/Files.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <system_error>
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #endif
 
-namespace {
+SystemError LastSystemError()
+{
+    const int number = errno;
+    return {number, std::strerror(number)};
+}
 
-std::filesystem::path PathOf(const std::string& utf8)
+std::filesystem::path FsPath(const std::string& utf8)
 {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-}  // namespace
+std::string Utf8Path(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
 
-bool ReplaceFile(const std::string& from, const std::string& to, std::string& why)
+std::FILE* OpenStdioFile(const std::string& path, const char* mode)
 {
 #ifdef _WIN32
-    if (MoveFileExW(PathOf(from).c_str(), PathOf(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    const std::wstring wideMode(mode, mode + std::strlen(mode));  // "rb", "wb": ASCII
+    return _wfopen(FsPath(path).c_str(), wideMode.c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
+bool RemoveFile(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path file = FsPath(path);
+    return !std::filesystem::is_directory(file, error) && std::filesystem::remove(file, error);
+}
+
+bool PutFileInPlace(const std::string& from, const std::string& to, SystemError& error)
+{
+#ifdef _WIN32
+    if (MoveFileExW(FsPath(from).c_str(), FsPath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
-    why = std::system_category().message(static_cast<int>(GetLastError()));
+    const DWORD code = GetLastError();
+    error = {static_cast<int>(code), std::system_category().message(static_cast<int>(code))};
     return false;
 #else
     if (std::rename(from.c_str(), to.c_str()) == 0)
         return true;
-    why = std::strerror(errno);
+    error = LastSystemError();
     return false;
 #endif
 }
@@ -39,7 +64,7 @@ bool WriteWholeFile(const std::string& path, const std::string& content, std::st
 {
     const std::string part = path + ".part";
     {
-        std::ofstream out(PathOf(part), std::ios::binary | std::ios::trunc);
+        std::ofstream out(FsPath(part), std::ios::binary | std::ios::trunc);
         if (out)
             out.write(content.data(), static_cast<std::streamsize>(content.size()));
         if (out)
@@ -47,14 +72,14 @@ bool WriteWholeFile(const std::string& path, const std::string& content, std::st
         if (!out) {
             why = std::strerror(errno);
             out.close();
-            std::error_code ignored;
-            std::filesystem::remove(PathOf(part), ignored);
+            RemoveFile(part);
             return false;
         }
     }
-    if (ReplaceFile(part, path, why))
+    SystemError error;
+    if (PutFileInPlace(part, path, error))
         return true;
-    std::error_code ignored;
-    std::filesystem::remove(PathOf(part), ignored);
+    why = error.description;
+    RemoveFile(part);
     return false;
 }

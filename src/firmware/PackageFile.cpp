@@ -3,6 +3,8 @@
 #include <fstream>
 #include <vector>
 
+#include "core/Files.h"
+
 namespace {
 
 constexpr std::size_t kPackageLines = 2;
@@ -20,7 +22,7 @@ std::string WithoutLineEnd(std::string line)
 PackageImages ReadPackageFile(const std::string& packagePath, const std::string& folder)
 {
     PackageImages images;
-    std::ifstream stream(packagePath, std::ios::binary);
+    std::ifstream stream(FsPath(packagePath), std::ios::binary);
     if (!stream) {
         images.problem = " Package file not readable: " + packagePath;
         return images;

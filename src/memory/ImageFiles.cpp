@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/Files.h"
 #include "core/Paths.h"
 #include "link/InstrumentModels.h"
 
@@ -65,17 +66,6 @@ bool MatchesPrefixAnySuffix(const std::string& folded, const std::string& prefix
         && folded.compare(folded.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-fs::path ToFsPath(const std::string& utf8)
-{
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string FromFsPath(const fs::path& path)
-{
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 fs::path FolderToList(std::string folder)
 {
     if (folder.empty())
@@ -84,7 +74,7 @@ fs::path FolderToList(std::string folder)
     if (folder.back() == ':')
         folder += '\\';  // "C:" alone would be the drive's current folder
 #endif
-    return ToFsPath(folder);
+    return FsPath(folder);
 }
 
 // Names of the entries of a folder, in no particular order; empty when it cannot be listed.
@@ -97,7 +87,7 @@ std::vector<std::string> EntryNames(const std::string& folder, bool regularFiles
         std::error_code typeError;
         if (regularFilesOnly && !it->is_regular_file(typeError))
             continue;
-        names.push_back(FromFsPath(it->path().filename()));
+        names.push_back(Utf8Path(it->path().filename()));
     }
     return names;
 }

@@ -572,7 +572,7 @@ TEST_F(Package, OnlyAFileThatFitsTheTargetIsProgrammed)
 {
     const std::string bin31400 = WriteFile("31400_V2.bin", Image(700, 5));
     const std::string bin31420 = WriteFile("31420_V2.bin", Image(700, 6));
-    std::filesystem::create_directory(Path("31400_set"));
+    std::filesystem::create_directory(FsPath(Path("31400_set")));
     const std::string inFolder = WriteFile("31400_set/VERTA_V2.bin", Image(700, 7));
     const struct {
         const char* target;
@@ -599,6 +599,28 @@ TEST_F(Package, OnlyAFileThatFitsTheTargetIsProgrammed)
     }
     // Letter case aside, as the dialog offers it.
     EXPECT_TRUE(Run("QMX-ARN", WriteFile("31400_v3.BIN", Image(300, 8))).ok()) << Log();
+}
+
+// Images and packages kept in a folder named in the technician's language are programmed as from
+// any other.
+TEST_F(Package, ImagesAndPackagesInAFolderNamedWithAccentedLetters)
+{
+    const std::string folder = "Versioni pi\xC3\xB9 recenti";
+    ASSERT_TRUE(std::filesystem::create_directory(FsPath(Path(folder))));
+    const Bytes one = Image(500, 9);
+    const FirmwareResult single = Run("QSVERIFs-MAX", WriteFile(folder + "/27510_V3.bin", one));
+    EXPECT_TRUE(single.ok()) << Log();
+    EXPECT_EQ(boards.CpuBoot().ReadFlash(0, 512), Padded(one));
+
+    WriteFile(folder + "/27520_CPU_V1.bin", cpu);
+    WriteFile(folder + "/27520_MIS_V1.bin", mis);
+    const std::string inFolder = WriteText(folder + "/27520_Pack_V1-01.pkg", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n");
+    boards.StartCpuInBootloader();
+    const FirmwareResult both = Run("QSVERIFs-MIN", inFolder);
+    EXPECT_TRUE(both.ok()) << Log();
+    EXPECT_EQ(both.boardsProgrammed, 2);
+    EXPECT_EQ(boards.CpuBoot().ReadFlash(0, 768), Padded(cpu));
+    EXPECT_EQ(boards.MisBoot().ReadFlash(0, 1536), Padded(mis));
 }
 
 // ------------------------------------------------------------------------ the program ends
