@@ -132,6 +132,25 @@ std::string ToUpperAscii(std::string text)
     return text;
 }
 
+std::string ToUpperLatin1(std::string utf8)
+{
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte >= 'a' && byte <= 'z') {
+            utf8[i] = static_cast<char>(byte - 0x20);
+        } else if (byte == 0xC3 && i + 1 < utf8.size()) {
+            const auto next = static_cast<unsigned char>(utf8[i + 1]);
+            if ((next & 0xC0) != 0x80)
+                continue;
+            // U+00E0..U+00FE except U+00F7 (division sign) map to U+00C0..U+00DE.
+            if (next >= 0xA0 && next <= 0xBE && next != 0xB7)
+                utf8[i + 1] = static_cast<char>(next - 0x20);
+            ++i;
+        }
+    }
+    return utf8;
+}
+
 std::string Trim(const std::string& text)
 {
     const auto first = text.find_first_not_of(' ');

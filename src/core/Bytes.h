@@ -37,4 +37,7 @@ long long RoundHalfEven(double value);
 std::string ZeroPadded(long long value, int width);
 
 std::string ToUpperAscii(std::string text);
+// Upper-cases the ASCII and Latin-1 letters of a UTF-8 text in place of their bytes, so the length
+// and every character boundary stay the same: names compared with letter case ignored.
+std::string ToUpperLatin1(std::string utf8);
 std::string Trim(const std::string& text);

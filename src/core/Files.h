@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // Every path in the tool is UTF-8 text in a std::string, with "/" or "\" between its parts. Files
 // are opened, listed, replaced and removed only through these, never by handing the narrow text
@@ -26,6 +27,13 @@ std::FILE* OpenStdioFile(const std::string& path, const char* mode);
 
 // Removes a file (not a folder); false when there is none or it cannot be removed.
 bool RemoveFile(const std::string& path);
+
+// What a relative path, its parts separated by "/" or "\", names inside `folder` when letter case
+// does not count (as on Windows, where files named with it were made): for each part the entry of
+// exactly that name where there is one, else every entry whose name differs only in the case of
+// ASCII and Latin-1 letters. Paths are the folder joined with the entries' names by "/". None when
+// nothing matches; several when names differ only in case.
+std::vector<std::string> FilesNamedCaseAside(const std::string& folder, const std::string& relative);
 
 // Files as the tool writes them: never half written under their own name.
 

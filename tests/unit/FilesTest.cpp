@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/Files.h"
+#include "core/Platform.h"
 #include "support/Files.h"
 #include "support/TempFolder.h"
 
@@ -87,4 +88,36 @@ TEST(Files, RemoveFileTakesFilesOnly)
     EXPECT_FALSE(RemoveFile(file));
     EXPECT_FALSE(RemoveFile(temp.Path("folder.part")));
     EXPECT_TRUE(Exists(temp.Path("folder.part")));
+}
+
+// Names from a Windows machine, where letter case does not count, found in a folder where it does.
+TEST(Files, NamesFoundWithLetterCaseAside)
+{
+    TempFolder temp;
+    const std::string top = temp.Path();
+    ASSERT_TRUE(std::filesystem::create_directory(FsPath(temp.Path("Bin"))));
+    WriteFileText(temp.Path("Bin/Citt\xC3\xA0.BIN"), "x");
+    WriteFileText(temp.Path("a.bin"), "x");
+    const bool caseCounts = kThisOs == OsFamily::Unix;  // on Windows one name stands for both
+    if (caseCounts)
+        WriteFileText(temp.Path("A.bin"), "x");
+    using Found = std::vector<std::string>;
+    const struct {
+        const char* relative;
+        Found found;    // where letter case counts
+        Found windows;  // where it does not: the name as written
+    } cases[] = {
+        {"bin\\CITT\xC3\x80.bin", {top + "/Bin/Citt\xC3\xA0.BIN"}, {top + "/bin/CITT\xC3\x80.bin"}},
+        {"./BIN//citt\xC3\xA0.bin", {top + "/Bin/Citt\xC3\xA0.BIN"}, {top + "/BIN/citt\xC3\xA0.bin"}},
+        {"Bin/Citta.BIN", {}, {}},  // "a" is not "à"
+        {"a.bin", {top + "/a.bin"}, {top + "/a.bin"}},
+        {"A.BIN", {top + "/A.bin", top + "/a.bin"}, {top + "/A.BIN"}},
+        {"Bin", {top + "/Bin"}, {top + "/Bin"}},
+        {"missing/a.bin", {}, {}},
+        {"", {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.relative);
+        EXPECT_EQ(FilesNamedCaseAside(top, c.relative), caseCounts ? c.found : c.windows);
+    }
 }

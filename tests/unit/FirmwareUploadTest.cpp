@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "core/Platform.h"
 #include "firmware/BootClient.h"
 #include "firmware/FirmwareUpload.h"
 #include "link/Identify.h"
@@ -521,6 +522,54 @@ TEST_F(Package, MalformedPackagesAndMissingImagesStopBeforeAnyErase)
         EXPECT_EQ(result.failedStep, c.step);
         EXPECT_EQ(result.code, ResultCode::Refused);
     }
+}
+
+// Packages written on Windows: lines with back slashes, names whose letter case differs from the
+// files (the Windows file system does not mind). The one file a line names, case aside, is
+// programmed; a line that could name two files is refused before anything is erased.
+TEST_F(Package, LinesWrittenTheWindowsWayNameTheirFilesLetterCaseAside)
+{
+    std::filesystem::create_directory(FsPath(Path("bin")));
+    WriteFile("bin/27520_CPU_V2.bin", Image(600, 5));
+    WriteFile("bin/27520_MIS_V2.bin", Image(900, 6));
+    const struct {
+        const char* story;
+        const char* content;
+        Bytes cpuImage;
+        Bytes misImage;
+    } cases[] = {
+        {"back slashes", "bin\\27520_CPU_V2.bin\r\nbin\\27520_MIS_V2.bin\r\n", Image(600, 5), Image(900, 6)},
+        {"names in other letter case", "27520_cpu_v1.BIN\r\n27520_Mis_V1.bin\r\n", cpu, mis},
+        {"the folder in other letter case", "BIN\\27520_CPU_V2.BIN\r\n.\\Bin\\27520_mis_v2.bin\r\n", Image(600, 5),
+         Image(900, 6)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        WriteText("27520_Pack_V1-01.pkg", c.content);
+        boards.StartCpuInBootloader();
+        const FirmwareResult result = RunPackage();
+        EXPECT_TRUE(result.ok()) << Log();
+        EXPECT_EQ(boards.CpuBoot().ReadFlash(0, Padded(c.cpuImage).size()), Padded(c.cpuImage));
+        EXPECT_EQ(boards.MisBoot().ReadFlash(0, Padded(c.misImage).size()), Padded(c.misImage));
+    }
+
+    if (kThisOs == OsFamily::Windows)
+        return;  // one folder cannot hold two names that differ only in case
+    WriteFile("27520_cpu_V1.bin", Image(300, 7));
+    const std::size_t writes = port.Writes().size();
+    WriteText("27520_Pack_V1-01.pkg", "27520_Cpu_V1.bin\r\n27520_MIS_V1.bin\r\n");
+    const FirmwareResult refused = RunPackage();
+    EXPECT_EQ(Log(), " Package file error: 27520_Cpu_V1.bin matches 27520_CPU_V1.bin and 27520_cpu_V1.bin "
+                     "(letter case aside) in " + package + "\r\nUpload failed \r\n");
+    EXPECT_EQ(port.Writes().size(), writes) << "nothing sent to either board";
+    EXPECT_EQ(refused.failedStep, FirmwareStep::PackageRefused);
+    ExpectEndedWithItsReason(refused);
+
+    // A name written exactly is the file of that name.
+    WriteText("27520_Pack_V1-01.pkg", "27520_cpu_V1.bin\r\n27520_MIS_V1.bin\r\n");
+    boards.StartCpuInBootloader();
+    EXPECT_TRUE(RunPackage().ok()) << Log();
+    EXPECT_EQ(boards.CpuBoot().ReadFlash(0, 512), Padded(Image(300, 7)));
 }
 
 // A bootloader that does not answer its sync is left as it is until the instrument is switched off:
