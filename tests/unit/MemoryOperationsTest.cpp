@@ -334,6 +334,36 @@ TEST_F(MemoryOperations, DecliningTheRetryEndsTheFlashStage)
 
 // ------------------------------------------------------------------------ folders and names
 
+// Images saved on Windows often have upper-case extensions: an ".EPR" is written as an EEPROM image,
+// and the flash image that belongs to it is found whatever the case of either extension.
+TEST_F(MemoryOperations, ImagesWithUpperCaseExtensionsAreWrittenBackTogether)
+{
+    const Bytes eeprom = Pattern(2000, 6);
+    const Bytes flash = Pattern(2 * 4096, 7);
+    const struct {
+        const char* epr;
+        const char* fla;
+    } cases[] = {
+        {"VRTA708_9_FWV1.05_250101000000.EPR", "VRTA708_9_FWV1.05_250101000000_0004-0005.FLA"},
+        {"VRTA708_9_fwV1.05_250101000000.epr", "VRTA708_9_fwV1.05_250101000000_0004-0005.FLA"},
+        {"VRTA708_9_FWV1.05_250101000000.Epr", "vrta708_9_fwv1.05_250101000000_0004-0005.fla"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.epr);
+        NextRun();
+        const std::string epr = WriteFileBytes(Path(c.epr), eeprom);
+        const std::string fla = WriteFileBytes(Path(c.fla), flash);
+        Reply(Answer::Reply::Yes, epr);
+        const MemoryUploadResult result = Upload({true, true, false, false, "0", "2047"});
+        ASSERT_TRUE(result.ok()) << sink.Text();
+        EXPECT_EQ(result.eepromStage, MemoryUploadResult::EepromStage::Image);
+        EXPECT_EQ(result.flashImage, fla);
+        EXPECT_EQ(result.pages, (PageRange{4, 5}));
+        EXPECT_EQ(sim.Eeprom(), eeprom);
+        EXPECT_EQ(sim.ReadFlash(4 * 4096, flash.size()), flash);
+    }
+}
+
 // A folder named in the technician's language: the images are saved there under the tool's names,
 // and written back from there into another instrument, the flash image found beside the EEPROM
 // image.
