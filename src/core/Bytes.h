@@ -21,6 +21,10 @@ std::string BytesToText(const Bytes& buffer, std::size_t start, std::size_t leng
 // Copies elements 0..n-1 (bounded by both sizes).
 void CopyBytes(Bytes& destination, const Bytes& source, std::size_t n);
 
+// The text itself when it is well-formed UTF-8; else each byte taken as one Latin-1 character, as a
+// Windows program writes text in its (Western) ANSI code page.
+std::string Utf8OrLatin1(const std::string& text);
+
 // UTF-8 text to single-byte characters; nothing when a character has no single byte.
 std::optional<Bytes> TextToLatin1(const std::string& utf8);
 

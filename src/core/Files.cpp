@@ -22,7 +22,13 @@ SystemError LastSystemError()
 
 std::filesystem::path FsPath(const std::string& utf8)
 {
+#ifdef _WIN32
+    // Windows names files in UTF-16 and refuses to convert what is not UTF-8.
+    const std::string text = Utf8OrLatin1(utf8);
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+#else
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+#endif
 }
 
 std::string Utf8Path(const std::filesystem::path& path)

@@ -18,7 +18,8 @@ struct SystemError {
 // errno and its text.
 SystemError LastSystemError();
 
-// The system's path of a UTF-8 path, and back.
+// The system's path of a UTF-8 path, and back. On Windows a text that is not UTF-8 is taken as
+// Latin-1 (Windows would refuse it).
 std::filesystem::path FsPath(const std::string& utf8);
 std::string Utf8Path(const std::filesystem::path& path);
 

@@ -67,7 +67,7 @@ PackageImages ReadPackageFile(const std::string& packagePath, const std::string&
             images.problem = " Package file error: line too long in " + packagePath;
             return images;
         }
-        lines.push_back(WithoutLineEnd(line));
+        lines.push_back(Utf8OrLatin1(WithoutLineEnd(line)));
     }
     if (lines.size() < kPackageLines) {
         images.problem = " Package file error: fewer than two lines in " + packagePath;

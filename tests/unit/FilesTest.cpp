@@ -121,3 +121,17 @@ TEST(Files, NamesFoundWithLetterCaseAside)
         EXPECT_EQ(FilesNamedCaseAside(top, c.relative), caseCounts ? c.found : c.windows);
     }
 }
+
+// A path that is not UTF-8 (a name read from a file written in a single-byte code page) names no
+// file here and ends nothing: Windows would otherwise refuse to convert it at all.
+TEST(Files, APathThatIsNotUtf8NamesNoFileAndEndsNothing)
+{
+    TempFolder temp;
+    const std::string path = temp.Path("Citt\xE0.bin");
+    EXPECT_TRUE(ReadFileBytes(path).empty());
+    EXPECT_EQ(OpenStdioFile(path, "rb"), nullptr);
+    EXPECT_FALSE(RemoveFile(path));
+    EXPECT_TRUE(FilesNamedCaseAside(temp.Path(), "Citt\xE0.bin").empty());
+    SystemError error;
+    EXPECT_FALSE(PutFileInPlace(path, temp.Path("x.bin"), error));
+}

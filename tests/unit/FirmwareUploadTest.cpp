@@ -525,13 +525,15 @@ TEST_F(Package, MalformedPackagesAndMissingImagesStopBeforeAnyErase)
 }
 
 // Packages written on Windows: lines with back slashes, names whose letter case differs from the
-// files (the Windows file system does not mind). The one file a line names, case aside, is
+// files (the Windows file system does not mind), names in Windows' own code page. The one file a line names, case aside, is
 // programmed; a line that could name two files is refused before anything is erased.
 TEST_F(Package, LinesWrittenTheWindowsWayNameTheirFilesLetterCaseAside)
 {
     std::filesystem::create_directory(FsPath(Path("bin")));
     WriteFile("bin/27520_CPU_V2.bin", Image(600, 5));
     WriteFile("bin/27520_MIS_V2.bin", Image(900, 6));
+    WriteFile("bin/Citt\xC3\xA0_CPU.bin", Image(200, 8));
+    WriteFile("bin/Citt\xC3\xA0_MIS.bin", Image(300, 9));
     const struct {
         const char* story;
         const char* content;
@@ -542,6 +544,8 @@ TEST_F(Package, LinesWrittenTheWindowsWayNameTheirFilesLetterCaseAside)
         {"names in other letter case", "27520_cpu_v1.BIN\r\n27520_Mis_V1.bin\r\n", cpu, mis},
         {"the folder in other letter case", "BIN\\27520_CPU_V2.BIN\r\n.\\Bin\\27520_mis_v2.bin\r\n", Image(600, 5),
          Image(900, 6)},
+        // Notepad's ANSI code page: one byte a letter.
+        {"names in Windows' code page", "bin\\Citt\xE0_CPU.bin\r\nbin\\Citt\xE0_MIS.bin\r\n", Image(200, 8), Image(300, 9)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.story);
