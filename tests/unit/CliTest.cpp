@@ -5,6 +5,7 @@
 // CliProgram.CtrlCDuringAnExchangeStopsTheCommandAtOnce.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "cli/CliLog.h"
 #include "cli/CliOptions.h"
 #include "cli/CliPort.h"
+#include "core/Platform.h"
 #include "core/ResultCodes.h"
 #include "sim/SimBoards.h"
 
@@ -381,13 +383,16 @@ TEST(CliFiles, RefusedBeforeTheInstrumentIsAsked)
     EXPECT_EQ(cli.instrument.ReadFlash(0, 4096), Bytes(4096, 0x22));
 }
 
-// A folder named in the technician's language (UTF-8 on the command line): each command finds,
-// reads and writes its files there.
+// A folder named in the technician's language (UTF-8 on the command line; on Windows written with
+// its drive letter and back slashes, as typed there): each command finds, reads and writes its
+// files there.
 TEST(CliFiles, AFolderNamedWithAccentedLetters)
 {
     CliRig cli;
     cli.instrument.SetIdentity(SimIdentity{"VRTA710"});
-    const std::string folder = cli.Path("Strumenti \xC3\xA0 Bol\xC3\xB2gna");
+    std::string folder = cli.Path("Strumenti \xC3\xA0 Bol\xC3\xB2gna");
+    if (kThisOs == OsFamily::Windows)
+        std::replace(folder.begin(), folder.end(), '/', '\\');
     ASSERT_TRUE(std::filesystem::create_directory(FsPath(folder)));
     const auto run = [&](std::vector<std::string> words) { return cli.Run(words); };
 
