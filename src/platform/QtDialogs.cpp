@@ -96,9 +96,9 @@ void QtDialogs::SetUp(QFileDialog& dialog, const FileDialogRequest& request, OsF
     dialog.setNameFilter(filters);
     dialog.selectNameFilter(filters.section(";;", 0, 0));
     const QString start = StartPath(request);
-    const QFileInfo startInfo(start);
     if (start.isEmpty())
         return;
+    const QFileInfo startInfo(start);
     if (startInfo.isDir()) {
         dialog.setDirectory(start);
     } else {
@@ -120,18 +120,18 @@ std::optional<std::string> QtDialogs::Chosen(QFileDialog& dialog)
 std::optional<std::string> QtDialogs::OpenFile(const FileDialogRequest& request)
 {
     QFileDialog dialog(parent_);
-    SetUp(dialog, request);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    SetUp(dialog, request);
     return Chosen(dialog);
 }
 
 std::optional<std::string> QtDialogs::SaveFile(const FileDialogRequest& request)
 {
     QFileDialog dialog(parent_);
-    SetUp(dialog, request);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    SetUp(dialog, request);
     return Chosen(dialog);
 }

@@ -1,5 +1,6 @@
 // The window's file dialogs, as QtDialogs sets them up (Qt's own dialog, not the desktop's): which
 // files each offers in a folder of files named on Windows, where letter case does not count.
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -136,4 +137,35 @@ TEST(FileDialogFilters, PatternsMatchEitherCaseOnLinuxAndStayAsTheyAreOnWindows)
     EXPECT_EQ(QtDialogs::QtFilter(FindFirmwareTarget("VERTA708")->filter, OsFamily::Unix).toStdString(),
               "File bin (31400_*.bin) (*31400_*.[bB][iI][nN])");
     EXPECT_EQ(QtDialogs::QtFilter("Data file | *.*", OsFamily::Unix).toStdString(), "Data file (*.*)");
+}
+
+// The dialogs start where the request says: a save dialog at the suggested name in the folder, an
+// open dialog at the file named; what is accepted there is the path given back.
+TEST_F(FileDialogs, StartAtTheSuggestedNameAndGiveBackTheAcceptedPath)
+{
+    QtDialogs dialogs;
+    // Once shown, the dialog is accepted as it stands (or cancelled); one that has nothing to
+    // accept is cancelled.
+    const auto answerWhenShown = [](bool accept) {
+        QTimer::singleShot(0, [accept] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            if (accept)
+                static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept() behind it
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+    };
+    answerWhenShown(true);
+    const auto saved = dialogs.SaveFile(RequestOf(question::SaveRegisterFile{folder.Path(), "VRTA710_00009999_wifi.txt"}));
+    EXPECT_EQ(saved, folder.Path("VRTA710_00009999_wifi.txt"));
+
+    answerWhenShown(true);
+    FileDialogRequest open = RequestOf(question::LoadRegisterFile{folder.Path()});
+    open.suggestedName = folder.Path("VRTA710_00001234_WIFI.TXT");
+    EXPECT_EQ(dialogs.OpenFile(open), folder.Path("VRTA710_00001234_WIFI.TXT"));
+
+    answerWhenShown(false);
+    EXPECT_FALSE(dialogs.OpenFile(open));
 }
