@@ -22,4 +22,17 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
+# On Windows an NSIS installer instead: the programs in "bin" with Qt's libraries and plugins and the
+# compiler's runtime beside them (windeployqt), a Start menu entry and an uninstaller.
+if(WIN32)
+  set(CPACK_GENERATOR NSIS)
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY "Service Tool")
+  set(CPACK_NSIS_DISPLAY_NAME "Service Tool ${PROJECT_VERSION}")
+  set(CPACK_PACKAGE_EXECUTABLES servicetool "Service Tool")
+  set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+  get_target_property(servicetool_qmake Qt6::qmake IMPORTED_LOCATION)
+  get_filename_component(servicetool_qt_bin ${servicetool_qmake} DIRECTORY)
+  install(CODE "execute_process(COMMAND \"${servicetool_qt_bin}/windeployqt.exe\" --release --no-translations
+                --compiler-runtime \"\${CMAKE_INSTALL_PREFIX}/bin/servicetool.exe\")")
+endif()
 include(CPack)

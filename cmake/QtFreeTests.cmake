@@ -11,9 +11,6 @@ add_subdirectory(${googletest_source} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FRO
 
 enable_testing()
 
-# Tests that need POSIX (pseudo-terminals, child processes, file-size limits) run on Linux only.
-set(posix_only_tests SimPtyTest.cpp MemoryDownloadDiskTest.cpp PageImageTest.cpp)
-
 set(qtfree_support
   ${CMAKE_SOURCE_DIR}/tests/support/ScriptedDialogs.cpp)
 add_library(st_qtfree_support STATIC ${qtfree_support})
@@ -22,9 +19,7 @@ target_link_libraries(st_qtfree_support PUBLIC st_memory st_firmware st_service 
 
 function(servicetool_qtfree_tests name dir)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${dir}/*.cpp)
-  foreach(skip ${posix_only_tests})
-    list(FILTER sources EXCLUDE REGEX "/${skip}$")
-  endforeach()
+  servicetool_drop_posix_only(sources)
   if(sources)
     add_executable(${name} ${sources})
     target_link_libraries(${name} PRIVATE st_qtfree_support gtest_main)
@@ -33,4 +28,3 @@ function(servicetool_qtfree_tests name dir)
 endfunction()
 
 servicetool_qtfree_tests(unit_tests unit)
-servicetool_qtfree_tests(operation_tests ops)

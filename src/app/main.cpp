@@ -40,11 +40,17 @@ constexpr const char* kUsage =
     "  --version                print the program version and exit\n"
     "  --help                   print this help and exit\n"
     "Qt's own options are accepted too (-platform NAME, -style NAME, ...).\n"
+#ifdef _WIN32
+    "Serial ports: COMM1..15 are COM1..COM15; SERVICETOOL_PORT_MAP=\"1=COM7\" replaces that map.\n"
+    "Feature configuration: Config314x0.cfg beside the program, else in %LOCALAPPDATA%\\servicetool\\\n"
+    "  (the first one found is used).\n";
+#else
     "Serial ports: COMM1..4 are /dev/ttyS0..3, COMM5..9 /dev/ttyUSB0..4, COMM10..15 /dev/ttyACM0..5;\n"
     "  SERVICETOOL_PORT_MAP=\"1=/dev/ttyUSB0,2=/dev/ttyACM0\" replaces that map. Opening a port needs\n"
     "  membership of its device's group (usually dialout).\n"
     "Feature configuration: Config314x0.cfg beside the program, else in ~/.config/servicetool/,\n"
     "  else in /etc/servicetool/ (the first one found is used).\n";
+#endif
 
 struct Options {
     bool simulator = false;
@@ -94,11 +100,17 @@ Options ParseOptions(const QStringList& arguments)
     return options;
 }
 
+// One lock per user: on Linux in the user's runtime folder, on Windows in the user's own
+// temporary folder (the runtime location there is the home folder).
 QString LockFilePath()
 {
+#ifdef _WIN32
+    QString folder = QDir::tempPath();
+#else
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty())
         folder = QDir::tempPath();
+#endif
     return folder + "/servicetool.lock";
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/CliPort.h"
+#include "core/Files.h"
 #include "core/Paths.h"
 #include "core/ResultCodes.h"
 #include "link/Answers.h"
@@ -118,7 +119,7 @@ const ParamFamily& FamilyOf(const std::string& option)
 bool SameFile(const std::string& a, const std::string& b)
 {
     std::error_code error;
-    return std::filesystem::equivalent(a, b, error);
+    return std::filesystem::equivalent(FsPath(a), FsPath(b), error);
 }
 
 bool EndsWithEpr(const std::string& path)

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "cli/CliSink.h"
+#include "core/Files.h"
 #include "firmware/FirmwareUpload.h"
 #include "link/InstrumentModels.h"
 #include "link/Speeds.h"
@@ -36,7 +37,7 @@ std::string OptionMisuse(const CliOptions& o, const std::string& target, const s
 void ShowImageSize(CliRun& run, const std::string& path)
 {
     std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
+    const auto size = std::filesystem::file_size(FsPath(path), error);
     if (!error)
         run.log.SetTransferSize(static_cast<double>(size));
 }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "core/Files.h"
 #include "core/ResultCodes.h"
 #include "memory/ImageFiles.h"
 #include "memory/MemoryDownload.h"
@@ -61,7 +62,7 @@ void ExpectFlashPages(CliRun& run, const DownloadRequest& request)
 int RunBackup(CliRun& run)
 {
     const std::string folder = run.options.outDir.empty() ? "." : run.options.outDir;
-    if (!std::filesystem::is_directory(folder))
+    if (std::error_code error; !std::filesystem::is_directory(FsPath(folder), error))
         return Refuse(run, cli_exit::kUsage, "--out: no folder named " + folder);
     ParamCatalogue catalogue;
     catalogue.LoadFamily(ParamFamilies().front().entry);
@@ -90,7 +91,7 @@ int RunRestore(CliRun& run)
     } else {
         for (const std::string& file : o.operands) {
             std::error_code error;
-            if (!std::filesystem::exists(file, error))
+            if (!std::filesystem::exists(FsPath(file), error))
                 return Refuse(run, cli_exit::kUsage, "no file named " + file);
         }
         image = o.operands[0];

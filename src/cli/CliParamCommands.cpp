@@ -83,7 +83,7 @@ int RunParamDump(CliRun& run)
 
 std::optional<ParamSheet> SavedSheet(CliRun& run, const std::string& path, int& status)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FsPath(path), std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     if (!in) {

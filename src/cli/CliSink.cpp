@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "core/Files.h"
 #include "core/Paths.h"
 
 void CliSink::Log(const std::string& text)
@@ -54,7 +55,7 @@ Answer CliSink::Ask(const Question& question)
     // A folder named for a register file takes the name the window proposes.
     std::error_code error;
     const auto* save = std::get_if<question::SaveRegisterFile>(&question);
-    if (save && !answers_.file.empty() && std::filesystem::is_directory(answers_.file, error))
+    if (save && !answers_.file.empty() && std::filesystem::is_directory(FsPath(answers_.file), error))
         return Answer::Path(JoinPath(answers_.file, save->suggestedName));
     return answers_.file.empty() ? Decline(question, Answer::Cancel()) : Answer::Path(answers_.file);
 }

@@ -1,9 +1,5 @@
 // servicetool-cli: every operation of the service tool's window, from a terminal or a script.
 #include <QCoreApplication>
-#include <QSocketNotifier>
-#include <fcntl.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -16,8 +12,10 @@
 #include "cli/CliCommands.h"
 #include "cli/CliPort.h"
 #include "core/FeatureConfig.h"
+#include "core/Files.h"
 #include "core/Bytes.h"
 #include "platform/ConfigPlaces.h"
+#include "platform/Console.h"
 #include "platform/PortResolver.h"
 #include "platform/QtHost.h"
 #include "platform/QtScheduler.h"
@@ -33,25 +31,6 @@ namespace {
 
 constexpr const char* kDefaultModel = "VRTA708";
 constexpr const char* kDefaultBaud = "115200";
-
-int g_interruptPipe[2] = {-1, -1};
-
-// Ctrl-C (and a polite kill) reach the event loop through a pipe.
-void OnInterrupt(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = write(g_interruptPipe[1], &byte, 1);
-}
-
-bool WatchInterrupts()
-{
-    if (pipe2(g_interruptPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return false;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
-}
 
 // param dump and param diff keep what they read so far.
 bool ReadsEveryParameter(const CliOptions& options)
@@ -93,7 +72,7 @@ int main(int argc, char** argv)
 #ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);  // a file past the size limit fails to write and is reported
 #endif
-    const CliParseResult parsed = ParseCliArguments(std::vector<std::string>(argv + 1, argv + argc));
+    const CliParseResult parsed = ParseCliArguments(Utf8Arguments(argc, argv));
     if (!parsed.options)
         return RefuseCommandLine(parsed.error, parsed.json, "(servicetool-cli --help tells the commands and options)\n");
     const CliOptions& options = *parsed.options;
@@ -110,10 +89,8 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName("servicetool");
     QCoreApplication::setApplicationVersion(SERVICETOOL_VERSION);
 
-    winsize window{};
-    const bool terminal = isatty(STDERR_FILENO) != 0;
-    const int width = terminal && ioctl(STDERR_FILENO, TIOCGWINSZ, &window) == 0 && window.ws_col > 0 ? window.ws_col : 80;
-    CliLog log(stderr, terminal, width);
+    const Console console;
+    CliLog log(stderr, console.Terminal(), console.Width());
     CliDialogs dialogs(log);
     QtHost host;
     QtSettingsStore settings;
@@ -123,7 +100,7 @@ int main(int argc, char** argv)
     if (!choice.error.empty())
         return RefuseCommandLine(choice.error, options.json);
     std::error_code noFile;
-    if (!options.configFile.empty() && !std::filesystem::is_regular_file(options.configFile, noFile))
+    if (!options.configFile.empty() && !std::filesystem::is_regular_file(FsPath(options.configFile), noFile))
         return RefuseCommandLine("--config: no file named " + options.configFile, options.json);
     std::unique_ptr<SimulatedLine> simulated;
     std::unique_ptr<QtSerialPort> realPort;
@@ -152,34 +129,27 @@ int main(int argc, char** argv)
     // not left half-way on the first press; anything else stops at once.
     bool interrupted = false;
     int presses = 0;
-    std::unique_ptr<QSocketNotifier> interrupts;
-    if (WatchInterrupts()) {
-        interrupts = std::make_unique<QSocketNotifier>(g_interruptPipe[0], QSocketNotifier::Read);
-        QObject::connect(interrupts.get(), &QSocketNotifier::activated, [&] {
-            char drained[16];
-            while (read(g_interruptPipe[0], drained, sizeof drained) > 0) {
-            }
-            ++presses;
-            const std::string& command = options.command;
-            if (command == "flash" && presses == 1) {
-                log.PrintLine("servicetool-cli: a board is being programmed; stopping now leaves it without "
-                              "firmware. Press Ctrl-C again to stop anyway.");
-                return;
-            }
-            interrupted = true;
-            if ((command == "backup" || command == "restore") && presses == 1) {
-                log.PrintLine("servicetool-cli: stopping after the current block or page ...");
-                return;
-            }
-            if (ReadsEveryParameter(options) && presses == 1) {
-                log.PrintLine("servicetool-cli: stopping after the current parameter ...");
-                return;
-            }
-            // What the operation says from now on is about the exchange it gives up.
-            log.Freeze();
-            host.RequestQuit();
-        });
-    }
+    const ConsoleInterrupts interrupts([&] {
+        ++presses;
+        const std::string& command = options.command;
+        if (command == "flash" && presses == 1) {
+            log.PrintLine("servicetool-cli: a board is being programmed; stopping now leaves it without "
+                          "firmware. Press Ctrl-C again to stop anyway.");
+            return;
+        }
+        interrupted = true;
+        if ((command == "backup" || command == "restore") && presses == 1) {
+            log.PrintLine("servicetool-cli: stopping after the current block or page ...");
+            return;
+        }
+        if (ReadsEveryParameter(options) && presses == 1) {
+            log.PrintLine("servicetool-cli: stopping after the current parameter ...");
+            return;
+        }
+        // What the operation says from now on is about the exchange it gives up.
+        log.Freeze();
+        host.RequestQuit();
+    });
 
     JsonObject result;
     const std::string appFolder = QCoreApplication::applicationDirPath().toStdString();

@@ -132,6 +132,75 @@ std::string ToUpperAscii(std::string text)
     return text;
 }
 
+namespace {
+
+// Well-formed UTF-8: no stray or missing continuation bytes, no overlong forms, no surrogates,
+// nothing past U+10FFFF.
+bool IsUtf8(const std::string& text)
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string Utf8OrLatin1(const std::string& text)
+{
+    if (IsUtf8(text))
+        return text;
+    return BytesToText(Bytes(text.begin(), text.end()), 0, text.size());
+}
+
+std::string ToUpperLatin1(std::string utf8)
+{
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte >= 'a' && byte <= 'z') {
+            utf8[i] = static_cast<char>(byte - 0x20);
+        } else if (byte == 0xC3 && i + 1 < utf8.size()) {
+            const auto next = static_cast<unsigned char>(utf8[i + 1]);
+            if ((next & 0xC0) != 0x80)
+                continue;
+            // U+00E0..U+00FE except U+00F7 (division sign) map to U+00C0..U+00DE.
+            if (next >= 0xA0 && next <= 0xBE && next != 0xB7)
+                utf8[i + 1] = static_cast<char>(next - 0x20);
+            ++i;
+        }
+    }
+    return utf8;
+}
+
 std::string Trim(const std::string& text)
 {
     const auto first = text.find_first_not_of(' ');

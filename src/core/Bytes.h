@@ -21,6 +21,10 @@ std::string BytesToText(const Bytes& buffer, std::size_t start, std::size_t leng
 // Copies elements 0..n-1 (bounded by both sizes).
 void CopyBytes(Bytes& destination, const Bytes& source, std::size_t n);
 
+// The text itself when it is well-formed UTF-8; else each byte taken as one Latin-1 character, as a
+// Windows program writes text in its (Western) ANSI code page.
+std::string Utf8OrLatin1(const std::string& text);
+
 // UTF-8 text to single-byte characters; nothing when a character has no single byte.
 std::optional<Bytes> TextToLatin1(const std::string& utf8);
 
@@ -37,4 +41,7 @@ long long RoundHalfEven(double value);
 std::string ZeroPadded(long long value, int width);
 
 std::string ToUpperAscii(std::string text);
+// Upper-cases the ASCII and Latin-1 letters of a UTF-8 text in place of their bytes, so the length
+// and every character boundary stay the same: names compared with letter case ignored.
+std::string ToUpperLatin1(std::string utf8);
 std::string Trim(const std::string& text);

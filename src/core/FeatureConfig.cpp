@@ -6,14 +6,8 @@
 #include <sstream>
 #include <utility>
 
+#include "core/Files.h"
 #include "core/Paths.h"
-
-namespace {
-std::filesystem::path PathOf(const std::string& utf8)
-{
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-}  // namespace
 
 std::vector<std::string> ConfigFolders(const std::string& appFolder, const std::string& userFolder, OsFamily os)
 {
@@ -29,7 +23,7 @@ std::optional<std::string> FindConfigFile(const std::vector<std::string>& folder
     for (const std::string& folder : folders) {
         const std::string path = JoinPath(folder, kConfigFileName);
         std::error_code error;
-        if (std::filesystem::is_regular_file(PathOf(path), error))
+        if (std::filesystem::is_regular_file(FsPath(path), error))
             return path;
     }
     return std::nullopt;
@@ -79,7 +73,7 @@ std::vector<std::string> ConfigLinesOfText(const std::string& text)
 
 std::vector<std::string> ReadConfigLines(const std::string& path)
 {
-    std::ifstream file(PathOf(path), std::ios::binary);
+    std::ifstream file(FsPath(path), std::ios::binary);
     if (!file)
         return {};
     std::ostringstream text;

@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/Files.h"
+
 ImageCheck CheckImageFile(const std::string& path)
 {
     std::error_code error;
-    const std::filesystem::path file(path);
+    const std::filesystem::path file = FsPath(path);
     if (path.empty() || !std::filesystem::exists(file, error))
         return {ImageLoad::Missing, 0};
     if (!std::filesystem::is_regular_file(file, error))
@@ -18,7 +20,7 @@ ImageCheck CheckImageFile(const std::string& path)
         return {ImageLoad::Unreadable, 0};
     if (bytes > kMaxImageBytes)
         return {ImageLoad::TooLarge, bytes};
-    std::ifstream stream(path, std::ios::binary);
+    std::ifstream stream(file, std::ios::binary);
     if (!stream)
         return {ImageLoad::Unreadable, bytes};
     return {ImageLoad::Loaded, bytes};
@@ -57,7 +59,7 @@ ImageLoad PageImage::fillArray(const std::string& path)
     const ImageCheck check = CheckImageFile(path);
     if (check.result != ImageLoad::Loaded)
         return check.result;
-    std::ifstream stream(path, std::ios::binary);
+    std::ifstream stream(FsPath(path), std::ios::binary);
     if (!stream)
         return ImageLoad::Unreadable;
 

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/Files.h"
+
 namespace fs = std::filesystem;
 
 ImageFileReader::~ImageFileReader()
@@ -16,11 +18,11 @@ bool ImageFileReader::Open(const std::string& path)
 {
     Close();
     errno = 0;
-    file_ = std::fopen(path.c_str(), "rb");
+    file_ = OpenStdioFile(path, "rb");
     if (!file_)
         return false;
     std::error_code error;
-    const fs::path fsPath(std::u8string(path.begin(), path.end()));
+    const fs::path fsPath = FsPath(path);
     const bool regular = fs::is_regular_file(fsPath, error);
     const std::uintmax_t size = regular ? fs::file_size(fsPath, error) : 0;
     if (error || !regular) {

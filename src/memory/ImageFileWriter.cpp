@@ -5,12 +5,6 @@
 #include <filesystem>
 #include <system_error>
 
-SystemError LastSystemError()
-{
-    const int number = errno;
-    return {number, std::strerror(number)};
-}
-
 ImageFileWriter::~ImageFileWriter()
 {
     Close();
@@ -21,7 +15,7 @@ bool ImageFileWriter::Create(const std::string& path)
     Close();
     path_ = path;
     size_ = 0;
-    file_ = std::fopen(path.c_str(), "wb");
+    file_ = OpenStdioFile(path, "wb");
     if (!file_) {
         error_ = LastSystemError();
         return false;
@@ -52,7 +46,7 @@ void ImageFileWriter::CutBack()
     std::fclose(file_);
     file_ = nullptr;
     std::error_code ignored;
-    std::filesystem::resize_file(std::filesystem::path(std::u8string(path_.begin(), path_.end())), size_, ignored);
+    std::filesystem::resize_file(FsPath(path_), size_, ignored);
 }
 
 bool ImageFileWriter::Close()

@@ -5,13 +5,7 @@
 #include <string>
 
 #include "core/Bytes.h"
-
-// errno and its text, for the unexpected-failure message.
-struct SystemError {
-    int number = 0;
-    std::string description;
-};
-SystemError LastSystemError();
+#include "core/Files.h"
 
 // Writes an image file one whole unit (a page, an image) at a time. Every append reaches the disk
 // before the next page is read, and an append that fails part-way (disk full, file size limit)

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/Files.h"
 #include "core/Paths.h"
 #include "link/InstrumentModels.h"
 
@@ -35,27 +36,6 @@ std::string FirstCharacters(const std::string& text, std::size_t count)
     return count + 1 >= starts.size() ? text : text.substr(0, starts[count]);
 }
 
-// Upper-cases ASCII and Latin-1 letters in place of their UTF-8 bytes; the byte length, and so
-// every character boundary, stays the same.
-std::string FoldCase(std::string text)
-{
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 'a' && byte <= 'z') {
-            text[i] = static_cast<char>(byte - 0x20);
-        } else if (byte == 0xC3 && i + 1 < text.size()) {
-            const auto next = static_cast<unsigned char>(text[i + 1]);
-            if ((next & 0xC0) != 0x80)
-                continue;
-            // U+00E0..U+00FE except U+00F7 (division sign) map to U+00C0..U+00DE.
-            if (next >= 0xA0 && next <= 0xBE && next != 0xB7)
-                text[i + 1] = static_cast<char>(next - 0x20);
-            ++i;
-        }
-    }
-    return text;
-}
-
 // <prefix>*<suffix> on case-folded texts; the characters of both parts are literal.
 bool MatchesPrefixAnySuffix(const std::string& folded, const std::string& prefix,
                             const std::string& suffix)
@@ -63,17 +43,6 @@ bool MatchesPrefixAnySuffix(const std::string& folded, const std::string& prefix
     return folded.size() >= prefix.size() + suffix.size()
         && folded.compare(0, prefix.size(), prefix) == 0
         && folded.compare(folded.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-fs::path ToFsPath(const std::string& utf8)
-{
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string FromFsPath(const fs::path& path)
-{
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
 }
 
 fs::path FolderToList(std::string folder)
@@ -84,7 +53,7 @@ fs::path FolderToList(std::string folder)
     if (folder.back() == ':')
         folder += '\\';  // "C:" alone would be the drive's current folder
 #endif
-    return ToFsPath(folder);
+    return FsPath(folder);
 }
 
 // Names of the entries of a folder, in no particular order; empty when it cannot be listed.
@@ -97,7 +66,7 @@ std::vector<std::string> EntryNames(const std::string& folder, bool regularFiles
         std::error_code typeError;
         if (regularFilesOnly && !it->is_regular_file(typeError))
             continue;
-        names.push_back(FromFsPath(it->path().filename()));
+        names.push_back(Utf8Path(it->path().filename()));
     }
     return names;
 }
@@ -186,18 +155,18 @@ std::optional<std::string> FindFlashImageFor(const std::string& eepromImagePath)
     if (folder.empty() && !lead.empty())
         folder = lead;  // a file in the root folder
 
-    const std::string prefix = FoldCase(name.substr(0, starts[length - 4]));
+    const std::string prefix = ToUpperLatin1(name.substr(0, starts[length - 4]));
     std::vector<std::string> matches;
     for (const std::string& candidate : EntryNames(folder, true)) {
-        if (MatchesPrefixAnySuffix(FoldCase(candidate), prefix, ".FLA"))
+        if (MatchesPrefixAnySuffix(ToUpperLatin1(candidate), prefix, ".FLA"))
             matches.push_back(candidate);
     }
     if (matches.empty())
         return std::nullopt;
 
     const auto byName = [](const std::string& a, const std::string& b) {
-        const std::string foldedA = FoldCase(a);
-        const std::string foldedB = FoldCase(b);
+        const std::string foldedA = ToUpperLatin1(a);
+        const std::string foldedB = ToUpperLatin1(b);
         return foldedA != foldedB ? foldedA < foldedB : a < b;
     };
     return lead + *std::min_element(matches.begin(), matches.end(), byName);
@@ -230,10 +199,10 @@ std::optional<int> RecordCountInImage(const Bytes& image, int offset)
 
 bool ImageBaseInUse(const std::string& folder, const std::string& baseName)
 {
-    const std::string eeprom = FoldCase(EepromImageName(baseName));
-    const std::string flashPrefix = FoldCase(baseName + "_");
+    const std::string eeprom = ToUpperLatin1(EepromImageName(baseName));
+    const std::string flashPrefix = ToUpperLatin1(baseName + "_");
     for (const std::string& entry : EntryNames(folder, false)) {
-        const std::string folded = FoldCase(entry);
+        const std::string folded = ToUpperLatin1(entry);
         if (folded == eeprom || MatchesPrefixAnySuffix(folded, flashPrefix, ".FLA"))
             return true;
     }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/Files.h"
 #include "core/Paths.h"
 #include "core/ResultCodes.h"
 #include "link/Commands.h"
@@ -169,7 +170,7 @@ private:
         }
         const auto discard = [&] {
             file.Close();
-            std::remove(partPath.c_str());
+            RemoveFile(partPath);
         };
         if (code != code::kOk || transfer_.Stopping()) {
             discard();
@@ -180,8 +181,8 @@ private:
             discard();
             return code::kRefused;
         }
-        if (std::rename(partPath.c_str(), path.c_str()) != 0) {
-            transfer_.FailWith(LastSystemError());
+        if (SystemError error; !PutFileInPlace(partPath, path, error)) {
+            transfer_.FailWith(error);
             discard();
             return code::kRefused;
         }

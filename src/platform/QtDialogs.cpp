@@ -1,6 +1,7 @@
 #include "platform/QtDialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -44,6 +45,20 @@ QString StartPath(const FileDialogRequest& request)
     return suggested;
 }
 
+// "*.epr" -> "*.[eE][pP][rR]": the letters match either case, as Windows' dialogs match them, in
+// the dialogs of a desktop that would take the pattern's case as it stands.
+QString EitherCase(const QString& pattern)
+{
+    QString either;
+    for (const QChar c : pattern) {
+        if (c.toLower() != c.toUpper())
+            either += QString("[%1%2]").arg(c.toLower(), c.toUpper());
+        else
+            either += c;
+    }
+    return either;
+}
+
 }  // namespace
 
 MsgAnswer QtDialogs::Message(MsgIcon icon, const std::string& title, const std::string& text, MsgButtons buttons)
@@ -57,36 +72,66 @@ MsgAnswer QtDialogs::Message(MsgIcon icon, const std::string& title, const std::
     }
 }
 
-QString QtDialogs::QtFilter(const std::string& filter)
+QString QtDialogs::QtFilter(const std::string& filter, OsFamily os)
 {
     const QStringList parts = QString::fromStdString(filter).split('|');
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         const QString description = parts[i].trimmed();
-        const QString pattern = parts[i + 1].trimmed().replace(';', ' ');
+        QString pattern = parts[i + 1].trimmed().replace(';', ' ');
+        if (os == OsFamily::Unix)
+            pattern = EitherCase(pattern);
         // Qt takes the patterns from the last parentheses.
         filters << description + " (" + pattern + ")";
     }
     return filters.join(";;");
 }
 
-std::optional<std::string> QtDialogs::OpenFile(const FileDialogRequest& request)
+void QtDialogs::SetUp(QFileDialog& dialog, const FileDialogRequest& request, OsFamily os)
 {
-    const QString path = QFileDialog::getOpenFileName(parent_, QString::fromStdString(request.title),
-                                                      StartPath(request), QtFilter(request.filter));
+    dialog.setWindowTitle(QString::fromStdString(request.title));
+    // The descriptions name the patterns already ("File EE2 (*.epr)").
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QString filters = QtFilter(request.filter, os);
+    dialog.setNameFilter(filters);
+    dialog.selectNameFilter(filters.section(";;", 0, 0));
+    const QString start = StartPath(request);
+    if (start.isEmpty())
+        return;
+    const QFileInfo startInfo(start);
+    if (startInfo.isDir()) {
+        dialog.setDirectory(start);
+    } else {
+        dialog.setDirectory(startInfo.absolutePath());
+        dialog.selectFile(startInfo.fileName());
+    }
+}
+
+std::optional<std::string> QtDialogs::Chosen(QFileDialog& dialog)
+{
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString path = dialog.selectedFiles().front();
     if (path.isEmpty())
         return std::nullopt;
     return path.toStdString();
 }
 
+std::optional<std::string> QtDialogs::OpenFile(const FileDialogRequest& request)
+{
+    QFileDialog dialog(parent_);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    SetUp(dialog, request);
+    return Chosen(dialog);
+}
+
 std::optional<std::string> QtDialogs::SaveFile(const FileDialogRequest& request)
 {
-    QFileDialog::Options options;
-    if (!request.confirmOverwrite)
-        options |= QFileDialog::DontConfirmOverwrite;
-    const QString path = QFileDialog::getSaveFileName(parent_, QString::fromStdString(request.title),
-                                                      StartPath(request), QtFilter(request.filter), nullptr, options);
-    if (path.isEmpty())
-        return std::nullopt;
-    return path.toStdString();
+    QFileDialog dialog(parent_);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    SetUp(dialog, request);
+    return Chosen(dialog);
 }

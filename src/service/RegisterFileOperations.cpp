@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/Files.h"
 #include "core/Paths.h"
 #include "memory/ImageFileWriter.h"
 #include "service/RegisterFile.h"
@@ -16,11 +17,6 @@
 namespace {
 
 using Run = ServiceRun<RegisterFileResult>;
-
-std::filesystem::path FsPath(const std::string& utf8)
-{
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 // A name beside `path` that no file has yet.
 std::string FreeNameBeside(const std::string& path)
@@ -62,10 +58,8 @@ public:
     {
         if (!file_.Close())
             return Failed(file_.Error().description);
-        std::error_code error;
-        std::filesystem::rename(FsPath(temporary_), FsPath(path_), error);
-        if (error)
-            return Failed(error.message());
+        if (SystemError error; !PutFileInPlace(temporary_, path_, error))
+            return Failed(error.description);
         committed_ = true;
         return true;
     }
@@ -83,8 +77,7 @@ private:
         if (committed_)
             return;
         file_.Close();
-        std::error_code ignored;
-        std::filesystem::remove(FsPath(temporary_), ignored);
+        RemoveFile(temporary_);
     }
 
     std::string path_;

@@ -1,6 +1,7 @@
 #pragma once
 
-// Whole files for tests: read as bytes, written in one go, and the file names of a folder.
+// Whole files for tests: read as bytes, written in one go, and the file names of a folder. Paths are
+// UTF-8, as in the tool.
 
 #include <algorithm>
 #include <filesystem>
@@ -11,11 +12,12 @@
 #include <vector>
 
 #include "core/Bytes.h"
+#include "core/Files.h"
 
 // The bytes of a file; empty when it cannot be read.
 inline Bytes ReadFileBytes(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(FsPath(path), std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(file), {});
 }
 
@@ -28,7 +30,7 @@ inline std::string ReadFileText(const std::string& path)
 // Writes the whole file and gives its path back; a file that cannot be written ends the test.
 inline std::string WriteFileBytes(const std::string& path, const Bytes& bytes)
 {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    std::ofstream file(FsPath(path), std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!file.flush())
         throw std::runtime_error("cannot write " + path);
@@ -45,9 +47,9 @@ inline std::vector<std::string> FileNamesIn(const std::string& folder)
 {
     std::vector<std::string> names;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+    for (const auto& entry : std::filesystem::directory_iterator(FsPath(folder), error))
         if (entry.is_regular_file())
-            names.push_back(entry.path().filename().string());
+            names.push_back(Utf8Path(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <system_error>
 
+#include "core/Files.h"
+
 // A folder of its own for one test, removed with everything in it at the end; the same on Linux
 // and Windows.
 class TempFolder {
@@ -32,10 +34,11 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     bool ok() const { return !path_.empty(); }
-    // The folder, or a path inside it; "/" between parts on every system.
+    // The folder, or a path inside it, in UTF-8; "/" between parts on every system.
     std::string Path(const std::string& name = "") const
     {
-        const std::string folder = path_.generic_string();
+        const std::u8string generic = path_.generic_u8string();
+        const std::string folder(generic.begin(), generic.end());
         return name.empty() ? folder : folder + "/" + name;
     }
 

@@ -14,6 +14,27 @@ TEST(Bytes, HexAndTextConversions)
     EXPECT_FALSE(TextToLatin1("\xE2\x82\xAC").has_value()) << "the euro sign has no single byte";
 }
 
+// Text written by a Windows program in its ANSI code page is told from UTF-8 by its bytes alone.
+TEST(Bytes, TextThatIsNotUtf8IsTakenAsLatin1)
+{
+    const struct {
+        const char* text;
+        const char* utf8;
+    } cases[] = {
+        {"27520_CPU.bin", "27520_CPU.bin"},
+        {"Citt\xC3\xA0", "Citt\xC3\xA0"},              // UTF-8 already
+        {"\xE2\x82\xAC \xF0\x9F\x94\x8C", "\xE2\x82\xAC \xF0\x9F\x94\x8C"},  // three and four bytes
+        {"Citt\xE0", "Citt\xC3\xA0"},                  // Latin-1
+        {"\xC3", "\xC3\x83"},                          // a character cut short
+        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},              // an overlong "/"
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},  // a surrogate
+        {"\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},  // past U+10FFFF
+        {"\xA0x", "\xC2\xA0x"},                        // a continuation byte alone
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Utf8OrLatin1(c.text), c.utf8) << c.text;
+}
+
 TEST(Bytes, LeadingNumberAndRounding)
 {
     EXPECT_EQ(LeadingNumber("abc"), 0.0);

@@ -5,6 +5,7 @@
 // CliProgram.CtrlCDuringAnExchangeStopsTheCommandAtOnce.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include "cli/CliLog.h"
 #include "cli/CliOptions.h"
 #include "cli/CliPort.h"
+#include "core/Platform.h"
 #include "core/ResultCodes.h"
 #include "sim/SimBoards.h"
 
@@ -380,6 +382,45 @@ TEST(CliFiles, RefusedBeforeTheInstrumentIsAsked)
     EXPECT_EQ(cli.Run("restore " + epr + " " + fla + " --yes"), 0) << cli.Printed();
     EXPECT_EQ(cli.instrument.Eeprom(), Bytes(2000, 0x11));
     EXPECT_EQ(cli.instrument.ReadFlash(0, 4096), Bytes(4096, 0x22));
+}
+
+// A folder named in the technician's language (UTF-8 on the command line; on Windows written with
+// its drive letter and back slashes, as typed there): each command finds, reads and writes its
+// files there.
+TEST(CliFiles, AFolderNamedWithAccentedLetters)
+{
+    CliRig cli;
+    cli.instrument.SetIdentity(SimIdentity{"VRTA710"});
+    std::string folder = cli.Path("Strumenti \xC3\xA0 Bol\xC3\xB2gna");
+    if (kThisOs == OsFamily::Windows)
+        std::replace(folder.begin(), folder.end(), '/', '\\');
+    ASSERT_TRUE(std::filesystem::create_directory(FsPath(folder)));
+    const auto run = [&](std::vector<std::string> words) { return cli.Run(words); };
+
+    ASSERT_EQ(run({"backup", "--eeprom", "--flash", "2-3", "--out", folder}), 0) << cli.Printed();
+    const std::string base = "VRTA710_00001234_fwV1.05_251231235950";
+    const std::string epr = folder + "/" + base + ".epr";
+    const std::string fla = folder + "/" + base + "_0002-0003.fla";
+    EXPECT_EQ(cli.output, epr + "\n" + fla + "\n");
+    EXPECT_EQ(ReadFileBytes(fla), cli.instrument.ReadFlash(2 * 4096, 2 * 4096));
+    WriteFileBytes(epr, Bytes(2000, 0x5A));
+    EXPECT_EQ(run({"restore", epr, fla, "--yes"}), 0) << cli.Printed();
+    EXPECT_EQ(cli.instrument.Eeprom(), Bytes(2000, 0x5A));
+
+    const std::string sheet = folder + "/sheet.csv";
+    ASSERT_EQ(run({"param", "dump", "--out", sheet}), 0) << cli.Printed();
+    EXPECT_EQ(run({"param", "diff", sheet}), 0) << cli.Printed();
+
+    ASSERT_EQ(run({"wifi", "save", folder}), 0) << cli.Printed();
+    EXPECT_EQ(run({"wifi", "load", folder + "/VRTA710_00001234_wifi.txt"}), 0) << cli.Printed();
+
+    cli.boards.StartCpuInBootloader();
+    const std::string image = WriteFileBytes(folder + "/31400_V2.bin", Bytes(700, 0x3C));
+    EXPECT_EQ(run({"flash", image, "--target", "VERTA708"}), 0) << cli.Printed();
+    EXPECT_EQ(cli.boards.CpuBoot().ReadFlash(0, 700), Bytes(700, 0x3C));
+
+    EXPECT_EQ(FileNamesIn(folder), (std::vector<std::string>{"31400_V2.bin", base + ".epr", base + "_0002-0003.fla",
+                                                             "VRTA710_00001234_wifi.txt", "sheet.csv"}));
 }
 
 // What the configuration file leaves hidden in the window is refused before the port is opened,

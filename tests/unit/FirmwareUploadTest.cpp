@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "core/Platform.h"
 #include "firmware/BootClient.h"
 #include "firmware/FirmwareUpload.h"
 #include "link/Identify.h"
@@ -19,6 +20,7 @@
 #include "support/RecordingSink.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimTestHelpers.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -63,20 +65,6 @@ private:
     }
 };
 
-struct TempFolder {
-    std::string path;
-    TempFolder()
-    {
-        char name[] = "/tmp/servicetool-firmware-XXXXXX";
-        path = mkdtemp(name) ? name : "/tmp";
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
-
 // The simulated boards on COM1 at the Upload tab's speed, a folder for images and packages.
 struct FirmwareRig : ::testing::Test {
     std::vector<std::unique_ptr<std::function<void()>>> polls;
@@ -100,14 +88,14 @@ struct FirmwareRig : ::testing::Test {
     FirmwareResult Run(const std::string& target, const std::string& file, bool speed57600 = true)
     {
         sink.history.clear();
-        OperationContext context{link, sink, images.path};
+        OperationContext context{link, sink, images.Path()};
         const FirmwareResult result = UploadFirmware(context, {target, file, speed57600});
         ++runs;  // a moment a run never came to is not looked for in the next
         return result;
     }
     std::string Log() const { return sink.Text(); }
 
-    std::string Path(const std::string& name) const { return images.path + "/" + name; }
+    std::string Path(const std::string& name) const { return images.Path(name); }
     std::string WriteFile(const std::string& name, const Bytes& bytes) const { return WriteFileBytes(Path(name), bytes); }
     std::string WriteText(const std::string& name, const std::string& text) const { return WriteFileText(Path(name), text); }
     static Bytes Image(std::size_t size, unsigned seed)
@@ -536,6 +524,58 @@ TEST_F(Package, MalformedPackagesAndMissingImagesStopBeforeAnyErase)
     }
 }
 
+// Packages written on Windows: lines with back slashes, names whose letter case differs from the
+// files (the Windows file system does not mind), names in Windows' own code page. The one file a line names, case aside, is
+// programmed; a line that could name two files is refused before anything is erased.
+TEST_F(Package, LinesWrittenTheWindowsWayNameTheirFilesLetterCaseAside)
+{
+    std::filesystem::create_directory(FsPath(Path("bin")));
+    WriteFile("bin/27520_CPU_V2.bin", Image(600, 5));
+    WriteFile("bin/27520_MIS_V2.bin", Image(900, 6));
+    WriteFile("bin/Citt\xC3\xA0_CPU.bin", Image(200, 8));
+    WriteFile("bin/Citt\xC3\xA0_MIS.bin", Image(300, 9));
+    const struct {
+        const char* story;
+        const char* content;
+        Bytes cpuImage;
+        Bytes misImage;
+    } cases[] = {
+        {"back slashes", "bin\\27520_CPU_V2.bin\r\nbin\\27520_MIS_V2.bin\r\n", Image(600, 5), Image(900, 6)},
+        {"names in other letter case", "27520_cpu_v1.BIN\r\n27520_Mis_V1.bin\r\n", cpu, mis},
+        {"the folder in other letter case", "BIN\\27520_CPU_V2.BIN\r\n.\\Bin\\27520_mis_v2.bin\r\n", Image(600, 5),
+         Image(900, 6)},
+        // Notepad's ANSI code page: one byte a letter.
+        {"names in Windows' code page", "bin\\Citt\xE0_CPU.bin\r\nbin\\Citt\xE0_MIS.bin\r\n", Image(200, 8), Image(300, 9)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        WriteText("27520_Pack_V1-01.pkg", c.content);
+        boards.StartCpuInBootloader();
+        const FirmwareResult result = RunPackage();
+        EXPECT_TRUE(result.ok()) << Log();
+        EXPECT_EQ(boards.CpuBoot().ReadFlash(0, Padded(c.cpuImage).size()), Padded(c.cpuImage));
+        EXPECT_EQ(boards.MisBoot().ReadFlash(0, Padded(c.misImage).size()), Padded(c.misImage));
+    }
+
+    if (kThisOs == OsFamily::Windows)
+        return;  // one folder cannot hold two names that differ only in case
+    WriteFile("27520_cpu_V1.bin", Image(300, 7));
+    const std::size_t writes = port.Writes().size();
+    WriteText("27520_Pack_V1-01.pkg", "27520_Cpu_V1.bin\r\n27520_MIS_V1.bin\r\n");
+    const FirmwareResult refused = RunPackage();
+    EXPECT_EQ(Log(), " Package file error: 27520_Cpu_V1.bin matches 27520_CPU_V1.bin and 27520_cpu_V1.bin "
+                     "(letter case aside) in " + package + "\r\nUpload failed \r\n");
+    EXPECT_EQ(port.Writes().size(), writes) << "nothing sent to either board";
+    EXPECT_EQ(refused.failedStep, FirmwareStep::PackageRefused);
+    ExpectEndedWithItsReason(refused);
+
+    // A name written exactly is the file of that name.
+    WriteText("27520_Pack_V1-01.pkg", "27520_cpu_V1.bin\r\n27520_MIS_V1.bin\r\n");
+    boards.StartCpuInBootloader();
+    EXPECT_TRUE(RunPackage().ok()) << Log();
+    EXPECT_EQ(boards.CpuBoot().ReadFlash(0, 512), Padded(Image(300, 7)));
+}
+
 // A bootloader that does not answer its sync is left as it is until the instrument is switched off:
 // the log ends with what to do, after the failure texts. The MIS board is reached only through a
 // CPU board started afresh, so there the whole package runs again.
@@ -585,7 +625,7 @@ TEST_F(Package, OnlyAFileThatFitsTheTargetIsProgrammed)
 {
     const std::string bin31400 = WriteFile("31400_V2.bin", Image(700, 5));
     const std::string bin31420 = WriteFile("31420_V2.bin", Image(700, 6));
-    std::filesystem::create_directory(Path("31400_set"));
+    std::filesystem::create_directory(FsPath(Path("31400_set")));
     const std::string inFolder = WriteFile("31400_set/VERTA_V2.bin", Image(700, 7));
     const struct {
         const char* target;
@@ -612,6 +652,28 @@ TEST_F(Package, OnlyAFileThatFitsTheTargetIsProgrammed)
     }
     // Letter case aside, as the dialog offers it.
     EXPECT_TRUE(Run("QMX-ARN", WriteFile("31400_v3.BIN", Image(300, 8))).ok()) << Log();
+}
+
+// Images and packages kept in a folder named in the technician's language are programmed as from
+// any other.
+TEST_F(Package, ImagesAndPackagesInAFolderNamedWithAccentedLetters)
+{
+    const std::string folder = "Versioni pi\xC3\xB9 recenti";
+    ASSERT_TRUE(std::filesystem::create_directory(FsPath(Path(folder))));
+    const Bytes one = Image(500, 9);
+    const FirmwareResult single = Run("QSVERIFs-MAX", WriteFile(folder + "/27510_V3.bin", one));
+    EXPECT_TRUE(single.ok()) << Log();
+    EXPECT_EQ(boards.CpuBoot().ReadFlash(0, 512), Padded(one));
+
+    WriteFile(folder + "/27520_CPU_V1.bin", cpu);
+    WriteFile(folder + "/27520_MIS_V1.bin", mis);
+    const std::string inFolder = WriteText(folder + "/27520_Pack_V1-01.pkg", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n");
+    boards.StartCpuInBootloader();
+    const FirmwareResult both = Run("QSVERIFs-MIN", inFolder);
+    EXPECT_TRUE(both.ok()) << Log();
+    EXPECT_EQ(both.boardsProgrammed, 2);
+    EXPECT_EQ(boards.CpuBoot().ReadFlash(0, 768), Padded(cpu));
+    EXPECT_EQ(boards.MisBoot().ReadFlash(0, 1536), Padded(mis));
 }
 
 // ------------------------------------------------------------------------ the program ends

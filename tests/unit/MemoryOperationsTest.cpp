@@ -3,8 +3,6 @@
 // asked in order, and the one page-range check both share.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "core/ResultCodes.h"
@@ -14,9 +12,9 @@
 #include "support/RecordingSink.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimTestHelpers.h"
+#include "support/TempFolder.h"
 
 using namespace simtest;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -40,16 +38,13 @@ public:
 
     void SetUp() override
     {
-        folder = fs::temp_directory_path() / ("memory-operations-" + std::to_string(getpid()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
+        ASSERT_TRUE(temp.ok());
         host.SetLocalStart({2026, 1, 1, 0, 0, 0});
         catalogue.LoadFamily("31400 QMX, VERTA");
         sim.SetRecordCount(57);
     }
-    void TearDown() override { fs::remove_all(folder); }
-
-    std::string Path(const std::string& name) const { return (folder / name).string(); }
+    std::string Folder() const { return temp.Path(); }
+    std::string Path(const std::string& name) const { return temp.Path(name); }
 
     // The write is confirmed, the file questions get `path` (nothing: cancelled), the page-number
     // and retry questions `reply`.
@@ -68,13 +63,13 @@ public:
     DownloadResult Download(DownloadRequest request)
     {
         request.showPages = [this](const PageRange& pages) { shownPages.push_back(pages); };
-        OperationContext context{link, sink, folder.string()};
+        OperationContext context{link, sink, Folder()};
         return DownloadMemory(context, request);
     }
     MemoryUploadResult Upload(MemoryUploadRequest request)
     {
         request.showPages = [this](const PageRange& pages) { shownPages.push_back(pages); };
-        OperationContext context{link, sink, folder.string()};
+        OperationContext context{link, sink, Folder()};
         return UploadMemory(context, request);
     }
     // A fresh instrument, sink and folder; the clock a second on.
@@ -84,8 +79,8 @@ public:
         sim.SetRecordCount(57);
         sink = RecordingSink();
         shownPages.clear();
-        fs::remove_all(folder);
-        fs::create_directories(folder);
+        std::filesystem::remove_all(FsPath(Folder()));
+        std::filesystem::create_directory(FsPath(Folder()));
         host.RunUntil(host.Now() + 1.0);
     }
     std::size_t Asked() const { return sink.asked.size(); }
@@ -95,7 +90,7 @@ public:
         return i < sink.asked.size() ? std::get_if<Q>(&sink.asked[i]) : nullptr;
     }
 
-    fs::path folder;
+    TempFolder temp;
     ScriptedDialogs dialogs;
     SerialLink link{port, host, dialogs};
     ParamCatalogue catalogue;
@@ -124,7 +119,7 @@ TEST_F(MemoryOperations, DownloadGivesTheImagesItSavedAndTheirPages)
     ASSERT_EQ(Asked(), 1u);
     const auto* folderAsked = AskedAt<question::DownloadFolder>(0);
     ASSERT_NE(folderAsked, nullptr);
-    EXPECT_EQ(folderAsked->folder, folder.string());
+    EXPECT_EQ(folderAsked->folder, Folder());
     EXPECT_EQ(folderAsked->suggestedName, kBase);
     EXPECT_FALSE(sink.progressShown) << "the bar is hidden at the end";
     EXPECT_FALSE(port.IsOpen());
@@ -176,7 +171,7 @@ TEST_F(MemoryOperations, DownloadSaysWhyItEnded)
         EXPECT_EQ(result.interruption.kind, c.interruption);
         EXPECT_EQ(result.reason, c.reason == "<log>" ? sink.Text() : c.reason);
         EXPECT_EQ(result.files.size(), c.files);
-        EXPECT_EQ(FileNamesIn(folder.string()).size(), c.files) << "the files given are the files saved";
+        EXPECT_EQ(FileNamesIn(Folder()).size(), c.files) << "the files given are the files saved";
         if (c.interruption == Interruption::Kind::PortMissing) {
             ASSERT_EQ(sink.notices.size(), 1u);
             EXPECT_EQ(sink.notices[0].icon, MsgIcon::Critical);
@@ -236,7 +231,7 @@ TEST_F(MemoryOperations, UploadAsksItsQuestionsInOrderAndGivesWhatItWrote)
     EXPECT_NE(AskedAt<question::ConfirmWrite>(0), nullptr);
     const auto* image = AskedAt<question::UploadImage>(1);
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->folder, folder.string());
+    EXPECT_EQ(image->folder, Folder());
     EXPECT_TRUE(image->eeprom && image->flash);
     const auto* pages = AskedAt<question::PageNumbers>(2);
     ASSERT_NE(pages, nullptr);
@@ -335,6 +330,68 @@ TEST_F(MemoryOperations, DecliningTheRetryEndsTheFlashStage)
     ASSERT_NE(retry, nullptr);
     EXPECT_EQ(retry->page, 6);
     EXPECT_EQ(sim.CountRequests(0xE6), 4u + 11u);
+}
+
+// ------------------------------------------------------------------------ folders and names
+
+// Images saved on Windows often have upper-case extensions: an ".EPR" is written as an EEPROM image,
+// and the flash image that belongs to it is found whatever the case of either extension.
+TEST_F(MemoryOperations, ImagesWithUpperCaseExtensionsAreWrittenBackTogether)
+{
+    const Bytes eeprom = Pattern(2000, 6);
+    const Bytes flash = Pattern(2 * 4096, 7);
+    const struct {
+        const char* epr;
+        const char* fla;
+    } cases[] = {
+        {"VRTA708_9_FWV1.05_250101000000.EPR", "VRTA708_9_FWV1.05_250101000000_0004-0005.FLA"},
+        {"VRTA708_9_fwV1.05_250101000000.epr", "VRTA708_9_fwV1.05_250101000000_0004-0005.FLA"},
+        {"VRTA708_9_FWV1.05_250101000000.Epr", "vrta708_9_fwv1.05_250101000000_0004-0005.fla"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.epr);
+        NextRun();
+        const std::string epr = WriteFileBytes(Path(c.epr), eeprom);
+        const std::string fla = WriteFileBytes(Path(c.fla), flash);
+        Reply(Answer::Reply::Yes, epr);
+        const MemoryUploadResult result = Upload({true, true, false, false, "0", "2047"});
+        ASSERT_TRUE(result.ok()) << sink.Text();
+        EXPECT_EQ(result.eepromStage, MemoryUploadResult::EepromStage::Image);
+        EXPECT_EQ(result.flashImage, fla);
+        EXPECT_EQ(result.pages, (PageRange{4, 5}));
+        EXPECT_EQ(sim.Eeprom(), eeprom);
+        EXPECT_EQ(sim.ReadFlash(4 * 4096, flash.size()), flash);
+    }
+}
+
+// A folder named in the technician's language: the images are saved there under the tool's names,
+// and written back from there into another instrument, the flash image found beside the EEPROM
+// image.
+TEST_F(MemoryOperations, ImagesGoIntoAndComeBackFromAFolderNamedWithAccentedLetters)
+{
+    const std::string folder = Path("Misure Societ\xC3\xA0 n\xC2\xB0 3");
+    ASSERT_TRUE(std::filesystem::create_directory(FsPath(folder)));
+    Reply(Answer::Reply::Yes, folder + "/chosen.dat");
+    const DownloadResult saved = Download({catalogue, true, true, false, "3", "5"});
+    ASSERT_TRUE(saved.ok()) << sink.Text();
+    const std::string epr = folder + "/" + kBase + ".epr";
+    const std::string fla = folder + "/" + kBase + "_0003-0005.fla";
+    EXPECT_EQ(saved.files, (std::vector<std::string>{epr, fla}));
+    EXPECT_EQ(FileNamesIn(folder), (std::vector<std::string>{kBase + ".epr", kBase + "_0003-0005.fla"}));
+    const Bytes eeprom = sim.Eeprom();
+    const Bytes flash = sim.ReadFlash(3 * 4096, 3 * 4096);
+    EXPECT_EQ(ReadFileBytes(epr), eeprom);
+    EXPECT_EQ(ReadFileBytes(fla), flash);
+
+    sim = SimInstrument();
+    sink = RecordingSink();
+    Reply(Answer::Reply::Yes, epr);
+    const MemoryUploadResult written = Upload({true, true, false, false, "0", "2047"});
+    ASSERT_TRUE(written.ok()) << sink.Text();
+    EXPECT_EQ(written.flashImage, fla);
+    EXPECT_EQ(written.pages, (PageRange{3, 5}));
+    EXPECT_EQ(sim.Eeprom(), eeprom);
+    EXPECT_EQ(sim.ReadFlash(3 * 4096, 3 * 4096), flash);
 }
 
 // ----------------------------------------------------------------------------- page ranges

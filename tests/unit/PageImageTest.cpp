@@ -2,29 +2,18 @@
 // routes: the Upload flow tests.)
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "firmware/PackageFile.h"
 #include "firmware/PageImage.h"
 #include "firmware/PageWriter.h"
 #include "support/Files.h"
+#include "support/TempFolder.h"
 
 namespace {
 
-struct TempFolder {
-    std::string path;
-    TempFolder()
-    {
-        char name[] = "/tmp/servicetool-pages-XXXXXX";
-        path = mkdtemp(name) ? name : "/tmp";
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    std::string Write(const std::string& name, const Bytes& bytes) const { return WriteFileBytes(path + "/" + name, bytes); }
-    std::string WriteText(const std::string& name, const std::string& text) const { return WriteFileText(path + "/" + name, text); }
+// A folder of the test's own with the images written into it.
+struct ImageFolder : TempFolder {
+    std::string Write(const std::string& name, const Bytes& bytes) const { return WriteFileBytes(Path(name), bytes); }
+    std::string WriteText(const std::string& name, const std::string& text) const { return WriteFileText(Path(name), text); }
 };
 
 Bytes Image(std::size_t size, unsigned seed = 7)
@@ -47,7 +36,7 @@ std::uint8_t CheckOf(const std::uint8_t* data)
 
 TEST(PageImage, PagesPaddingAndCheckBytesByFileSize)
 {
-    TempFolder folder;
+    ImageFolder folder;
     PageImage image;
     // 1000 bytes: four pages, the last padded with zeros after its 232 bytes.
     const struct {
@@ -72,7 +61,7 @@ TEST(PageImage, PagesPaddingAndCheckBytesByFileSize)
 
 TEST(PageImage, SizeLimitOnBothSidesAndFilesThatCannotLoad)
 {
-    TempFolder folder;
+    ImageFolder folder;
     PageImage image;
 
     Bytes largest = Image(kMaxImageBytes);
@@ -87,9 +76,9 @@ TEST(PageImage, SizeLimitOnBothSidesAndFilesThatCannotLoad)
     EXPECT_EQ(image.PageCount(), 5) << "nothing changes";
     EXPECT_EQ(CheckImageFile(tooLarge).result, ImageLoad::TooLarge) << "the check before anything is sent";
 
-    EXPECT_EQ(image.fillArray(folder.path + "/none.bin"), ImageLoad::Missing);
+    EXPECT_EQ(image.fillArray(folder.Path("none.bin")), ImageLoad::Missing);
     EXPECT_EQ(image.fillArray(""), ImageLoad::Missing);
-    EXPECT_EQ(image.fillArray(folder.path), ImageLoad::Unreadable) << "a folder";
+    EXPECT_EQ(image.fillArray(folder.Path()), ImageLoad::Unreadable) << "a folder";
     EXPECT_EQ(image.PageCount(), 5);
 }
 
@@ -126,8 +115,8 @@ TEST(PageAddress, PageTimes256FromTheFlashStart)
 // Beyond the flow tests' packages (either line order, one line, no _CPU or no _MIS line).
 TEST(PackageFile, LinesBeyondTheFirstTwoAndMalformedPackages)
 {
-    TempFolder folder;
-    const std::string dir = folder.path + "/";
+    ImageFolder folder;
+    const std::string dir = folder.Path() + "/";
     const struct {
         const char* name;
         const char* content;

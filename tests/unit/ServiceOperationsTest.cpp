@@ -10,7 +10,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 #include "core/ResultCodes.h"
 #include "link/InstrumentModels.h"
@@ -20,6 +19,7 @@
 #include "support/RecordingSink.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimTestHelpers.h"
+#include "support/TempFolder.h"
 
 using namespace simtest;
 namespace fs = std::filesystem;
@@ -32,16 +32,12 @@ class ServiceOperation : public SimRigTest {
 protected:
     void SetUp() override
     {
-        folder = fs::temp_directory_path() / ("service-operations-" + std::to_string(getpid()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
+        ASSERT_TRUE(folder.ok());
         sim.SetIdentity({"VRTA710"});
         link.CommPortNumber = 1;
         link.BaudText = "115200";
     }
-    void TearDown() override { fs::remove_all(folder); }
-
-    std::string Path(const std::string& name) const { return (folder / name).string(); }
+    std::string Path(const std::string& name) const { return folder.Path(name); }
     // Every file question answered with `path` (nothing: cancelled).
     void Choose(std::optional<std::string> path)
     {
@@ -63,7 +59,7 @@ protected:
         host.RunUntil(host.Now() + 2.0);  // a late answer is over
     }
 
-    fs::path folder;
+    TempFolder folder;
     ScriptedDialogs dialogs;
     SerialLink link{port, host, dialogs};
     RecordingSink sink;
@@ -100,7 +96,7 @@ TEST_F(ServiceOperation, ReadAllSaysWhichFileAndWhereItStopped)
         Fresh();
         if (c.fault)
             sim.AddFault(*c.fault);
-        fs::remove(Path("VRTA710_00001234_wifi.txt"));
+        fs::remove(FsPath(Path("VRTA710_00001234_wifi.txt")));
         Choose(Path("VRTA710_00001234_wifi.txt"));
         const RegisterFileResult result = ReadAllRegisters(context);
         EXPECT_EQ(result.code, c.code);
@@ -109,7 +105,7 @@ TEST_F(ServiceOperation, ReadAllSaysWhichFileAndWhereItStopped)
         EXPECT_EQ(result.reason, c.reason);
         EXPECT_FALSE(result.interruption.happened());
         EXPECT_EQ(result.path, Path("VRTA710_00001234_wifi.txt"));
-        EXPECT_EQ(fs::exists(result.path), c.code == ResultCode::Ok);
+        EXPECT_EQ(fs::exists(FsPath(result.path)), c.code == ResultCode::Ok);
         ASSERT_EQ(sink.asked.size(), 1u);
         const auto* asked = std::get_if<question::SaveRegisterFile>(&sink.asked[0]);
         ASSERT_NE(asked, nullptr);
@@ -156,6 +152,30 @@ TEST_F(ServiceOperation, WriteAllSaysHowManyItWroteAndWhereItStopped)
         ASSERT_NE(asked, nullptr);
         EXPECT_EQ(asked->folder, "/the/program/folder");
     }
+}
+
+// A register file in a folder named in the technician's language: read-all puts the new file in
+// place of the earlier backup there, and write-all sends it back.
+TEST_F(ServiceOperation, RegisterFilesInAFolderNamedWithAccentedLetters)
+{
+    const std::string folder = Path("Modulo Wi-Fi \xC3\xA8 qui");
+    ASSERT_TRUE(fs::create_directory(FsPath(folder)));
+    const std::string file = WriteFileText(folder + "/VRTA710_00001234_wifi.txt", "an earlier backup\r\n");
+    Choose(file);
+    const RegisterFileResult saved = ReadAllRegisters(context);
+    ASSERT_TRUE(saved.ok()) << sink.Text();
+    EXPECT_EQ(saved.path, file);
+    EXPECT_EQ(FileNamesIn(folder), std::vector<std::string>{"VRTA710_00001234_wifi.txt"});
+    const Bytes content = ReadFileBytes(file);
+    EXPECT_GT(content.size(), 100u);
+    EXPECT_EQ(std::string(content.begin(), content.end()).find("an earlier backup"), std::string::npos);
+
+    Fresh();
+    Choose(file);
+    const RegisterFileResult loaded = WriteAllRegisters(context);
+    ASSERT_TRUE(loaded.ok()) << sink.Text();
+    EXPECT_GT(loaded.written, 0);
+    EXPECT_EQ(Sent().size(), static_cast<std::size_t>(loaded.written));
 }
 
 // Runs that end before anything is sent and without a word in the log still say why.
@@ -209,7 +229,7 @@ TEST_F(ServiceOperation, AQuietEndSaysWhy)
         EXPECT_EQ(result.reason, c.reason);
         EXPECT_TRUE(Sent().empty());
         EXPECT_EQ(sink.Text(), c.log);
-        EXPECT_EQ(FileNamesIn(folder.string()), (std::vector<std::string>{"big_wifi.txt", "limit_wifi.txt"}));
+        EXPECT_EQ(FileNamesIn(folder.Path()), (std::vector<std::string>{"big_wifi.txt", "limit_wifi.txt"}));
     }
 }
 
