@@ -60,11 +60,13 @@ void UploadActions::CmdStartProg_Click()
     tab.txtProgStatus->repaint();
 
     AppServices& s = form_.Services();
-    WindowSink sink(s.dialogs, {[&tab](const std::string& text) { tab.SetStatusText(text); },
-                                [&tab](int percent, const std::string& label) { tab.ShowProgress(percent, label); },
-                                [&tab] { tab.HideProgress(); }});
+    WindowSink sink(s.dialogs, s.host,
+                    {[&tab](const std::string& text) { tab.SetStatusText(text); },
+                     [&tab](int percent, const std::string& label) { tab.ShowProgress(percent, label); },
+                     [&tab] { tab.HideProgress(); }});
     OperationContext context{s.link, sink, s.appFolder};
     UploadFirmware(context, request);
+    sink.Flush();
     SetControlsEnabled(true);
     form_.ShowBaudInStatus();
 }

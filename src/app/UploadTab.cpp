@@ -23,6 +23,9 @@ void UploadTab::LayOut()
     grid->addWidget(PrgBar1, 4, 0);
     grid->addWidget(lblPercUpload, 4, 1);
     grid->setRowStretch(3, 1);
+    // A label of fixed size: a new percentage redraws the label alone, not the whole window.
+    lblPercUpload->setFixedSize(lblPercUpload->fontMetrics().horizontalAdvance(QStringLiteral("100%")),
+                                lblPercUpload->sizeHint().height());
 }
 
 void UploadTab::FillTargets(const std::vector<FirmwareTarget>& targets)

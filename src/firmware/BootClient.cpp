@@ -142,9 +142,8 @@ std::string BootClient::ReplyHex3() const
 void BootClient::SetupBootPort(const std::string& baudText)
 {
     link_.BootMode = true;
+    link_.CloseSeriale();
     SerialPort& port = link_.port();
-    if (port.IsOpen())
-        port.Close();
     port.SetPortNumber(link_.CommPortNumber);
     port.SetLineSettings(baudText + ",E,8,1");
     DelayMs(kSetupPauseMs);
@@ -170,8 +169,7 @@ PortOpenResult BootClient::OpenBootPort()
 
 void BootClient::CloseBootPort()
 {
-    if (link_.port().IsOpen())
-        link_.port().Close();
+    link_.CloseSeriale();
 }
 
 void BootClient::DelayMs(int ms)

@@ -8,6 +8,10 @@
 namespace {
 // Upper bound of one sleep, so a wait re-checks its condition now and then.
 constexpr int kMaxSleepMs = 250;
+// Deferred work waits until a wait has lasted this long: the request is on its way and the
+// answer not due yet (a command and its acknowledge take about 1.2 ms at 57600 baud), and the
+// other end has had the processor to take the request.
+constexpr double kDeferredAfterS = 0.002;
 }
 
 QtHost::QtHost()
@@ -50,15 +54,23 @@ void QtHost::RunDeferred()
 
 void QtHost::Yield(double deadline)
 {
-    RunDeferred();
+    double now = Now();
+    // Every wait has its own deadline: a new one starts a new wait.
+    if (deadline != waitDeadline_) {
+        waitDeadline_ = deadline;
+        waitStart_ = now;
+    }
+    if (!deferred_.empty() && now - waitStart_ >= kDeferredAfterS) {
+        RunDeferred();
+        now = Now();
+    }
     if (quitting_)
         return;
-    const double now = Now();
     if (deadline <= now) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         return;
     }
-    ArmWakeUp(deadline, now);
+    ArmWakeUp(deferred_.empty() ? deadline : std::min(deadline, waitStart_ + kDeferredAfterS), now);
     // Sleeps until an event or the wake-up timer, delivers what is ready and returns. An event
     // posted meanwhile has already woken the dispatcher, so nothing delivered here is missed.
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);

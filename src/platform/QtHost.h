@@ -19,6 +19,7 @@ public:
     bool Quitting() const override { return quitting_; }
     void SetSecondTicker(std::function<void()> onTick) override;
     void Defer(std::function<void()> action) override { deferred_.push_back(std::move(action)); }
+    void RunDeferred() override;
 
     // Every wait returns at once from now on.
     void RequestQuit() override;
@@ -30,8 +31,9 @@ private:
     QTimer ticker_;
     QTimer wakeUp_;         // ends a sleep at its wait's deadline
     double wakeUpAt_ = 0.0;  // when wakeUp_ fires, while active
+    double waitDeadline_ = -1.0;  // of the wait under way
+    double waitStart_ = 0.0;      // when it began
     std::function<void()> onTick_;
     bool quitting_ = false;
     std::vector<std::function<void()>> deferred_;
-    void RunDeferred();
 };

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <string>
+#include <chrono>
 #include <thread>
 
 #include "link/SerialLink.h"
@@ -134,4 +135,30 @@ TEST(RealTimePath, QuitEndsTheWaitInProgressAndEveryLaterOne)
     EXPECT_FALSE(later) << "the wait went on after the quit";
     EXPECT_FALSE(link.WaitFor(5.0, [&] { return later; }));
     EXPECT_FALSE(later);
+}
+
+// What the window leaves for later (redrawing the log after an answer) waits until the line is
+// busy: a wait that the answer already ends does not do it, the next request goes first; a wait
+// that goes on does it; and a port that closes does it at once, no request following.
+TEST(RealTimePath, DeferredWorkWaitsForAWaitThatGoesOn)
+{
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    RealPath path(pty.link());
+    SerialLink& link = path.link;
+    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
+    int done = 0;
+
+    path.host.Defer([&] { ++done; });
+    ASSERT_TRUE(pty.WriteMaster("\x06"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the acknowledge is in before the wait
+    EXPECT_TRUE(link.WaitFor(5.0, [&] { return link.Rx.RxAck != 0; }));
+    EXPECT_EQ(done, 0) << "the answer in hand: the next request goes first";
+
+    link.Delay(0.1);
+    EXPECT_EQ(done, 1) << "done while waiting";
+
+    path.host.Defer([&] { ++done; });
+    link.CloseSeriale();
+    EXPECT_EQ(done, 2) << "done as the port closes";
 }
