@@ -8,11 +8,19 @@
 
 namespace {
 constexpr int kCaptionChars = 40;
-}
+// Beside the port number in the settings store: "1" when Verify is ticked.
+constexpr const char* kSettingsSection = "Startup";
+constexpr const char* kSettingsVerifyKey = "Verify";
+}  // namespace
 
 UploadActions::UploadActions(Form1& form) : form_(form)
 {
     UploadTab& tab = *form_.Upload;
+    SettingsStore& settings = form_.Services().settings;
+    tab.chkVerify->setChecked(settings.Value(kSettingsSection, kSettingsVerifyKey, "0") == "1");
+    QObject::connect(tab.chkVerify, &QCheckBox::toggled, &tab, [&settings](bool ticked) {
+        settings.SetValue(kSettingsSection, kSettingsVerifyKey, ticked ? "1" : "0");
+    });
     QObject::connect(tab.CmdBrowse, &QPushButton::clicked, &tab, [this] { CmdBrowse_Click(); });
     QObject::connect(tab.CmdStartProg, &QPushButton::clicked, &tab, [this] { CmdStartProg_Click(); });
 }
@@ -53,7 +61,8 @@ void UploadActions::SetControlsEnabled(bool enabled)
 void UploadActions::CmdStartProg_Click()
 {
     UploadTab& tab = *form_.Upload;
-    const FirmwareRequest request{tab.SelectedTarget(), chosenFile_, form_.mnu57600->isChecked()};
+    const FirmwareRequest request{tab.SelectedTarget(), chosenFile_, form_.mnu57600->isChecked(),
+                                  tab.chkVerify->isChecked()};
     SetControlsEnabled(false);
     tab.PrgBar1->setValue(0);
     tab.SetStatusText("");

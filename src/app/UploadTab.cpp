@@ -18,6 +18,7 @@ void UploadTab::LayOut()
     grid->addWidget(cmbUploadTipoStrum, 0, 0);
     grid->addWidget(CmdBrowse, 0, 1);
     grid->addWidget(lblNomeFile, 1, 0, 1, 2);
+    grid->addWidget(chkVerify, 2, 0);
     grid->addWidget(CmdStartProg, 2, 1);
     grid->addWidget(txtProgStatus, 3, 0, 1, 2);
     grid->addWidget(PrgBar1, 4, 0);

@@ -2,6 +2,7 @@
 // off while a run goes on and back whatever its end, the log, bar and percentage on screen, the
 // speed menu, the file choice and the target selected at Start. (The runs themselves, step by step:
 // the FirmwareUpload tests.)
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QPaintEvent>
@@ -317,4 +318,38 @@ TEST_F(UploadTabOneBoard, ANewPercentageRedrawsTheProgressRowOnly)
         EXPECT_EQ(recorder.large, std::vector<std::string>{});
     }
     qApp->removeEventFilter(&recorder);
+}
+
+// ------------------------------------------------------------------------------ Verify
+
+// "Verify" starts unticked; ticked, Start reads the board back before it is started, and the
+// choice is kept beside the port number for the next start of the program.
+TEST_F(UploadTabOneBoard, VerifyIsUntickedAtFirstAndRememberedForTheNextStart)
+{
+    auto& verify = rig.Control<QCheckBox>("chkVerify");
+    EXPECT_FALSE(verify.isChecked());
+    EXPECT_EQ(rig.settings.values.count("Startup/Verify"), 0u) << "nothing saved before it is touched";
+    rig.boards.StartCpuInBootloader();
+    Browse(file);
+    Start();
+    EXPECT_EQ(Log().find("Verify"), std::string::npos) << Log();
+
+    verify.setChecked(true);
+    EXPECT_EQ(rig.settings.values["Startup/Verify"], "1");
+    rig.boards.StartCpuInBootloader();
+    Start();
+    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n Verify      : OK\r\n" + kRunOk +
+                         "Upload completed succefully \r\n");
+    EXPECT_EQ(State(), kIdle);
+
+    // The program started again with the same settings.
+    rig.form.reset();
+    rig.StartOn("", kUploadTab);
+    EXPECT_TRUE(rig.Control<QCheckBox>("chkVerify").isChecked());
+    rig.Control<QCheckBox>("chkVerify").setChecked(false);
+    EXPECT_EQ(rig.settings.values["Startup/Verify"], "0");
+    rig.form.reset();
+    rig.StartOn("", kUploadTab);
+    EXPECT_FALSE(rig.Control<QCheckBox>("chkVerify").isChecked());
+    EXPECT_EQ(rig.SavedPort(), "1") << "the port number stays beside it";
 }
