@@ -31,10 +31,11 @@ public:
     // delivered what woke it, so the caller re-checks its condition. Never spins.
     virtual void Yield(double deadline) = 0;
 
-    // Runs `action` once during the next wait: work that can wait until the line is busy
+    // Runs `action` once during a later wait: work that can wait until the line is busy
     // (redrawing a log after an answer) is done after the next request has gone out. The virtual
     // clock runs it at the start of the next yield; real time once a wait has lasted a moment, so
-    // that a wait its answer ends at once is not held up, and the other end has the processor first.
+    // that a wait its answer ends at once is not held up and the other end has the processor
+    // first, and at most ten times a second.
     virtual void Defer(std::function<void()> action) = 0;
     // Runs now what Defer left for the next yield: the port is closing, no request follows.
     virtual void RunDeferred() = 0;

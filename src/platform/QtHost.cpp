@@ -12,6 +12,10 @@ constexpr int kMaxSleepMs = 250;
 // answer not due yet (a command and its acknowledge take about 1.2 ms at 57600 baud), and the
 // other end has had the processor to take the request.
 constexpr double kDeferredAfterS = 0.002;
+// At most ten runs a second: redrawing less often leaves the processor and its caches to the line.
+constexpr double kDeferredIntervalS = 0.1;
+// Work that has found no wait of its own by then runs at the next yield.
+constexpr double kDeferredLongestS = 0.25;
 }
 
 QtHost::QtHost()
@@ -44,12 +48,45 @@ LocalDateTime QtHost::LocalNow() const
             now.time().hour(), now.time().minute(), now.time().second()};
 }
 
+void QtHost::Defer(std::function<void()> action)
+{
+    if (deferred_.empty())
+        deferredSince_ = Now();
+    deferred_.push_back(std::move(action));
+}
+
 void QtHost::RunDeferred()
 {
     std::vector<std::function<void()>> due;
     due.swap(deferred_);
     for (auto& action : due)
         action();
+    deferredRunAt_ = Now();
+}
+
+bool QtHost::DeferredDue(double now)
+{
+    if (deferred_.empty())
+        return false;
+    if (now - deferredSince_ >= kDeferredLongestS)
+        return true;
+    if (waitTried_)
+        return false;
+    // A wait that reaches its 2 ms before the interval is over leaves the work to a later one,
+    // without waking for it.
+    if (waitStart_ + kDeferredAfterS - deferredRunAt_ < kDeferredIntervalS) {
+        waitTried_ = true;
+        return false;
+    }
+    if (now - waitStart_ < kDeferredAfterS)
+        return false;
+    waitTried_ = true;
+    return true;
+}
+
+double QtHost::DeferredCheckAt() const
+{
+    return waitTried_ ? deferredSince_ + kDeferredLongestS : waitStart_ + kDeferredAfterS;
 }
 
 void QtHost::Yield(double deadline)
@@ -59,8 +96,9 @@ void QtHost::Yield(double deadline)
     if (deadline != waitDeadline_) {
         waitDeadline_ = deadline;
         waitStart_ = now;
+        waitTried_ = false;
     }
-    if (!deferred_.empty() && now - waitStart_ >= kDeferredAfterS) {
+    if (DeferredDue(now)) {
         RunDeferred();
         now = Now();
     }
@@ -70,7 +108,7 @@ void QtHost::Yield(double deadline)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         return;
     }
-    ArmWakeUp(deferred_.empty() ? deadline : std::min(deadline, waitStart_ + kDeferredAfterS), now);
+    ArmWakeUp(deferred_.empty() ? deadline : std::min(deadline, DeferredCheckAt()), now);
     // Sleeps until an event or the wake-up timer, delivers what is ready and returns. An event
     // posted meanwhile has already woken the dispatcher, so nothing delivered here is missed.
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
