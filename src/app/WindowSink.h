@@ -13,9 +13,9 @@
 // boxes and file dialogs, its notices to message boxes. A tab with a progress bar or a Stop button
 // gives the functions for them.
 //
-// The log, bar and percentage are brought up to date during the next wait (Host::Defer), after the
-// next request has gone out, so redrawing never delays a request: every text the log took in
-// between in turn, the bar as it stands then. Whatever is still to show is shown before a message
+// The log, bar and percentage are brought up to date during a following wait (Host::Defer), after
+// the next request has gone out, so redrawing never delays a request: every text the log took in
+// between in turn, the bar as it stands then (in real time at most ten times a second). Whatever is still to show is shown before a message
 // box or file dialog, when the port closes, by Flush(), and when the sink goes.
 class WindowSink : public OperationSink {
 public:

@@ -39,6 +39,10 @@ public:
     virtual void Defer(std::function<void()> action) = 0;
     // Runs now what Defer left for the next yield: the port is closing, no request follows.
     virtual void RunDeferred() = 0;
+    // No answer can come before `when` (monotonic seconds; the request is still on the line until
+    // then). Real time wakes the wait under way a moment before it, so that the processor is awake
+    // and the waiting code in its caches when the answer comes; the virtual clock needs no such thing.
+    virtual void ExpectAnswerAt(double when) { (void)when; }
 
     // True once the program is ending: every wait returns at once and operations unwind.
     virtual bool Quitting() const = 0;

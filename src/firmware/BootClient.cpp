@@ -1,6 +1,7 @@
 #include "firmware/BootClient.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "link/Frames.h"
 
@@ -42,6 +43,8 @@ constexpr float kTunnelResetReplyWaitS = 0.5F;
 constexpr float kReadDataWaitS = 1.0F;
 
 constexpr int kFailedExchangePauseMs = 200;
+// A byte on the direct route: start bit, 8 data bits, even parity, stop bit.
+constexpr double kBitsPerByte = 11.0;
 constexpr int kSetupPauseMs = 50;
 constexpr int kOpenPauseMs = 150;
 
@@ -149,6 +152,7 @@ void BootClient::SetupBootPort(const std::string& baudText)
     SerialPort& port = link_.port();
     port.SetPortNumber(link_.CommPortNumber);
     port.SetLineSettings(baudText + ",E,8,1");
+    baud_ = std::atoi(baudText.c_str());
     DelayMs(kSetupPauseMs);
 }
 
@@ -342,6 +346,9 @@ BootError BootClient::SendDataBlock(std::span<const std::uint8_t> data)
     ClearReply();
     if (!link_.WriteRaw(b.TxBytes))
         return BootError::NotSent;
+    // The acknowledge comes once the block has crossed the line and is programmed.
+    if (!Tunnel() && baud_ > 0)
+        link_.host().ExpectAnswerAt(link_.host().Now() + static_cast<double>(b.TxBytes.size()) * kBitsPerByte / baud_);
     return BootWaitReply();
 }
 

@@ -106,4 +106,5 @@ private:
     OperationSink& log_;
     BootRoute route_;
     BootContext context_;
+    int baud_ = 0;  // of the direct route's port
 };

@@ -16,6 +16,8 @@ constexpr double kDeferredAfterS = 0.002;
 constexpr double kDeferredIntervalS = 0.1;
 // Work that has found no wait of its own by then runs at the next yield.
 constexpr double kDeferredLongestS = 0.25;
+// How long before an answer can come a wait wakes for it.
+constexpr double kWakeBeforeAnswerS = 0.001;
 }
 
 QtHost::QtHost()
@@ -108,7 +110,10 @@ void QtHost::Yield(double deadline)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         return;
     }
-    ArmWakeUp(deferred_.empty() ? deadline : std::min(deadline, DeferredCheckAt()), now);
+    double wakeAt = deferred_.empty() ? deadline : std::min(deadline, DeferredCheckAt());
+    if (answerAt_ - kWakeBeforeAnswerS > now)
+        wakeAt = std::min(wakeAt, answerAt_ - kWakeBeforeAnswerS);
+    ArmWakeUp(wakeAt, now);
     // Sleeps until an event or the wake-up timer, delivers what is ready and returns. An event
     // posted meanwhile has already woken the dispatcher, so nothing delivered here is missed.
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);

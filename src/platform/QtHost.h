@@ -25,6 +25,7 @@ public:
     void SetSecondTicker(std::function<void()> onTick) override;
     void Defer(std::function<void()> action) override;
     void RunDeferred() override;
+    void ExpectAnswerAt(double when) override { answerAt_ = when; }
 
     // Every wait returns at once from now on.
     void RequestQuit() override;
@@ -48,4 +49,5 @@ private:
     std::vector<std::function<void()>> deferred_;
     double deferredSince_ = 0.0;   // the first of the work still to run
     double deferredRunAt_ = -1e9;  // the last run
+    double answerAt_ = 0.0;        // the answer awaited is not due before then
 };
