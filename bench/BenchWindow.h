@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -26,6 +27,11 @@ inline std::unique_ptr<QCoreApplication> MakeBenchApplication(int& argc, char** 
         return std::make_unique<QCoreApplication>(argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform's remarks about what it cannot do say nothing about the run.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+        if (!message.contains(QLatin1String("propagateSizeHints")) && !message.contains(QLatin1String("XDG_RUNTIME_DIR")))
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+    });
     return std::make_unique<QApplication>(argc, argv);
 }
 
