@@ -152,7 +152,7 @@ TEST(RealTimePath, DeferredWorkWaitsForAWaitThatGoesOn)
 
     path.host.Defer([&] { ++done; });
     ASSERT_TRUE(pty.WriteMaster("\x06"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the acknowledge is in before the wait
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the acknowledge is in before the wait
     EXPECT_TRUE(link.WaitFor(5.0, [&] { return link.Rx.RxAck != 0; }));
     EXPECT_EQ(done, 0) << "the answer in hand: the next request goes first";
 
