@@ -1,11 +1,13 @@
 // The Download of the Down mem tab against `servicetool-sim --pace` through a pseudo-terminal and
 // the real serial port: the EEPROM and flash pages F..T, as the tab runs it (same operation, a sink
-// without widgets). Prints the wall time against the time the bytes take on the line at 115200
-// baud (10 bits a byte, request and answer of every exchange), the CPU time and the peak memory,
-// and checks the images against what the simulated instrument holds. With --cli the same range is
-// then saved by `servicetool-cli backup` against a fresh simulator, and its wall time (process
-// start included) is set against the same line-rate time.
-//   bench_download [--quick] [--from F] [--to T] [--cli]    (pages 0..2047; --quick: 0..63)
+// without widgets; with --window through the main window itself, offscreen, Download clicked).
+// Prints the wall time against the time the bytes take on the line at 115200 baud (10 bits a
+// byte, request and answer of every exchange), the CPU time and the peak memory, the tool's gaps
+// from the simulator's last answer byte to its next request byte (the simulator's byte log) per
+// command, and checks the images against what the simulated instrument holds. With --cli the same
+// range is then saved by `servicetool-cli backup` against a fresh simulator, and its wall time
+// (process start included) is set against the same line-rate time.
+//   bench_download [--window] [--quick] [--from F] [--to T] [--cli]   (pages 0..2047; --quick: 0..63)
 #include <sys/resource.h>
 
 #include <QCoreApplication>
@@ -16,9 +18,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "BenchSink.h"
+#include "BenchWindow.h"
+#include "ByteLogGaps.h"
 #include "core/ResultCodes.h"
 #include "link/SerialLink.h"
 #include "memory/ImageFiles.h"
@@ -96,7 +101,7 @@ int CompareWithCli(int first, int last, double lineTime, double windowRatio)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: bench_download [--quick] [--from F] [--to T] [--cli]\n");
+    std::fprintf(stderr, "usage: bench_download [--window] [--quick] [--from F] [--to T] [--cli]\n");
     return 2;
 }
 
@@ -104,13 +109,15 @@ int Usage()
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
     int first = 0;
     int last = kFlashLastPage;
     bool cli = false;
+    bool window = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--quick")
+        if (arg == "--window")
+            window = true;
+        else if (arg == "--quick")
             last = 63;
         else if (arg == "--from" && i + 1 < argc)
             first = std::atoi(argv[++i]);
@@ -123,13 +130,16 @@ int main(int argc, char** argv)
     }
     if (first < 0 || last > kFlashLastPage || first > last)
         return Usage();
+    const auto app = MakeBenchApplication(argc, argv, window);
 
-    SimProgram sim({"--pace"});
-    if (!sim.ok()) {
-        std::fprintf(stderr, "%s\n", sim.error().c_str());
+    QTemporaryDir logFolder;
+    const std::string lineLog = logFolder.filePath("line.log").toStdString();
+    auto sim = std::make_unique<SimProgram>(std::vector<std::string>{"--pace", "--log", lineLog});
+    if (!sim->ok()) {
+        std::fprintf(stderr, "%s\n", sim->error().c_str());
         return 1;
     }
-    qputenv("SERVICETOOL_PORT_MAP", QByteArray("1=") + sim.link().c_str());
+    qputenv("SERVICETOOL_PORT_MAP", QByteArray("1=") + sim->link().c_str());
 
     QtHost host;
     QtSerialPort serial{PortResolver()};
@@ -149,16 +159,35 @@ int main(int argc, char** argv)
     BenchSink sink(host, folder.filePath("chosen").toStdString(), "Download  FLASH");
     OperationContext context{link, sink, folder.path().toStdString()};
     const DownloadRequest request{catalogue, true, true, false, std::to_string(first), std::to_string(last)};
+    std::unique_ptr<BenchWindow> form;
+    if (window) {
+        form = std::make_unique<BenchWindow>(link, host, dialogs, "31400-flashopen\r\n");
+        if (!form->Start()) {
+            std::fprintf(stderr, "the window did not start\n");
+            return 1;
+        }
+        form->form().SSTab1->setCurrentIndex(kDownMemTab);
+        form->Tick("chkEE2Down", true);
+        form->Tick("chkFlashDown", true);
+        form->SetText("txtDownDaPag", std::to_string(first));
+        form->SetText("txtDownaPag", std::to_string(last));
+        form->AnswerFileDialog(folder.filePath("chosen").toStdString());
+    }
 
-    std::printf("download of the EEPROM and pages %d..%d from %s (paced, 115200 baud)\n", first, last,
-                sim.link().c_str());
+    std::printf("download of the EEPROM and pages %d..%d from %s (paced, 115200 baud, %s)\n", first, last,
+                sim->link().c_str(), window ? "through the window" : "no widgets");
     std::fflush(stdout);
     const double cpuStart = ProcessCpuSeconds();
     const double start = host.Now();
-    const DownloadResult result = DownloadMemory(context, request);
+    int code = code::kOk;
+    if (form)
+        form->Click("cmdDownDwData");
+    else
+        code = NumberOf(DownloadMemory(context, request).code);
     const double wall = host.Now() - start;
     const double cpu = ProcessCpuSeconds() - cpuStart;
-    const int code = NumberOf(result.code);
+    const std::string log = form ? form->form().DownMem->StatusText() : sink.Text();
+    sim.reset();  // the simulator ends, its byte log complete
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -166,11 +195,13 @@ int main(int argc, char** argv)
     const double lineTime = static_cast<double>(port.bytesOut + port.bytesIn) * kBitsPerByte / kBaud;
     const std::string wrong = code == code::kOk ? CheckImages(folder, first, last) : "the download failed";
 
-    std::printf("result code %d; %zu exchanges, %zu bytes sent, %zu bytes received\n", code, port.writes,
-                port.bytesOut, port.bytesIn);
+    if (!form)
+        std::printf("result code %d; ", code);
+    std::printf("%zu exchanges, %zu bytes sent, %zu bytes received\n", port.writes, port.bytesOut, port.bytesIn);
     if (sink.stageStart >= 0.0)
         std::printf("EEPROM stage and set-up %.3f s, flash stage %.3f s\n", sink.stageStart - start,
                     start + wall - sink.stageStart);
+    const gaps::Report reactions = gaps::AnalyseInstrumentLog(lineLog);
     std::printf("wall time        %10.3f s\n", wall);
     std::printf("line-rate time   %10.3f s\n", lineTime);
     std::printf("ratio wall/line  %10.4f\n", wall / lineTime);
@@ -178,6 +209,11 @@ int main(int argc, char** argv)
                 100.0 * cpu / wall, seconds(usage.ru_utime), seconds(usage.ru_stime));
     std::printf("peak memory      %10.1f MiB (maximum resident set)\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
     std::printf("images           %s\n", wrong.empty() ? "match the instrument" : wrong.c_str());
+    gaps::Print(reactions, "gaps, the simulator's last answer byte to the next request byte");
+    std::printf("the tool's gaps  %10.3f s, %.3f %% of the line-rate time\n", gaps::ReactionSum(reactions),
+                100.0 * gaps::ReactionSum(reactions) / lineTime);
+    if (!wrong.empty())
+        std::printf("log:\n%s\n", log.c_str());
     if (!dialogs.messages.empty())
         std::printf("message shown: %s\n", dialogs.messages.front().text.c_str());
     if (!sink.notices.empty())

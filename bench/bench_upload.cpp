@@ -1,10 +1,12 @@
 // The Upload of the Down mem tab against `servicetool-sim --pace` through a pseudo-terminal and
 // the real serial port: a 2000-byte EEPROM image and flash pages 0..N-1 (default 256), as the tab
-// runs it (same operation, a sink without widgets). Prints the wall time against the time the
-// bytes take on the line at 115200 baud (10 bits a byte, request and answer of every exchange),
-// the CPU time and the peak memory; then stops the simulator, which saves its memories, and
-// checks them against the images.
-//   bench_upload [--pages N]    (1..2048)
+// runs it (same operation, a sink without widgets; with --window through the main window itself,
+// offscreen, Upload clicked). Prints the wall time against the time the bytes take on the line at
+// 115200 baud (10 bits a byte, request and answer of every exchange), the CPU time and the peak
+// memory; then stops the simulator, which saves its memories, checks them against the images, and
+// gives the tool's gaps from the simulator's last answer byte to its next request byte (the
+// simulator's byte log) per command.
+//   bench_upload [--window] [--pages N]    (1..2048)
 #include <sys/resource.h>
 
 #include <QCoreApplication>
@@ -12,9 +14,12 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "BenchSink.h"
+#include "BenchWindow.h"
+#include "ByteLogGaps.h"
 #include "core/ResultCodes.h"
 #include "link/SerialLink.h"
 #include "memory/ImageFiles.h"
@@ -76,7 +81,7 @@ std::string CheckMemories(const QTemporaryDir& saved, const Bytes& eeprom, const
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: bench_upload [--pages N]   (1..2048)\n");
+    std::fprintf(stderr, "usage: bench_upload [--window] [--pages N]   (1..2048)\n");
     return 2;
 }
 
@@ -84,11 +89,13 @@ int Usage()
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
     int pages = 256;
+    bool window = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--pages" && i + 1 < argc)
+        if (arg == "--window")
+            window = true;
+        else if (arg == "--pages" && i + 1 < argc)
             pages = std::atoi(argv[++i]);
         else
             return Usage();
@@ -96,6 +103,7 @@ int main(int argc, char** argv)
     if (pages < 1 || pages > kFlashLastPage + 1)
         return Usage();
     const int last = pages - 1;
+    const auto app = MakeBenchApplication(argc, argv, window);
 
     QTemporaryDir images;
     QTemporaryDir saved;
@@ -118,8 +126,9 @@ int main(int argc, char** argv)
     double flashStage = 0.0;
     std::size_t bytesOut = 0, bytesIn = 0, writes = 0;
     std::string shown;
+    const std::string lineLog = saved.filePath("line.log").toStdString();
     {
-        SimProgram sim({"--pace", "--save-memory", saved.path().toStdString()});
+        SimProgram sim({"--pace", "--save-memory", saved.path().toStdString(), "--log", lineLog});
         if (!sim.ok()) {
             std::fprintf(stderr, "%s\n", sim.error().c_str());
             return 1;
@@ -136,12 +145,32 @@ int main(int argc, char** argv)
         BenchSink sink(host, epr.toStdString(), "Upload FLASH");  // the confirmation is answered Yes
         OperationContext context{link, sink, images.path().toStdString()};
         const MemoryUploadRequest request{true, true, false, false, "0", std::to_string(last)};
+        std::unique_ptr<BenchWindow> form;
+        if (window) {
+            form = std::make_unique<BenchWindow>(link, host, dialogs, "31400-flashopen\r\n");
+            if (!form->Start()) {
+                std::fprintf(stderr, "the window did not start\n");
+                return 1;
+            }
+            form->form().SSTab1->setCurrentIndex(kDownMemTab);
+            form->Tick("chkEE2Down", true);
+            form->Tick("chkFlashDown", true);
+            form->SetText("txtDownDaPag", "0");
+            form->SetText("txtDownaPag", std::to_string(last));
+            form->AnswerFileDialog(epr.toStdString());  // the confirmation is answered Yes
+        }
 
-        std::printf("upload of the EEPROM and pages 0..%d into %s (paced, 115200 baud)\n", last, sim.link().c_str());
+        std::printf("upload of the EEPROM and pages 0..%d into %s (paced, 115200 baud, %s)\n", last,
+                    sim.link().c_str(), window ? "through the window" : "no widgets");
         std::fflush(stdout);
         const double cpuStart = ProcessCpuSeconds();
         const double start = host.Now();
-        code = NumberOf(UploadMemory(context, request).code);
+        if (form) {
+            form->Click("cmdDownUpData");
+            code = code::kOk;  // the memories the simulator saves tell
+        } else {
+            code = NumberOf(UploadMemory(context, request).code);
+        }
         wall = host.Now() - start;
         cpu = ProcessCpuSeconds() - cpuStart;
         flashStage = sink.stageStart >= 0.0 ? start + wall - sink.stageStart : 0.0;
@@ -152,8 +181,9 @@ int main(int argc, char** argv)
             shown = sink.notices.back().text;
         else if (!dialogs.messages.empty())
             shown = dialogs.messages.back().text;
-        if (code != code::kOk)
-            std::printf("log:\n%s\n", sink.Text().c_str());
+        const std::string log = form ? form->form().DownMem->StatusText() : sink.Text();
+        if (code != code::kOk || (form && log.find(" Pages 0-" + std::to_string(last) + "  OK") == std::string::npos))
+            std::printf("log:\n%s\n", log.c_str());
     }  // the simulator stops here and saves its memories
 
     rusage usage{};
@@ -162,8 +192,11 @@ int main(int argc, char** argv)
     const double lineTime = static_cast<double>(bytesOut + bytesIn) * kBitsPerByte / kBaud;
     const std::string wrong = code == code::kOk ? CheckMemories(saved, eeprom, flash) : "the upload failed";
 
-    std::printf("result code %d; %zu exchanges, %zu bytes sent, %zu bytes received\n", code, writes, bytesOut, bytesIn);
-    std::printf("EEPROM stage and set-up %.3f s, flash stage %.3f s\n", wall - flashStage, flashStage);
+    if (!window)
+        std::printf("result code %d; ", code);
+    std::printf("%zu exchanges, %zu bytes sent, %zu bytes received\n", writes, bytesOut, bytesIn);
+    if (!window)
+        std::printf("EEPROM stage and set-up %.3f s, flash stage %.3f s\n", wall - flashStage, flashStage);
     std::printf("wall time        %10.3f s\n", wall);
     std::printf("line-rate time   %10.3f s\n", lineTime);
     std::printf("ratio wall/line  %10.4f\n", wall / lineTime);
@@ -171,6 +204,10 @@ int main(int argc, char** argv)
                 100.0 * cpu / wall, seconds(usage.ru_utime), seconds(usage.ru_stime));
     std::printf("peak memory      %10.1f MiB (maximum resident set)\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
     std::printf("memories         %s\n", wrong.empty() ? "hold the images" : wrong.c_str());
+    const gaps::Report reactions = gaps::AnalyseInstrumentLog(lineLog);
+    gaps::Print(reactions, "gaps, the simulator's last answer byte to the next request byte");
+    std::printf("the tool's gaps  %10.3f s, %.3f %% of the line-rate time\n", gaps::ReactionSum(reactions),
+                100.0 * gaps::ReactionSum(reactions) / lineTime);
     if (!shown.empty())
         std::printf("message shown: %s\n", shown.c_str());
     return wrong.empty() ? 0 : 1;

@@ -1,16 +1,22 @@
 // One board programmed through its STM32 bootloader on any serial port path, timed against the
 // limit the line and the part set:
-//   firmware_upload --port PATH --baud B [--stats FILE] [--erase-ms E] [--prog-ms P] IMAGE
-//   firmware_upload --stm32flash --port PATH --baud B --stats FILE IMAGE
-// The first runs the tool's single-board sequence (port preparation, sync, mass erase, pages, Go);
-// the second runs Debian's stm32flash -m 8n1 -w (no verify) the same way, for comparison.
+//   firmware_upload [--window] --port PATH --baud B [--stats FILE] [--sim-log FILE] [--erase-ms E]
+//                   [--prog-ms P] IMAGE
+//   firmware_upload --stm32flash --port PATH --baud B --stats FILE [--sim-log FILE] IMAGE
+// The first runs the tool's single-board sequence (port preparation, sync, mass erase, pages, Go):
+// without --window through a sink without widgets, with --window through the main window (the
+// Upload tab's target QSVERIFs-MAX, which takes any .bin, the file chosen and Start clicked, as
+// the technician does). The second runs Debian's stm32flash -m 8n1 -w (no verify) the same way,
+// for comparison.
 //
 // Limit = bytes on the line at 11 bits a byte (both directions: the protocol is half duplex)
 //       + the part's own erase and programming time
 //       + the pauses the sequence makes on purpose (2.4 s; none for stm32flash).
 // With --stats, the byte counts, answers and busy times come from `servicetool-sim --stats FILE`,
 // which rewrites FILE whenever a client closes the port; without, the tool's own counts are used
-// with the erase and programming times given (defaults: the simulator's).
+// with the erase and programming times given (defaults: the simulator's). With --sim-log, the
+// byte log of that simulator (`servicetool-sim --log FILE`, --stats needed) gives the gaps from its
+// last answer byte to the next request byte, per kind of exchange.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -18,6 +24,7 @@
 #include <sys/wait.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -28,6 +35,8 @@
 #include <thread>
 #include <vector>
 
+#include "BenchWindow.h"
+#include "ByteLogGaps.h"
 #include "firmware/FirmwareUpload.h"
 #include "platform/QtHost.h"
 #include "platform/QtSerialPort.h"
@@ -43,13 +52,17 @@ namespace {
 constexpr double kBitsPerByte = 11.0;
 // SetupBootPort 50 ms, OpenBootPort 150 ms, then 200 + 500 + 500 + 1000 ms between the steps.
 constexpr double kSequencePausesS = 2.4;
+// The window's target that takes any .bin file.
+constexpr const char* kAnyBinTarget = "QSVERIFs-MAX";
 
 struct Options {
     std::string port;
     int baud = 0;
     std::string image;
     std::string stats;
+    std::string simLog;
     bool stm32flash = false;
+    bool window = false;
     double eraseS = 0.5;
     double programS = 0.001;
 };
@@ -140,6 +153,18 @@ Figures RunTool(const Options& options)
     link.CommPortNumber = 1;
     link.BaudText = std::to_string(options.baud);
 
+    std::unique_ptr<BenchWindow> window;
+    if (options.window) {
+        window = std::make_unique<BenchWindow>(link, host, dialogs);
+        if (!window->Start()) {
+            std::fprintf(stderr, "the window did not start\n");
+            return {};
+        }
+        window->Choose("cmbUploadTipoStrum", kAnyBinTarget);
+        (options.baud == 115200 ? window->form().mnu115200 : window->form().mnu57600)->trigger();
+        window->AnswerFileDialog(options.image);
+        window->Click("CmdBrowse");
+    }
     RecordingSink sink;
     OperationContext context{link, sink, {}};
 
@@ -147,12 +172,23 @@ Figures RunTool(const Options& options)
     Figures f;
     const double cpuStart = ProcessCpuSeconds();
     const double start = host.Now();
-    const FirmwareResult result = UploadFirmware(context, {"", options.image, false});
+    std::string log;
+    int pages = 0;
+    if (window) {
+        window->Click("CmdStartProg");
+        log = window->form().Upload->StatusText();
+        f.ok = log.find("Upload completed succefully") != std::string::npos;
+        pages = static_cast<int>((QFile(QString::fromStdString(options.image)).size() + 255) / 256);
+    } else {
+        const FirmwareResult result = UploadFirmware(context, {"", options.image, false});
+        log = sink.Text();
+        f.ok = result.ok();
+        pages = result.pagesWritten;
+    }
     f.wall = host.Now() - start;
     f.cpu = ProcessCpuSeconds() - cpuStart;
-    f.ok = result.ok();
     if (!f.ok)
-        std::fprintf(stderr, "%s\n", sink.Text().c_str());
+        std::fprintf(stderr, "%s\n", log.c_str());
     f.pauses = kSequencePausesS;
     f.reactions = port.reactions;
     if (!options.stats.empty()) {
@@ -163,7 +199,7 @@ Figures RunTool(const Options& options)
     } else {
         f.bytes = static_cast<double>(port.bytesOut + port.bytesIn);
         f.exchanges = static_cast<double>(port.writes);
-        f.busy = options.eraseS + result.pagesWritten * options.programS;
+        f.busy = options.eraseS + pages * options.programS;
     }
     return f;
 }
@@ -205,8 +241,9 @@ Figures RunStm32flash(const Options& options)
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: firmware_upload --port PATH --baud B [--stats FILE] [--erase-ms E] [--prog-ms P] IMAGE\n"
-                 "       firmware_upload --stm32flash --port PATH --baud B --stats FILE IMAGE\n");
+                 "usage: firmware_upload [--window] --port PATH --baud B [--stats FILE] [--sim-log FILE] [--erase-ms E]\n"
+                 "                       [--prog-ms P] IMAGE\n"
+                 "       firmware_upload --stm32flash --port PATH --baud B --stats FILE [--sim-log FILE] IMAGE\n");
     return 2;
 }
 
@@ -214,13 +251,17 @@ int Usage()
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
     Options options;
+    bool window = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--stm32flash")
             options.stm32flash = true;
+        else if (arg == "--window")
+            window = true;
+        else if (arg == "--sim-log" && hasValue)
+            options.simLog = argv[++i];
         else if (arg == "--port" && hasValue)
             options.port = argv[++i];
         else if (arg == "--baud" && hasValue)
@@ -237,14 +278,19 @@ int main(int argc, char** argv)
             return Usage();
     }
     if (options.port.empty() || options.baud <= 0 || options.image.empty() ||
-        (options.stm32flash && options.stats.empty()))
+        ((options.stm32flash || !options.simLog.empty()) && options.stats.empty()) || (window && options.stm32flash))
         return Usage();
+    options.window = window;
+    const auto app = MakeBenchApplication(argc, argv, window);
 
     const Figures f = options.stm32flash ? RunStm32flash(options) : RunTool(options);
     const double line = f.bytes * kBitsPerByte / options.baud;
     const double limit = line + f.busy + f.pauses;
     const double beyond = f.wall - limit;
-    std::printf("%s, %s at %d baud: %s\n", options.stm32flash ? "stm32flash -m 8n1 -w" : "single-board sequence",
+    const char* program = options.stm32flash ? "stm32flash -m 8n1 -w"
+                          : options.window   ? "single-board sequence, window"
+                                             : "single-board sequence, no widgets";
+    std::printf("%s, %s at %d baud: %s\n", program,
                 options.image.c_str(), options.baud, f.ok ? "programmed" : "FAILED");
     std::printf("wall time                 %9.3f s\n", f.wall);
     std::printf("limit                     %9.3f s\n", limit);
@@ -265,5 +311,7 @@ int main(int argc, char** argv)
                     1000.0 * r[r.size() / 2], 1000.0 * sum / static_cast<double>(r.size()),
                     1000.0 * r[r.size() * 99 / 100]);
     }
+    if (!options.simLog.empty())
+        gaps::Print(gaps::AnalyseBootLog(options.simLog), "gaps, simulator's last answer byte to the next request byte", 10);
     return f.ok ? 0 : 1;
 }

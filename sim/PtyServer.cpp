@@ -388,6 +388,9 @@ void PtyServer::DrainWatch()
 
 void PtyServer::ClientClosed()
 {
+    // Whoever reads the byte log once the client is gone finds it whole.
+    if (log_)
+        std::fflush(log_);
     // Answers nobody will read must not greet the next client.
     outgoing_.clear();
     blocked_ = false;

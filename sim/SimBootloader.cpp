@@ -100,6 +100,16 @@ SimBootFault SimBootloader::NackWriteData(std::uint32_t address, int times)
     return fault;
 }
 
+SimBootFault SimBootloader::SilentRead(std::optional<std::uint32_t> address)
+{
+    SimBootFault fault;
+    fault.silent = true;
+    fault.command = kReadMemory;
+    fault.step = SimBootStep::Data;
+    fault.address = address;
+    return fault;
+}
+
 void SimBootloader::Restart()
 {
     stage_ = Stage::Unsynced;
@@ -320,6 +330,15 @@ void SimBootloader::OnReadCount(std::size_t inputEnd, std::vector<SimReply>& rep
         Nack(inputEnd, replies);
         return;
     }
+    if (const SimBootFault* fault = Fault(SimBootStep::Data, address_)) {
+        if (fault->silent) {
+            stage_ = Stage::Idle;
+            pending_.clear();
+        } else {
+            Nack(inputEnd, replies);
+        }
+        return;
+    }
     Bytes answer{kAck};
     if (Within(address_, length, kSimBootFlashStart, kSimBootFlashSize)) {
         const auto first = flash_.begin() + (address_ - kSimBootFlashStart);
@@ -350,9 +369,13 @@ void SimBootloader::OnWriteBlock(std::size_t inputEnd, std::vector<SimReply>& re
     const double busy = inFlash ? times_.programS : 0.0;
     if (!Acknowledge(SimBootStep::Data, Stage::Idle, inputEnd, replies, address_, busy))
         return;
-    if (inFlash)
-        std::copy(data.begin(), data.end(), flash_.begin() + (address_ - kSimBootFlashStart));
-    else
+    if (inFlash) {
+        const std::uint32_t offset = address_ - kSimBootFlashStart;
+        std::copy(data.begin(), data.end(), flash_.begin() + offset);
+        for (const std::uint32_t weak : weakBytes_)
+            if (weak >= offset && weak - offset < data.size())
+                flash_[weak] ^= 0x01;
+    } else
         std::copy(data.begin(), data.end(), ram_.begin() + (address_ - kSimBootRamStart));
     stats_.programS += busy;
     ++writes_;

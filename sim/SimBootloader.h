@@ -95,6 +95,11 @@ public:
     int FaultStrikes(int id) const;
     // NACK on the data block of the Write Memory at flash `address`.
     static SimBootFault NackWriteData(std::uint32_t address, int times = -1);
+    // No answer to the count of a Read Memory (at `address`, or anywhere).
+    static SimBootFault SilentRead(std::optional<std::uint32_t> address = std::nullopt);
+    // A weak flash cell: the byte at flash `offset` reads back with its lowest bit changed once a
+    // Write Memory has programmed it, though the write was acknowledged.
+    void AddWeakByte(std::uint32_t offset) { weakBytes_.push_back(offset); }
     const SimBootStats& Stats() const { return stats_; }
     void ResetStats() { stats_ = {}; }
 
@@ -144,5 +149,6 @@ private:
     int writes_ = 0;
     SimBootTimes times_;
     std::vector<SimBootFault> faults_;
+    std::vector<std::uint32_t> weakBytes_;
     SimBootStats stats_;
 };

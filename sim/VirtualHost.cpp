@@ -63,12 +63,17 @@ bool VirtualHost::RunDue()
     return ran;
 }
 
-void VirtualHost::Yield(double deadline)
+void VirtualHost::RunDeferred()
 {
     std::vector<std::function<void()>> deferred;
     deferred.swap(deferred_);
     for (auto& action : deferred)
         action();
+}
+
+void VirtualHost::Yield(double deadline)
+{
+    RunDeferred();
     ++yields_;
     if (onYield_)
         onYield_();

@@ -20,6 +20,7 @@ public:
     void RequestQuit() override { quitting_ = true; }
     void SetSecondTicker(std::function<void()> onTick) override;
     void Defer(std::function<void()> action) override { deferred_.push_back(std::move(action)); }
+    void RunDeferred() override;
 
     void CallAt(double when, std::function<void()> action) override;
     void CallAfter(double delay, std::function<void()> action) { CallAt(now_ + delay, std::move(action)); }

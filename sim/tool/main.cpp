@@ -1,6 +1,7 @@
 // servicetool-sim: a simulated instrument on a pseudo-terminal.
 #include <signal.h>
 #include <sys/prctl.h>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -33,8 +34,8 @@ constexpr const char* kUsage =
     "usage: servicetool-sim --link PATH [--model NAME] [--serial S] [--fw-version T] [--pace] [--baud N]\n"
     "                       [--slice-ms M] [--no-wifi] [--fault RULE]... [--save-memory DIR] [--boot]\n"
     "                       [--erase-ms M] [--sector-erase-ms M] [--prog-ms M] [--power-on-s S]\n"
-    "                       [--nack-page BOARD:N]... [--stats FILE] [--flash-dump PREFIX]\n"
-    "                       [--log FILE]\n"
+    "                       [--nack-page BOARD:N]... [--weak-byte BOARD:OFFSET]... [--silent-read BOARD]...\n"
+    "                       [--stats FILE] [--flash-dump PREFIX] [--log FILE]\n"
     "       servicetool-sim --version | --help\n"
     "  --link PATH    symbolic link to the pseudo-terminal the instrument answers on\n"
     "  --model NAME   device name the instrument reports (default VRTA708)\n"
@@ -54,6 +55,9 @@ constexpr const char* kUsage =
     "  --prog-ms M    bootloader time to program one Write Memory block (default 1)\n"
     "  --power-on-s S after Go the instrument answers S seconds later (default 1; negative: never)\n"
     "  --nack-page BOARD:N   the bootloader of BOARD (cpu or mis) refuses the data block of page N\n"
+    "  --weak-byte BOARD:OFFSET  the flash byte at OFFSET (e.g. 0x300) of BOARD reads back changed once\n"
+    "                 programmed, though its write is acknowledged\n"
+    "  --silent-read BOARD   the bootloader of BOARD leaves every Read Memory unanswered after its count\n"
     "  --log FILE     every read and write on the line, a line each: monotonic seconds, rx (received)\n"
     "                 or tx (sent), the bytes in hexadecimal\n"
     "  --stats FILE   when a client closes the port, write the bootloaders' byte counts, answers and\n"
@@ -94,6 +98,8 @@ int main(int argc, char** argv)
     SimBootTimes times;
     double powerOnS = 1.0;
     std::vector<std::pair<std::string, int>> nackPages;
+    std::vector<std::pair<std::string, std::uint32_t>> weakBytes;
+    std::vector<std::string> silentReads;
     std::string statsPath;
     std::string dumpPrefix;
     const auto number = [](const char* text, double low, double high, double& out) {
@@ -174,6 +180,20 @@ int main(int argc, char** argv)
                 !number(text.c_str() + colon + 1, 0.0, 4095.0, page))
                 return Fail("bad page " + text);
             nackPages.emplace_back(board, static_cast<int>(page));
+        } else if (arg == "--weak-byte") {
+            const std::string text = v;
+            const auto colon = text.find(':');
+            double offset = 0.0;
+            const std::string board = text.substr(0, colon);
+            if (colon == std::string::npos || (board != "cpu" && board != "mis") ||
+                !number(text.c_str() + colon + 1, 0.0, kSimBootFlashSize - 1.0, offset) || offset != std::floor(offset))
+                return Fail("bad byte " + text);
+            weakBytes.emplace_back(board, static_cast<std::uint32_t>(offset));
+        } else if (arg == "--silent-read") {
+            const std::string board = v;
+            if (board != "cpu" && board != "mis")
+                return Fail("bad board " + board);
+            silentReads.push_back(board);
         } else if (arg == "--stats") {
             statsPath = v;
         } else if (arg == "--log") {
@@ -200,6 +220,10 @@ int main(int argc, char** argv)
         SimBootloader& part = board == "cpu" ? boards.CpuBoot() : boards.MisBoot();
         part.AddFault(SimBootloader::NackWriteData(kSimBootFlashStart + static_cast<std::uint32_t>(page) * 256));
     }
+    for (const auto& [board, offset] : weakBytes)
+        (board == "cpu" ? boards.CpuBoot() : boards.MisBoot()).AddWeakByte(offset);
+    for (const std::string& board : silentReads)
+        (board == "cpu" ? boards.CpuBoot() : boards.MisBoot()).AddFault(SimBootloader::SilentRead());
     // Paced bytes leave on time: no timer slack on the server's sleeps.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     PtyServer server(boards, options);

@@ -41,7 +41,9 @@ void DownMemActions::cmdDownInfo_Click()
     setEnabled(false);
     WindowSink sink = Sink(false);
     OperationContext context{link, sink, form_.Services().appFolder};
-    if (ReadDownMemInfo(context).identified)
+    const bool identified = ReadDownMemInfo(context).identified;
+    sink.Flush();
+    if (identified)
         form_.ShowBaudInStatus();
     setEnabled(true);
 }
@@ -59,7 +61,7 @@ bool DownMemActions::HandledAsStop(QPushButton* button)
 WindowSink DownMemActions::Sink(bool repaintLog)
 {
     DownMemTab& tab = *form_.DownMem;
-    return WindowSink(form_.Services().dialogs,
+    return WindowSink(form_.Services().dialogs, form_.Services().host,
                       {[&tab, repaintLog](const std::string& text) {
                            tab.SetStatusText(text);
                            if (repaintLog)
@@ -123,6 +125,7 @@ void DownMemActions::cmdDownDwData_Click()
     WindowSink sink = Sink(false);
     OperationContext context{form_.Services().link, sink, form_.Services().appFolder};
     DownloadMemory(context, request);
+    sink.Flush();
     EndDownload();
 }
 
@@ -144,7 +147,9 @@ void DownMemActions::cmdDownUpData_Click()
     const MemoryUploadRequest request = UploadRequestOfTab();
     WindowSink sink = Sink(true);
     OperationContext context{form_.Services().link, sink, form_.Services().appFolder};
-    Show(UploadMemory(context, request));
+    const MemoryUploadResult result = UploadMemory(context, request);
+    sink.Flush();
+    Show(result);
     EndUpload();
 }
 

@@ -33,10 +33,11 @@ template <typename Operation>
 void ParamActions::Run(bool commMenuToo, Operation operation)
 {
     AppServices& s = form_.Services();
-    WindowSink sink(s.dialogs, {[this](const std::string& text) { form_.Param->SetStatusText(text); }});
+    WindowSink sink(s.dialogs, s.host, {[this](const std::string& text) { form_.Param->SetStatusText(text); }});
     OperationContext context{s.link, sink, s.appFolder};
     SetControlsEnabled(false, commMenuToo);
     operation(context);
+    sink.Flush();
     SetControlsEnabled(true, commMenuToo);
 }
 

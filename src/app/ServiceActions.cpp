@@ -54,13 +54,14 @@ void ServiceActions::Run(Operation operation)
 {
     AppServices& services = form_.Services();
     StatusBox& log = *form_.Service->txtService;
-    WindowSink sink(services.dialogs, {[&log](const std::string& text) {
+    WindowSink sink(services.dialogs, services.host, {[&log](const std::string& text) {
                         log.SetText(text);
                         log.repaint();
                     }});
     OperationContext context{services.link, sink, services.appFolder};
     SetControlsEnabled(false);
     operation(context);
+    sink.Flush();
     SetControlsEnabled(true);
 }
 

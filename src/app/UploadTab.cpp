@@ -18,11 +18,15 @@ void UploadTab::LayOut()
     grid->addWidget(cmbUploadTipoStrum, 0, 0);
     grid->addWidget(CmdBrowse, 0, 1);
     grid->addWidget(lblNomeFile, 1, 0, 1, 2);
+    grid->addWidget(chkVerify, 2, 0);
     grid->addWidget(CmdStartProg, 2, 1);
     grid->addWidget(txtProgStatus, 3, 0, 1, 2);
     grid->addWidget(PrgBar1, 4, 0);
     grid->addWidget(lblPercUpload, 4, 1);
     grid->setRowStretch(3, 1);
+    // A label of fixed size: a new percentage redraws the label alone, not the whole window.
+    lblPercUpload->setFixedSize(lblPercUpload->fontMetrics().horizontalAdvance(QStringLiteral("100%")),
+                                lblPercUpload->sizeHint().height());
 }
 
 void UploadTab::FillTargets(const std::vector<FirmwareTarget>& targets)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -22,6 +23,8 @@ public:
     QPushButton* const CmdBrowse = Named(new QPushButton("Browse ...", this), "CmdBrowse");
     QLabel* const lblNomeFile = Named(new QLabel(this), "lblNomeFile");
     QPushButton* const CmdStartProg = Named(new QPushButton("Start", this), "CmdStartProg");
+    // The board written straight through its bootloader is read back before it is started.
+    QCheckBox* const chkVerify = Named(new QCheckBox("Verify", this), "chkVerify");
     StatusBox* const txtProgStatus = Named(new StatusBox(StatusBox::Caret::FollowEnd, this), "txtProgStatus");
     QProgressBar* const PrgBar1 = Named(new QProgressBar(this), "PrgBar1");
     QLabel* const lblPercUpload = Named(new QLabel("0", this), "lblPercUpload");

@@ -66,7 +66,7 @@ int RunFlash(CliRun& run)
         ShowImageSize(run, path);
     CliSink sink = run.Sink({});
     OperationContext context{run.link, sink, run.appFolder};
-    const FirmwareResult result = UploadFirmware(context, {target, path, o.link57600});
+    const FirmwareResult result = UploadFirmware(context, {target, path, o.link57600, o.verify});
 
     run.result.Add("boards", result.boardsProgrammed).Add("pages", result.pagesWritten);
     if (result.failedPage)

@@ -31,9 +31,10 @@ Commands:
   restore FILE.epr [FILE.fla] --yes
   restore FILE.fla --yes
   restore --clear-all --yes          write images back into the instrument, or clear its EEPROM
-  flash IMAGE [--target NAME]
-  flash --package PACKAGE [--link-57600]
-                                     program a board, or both boards of a package
+  flash IMAGE [--target NAME] [--verify]
+  flash --package PACKAGE [--link-57600] [--verify]
+                                     program a board, or both boards of a package; --verify
+                                     reads the board (a package's CPU board) back before Go
   caldate get | caldate set DD/MM/YY read or set the calibration date
   wifi get REG | wifi set REG VALUE | wifi on | wifi off | wifi save FILE | wifi load FILE
                                      the Wi-Fi module: one register (REG in hexadecimal, e.g.
@@ -71,8 +72,8 @@ answer, 4 value read back differs, 5 NAK, 7 malformed answer, 8 instrument answe
 9 busy, 21 refused before sending, 25 short flash block; for flash the step it stopped at:
 31 file not one the target takes, 32 package refused, 33 image missing, unreadable, empty or
 too large, 34 port not opened, 35 sync, 36 erase, 37 write, 38 go, 39 instrument not switched
-on, 40 boot command 0xD0, 41 sync, 42 erase, 43 write through the CPU board to the MIS board;
-64 bad command line, 69 no such port, 77 switched off by the configuration file, 130 stopped
+on, 40 boot command 0xD0, 41 sync, 42 erase, 43 write through the CPU board to the MIS board,
+44 --verify: a page read back otherwise than written, or not at all; 64 bad command line, 69 no such port, 77 switched off by the configuration file, 130 stopped
 by Ctrl-C. A failure ends standard error
 with what failed; with --json the object's "error" holds the same text.
 
@@ -181,7 +182,8 @@ std::string CheckCombinations(const CliOptions& o)
           onlyFor(o.flashRange.has_value(), "--flash", "backup"), onlyFor(o.flashMisOnly, "--flash-mis-only", "backup"),
           onlyFor(o.clearAll, "--clear-all", "restore"),
           onlyFor(o.yes, "--yes", "restore"), onlyFor(!o.package.empty(), "--package", "flash"),
-          onlyFor(!o.target.empty(), "--target", "flash"), onlyFor(o.link57600, "--link-57600", "flash")}) {
+          onlyFor(!o.target.empty(), "--target", "flash"), onlyFor(o.link57600, "--link-57600", "flash"),
+          onlyFor(o.verify, "--verify", "flash")}) {
         if (!error.empty())
             return error;
     }
@@ -240,8 +242,8 @@ CliParseResult Parse(const std::vector<std::string>& arguments)
     const std::map<std::string, bool*> flags{
         {"--json", &o.json},           {"--simulator", &o.simulator}, {"--eeprom", &o.eeprom},
         {"--flash-mis-only", &o.flashMisOnly}, {"--clear-all", &o.clearAll}, {"--yes", &o.yes},
-        {"--link-57600", &o.link57600}, {"--help", &o.help},           {"-h", &o.help},
-        {"--version", &o.version}};
+        {"--link-57600", &o.link57600}, {"--verify", &o.verify},       {"--help", &o.help},
+        {"-h", &o.help},               {"--version", &o.version}};
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& arg = arguments[i];

@@ -29,6 +29,7 @@ struct CliOptions {
     std::string package;                // flash
     std::string target;                 // flash
     bool link57600 = false;             // flash
+    bool verify = false;                // flash: read the pages back on the direct route
 
     bool help = false;
     bool version = false;

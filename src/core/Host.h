@@ -31,9 +31,18 @@ public:
     // delivered what woke it, so the caller re-checks its condition. Never spins.
     virtual void Yield(double deadline) = 0;
 
-    // Runs `action` once at the start of the next yield: work that can wait until the line is busy
-    // (redrawing a log after an answer) is done after the next request has gone out.
+    // Runs `action` once during a later wait: work that can wait until the line is busy
+    // (redrawing a log after an answer) is done after the next request has gone out. The virtual
+    // clock runs it at the start of the next yield; real time once a wait has lasted a moment, so
+    // that a wait its answer ends at once is not held up and the other end has the processor
+    // first, and at most ten times a second.
     virtual void Defer(std::function<void()> action) = 0;
+    // Runs now what Defer left for the next yield: the port is closing, no request follows.
+    virtual void RunDeferred() = 0;
+    // No answer can come before `when` (monotonic seconds; the request is still on the line until
+    // then). Real time wakes the wait under way a moment before it, so that the processor is awake
+    // and the waiting code in its caches when the answer comes; the virtual clock needs no such thing.
+    virtual void ExpectAnswerAt(double when) { (void)when; }
 
     // True once the program is ending: every wait returns at once and operations unwind.
     virtual bool Quitting() const = 0;

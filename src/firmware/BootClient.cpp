@@ -1,6 +1,7 @@
 #include "firmware/BootClient.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "link/Frames.h"
 
@@ -14,6 +15,7 @@ constexpr std::int16_t kAddress = 5;
 constexpr std::int16_t kErase = 8;
 constexpr std::int16_t kEraseCode = 9;
 constexpr std::int16_t kWrite = 10;
+constexpr std::int16_t kRead = 11;
 constexpr std::int16_t kTunnelSync = 20;
 constexpr std::int16_t kTunnelErase = 21;
 constexpr std::int16_t kTunnelEraseCode = 22;
@@ -37,8 +39,12 @@ constexpr float kSyncReplyWaitS = 2.0F;
 constexpr float kStepReplyWaitS = 1.0F;
 constexpr float kTunnelSyncReplyWaitS = 1.5F;
 constexpr float kTunnelResetReplyWaitS = 0.5F;
+// The whole answer of a Read Memory count: its acknowledge and up to 256 bytes (49 ms at 57600).
+constexpr float kReadDataWaitS = 1.0F;
 
 constexpr int kFailedExchangePauseMs = 200;
+// A byte on the direct route: start bit, 8 data bits, even parity, stop bit.
+constexpr double kBitsPerByte = 11.0;
 constexpr int kSetupPauseMs = 50;
 constexpr int kOpenPauseMs = 150;
 
@@ -142,11 +148,11 @@ std::string BootClient::ReplyHex3() const
 void BootClient::SetupBootPort(const std::string& baudText)
 {
     link_.BootMode = true;
+    link_.CloseSeriale();
     SerialPort& port = link_.port();
-    if (port.IsOpen())
-        port.Close();
     port.SetPortNumber(link_.CommPortNumber);
     port.SetLineSettings(baudText + ",E,8,1");
+    baud_ = std::atoi(baudText.c_str());
     DelayMs(kSetupPauseMs);
 }
 
@@ -170,8 +176,7 @@ PortOpenResult BootClient::OpenBootPort()
 
 void BootClient::CloseBootPort()
 {
-    if (link_.port().IsOpen())
-        link_.port().Close();
+    link_.CloseSeriale();
 }
 
 void BootClient::DelayMs(int ms)
@@ -224,6 +229,7 @@ void BootClient::BuildBootFrame()
         break;
     case frame_kind::kGo:
     case frame_kind::kWrite:
+    case frame_kind::kRead:
         direct(withCheck({b.Cmd}), kCommandAckWaitS);
         break;
     case frame_kind::kAddress:
@@ -340,7 +346,36 @@ BootError BootClient::SendDataBlock(std::span<const std::uint8_t> data)
     ClearReply();
     if (!link_.WriteRaw(b.TxBytes))
         return BootError::NotSent;
+    // The acknowledge comes once the block has crossed the line and is programmed.
+    if (!Tunnel() && baud_ > 0)
+        link_.host().ExpectAnswerAt(link_.host().Now() + static_cast<double>(b.TxBytes.size()) * kBitsPerByte / baud_);
     return BootWaitReply();
+}
+
+// The count of a Read Memory, n - 1 and its complement, answered by the acknowledge and the n
+// bytes. Anything else first, or fewer bytes within the wait, fails it.
+BootError BootClient::ReceiveData(std::size_t count, Bytes& into)
+{
+    const auto last = static_cast<std::uint8_t>(count - 1);
+    context_.TxBytes = {last, static_cast<std::uint8_t>(last ^ 0xFF)};
+    link_.Boot.Tunnel = false;
+    link_.BootMode = true;
+    link_.BootAck = false;
+    ClearReply();
+    if (!link_.WriteRaw(context_.TxBytes))
+        return BootError::NotSent;
+    const BootReplyArea& reply = link_.Boot;
+    const int whole = static_cast<int>(count) + 1;
+    link_.WaitFor(kReadDataWaitS, [&] {
+        return reply.BootRxCount >= whole || (reply.BootRxCount > 0 && reply.BootRxBuffer[0] != boot::kAck);
+    });
+    if (reply.BootRxCount >= whole && reply.BootRxBuffer[0] == boot::kAck) {
+        into.assign(reply.BootRxBuffer.begin() + 1, reply.BootRxBuffer.begin() + whole);
+        return BootError::None;
+    }
+    const bool nack = reply.BootRxCount > 0 && reply.BootRxBuffer[0] == boot::kNack;
+    DelayMs(kFailedExchangePauseMs);
+    return nack ? BootError::Nack : BootError::NoAcknowledge;
 }
 
 // ------------------------------------------------------------------------------- commands
@@ -407,6 +442,19 @@ BootError BootClient::Write(std::uint32_t address, std::span<const std::uint8_t>
                                  " Rx(3): " + ReplyHex3());
     }
     return BootError::None;
+}
+
+BootError BootClient::Read(std::uint32_t address, std::size_t count, Bytes& into)
+{
+    into.clear();
+    if (Tunnel() || count == 0 || count > boot::kMaxReadBytes)
+        return BootError::NotSent;
+    BootError error = Exchange(frame_kind::kRead, kStepReplyWaitS, boot::kReadMemory);
+    if (error == BootError::None)
+        error = Exchange(frame_kind::kAddress, kStepReplyWaitS, 0, AddressBytes(address));
+    if (error == BootError::None)
+        error = ReceiveData(count, into);
+    return error;
 }
 
 BootError BootClient::Go(std::uint32_t address)

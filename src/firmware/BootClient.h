@@ -15,6 +15,7 @@ namespace boot {
 constexpr std::uint8_t kSync = 0x7F;
 constexpr std::uint8_t kAck = 0x79;
 constexpr std::uint8_t kNack = 0x1F;
+constexpr std::uint8_t kReadMemory = 0x11;
 constexpr std::uint8_t kGo = 0x21;
 constexpr std::uint8_t kWriteMemory = 0x31;
 constexpr std::uint8_t kExtendedErase = 0x44;
@@ -23,6 +24,7 @@ constexpr std::uint8_t kPassPage = 0xD2;     // a page of data through it
 constexpr std::uint8_t kPassReset = 0xD3;    // software reset of the board behind it
 constexpr std::uint32_t kFlashStart = 0x08000000;
 constexpr std::size_t kMaxWriteBytes = 256;  // one Write Memory block
+constexpr std::size_t kMaxReadBytes = 256;   // one Read Memory answer
 }  // namespace boot
 
 // Every character code as two upper-case hexadecimal digits, nothing between.
@@ -68,8 +70,9 @@ public:
     // Software reset of the board behind the CPU board (tunnel route). Its log says OK whatever
     // came back; the error says what did.
     BootError Reset();
-    // A Read Memory for a read-back verify belongs here, beside Write: its 256 bytes fit the
-    // link's reply area.
+    // Read Memory of 1..256 bytes at `address` (direct route): the command, the address, the count;
+    // `into` holds the bytes read, empty unless it succeeded. Logs nothing: the caller reports.
+    BootError Read(std::uint32_t address, std::size_t count, Bytes& into);
 
 private:
     // The frame under way and how its reply is judged.
@@ -93,6 +96,7 @@ private:
     std::uint8_t BootCheckByte(const Bytes& bytes) const;
     BootError BootExchange();
     BootError SendDataBlock(std::span<const std::uint8_t> data);
+    BootError ReceiveData(std::size_t count, Bytes& into);
     BootError BootWaitReply();
     void ClearReply();
     // The first three reply bytes as six hexadecimal digits.
@@ -102,4 +106,5 @@ private:
     OperationSink& log_;
     BootRoute route_;
     BootContext context_;
+    int baud_ = 0;  // of the direct route's port
 };

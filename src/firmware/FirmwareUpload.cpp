@@ -100,6 +100,8 @@ private:
     // Loads the image before anything is erased; false with the reason in the log.
     bool LoadImage(const std::string& path, bool lineBreak);
     void CountPages(const PagesWritten& written);
+    // The step failed: its result code.
+    ResultCode FailureCode(FirmwareStep step) const;
     // 0xD0: opens the pass-through to the MIS board. 0xD4 0x00: the link goes to 57600 baud.
     bool SendBootCommand();
     void SendLinkSpeed();
@@ -120,6 +122,7 @@ private:
     FirmwareResult result_;
     std::string errText_;  // the failing step's text, as the board's sequence leaves it
     BootError bootError_ = BootError::None;
+    bool readBackDiffers_ = false;
 };
 
 FirmwareResult FirmwareRun::Run()
@@ -182,7 +185,7 @@ void FirmwareRun::SingleBoardFlow()
         return;
     }
     const std::string advice = step == FirmwareStep::Sync ? kRestartBootloader + std::string(kCrLf) : "";
-    End(step, CodeOf(step, bootError_), kCrLf + errText_ + kCrLf + "Upload failed! " + kCrLf + advice);
+    End(step, FailureCode(step), kCrLf + errText_ + kCrLf + "Upload failed! " + kCrLf + advice);
 }
 
 void FirmwareRun::PackageFlow()
@@ -203,7 +206,7 @@ void FirmwareRun::PackageFlow()
     FirmwareStep step = UploadCpuBoard(package.cpuFile);
     if (step != FirmwareStep::None) {
         const std::string advice = step == FirmwareStep::Sync ? kRestartBootloader + std::string(kCrLf) : "";
-        return End(step, CodeOf(step, bootError_), errText_ + kCrLf + "Upload failed " + kCrLf + advice);
+        return End(step, FailureCode(step), errText_ + kCrLf + "Upload failed " + kCrLf + advice);
     }
     result_.boardsProgrammed = 1;
     sink_.Log(std::string("TURN ON the instrument ") + kCrLf);
@@ -217,7 +220,7 @@ void FirmwareRun::PackageFlow()
     step = UploadMisBoard(package.misFile);
     if (step != FirmwareStep::None) {
         const std::string advice = step == FirmwareStep::TunnelSync ? kRerunPackage + std::string(kCrLf) : "";
-        return End(step, CodeOf(step, bootError_), errText_ + kCrLf + "Upload mis board failed " + kCrLf + advice);
+        return End(step, FailureCode(step), errText_ + kCrLf + "Upload mis board failed " + kCrLf + advice);
     }
     result_.boardsProgrammed = 2;
     sink_.Log(std::string(" >> Upload Success ") + kCrLf + " ***** TURN OFF the instrument ***** " + kCrLf);
@@ -266,6 +269,11 @@ void FirmwareRun::CountPages(const PagesWritten& written)
         result_.failedPage = written.pages;
 }
 
+ResultCode FirmwareRun::FailureCode(FirmwareStep step) const
+{
+    return readBackDiffers_ ? ResultCode::ReadBackDiffers : CodeOf(step, bootError_);
+}
+
 FirmwareStep FirmwareRun::Failed(FirmwareStep step, BootError error, const char* ownText, bool ownTexts)
 {
     bootError_ = error;
@@ -290,6 +298,14 @@ FirmwareStep FirmwareRun::DirectSequence(const std::string& image, const char* l
     CountPages(written);
     if (!written.complete())
         return Failed(FirmwareStep::Write, written.error, "Write data error...", ownTexts);
+    if (request_.verify) {
+        const PagesVerified verified = VerifyPagesDirect(direct_, image_, sink_);
+        if (!verified.complete()) {
+            result_.failedPage = verified.pages;
+            readBackDiffers_ = verified.differs;
+            return Failed(FirmwareStep::Verify, verified.error, "Verify data error...", ownTexts);
+        }
+    }
     direct_.DelayMs(kAfterWriteMs);
     if (const BootError error = direct_.Go(boot::kFlashStart); error != BootError::None)
         return Failed(FirmwareStep::Go, error, "RUN error ...", ownTexts);

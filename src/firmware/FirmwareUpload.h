@@ -13,6 +13,9 @@ struct FirmwareRequest {
     std::string target;
     std::string file;          // the image, or the package of the two-board target
     bool speed57600 = false;   // 57600 chosen: the link to the package's MIS board goes to 57600 baud
+    // The pages written on the direct route (the one board, or a package's CPU board) are read
+    // back and compared before Go. The MIS board, written through the CPU board, is not.
+    bool verify = false;
 };
 
 // Where a firmware run stopped. The numbers are servicetool-cli's exit statuses for `flash`.
@@ -31,6 +34,7 @@ enum class FirmwareStep : int {
     TunnelSync = 41,        // through the CPU board, to the MIS board's bootloader
     TunnelErase = 42,
     TunnelWrite = 43,       // page `failedPage`
+    Verify = 44,            // direct route: page `failedPage` reads back otherwise, or not at all
     Stopped = 130,          // the program is ending: the window closed, the second Ctrl-C
 };
 
@@ -38,7 +42,7 @@ struct FirmwareResult : OperationResult {
     FirmwareStep failedStep = FirmwareStep::None;
     int boardsProgrammed = 0;        // the CPU board (or the one board), then the MIS board
     int pagesWritten = 0;            // acknowledged, over every board
-    std::optional<int> failedPage;   // the page a write stopped at
+    std::optional<int> failedPage;   // the page a write or the read-back stopped at
 };
 
 // Seconds the package flow waits for the new CPU firmware to answer.

@@ -64,6 +64,35 @@ PagesWritten WritePagesDirect(BootClient& client, const PageImage& image, Operat
     return written;
 }
 
+PagesVerified VerifyPagesDirect(BootClient& client, const PageImage& image, OperationSink& sink)
+{
+    constexpr const char* kLabel = " Verify      : ";
+    sink.Progress(0, "0");
+    const int pages = image.PageCount();
+    const float step = PercentStep(pages);
+    const std::string slash = "/" + std::to_string(pages);
+    PagesVerified verified;
+    Bytes read;
+    for (int p = 0; p < WritablePages(image); ++p) {
+        sink.Live(kLabel + std::string("page ") + std::to_string(p) + slash + " ...");
+        const auto expected = PageData(image, p);
+        verified.error = client.Read(PageAddress(p), expected.size(), read);
+        verified.differs = verified.error == BootError::None && !std::equal(expected.begin(), expected.end(), read.begin(), read.end());
+        if (!verified.complete()) {
+            sink.Live("");
+            sink.Log(kLabel + std::string("error at page ") + std::to_string(p) + kCrLf);
+            sink.HideProgress();
+            return verified;
+        }
+        verified.pages = p + 1;
+        sink.Progress(BarValue(verified.pages, step), PercentText(verified.pages, step));
+    }
+    sink.Live("");
+    sink.Log(kLabel + std::string("OK") + kCrLf);
+    sink.HideProgress();
+    return verified;
+}
+
 PagesWritten WritePagesTunnel(BootClient& client, const PageImage& image, OperationSink& sink)
 {
     sink.Progress(0, "");

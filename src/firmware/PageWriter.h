@@ -32,3 +32,19 @@ PagesWritten WritePagesDirect(BootClient& client, const PageImage& image, Operat
 // The same through the running CPU board, the log counting the pages done ("Prog. N.3/9"), the
 // progress without a percentage; a failure leaves no text (the caller reports).
 PagesWritten WritePagesTunnel(BootClient& client, const PageImage& image, OperationSink& sink);
+
+// How far a read-back came: the pages that read back as written, and why it stopped before the
+// last: a Read Memory not answered, or a page that reads back otherwise (`differs`).
+struct PagesVerified {
+    int pages = 0;
+    BootError error = BootError::None;
+    bool differs = false;
+
+    bool complete() const { return error == BootError::None && !differs; }
+};
+
+// Read Memory of every page written (direct route), each compared with its page of the image, the
+// log counting the page under way (" Verify      : page 3/9 ...") and the progress with its
+// percentage; then " Verify      : OK", or " Verify      : error at page 3" at the first page that
+// cannot be read or reads back otherwise.
+PagesVerified VerifyPagesDirect(BootClient& client, const PageImage& image, OperationSink& sink);

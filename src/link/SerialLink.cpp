@@ -18,6 +18,12 @@ SerialLink::~SerialLink()
     port_.Close();
 }
 
+void SerialLink::ClosePort()
+{
+    host_.RunDeferred();
+    port_.Close();
+}
+
 int SerialLink::InitSeriale(int portNumber, const std::string& baudText)
 {
     return OpenWithSettings(portNumber, baudText + ",N,8,1");
@@ -28,7 +34,7 @@ int SerialLink::OpenWithSettings(int portNumber, const std::string& lineSettings
     Rx.RxBuffer.assign(kRxLastIndexIdle + 1, 0);
     overrunReported_ = false;
     if (port_.IsOpen())
-        port_.Close();
+        ClosePort();
     Delay(kInitRawModePauseS);
     port_.SetPortNumber(portNumber);
     port_.SetLineSettings(lineSettings);
@@ -57,7 +63,7 @@ int SerialLink::OpenWithSettings(int portNumber, const std::string& lineSettings
 void SerialLink::CloseSeriale()
 {
     if (port_.IsOpen())
-        port_.Close();
+        ClosePort();
 }
 
 PortOpenResult SerialLink::OpenAsSetUp()

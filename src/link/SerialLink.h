@@ -92,6 +92,8 @@ public:
 private:
     // The port is open and the program is not quitting: a closed window sends nothing more.
     bool CanSend() const;
+    // What waited for the line to be busy is done first: no request follows.
+    void ClosePort();
     void ReceiveWaitingBytes();
     // Drops every byte until the line has been quiet for kLateAnswerQuietS (bounded).
     void DiscardLateAnswer();

@@ -8,6 +8,16 @@
 namespace {
 // Upper bound of one sleep, so a wait re-checks its condition now and then.
 constexpr int kMaxSleepMs = 250;
+// Deferred work waits until a wait has lasted this long: the request is on its way and the
+// answer not due yet (a command and its acknowledge take about 1.2 ms at 57600 baud), and the
+// other end has had the processor to take the request.
+constexpr double kDeferredAfterS = 0.002;
+// At most ten runs a second: redrawing less often leaves the processor and its caches to the line.
+constexpr double kDeferredIntervalS = 0.1;
+// Work that has found no wait of its own by then runs at the next yield.
+constexpr double kDeferredLongestS = 0.25;
+// How long before an answer can come a wait wakes for it.
+constexpr double kWakeBeforeAnswerS = 0.001;
 }
 
 QtHost::QtHost()
@@ -40,25 +50,70 @@ LocalDateTime QtHost::LocalNow() const
             now.time().hour(), now.time().minute(), now.time().second()};
 }
 
+void QtHost::Defer(std::function<void()> action)
+{
+    if (deferred_.empty())
+        deferredSince_ = Now();
+    deferred_.push_back(std::move(action));
+}
+
 void QtHost::RunDeferred()
 {
     std::vector<std::function<void()>> due;
     due.swap(deferred_);
     for (auto& action : due)
         action();
+    deferredRunAt_ = Now();
+}
+
+bool QtHost::DeferredDue(double now)
+{
+    if (deferred_.empty())
+        return false;
+    if (now - deferredSince_ >= kDeferredLongestS)
+        return true;
+    if (waitTried_)
+        return false;
+    // A wait that reaches its 2 ms before the interval is over leaves the work to a later one,
+    // without waking for it.
+    if (waitStart_ + kDeferredAfterS - deferredRunAt_ < kDeferredIntervalS) {
+        waitTried_ = true;
+        return false;
+    }
+    if (now - waitStart_ < kDeferredAfterS)
+        return false;
+    waitTried_ = true;
+    return true;
+}
+
+double QtHost::DeferredCheckAt() const
+{
+    return waitTried_ ? deferredSince_ + kDeferredLongestS : waitStart_ + kDeferredAfterS;
 }
 
 void QtHost::Yield(double deadline)
 {
-    RunDeferred();
+    double now = Now();
+    // Every wait has its own deadline: a new one starts a new wait.
+    if (deadline != waitDeadline_) {
+        waitDeadline_ = deadline;
+        waitStart_ = now;
+        waitTried_ = false;
+    }
+    if (DeferredDue(now)) {
+        RunDeferred();
+        now = Now();
+    }
     if (quitting_)
         return;
-    const double now = Now();
     if (deadline <= now) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         return;
     }
-    ArmWakeUp(deadline, now);
+    double wakeAt = deferred_.empty() ? deadline : std::min(deadline, DeferredCheckAt());
+    if (answerAt_ - kWakeBeforeAnswerS > now)
+        wakeAt = std::min(wakeAt, answerAt_ - kWakeBeforeAnswerS);
+    ArmWakeUp(wakeAt, now);
     // Sleeps until an event or the wake-up timer, delivers what is ready and returns. An event
     // posted meanwhile has already woken the dispatcher, so nothing delivered here is missed.
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);

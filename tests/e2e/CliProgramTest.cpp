@@ -326,6 +326,35 @@ TEST(CliProgram, FlashesOneBoardOrBothBoardsOfAPackage)
     EXPECT_TRUE(holds(files.Path("two-mis.bin"), mis));
 }
 
+// flash --verify through a real port: the board read back before Go, and the simulator program's
+// faults for it: a flash byte changed once programmed, Read Memory left unanswered.
+TEST(CliProgram, FlashVerifyReadsTheBoardBackBeforeGo)
+{
+    Folder files;
+    const std::string image = files.Write("31400_VERTA708_V1.bin", Pattern(5000, 3));  // 20 pages
+    const struct {
+        const char* story;
+        std::vector<std::string> simulator;
+        int status;
+        const char* said;
+    } cases[] = {
+        {"a sound board", {}, 0, " Verify      : OK"},
+        {"byte 0x1234 changed once programmed", {"--weak-byte", "cpu:0x1234"}, 44, " Verify      : error at page 18"},
+        {"Read Memory unanswered", {"--silent-read", "cpu"}, 44, " Verify      : error at page 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        std::vector<std::string> options{"--boot"};
+        options.insert(options.end(), c.simulator.begin(), c.simulator.end());
+        SimProgram sim(options);
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        const ProgramRun run = Cli(sim).Run({"flash", image, "--target", "VERTA708", "--verify"});
+        EXPECT_EQ(run.exitCode, c.status) << run.err;
+        EXPECT_TRUE(Says(run, c.said)) << run.err;
+        EXPECT_EQ(Says(run, " Run command        : OK"), c.status == 0) << run.err;
+    }
+}
+
 TEST(CliProgram, WifiRegistersTheModuleAndTheRegisterFile)
 {
     SimProgram sim({"--model", "VRTA710"});

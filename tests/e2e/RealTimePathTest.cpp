@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <atomic>
 #include <string>
+#include <chrono>
 #include <thread>
+#include <vector>
 
 #include "link/SerialLink.h"
 #include "platform/QtHost.h"
@@ -134,4 +136,62 @@ TEST(RealTimePath, QuitEndsTheWaitInProgressAndEveryLaterOne)
     EXPECT_FALSE(later) << "the wait went on after the quit";
     EXPECT_FALSE(link.WaitFor(5.0, [&] { return later; }));
     EXPECT_FALSE(later);
+}
+
+// What the window leaves for later (redrawing the log after an answer) waits until the line is
+// busy: a wait that the answer already ends does not do it, the next request goes first; a wait
+// that goes on does it; and a port that closes does it at once, no request following.
+TEST(RealTimePath, DeferredWorkWaitsForAWaitThatGoesOn)
+{
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    RealPath path(pty.link());
+    SerialLink& link = path.link;
+    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
+    int done = 0;
+
+    path.host.Defer([&] { ++done; });
+    ASSERT_TRUE(pty.WriteMaster("\x06"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the acknowledge is in before the wait
+    EXPECT_TRUE(link.WaitFor(5.0, [&] { return link.Rx.RxAck != 0; }));
+    EXPECT_EQ(done, 0) << "the answer in hand: the next request goes first";
+
+    link.Delay(0.1);
+    EXPECT_EQ(done, 1) << "done while waiting";
+
+    path.host.Defer([&] { ++done; });
+    link.CloseSeriale();
+    EXPECT_EQ(done, 2) << "done as the port closes";
+}
+
+// A wait told when its answer can come at the earliest wakes a moment before then, though nothing
+// has arrived, so that it is awake when the answer comes; without it the wait sleeps until the
+// answer.
+TEST(RealTimePath, AWaitWakesJustBeforeItsAnswerIsDue)
+{
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    RealPath path(pty.link());
+    SerialLink& link = path.link;
+    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
+    for (const bool told : {false, true}) {
+        SCOPED_TRACE(told ? "told" : "not told");
+        link.Rx.ResetForExchange();
+        const double start = path.host.Now();
+        std::vector<double> looks;  // when the wait looked at its condition, from the start
+        std::thread answer([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            pty.WriteMaster("\x06");
+        });
+        if (told)
+            path.host.ExpectAnswerAt(start + 0.1);
+        EXPECT_TRUE(link.WaitFor(5.0, [&] {
+            looks.push_back(path.host.Now() - start);
+            return link.Rx.RxAck != 0;
+        }));
+        answer.join();
+        const bool lookedBeforeTheAnswer =
+            std::any_of(looks.begin(), looks.end(), [](double at) { return at > 0.05 && at < 0.2; });
+        EXPECT_EQ(lookedBeforeTheAnswer, told) << looks.size() << " looks";
+    }
 }

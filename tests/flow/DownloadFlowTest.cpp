@@ -94,6 +94,37 @@ TEST_F(DownloadFlow, BothMemoriesShareOneNameAndTheEepromComesFirst)
     ExpectIdle();
 }
 
+// Drawing never delays the line: the line of an EEPROM block or of a page shows once the block's
+// (or the page's first) request has gone out. Each shows "<line>@<requests of its kind sent by then>".
+TEST_F(DownloadFlow, EachBlockAndPageLineShowsOnceItsRequestIsOnTheLine)
+{
+    Start();
+    Pages("3", "5");
+    std::vector<std::string> shown;
+    DownMemTab& tab = *rig.form->DownMem;
+    QObject::connect(tab.txtDownStatus, &QPlainTextEdit::textChanged, &tab, [&] {
+        const std::string log = Log();
+        const auto at = log.rfind("\r\n");
+        const std::string last = at == std::string::npos ? log : log.substr(at + 2);
+        const bool eeprom = last.starts_with("Addr: ");
+        if (!eeprom && !last.starts_with("  Page N°: "))
+            return;
+        std::size_t requests = 0;
+        for (const Bytes& frame : rig.port.Writes())
+            requests += frame.size() > 2 && frame[2] == (eeprom ? 'e' : 0xE5) ? 1 : 0;
+        shown.push_back(last + "@" + std::to_string(requests));
+    });
+    Download();
+    ASSERT_EQ(Log(), kIdLine + SavedText(kEpr) + SavedText(Fla(kBase, 3, 5)));
+
+    Names expected;
+    for (int block = 0; block < 20; ++block)
+        expected.push_back("Addr: " + ZeroPadded(block * 100, 4) + "@" + std::to_string(block + 1));
+    for (int page = 3; page <= 5; ++page)  // four blocks a page
+        expected.push_back("  Page N°: " + std::to_string(page) + "/5@" + std::to_string((page - 3) * 4 + 1));
+    EXPECT_EQ(shown, expected);
+}
+
 // One memory or neither, and page fields read as their leading number rounded half to even.
 TEST_F(DownloadFlow, OnlyTheTickedMemoriesAreSaved)
 {

@@ -332,3 +332,31 @@ TEST_F(MemoryUploadFlow, BoxesChangedDuringARunWaitForTheNext)
     EXPECT_EQ(EepromWrites(), 0u);
     ExpectUploadIdle();
 }
+
+// Drawing never delays the line: a page's line, written once the page is in, shows once the next
+// page's first block has gone out. Each shows "<line>@<flash blocks sent by then>".
+TEST_F(MemoryUploadFlow, APageLineShowsOnceTheNextPageIsOnTheLine)
+{
+    Start();
+    Tick("chkEE2Down", false);
+    const std::string name = std::string(kQs) + "_0005-0007.fla";
+    std::vector<std::string> shown;
+    DownMemTab& tab = *rig.form->DownMem;
+    QObject::connect(tab.txtDownStatus, &QPlainTextEdit::textChanged, &tab, [&] {
+        const std::string log = Log();
+        const auto at = log.rfind("\r\n");
+        const std::string last = at == std::string::npos ? log : log.substr(at + 2);
+        if (!last.starts_with(" Page "))
+            return;
+        std::size_t blocks = 0;
+        for (const Bytes& frame : rig.port.Writes())
+            blocks += frame.size() > 3 && frame[3] == 0xE6 ? 1 : 0;  // long frames
+        shown.push_back(last + "@" + std::to_string(blocks));
+    });
+    Pages("5", "7");
+    Upload(Image(name, FlashImage(3)));
+    ASSERT_EQ(Log(), FlashDone(name, "5-7"));
+
+    // Four blocks a page; after the last page nothing follows.
+    EXPECT_EQ(shown, (Names{" Page 5/7@5", " Page 6/7@9", " Page 7/7@12"}));
+}

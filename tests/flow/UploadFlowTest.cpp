@@ -2,9 +2,12 @@
 // off while a run goes on and back whatever its end, the log, bar and percentage on screen, the
 // speed menu, the file choice and the target selected at Start. (The runs themselves, step by step:
 // the FirmwareUpload tests.)
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QProgressBar>
+#include <QTimer>
 
 #include "UploadRig.h"
 #include "app/UploadActions.h"
@@ -218,4 +221,135 @@ TEST_F(UploadTabOneBoard, BrowseShowsThePathWithin40CharactersAndEnablesStart)
     start.setEnabled(false);
     Browse("/a/folder/");
     EXPECT_FALSE(start.isEnabled());
+}
+
+// ------------------------------------------------------------------------------ the line first
+
+namespace {
+
+// Write Memory commands on the line so far, straight or through the CPU board.
+std::size_t WriteCommandsSent(const SimPort& port)
+{
+    std::size_t count = 0;
+    for (const Bytes& write : port.Writes()) {
+        const bool direct = write == Bytes{0x31, 0xCE};
+        const bool tunnel = write.size() == 8 && write[2] == 0xD1 && write[3] == 0x31 && write[4] == 0xCE;
+        count += direct || tunnel ? 1 : 0;
+    }
+    return count;
+}
+
+}  // namespace
+
+// Drawing never delays the line: a page's log line and the bar (with its percentage) are brought
+// up to date only once the next Write Memory command has gone out, on both routes. Each shows
+// "<what>@<commands sent by then>".
+TEST_F(UploadTabPackage, PageLinesAndTheBarFollowTheNextCommandOnTheLine)
+{
+    std::vector<std::string> lines;
+    std::vector<std::string> bar;
+    const auto sent = [this] { return "@" + std::to_string(WriteCommandsSent(rig.port)); };
+    UploadTab& tab = *rig.form->Upload;
+    QObject::connect(tab.txtProgStatus, &QPlainTextEdit::textChanged, &tab, [&] {
+        const std::string log = Log();
+        const auto at = log.rfind("\r\n");
+        const std::string last = at == std::string::npos ? log : log.substr(at + 2);
+        if ((last.starts_with(" Page ") || last.starts_with("Prog. N.")) && (lines.empty() || !lines.back().starts_with(last + "@")))
+            lines.push_back(last + sent());
+    });
+    QObject::connect(tab.PrgBar1, &QProgressBar::valueChanged, &tab, [&](int value) {
+        bar.push_back(std::to_string(value) + sent());
+    });
+    Browse(package);
+    Start();
+    ASSERT_NE(Log().find(" >> Upload Success "), std::string::npos) << Log();
+
+    // The CPU board's 3 pages, then the MIS board's 6; after a board's last page nothing follows.
+    EXPECT_EQ(lines, (std::vector<std::string>{" Page 0/3 ...@1", " Page 1/3 ...@2", " Page 2/3 ...@3", "Prog. N.1/6@5",
+                                               "Prog. N.2/6@6", "Prog. N.3/6@7", "Prog. N.4/6@8", "Prog. N.5/6@9",
+                                               "Prog. N.6/6@9"}));
+    // The bar, from the 0 Start sets before anything is sent.
+    EXPECT_EQ(bar, (std::vector<std::string>{"0@0", "25@2", "50@3", "75@3", "0@4", "14@5", "29@6", "43@7", "57@8",
+                                             "71@9", "86@9"}));
+}
+
+// A new percentage redraws the progress row alone: redrawing every widget of the window for each
+// page would cost the line its time.
+TEST_F(UploadTabOneBoard, ANewPercentageRedrawsTheProgressRowOnly)
+{
+    UploadTab& tab = *rig.form->Upload;
+    struct PaintRecorder : QObject {
+        QWidget* label = nullptr;
+        bool labelPainted = false;
+        std::vector<std::string> large;  // widgets painted taller than the progress row
+        int rowHeight = 0;
+        bool eventFilter(QObject* object, QEvent* event) override
+        {
+            if (event->type() != QEvent::Paint)
+                return false;
+            labelPainted = labelPainted || object == label;
+            const QRect rect = static_cast<QPaintEvent*>(event)->rect();
+            if (rect.height() > rowHeight)
+                large.push_back(object->objectName().toStdString());
+            return false;
+        }
+    } recorder;
+    recorder.label = tab.lblPercUpload;
+    const auto showUntilTheLabelIsPainted = [&](int percent) {
+        recorder.labelPainted = false;
+        tab.ShowProgress(percent, std::to_string(percent) + "%");
+        QTimer late;
+        late.setSingleShot(true);
+        late.start(5000);
+        while (!recorder.labelPainted && late.isActive())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        return recorder.labelPainted;
+    };
+    rig.form->resize(780, 560);
+    rig.form->show();
+    qApp->installEventFilter(&recorder);
+    ASSERT_TRUE(showUntilTheLabelIsPainted(10)) << "the bar and the label appear";
+
+    recorder.rowHeight = std::max(tab.PrgBar1->height(), tab.lblPercUpload->height());
+    for (const int percent : {7, 37, 100}) {  // texts of three widths
+        SCOPED_TRACE(percent);
+        recorder.large.clear();
+        ASSERT_TRUE(showUntilTheLabelIsPainted(percent));
+        EXPECT_EQ(recorder.large, std::vector<std::string>{});
+    }
+    qApp->removeEventFilter(&recorder);
+}
+
+// ------------------------------------------------------------------------------ Verify
+
+// "Verify" starts unticked; ticked, Start reads the board back before it is started, and the
+// choice is kept beside the port number for the next start of the program.
+TEST_F(UploadTabOneBoard, VerifyIsUntickedAtFirstAndRememberedForTheNextStart)
+{
+    auto& verify = rig.Control<QCheckBox>("chkVerify");
+    EXPECT_FALSE(verify.isChecked());
+    EXPECT_EQ(rig.settings.values.count("Startup/Verify"), 0u) << "nothing saved before it is touched";
+    rig.boards.StartCpuInBootloader();
+    Browse(file);
+    Start();
+    EXPECT_EQ(Log().find("Verify"), std::string::npos) << Log();
+
+    verify.setChecked(true);
+    EXPECT_EQ(rig.settings.values["Startup/Verify"], "1");
+    rig.boards.StartCpuInBootloader();
+    Start();
+    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n Verify      : OK\r\n" + kRunOk +
+                         "Upload completed succefully \r\n");
+    EXPECT_EQ(State(), kIdle);
+
+    // The program started again with the same settings.
+    rig.form.reset();
+    rig.StartOn("", kUploadTab);
+    EXPECT_TRUE(rig.Control<QCheckBox>("chkVerify").isChecked());
+    rig.Control<QCheckBox>("chkVerify").setChecked(false);
+    EXPECT_EQ(rig.settings.values["Startup/Verify"], "0");
+    rig.form.reset();
+    rig.StartOn("", kUploadTab);
+    EXPECT_FALSE(rig.Control<QCheckBox>("chkVerify").isChecked());
+    EXPECT_EQ(rig.SavedPort(), "1") << "the port number stays beside it";
 }

@@ -35,6 +35,17 @@ Command Write(std::uint32_t address, const Bytes& data)
 {
     return [address, data](BootClient& c) { return c.Write(address, data); };
 }
+// Read Memory into `read` (or into nothing kept).
+Command Read(std::uint32_t address, std::size_t count, Bytes* read = nullptr)
+{
+    return [address, count, read](BootClient& c) {
+        Bytes into;
+        const BootError error = c.Read(address, count, into);
+        if (read)
+            *read = into;
+        return error;
+    };
+}
 
 // A port whose far end answers each write with the next scripted answer (none: silence), on a
 // direct-route port opened at 57600.
@@ -125,6 +136,9 @@ TEST(BootCommands, WhatARouteDoesNotOfferOrAFrameCannotCarrySendsNothing)
         {"a reset on the direct route", BootRoute::Direct, Reset},
         {"a write of nothing", BootRoute::Direct, Write(boot::kFlashStart, {})},
         {"a write of 257 bytes", BootRoute::Tunnel, Write(boot::kFlashStart, Bytes(257, 0x00))},
+        {"Read Memory through the tunnel", BootRoute::Tunnel, Read(boot::kFlashStart, 256)},
+        {"a read of nothing", BootRoute::Direct, Read(boot::kFlashStart, 0)},
+        {"a read of 257 bytes", BootRoute::Direct, Read(boot::kFlashStart, 257)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -268,6 +282,61 @@ TEST(BootCommands, LogTextsWhereTheyFail)
         EXPECT_EQ(c.command(rig.client), c.error);
         EXPECT_EQ(rig.log.Text(), std::string("before") + c.log);
         EXPECT_EQ(rig.port.written.size(), c.frames);
+    }
+}
+
+// Read Memory on the direct route: its three frames, then the answer to its count, which must be
+// the acknowledge followed by exactly the bytes asked for; what a short, refused or garbled answer
+// costs, and that nothing read is handed on then.
+TEST(BootCommands, ReadMemoryTakesTheAcknowledgeAndExactlyTheBytesAsked)
+{
+    Bytes page(256);
+    for (std::size_t i = 0; i < page.size(); ++i)
+        page[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    const auto answer = [](double delay, std::uint8_t first, const Bytes& bytes) {
+        Bytes all{first};
+        all.insert(all.end(), bytes.begin(), bytes.end());
+        return Arrivals{{delay, all}};
+    };
+    const Bytes shortPage(page.begin(), page.end() - 1);
+    const struct {
+        const char* name;
+        std::uint32_t address;
+        std::size_t count;
+        std::vector<Arrivals> answers;
+        BootError error;
+        Bytes read;
+        std::vector<std::string> frames;
+        double cost;  // seconds from the last frame written to the end of the command
+    } cases[] = {
+        {"a page at 0x08000300", 0x08000300, 256, {kAck, kAck, answer(0.01, 0x79, page)}, BootError::None, page,
+         {"11EE", "080003000B", "FF00"}, 0.01},
+        {"one byte", boot::kFlashStart, 1, {kAck, kAck, {{0.01, {0x79, 0x5A}}}}, BootError::None, {0x5A},
+         {"11EE", "0800000008", "00FF"}, 0.01},
+        {"the acknowledge, the bytes later", 0x08000300, 256,
+         {kAck, kAck, {{0.01, {0x79}}, {0.3, page}}}, BootError::None, page, {"11EE", "080003000B", "FF00"}, 0.3},
+        {"one byte short", 0x08000300, 256, {kAck, kAck, answer(0.01, 0x79, shortPage)}, BootError::NoAcknowledge, {},
+         {"11EE", "080003000B", "FF00"}, 1.0 + 0.2},
+        {"nothing after the count", 0x08000300, 256, {kAck, kAck, {}}, BootError::NoAcknowledge, {},
+         {"11EE", "080003000B", "FF00"}, 1.0 + 0.2},
+        {"the count refused", 0x08000300, 256, {kAck, kAck, kNack}, BootError::Nack, {},
+         {"11EE", "080003000B", "FF00"}, 0.01 + 0.2},
+        {"a byte other than the acknowledge first", 0x08000300, 256, {kAck, kAck, answer(0.01, 0x00, page)},
+         BootError::NoAcknowledge, {}, {"11EE", "080003000B", "FF00"}, 0.01 + 0.2},
+        {"the address refused", 0x08000300, 256, {kAck, kNack}, BootError::Nack, {}, {"11EE", "080003000B"}, 0.01 + 0.2},
+        {"the command refused", 0x08000300, 256, {kNack}, BootError::Nack, {}, {"11EE"}, 0.01 + 0.2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        BootRig rig;
+        rig.answers.assign(c.answers.begin(), c.answers.end());
+        Bytes read{0xEE};
+        BootError error = BootError::None;
+        EXPECT_NEAR(rig.RunTimed(Read(c.address, c.count, &read), error), c.cost, 1e-6);
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(read, c.read);
+        EXPECT_EQ(rig.Written(), c.frames);
+        EXPECT_EQ(rig.log.Text(), "") << "the caller reports";
     }
 }
 

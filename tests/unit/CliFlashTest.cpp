@@ -58,6 +58,9 @@ TEST(CliFlashSteps, EachFailingStepHasItsExitStatusAndItsOwnWords)
 {
     const auto image = [](CliFlash& cli) { return std::vector<std::string>{"flash", cli.Path("31400_V2.bin"), "--target", "VERTA708"}; };
     const auto package = [](CliFlash& cli) { return std::vector<std::string>{"flash", "--package", cli.Path("27520_Pack.pkg")}; };
+    const auto verified = [](CliFlash& cli) {
+        return std::vector<std::string>{"flash", cli.Path("31400_V2.bin"), "--target", "VERTA708", "--verify"};
+    };
     const auto nothing = [](CliFlash&) {};
     const struct {
         const char* story;
@@ -72,6 +75,7 @@ TEST(CliFlashSteps, EachFailingStepHasItsExitStatusAndItsOwnWords)
              return std::vector<std::string>{"flash", cli.File("image.bin", Image(300, 4))}; },
          nothing, 0, "Upload completed succefully ", "\"boards\":1,\"pages\":2"},
         {"both boards of a package", package, nothing, 0, " >> Upload Success ", "\"boards\":2,\"pages\":9"},
+        {"one board read back", verified, nothing, 0, " Verify      : OK\n Run command ", "\"boards\":1,\"pages\":3"},
         {"an image the target does not take", [](CliFlash& cli) {
              return std::vector<std::string>{"flash", cli.Path("27520_CPU_V1.bin"), "--target", "VERTA708"}; },
          nothing, 31, " Upload not started: VERTA708 takes a file *31400_*.bin, not 27520_CPU_V1.bin\n",
@@ -109,6 +113,10 @@ TEST(CliFlashSteps, EachFailingStepHasItsExitStatusAndItsOwnWords)
          42, "Upload mis board failed \n", "\"boards\":1"},
         {"the MIS board's page 2 refused", package, [](CliFlash& cli) { cli.boards.MisBoot().AddFault(SimBootloader::NackWriteData(0x08000200)); },
          43, std::string(kNackText) + "\nUpload mis board failed \n", "\"boards\":1,\"pages\":5,\"failed_page\":2"},
+        {"page 1 reads back changed", verified, [](CliFlash& cli) { cli.boards.CpuBoot().AddWeakByte(256 + 9); }, 44,
+         " Verify      : error at page 1\n\nVerify data error...\nUpload failed! \n", "\"pages\":3,\"failed_page\":1"},
+        {"the read-back unanswered", verified, [](CliFlash& cli) { cli.boards.CpuBoot().AddFault(SimBootloader::SilentRead()); },
+         44, " Verify      : error at page 0\n", "\"boards\":0,\"pages\":3,\"failed_page\":0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.story);

@@ -77,6 +77,7 @@ struct FirmwareRig : ::testing::Test {
     HistorySink sink;
     TempFolder images;
     int runs = 0;
+    bool verify = false;  // the runs read the board back
 
     FirmwareRig()
     {
@@ -89,7 +90,7 @@ struct FirmwareRig : ::testing::Test {
     {
         sink.history.clear();
         OperationContext context{link, sink, images.Path()};
-        const FirmwareResult result = UploadFirmware(context, {target, file, speed57600});
+        const FirmwareResult result = UploadFirmware(context, {target, file, speed57600, verify});
         ++runs;  // a moment a run never came to is not looked for in the next
         return result;
     }
@@ -134,6 +135,25 @@ struct FirmwareRig : ::testing::Test {
     }
 
     std::size_t Requests(std::uint8_t command) const { return instrument.CountRequests(command); }
+    // The bootloader frames of the Read Memory commands on the line, straight and through the CPU
+    // board: "11EE 0800010009 FF00 ...".
+    std::string ReadMemoryFrames() const
+    {
+        std::string frames;
+        const auto& writes = port.Writes();
+        for (std::size_t i = 0; i < writes.size(); ++i) {
+            const bool tunnelled = writes[i].size() > 4 && writes[i][2] == boot::kPassCommand && writes[i][3] == 0x11;
+            if (tunnelled)
+                frames += "through the CPU board ";
+            if (writes[i] != Bytes{0x11, 0xEE})
+                continue;
+            frames += BytesToHex(writes[i]);
+            for (std::size_t k = i + 1; k < writes.size() && k <= i + 2; ++k)
+                frames += " " + BytesToHex(writes[k]);
+            frames += " ";
+        }
+        return frames;
+    }
     bool NothingErased() const
     {
         return boards.CpuBoot().MassErases() == 0 && boards.MisBoot().MassErases() == 0 && boards.CpuBoot().Writes() == 0 &&
@@ -263,6 +283,91 @@ TEST_F(SingleBoard, EveryFailingStepEndsTheRunWithItsText)
     }
 }
 
+// ------------------------------------------------------------------------------- read-back
+
+// With verify, every page is read back (Read Memory of 256 bytes at its address) once all are
+// written, and only then is the board started; without, nothing is read.
+TEST_F(SingleBoard, VerifyReadsEveryPageBackBeforeGo)
+{
+    boards.StartCpuInBootloader();
+    verify = true;
+    const FirmwareResult result = Run("QMX-ARN", file);
+    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n Verify      : OK\r\n" + kRunOk +
+                         "Upload completed succefully \r\n");
+    EXPECT_EQ(ReadMemoryFrames(), "11EE 0800000008 FF00 11EE 0800010009 FF00 11EE 080002000A FF00 ");
+    EXPECT_TRUE(sink.Showed(" Loaded 3 pages  : OK \r\n Verify      : page 0/3 ..."));
+    EXPECT_TRUE(sink.Showed(" Loaded 3 pages  : OK \r\n Verify      : page 2/3 ..."));
+    EXPECT_EQ(sink.progress, (std::vector<int>{0, 25, 50, 75, 0, 25, 50, 75})) << "the bar counts again";
+    EXPECT_FALSE(sink.progressShown);
+    EXPECT_TRUE(boards.CpuBoot().Running());
+    EXPECT_TRUE(result.ok());
+    EXPECT_EQ(result.failedStep, FirmwareStep::None);
+    EXPECT_EQ(result.boardsProgrammed, 1);
+    EXPECT_EQ(result.pagesWritten, 3);
+
+    verify = false;
+    boards.StartCpuInBootloader();
+    const std::size_t writes = port.Writes().size();
+    EXPECT_TRUE(Run("QMX-ARN", file).ok());
+    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n" + kRunOk + "Upload completed succefully \r\n");
+    EXPECT_EQ(port.Writes().size() - writes, 1 + 2 + 3 * 3 + 2u) << "sync, erase, pages, Go: no Read Memory";
+}
+
+// A page that reads back otherwise, or whose Read Memory goes unanswered or refused, stops the run
+// before Go at that page; the pages after it are not read.
+TEST_F(SingleBoard, AVerifyThatFailsStopsBeforeGoAtItsPage)
+{
+    image = Image(9 * 256 - 10, 2);
+    WriteFile("31400_V2.bin", image);
+    verify = true;
+    const auto failedAt = [](int page) {
+        return " Loaded 9 pages  : OK \r\n Verify      : error at page " + std::to_string(page) +
+               "\r\n\r\nVerify data error...\r\nUpload failed! \r\n";
+    };
+    const struct {
+        const char* story;
+        std::function<void(SimBootloader&)> fault;
+        int page;
+        ResultCode code;
+        int reads;  // Read Memory commands sent
+    } cases[] = {
+        {"a flash byte of page 3 changed after programming", [](SimBootloader& b) { b.AddWeakByte(3 * 256 + 17); }, 3,
+         ResultCode::ReadBackDiffers, 4},
+        {"the last byte of the last page changed", [](SimBootloader& b) { b.AddWeakByte(9 * 256 - 1); }, 8,
+         ResultCode::ReadBackDiffers, 9},
+        {"Read Memory unanswered", [](SimBootloader& b) { b.AddFault(SimBootloader::SilentRead()); }, 0,
+         ResultCode::NoFrame, 1},
+        {"the read of page 5 unanswered", [](SimBootloader& b) { b.AddFault(SimBootloader::SilentRead(0x08000500)); }, 5,
+         ResultCode::NoFrame, 6},
+        {"Read Memory refused", [](SimBootloader& b) { b.AddFault(Refused(0x11, SimBootStep::Command)); }, 0,
+         ResultCode::Nak, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        SimBootloader fresh;
+        std::swap(boards.CpuBoot(), fresh);
+        boards.StartCpuInBootloader();
+        c.fault(boards.CpuBoot());
+        const std::size_t writesBefore = port.Writes().size();
+        const FirmwareResult result = Run("QMX-ARN", file);
+        const std::string tail = failedAt(c.page);
+        ASSERT_GE(Log().size(), tail.size());
+        EXPECT_EQ(Log().substr(Log().size() - tail.size()), tail);
+        std::size_t reads = 0;
+        for (std::size_t i = writesBefore; i < port.Writes().size(); ++i)
+            reads += port.Writes()[i] == Bytes{0x11, 0xEE} ? 1 : 0;
+        EXPECT_EQ(reads, static_cast<std::size_t>(c.reads));
+        EXPECT_FALSE(boards.CpuBoot().Running()) << "no Go after a failed verify";
+        EXPECT_FALSE(sink.progressShown);
+        ExpectEndedWithItsReason(result);
+        EXPECT_EQ(result.failedStep, FirmwareStep::Verify);
+        EXPECT_EQ(result.code, c.code);
+        EXPECT_EQ(result.failedPage, std::optional<int>(c.page));
+        EXPECT_EQ(result.pagesWritten, 9);
+        EXPECT_EQ(result.boardsProgrammed, 0);
+    }
+}
+
 // ------------------------------------------------------------------------ images before erase
 
 TEST_F(SingleBoard, ImagesThatCannotLoadAreFoundBeforeAnythingIsSent)
@@ -382,6 +487,34 @@ TEST_F(Package, BothBoardsProgrammedForEitherLineOrder)
         EXPECT_EQ(result.boardsProgrammed, 2);
         EXPECT_EQ(result.pagesWritten, 9);
     }
+}
+
+// With verify the CPU board is read back before Go; the MIS board, written through it, is not. A
+// CPU page that reads back otherwise ends the run there, the MIS board untouched.
+TEST_F(Package, VerifyReadsTheCpuBoardBackAndNotTheMisBoard)
+{
+    verify = true;
+    const FirmwareResult result = RunPackage();
+    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n Verify      : OK\r\n" + kRunOk +
+                         "TURN ON the instrument \r\n\r\n" + kSyncOk + kTunnelEraseOk +
+                         "Prog. N.6/6\r\n Reset SW Command: OK \r\n >> Upload Success \r\n ***** TURN OFF the instrument ***** \r\n");
+    EXPECT_EQ(ReadMemoryFrames(), "11EE 0800000008 FF00 11EE 0800010009 FF00 11EE 080002000A FF00 ");
+    EXPECT_TRUE(result.ok());
+    EXPECT_EQ(result.boardsProgrammed, 2);
+
+    boards.StartCpuInBootloader();
+    boards.CpuBoot().AddWeakByte(256);
+    const int misWrites = boards.MisBoot().Writes();
+    const FirmwareResult failed = RunPackage();
+    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n Verify      : error at page 1\r\n\r\n" +
+                         "Upload failed \r\n");
+    ExpectEndedWithItsReason(failed);
+    EXPECT_EQ(failed.failedStep, FirmwareStep::Verify);
+    EXPECT_EQ(failed.code, ResultCode::ReadBackDiffers);
+    EXPECT_EQ(failed.failedPage, std::optional<int>(1));
+    EXPECT_EQ(failed.boardsProgrammed, 0);
+    EXPECT_EQ(boards.MisBoot().Writes(), misWrites);
+    EXPECT_FALSE(boards.CpuBoot().Running());
 }
 
 TEST_F(Package, InstrumentNotSwitchedOnWithin15Seconds)
