@@ -82,6 +82,10 @@ void PrintFigures(const char* title, double start, double wall, const LineFigure
     std::printf("  simulator's delays   %10.3f s\n", f.simDelays);
     std::printf("  limit (line + delays)%10.3f s\n", limit);
     std::printf("  ratio wall/limit     %10.4f\n", wall / limit);
+    // The port's opening pauses are the same for any dump, however long.
+    const double openPauses = kInitRawModePauseS + kInitSettlePauseS;
+    std::printf("  with the port's opening pauses (%.3f s) in the limit: ratio %.4f\n", openPauses,
+                wall / (limit + openPauses));
     std::printf("  before the first request %6.3f s (the port opened and settled)\n", f.firstRequest - start);
     std::printf("  first request to last answer %.3f s, ratio %.4f to the limit\n", f.span, f.span / limit);
     std::printf("  the tool's gaps      %10.3f s (%.2f %% of the limit), pauses over 5 ms %.3f s\n", f.toolGaps,
