@@ -1,13 +1,102 @@
+// The Service tab of a started window with the simulated instrument on COMM1 (a VRTA710 with its
+// Wi-Fi module): what the window adds to the operations (ServiceOperation), and the state of the
+// controls each time the log changed.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "ServiceRig.h"
+#include "AppRig.h"
+#include "core/Bytes.h"
+#include "support/FileSizeLimit.h"
 
 namespace {
 
-struct ServicePanel : ServiceFlow {
+struct ServiceFlow : ::testing::Test {
+    // Get, Set, the tab control and the "COMM" menu enabled, the port closed.
+    static constexpr const char* kIdle = "controls 1111, port 0";
+
+    std::vector<std::string> statesAtLog;
+    AppRig rig;
+    QTemporaryDir files;
+
+    void SetUp() override
+    {
+        rig.instrument.SetIdentity(SimIdentity{"VRTA710"});
+        rig.StartOn("31400-WlanOps\r\n314x0-CalStmp\r\n", kServiceTab);
+        ServiceTab& tab = *rig.form->Service;
+        QObject::connect(tab.txtService, &QPlainTextEdit::textChanged, &tab, [this] { statesAtLog.push_back(State()); });
+    }
+
+    void Command(const std::string& command) { rig.Choose("cmbService", command); }
+    // The register entry that starts with `prefix` ("0x12", "All registers").
+    void Register(const std::string& prefix)
+    {
+        auto& list = rig.Control<QComboBox>("cmbService2");
+        list.setCurrentIndex(list.findText(QString::fromStdString(prefix), Qt::MatchStartsWith));
+        ASSERT_NE(list.currentIndex(), -1) << "no register entry " << prefix;
+    }
+    void Get() { Click("cmdGetService"); }
+    void Set() { Click("cmdSendService"); }
+    void Click(const char* button)
+    {
+        rig.host.RunUntil(rig.host.Now() + 2.0);  // a late answer of the last run is over
+        statesAtLog.clear();
+        rig.instrument.ClearRecord();
+        rig.dialogs.messages.clear();
+        rig.dialogs.fileRequests.clear();
+        rig.Control<QPushButton>(button).click();
+    }
+
+    std::string Log() const { return rig.form->Service->LogText(); }
+    std::string Value() const { return rig.Text("txtServiceValue"); }
+    void Type(const std::string& text) { rig.Control<QLineEdit>("txtServiceValue").setText(QString::fromStdString(text)); }
+    QCheckBox& Function(int n) { return rig.Control<QCheckBox>(("chkFunc" + std::to_string(n)).c_str()); }
+    // chkFunc 3..0 as "1001"; Tick("1001") ticks them so.
+    std::string Functions()
+    {
+        std::string ticks;
+        for (int n = 3; n >= 0; --n)
+            ticks += Function(n).isChecked() ? '1' : '0';
+        return ticks;
+    }
+    void Tick(const std::string& ticks)
+    {
+        for (int n = 3; n >= 0; --n)
+            Function(n).setChecked(ticks[static_cast<std::size_t>(3 - n)] == '1');
+    }
+
+    // Payloads the instrument received after the identification, in order.
+    std::vector<Bytes> Sent() const
+    {
+        std::vector<Bytes> sent = rig.instrument.Requests();
+        if (!sent.empty() && sent.front() == Bytes{'I'})
+            sent.erase(sent.begin());
+        return sent;
+    }
+
+    std::string State()
+    {
+        const auto bit = [](bool on) { return on ? '1' : '0'; };
+        return std::string("controls ") + bit(rig.Control<QPushButton>("cmdGetService").isEnabled()) +
+               bit(rig.Control<QPushButton>("cmdSendService").isEnabled()) + bit(rig.form->SSTab1->isEnabled()) +
+               bit(rig.form->mnuSeriale->menuAction()->isEnabled()) + ", port " + bit(rig.port.IsOpen());
+    }
+
+    // Get (save) or Set (load) with "All registers", the file dialog answered by `answer` (nothing:
+    // cancelled).
+    void RunAll(bool save, std::optional<std::string> answer)
+    {
+        Command("WiFi register");
+        Register("All registers");
+        rig.dialogs.filePaths.push_back(std::move(answer));
+        save ? Get() : Set();
+    }
+    std::string Path(const std::string& name) const { return files.filePath(QString::fromStdString(name)).toStdString(); }
+
     // Value box, Get, Set, function frame, log, register list, date frame: "1 1 1 0 1 1 0".
     std::string Offered()
     {
@@ -18,18 +107,22 @@ struct ServicePanel : ServiceFlow {
         return shown;
     }
     QRect Place(const char* name) { return rig.Control<QWidget>(name).geometry(); }
-    // The calibration date boxes, day/month/year.
+    // The calibration date boxes as "day/month/year"; TypeDate("7/3/24") types them so.
     std::string Date() const
     {
         return rig.Text("txtCalibManDateDay") + "/" + rig.Text("txtCalibManDateMonth") + "/" + rig.Text("txtCalibManDateYear");
     }
-    void TypeDate(const std::string& day, const std::string& month, const std::string& year)
+    void TypeDate(const QString& date)
     {
-        rig.Control<QLineEdit>("txtCalibManDateDay").setText(QString::fromStdString(day));
-        rig.Control<QLineEdit>("txtCalibManDateMonth").setText(QString::fromStdString(month));
-        rig.Control<QLineEdit>("txtCalibManDateYear").setText(QString::fromStdString(year));
+        const char* boxes[] = {"txtCalibManDateDay", "txtCalibManDateMonth", "txtCalibManDateYear"};
+        for (int i = 0; i < 3; ++i)
+            rig.Control<QLineEdit>(boxes[i]).setText(date.section('/', i, i));
     }
 };
+struct ServicePanel : ServiceFlow {};
+struct WifiRegister : ServiceFlow {};
+
+const std::string kEarlierBackup = "Wifi registers VRTA710_00001234,    Date:05.03.25,  fw:1.05\r\n11h real\r\n";
 
 }  // namespace
 
@@ -68,17 +161,11 @@ TEST_F(ServicePanel, EveryRegisterOffersItsControls)
 
 TEST_F(ServicePanel, ChoosingACommandArrangesTheTab)
 {
-    const std::vector<std::string> registers{
-        "All registers", "0x00 Reboot               W", "0x03 Serial speed         R/W",
-        "0x04 Firmware vesion      R", "0x09 AP Authentication mode R/W", "0x0F AP MAC address       R",
-        "0x10 AP SSID              R/W", "0x11 AP Password          R/W", "0x12 AP IP Address        R/W",
-        "0x13 AP subnet mask       R/W", "0x17 AP TCP port          R/W", "0x1F Station MAC address  R",
-        "0x20 Module funtionality  R/W", "0x21 Station Authentication mode R/W", "0x22 Station SSID   R/W",
-        "0x23 Station Password     R/W", "0x24 Station IP mode      R/W", "0x25 Station IP Address   R/W",
-        "0x26 Station subnet mask  R/W", "0x27 Station DNS server   R/W", "0x28 Station MQTT server  R/W",
-        "0x29 Station MQTT port    R/W", "0x2A Station MQTT topic    R/W", "0x2C Station MQTT publish QOS       R/W",
-        "0x2D Station MQTT subscrive QOS     R/W", "0x2E Station connect timeout (s)    R/W",
-        "0x2F Station reconnect interval (s)  R/W", "0x40 Status                R"};
+    // The first two and the last entry, and how many: the register list holds 28.
+    const auto ends = [](std::vector<std::string> items) {
+        return items.size() > 3 ? std::vector<std::string>{items[0], items[1], items.back(), std::to_string(items.size())} : items;
+    };
+    const std::vector<std::string> registers{"All registers", "0x00 Reboot               W", "0x40 Status                R", "28"};
     const struct {
         const char* from;
         const char* command;
@@ -101,7 +188,7 @@ TEST_F(ServicePanel, ChoosingACommandArrangesTheTab)
         rig.Control<QWidget>("cmdSendService").setEnabled(false);
         Command(c.from);
         Command(c.command);
-        EXPECT_EQ(rig.Items("cmbService2"), c.entries);
+        EXPECT_EQ(ends(rig.Items("cmbService2")), c.entries);
         EXPECT_EQ(rig.Control<QComboBox>("cmbService2").currentIndex(), c.selected);
         EXPECT_EQ(Offered(), c.offered);
         EXPECT_EQ(Log(), c.log);
@@ -165,25 +252,20 @@ TEST_F(ServicePanel, CalibrationDateSetAndGetThroughTheBoxes)
 {
     Command("Calibration date");
     const struct {
-        const char* typed[3];
-        std::optional<SimFaultRule> fault;
+        const char* typed;
         const char* boxes;
         const char* log;
         std::string message;
     } cases[] = {
-        {{"7", "3", "24"}, std::nullopt, "07/03/24", "Calibration DATE  updated", "DATE UPDATED: Calibration DATE  updated !!!"},
-        {{"0", "13", "2024"}, std::nullopt, "00/13/2024",
+        {"7/3/24", "07/03/24", "Calibration DATE  updated", "DATE UPDATED: Calibration DATE  updated !!!"},
+        {"0/13/2024", "00/13/2024",
          "Wrong  DAY  value ...  [1-31]\r\nWrong  MOUTH  value ...  [1-12]\r\nWrong  YEAR  value ...  [13-50]\r\n", ""},
-        {{"5", "9", "31"}, SimFaultRule::Command('r', SimFault::NotOk), "05/09/31", "", "SERIAL ERROR: Updating parameter FAILS"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.boxes);
-        rig.instrument.ClearFaults();
-        if (c.fault)
-            rig.instrument.AddFault(*c.fault);
         std::vector<std::string> logWhileAsked;
         rig.dialogs.onMessage = [&] { logWhileAsked.push_back(Log()); };
-        TypeDate(c.typed[0], c.typed[1], c.typed[2]);
+        TypeDate(c.typed);
         Set();
         EXPECT_EQ(Date(), c.boxes);
         EXPECT_EQ(Log(), c.log);
@@ -194,9 +276,101 @@ TEST_F(ServicePanel, CalibrationDateSetAndGetThroughTheBoxes)
         EXPECT_EQ(logWhileAsked, std::vector<std::string>(c.message.empty() ? 0 : 1, ""));
         EXPECT_EQ(State(), kIdle);
     }
-    TypeDate("x", "x", "x");
+    TypeDate("x/x/x");
     Get();
-    EXPECT_EQ(Date(), "5/9/31");
+    EXPECT_EQ(Date(), "7/3/24");
     EXPECT_EQ(Log(), "");
     EXPECT_EQ(State(), kIdle);
+}
+
+// Get and Set of one register or module state through the tab: the value box (when shown) and the
+// function boxes make the request and show what came back.
+TEST_F(WifiRegister, TheBoxesMakeTheRequestAndShowTheResult)
+{
+    const struct {
+        const char* entry;
+        bool get;
+        const char* typed;
+        const char* ticked;  // chkFunc 3..0
+        Bytes sent;
+        const char* value;      // the value box afterwards
+        const char* functions;  // chkFunc 3..0 afterwards
+    } cases[] = {
+        {"0x12", true, "old", "0010", {'1', 0x12}, "192.168.4.1", "0010"},
+        {"0x04", true, "old", "0010", {'1', 0x04}, "old", "0010"},  // no value box
+        {"0x20", true, "old", "0010", {'1', 0x20}, "old", "1101"},
+        {"0x13", false, " 255. 255.255.0 ", "0000", {'0', 0x13, 255, 255, 255, 0}, "255.255.255.0", "0000"},
+        {"0x20", false, "", "1001", {'0', 0x20, 0, 0, 16, 1}, "", "1001"},
+        {"OFF module", false, "", "0000", {'2', 0}, "", "0000"},
+        {"ON module", false, "", "0000", {'2', 1}, "", "0000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.entry) + (c.get ? " Get" : " Set"));
+        Command(c.entry[0] == '0' ? "WiFi register" : "WiFi setting");
+        Register(c.entry);
+        Type(c.typed);
+        Tick(c.ticked);
+        c.get ? Get() : Set();
+        EXPECT_EQ(Sent(), std::vector<Bytes>{c.sent});
+        EXPECT_EQ(Value(), c.value);
+        EXPECT_EQ(Functions(), c.functions);
+        EXPECT_EQ(State(), kIdle);
+    }
+    EXPECT_TRUE(rig.instrument.WifiModuleOn());
+}
+
+// Get with "All registers" asks where to save, in the program's folder under the proposed name,
+// ticks the function boxes as register 0x20 says and names the file saved; Set asks which file to
+// load. A cancelled dialog ends the run without a word.
+TEST_F(WifiRegister, TheFileDialogsAndWhatTheTabShows)
+{
+    Tick("0010");
+    RunAll(true, Path("VRTA710_00001234_wifi.txt"));
+    ASSERT_EQ(rig.dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(rig.dialogs.fileRequests[0].folder, rig.folder.path().toStdString());
+    EXPECT_EQ(rig.dialogs.fileRequests[0].suggestedName, "VRTA710_00001234_wifi.txt");
+    EXPECT_TRUE(rig.dialogs.fileRequests[0].confirmOverwrite);
+    EXPECT_EQ(Functions(), "1101");
+    EXPECT_EQ(Log(), "Saved WiFi registers\r\nVRTA710_00001234_WIFI.TXT");
+    EXPECT_EQ(State(), kIdle);
+
+    RunAll(false, Path("VRTA710_00001234_wifi.txt"));
+    ASSERT_EQ(rig.dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(rig.dialogs.fileRequests[0].folder, rig.folder.path().toStdString());
+    EXPECT_EQ(Log(), "Write #24 WiFi registers");
+    EXPECT_EQ(State(), kIdle);
+
+    for (const bool save : {true, false}) {
+        RunAll(save, std::nullopt);
+        EXPECT_TRUE(Sent().empty());
+        EXPECT_EQ(Log(), "");
+        EXPECT_EQ(State(), kIdle);
+    }
+}
+
+// A disk that fills while the registers are read: the log names the file and why it could not be
+// written, no register is read after that, and the earlier backup stays as it was.
+TEST_F(WifiRegister, ReadAllOnAFullDiskKeepsTheEarlierBackupAndSaysSo)
+{
+    const std::string path = Path("VRTA710_00001234_wifi.txt");
+    const struct {
+        rlim_t limit;
+        std::size_t read;  // registers read before the line that does not fit
+    } cases[] = {{40, 0}, {300, 17}, {423, 28}};  // not even the header; 26h ends past 300; one byte short
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        WriteFileText(path, kEarlierBackup);
+        {
+            FileSizeLimit full(c.limit);
+            ASSERT_TRUE(full.ok());
+            RunAll(true, path);
+        }
+        EXPECT_EQ(Sent().size(), c.read);
+        EXPECT_EQ(Log(), "ERROR writing file " + path + "\r\n  " + std::strerror(EFBIG));
+        EXPECT_EQ(ReadFileText(path), kEarlierBackup);
+        EXPECT_EQ(FileNamesIn(files.path().toStdString()), std::vector<std::string>{"VRTA710_00001234_wifi.txt"});
+        EXPECT_EQ(State(), kIdle);
+    }
+    RunAll(true, path);  // with room again the same name takes the new backup
+    EXPECT_EQ(ReadFileText(path).size(), 424u);
 }
