@@ -4,11 +4,7 @@
 
 #include "service/RegisterFile.h"
 
-namespace {
-
 using Kind = RegisterFileEntry::Kind;
-
-}  // namespace
 
 // What a line of a register file sends (which lines of a whole file are sent: ServiceOperation).
 TEST(RegisterFileLine, WhatEachLineSends)
@@ -21,24 +17,17 @@ TEST(RegisterFileLine, WhatEachLineSends)
         std::string why = "";
     } cases[] = {
         {"12h 1.2.3", Kind::Write, {1, 2, 3, 3}},  // a group without a dot fills the positions left
-        {"12h 1.2.", Kind::Write, {1, 2, 0, 0}},
-        {"12h ", Kind::Write, {0, 0, 0, 0}},
-        {"12h", Kind::Write, {0, 0, 0, 0}},
+        {"12h 1.2.", Kind::Write, {1, 2, 0, 0}}, {"12h ", Kind::Write, {0, 0, 0, 0}}, {"12h", Kind::Write, {0, 0, 0, 0}},
         {"12hx1.2.3.4", Kind::Write, {1, 2, 3, 4}},  // the fourth character is not looked at
-        {"13h 255.255.255.255", Kind::Write, {255, 255, 255, 255}},
-        {"26h 255..0.0", Kind::Write, {255, 0, 0, 0}},
+        {"13h 255.255.255.255", Kind::Write, {255, 255, 255, 255}}, {"26h 255..0.0", Kind::Write, {255, 0, 0, 0}},
         {"13h 255.255.256.0", Kind::Unencodable, {}, "group 3 \"256\" is not a number from 0 to 255"},
         {"26h 255.25x.0.0", Kind::Unencodable, {}, "group 2 \"25x\" is not a number from 0 to 255"},
         {"12h 1.2.3.4 ", Kind::Unencodable, {}, "group 4 \"4 \" is not a number from 0 to 255"},
         {"12h 256", Kind::Unencodable, {}, "group 1 \"256\" is not a number from 0 to 255"},
-        {"10h", Kind::Write, {}},
-        {"10h  a b ", Kind::Write, {' ', 'a', ' ', 'b', ' '}},
-        {"10h \xE8", Kind::Write, {0xE8}},
+        {"10h", Kind::Write, {}}, {"10h  a b ", Kind::Write, {' ', 'a', ' ', 'b', ' '}}, {"10h \xE8", Kind::Write, {0xE8}},
         {"28h " + v49, Kind::Write, std::vector<int>(49, 'v')},
         {"28h " + v49 + "v", Kind::Unencodable, {}, "50 characters, at most 49 can be sent"},
-        {"03h 1152", Kind::Write, {'1', '1', '5', '2'}},
-        {"09h 3", Kind::Write, {'3'}},
-        {"2ah x", Kind::Write, {'x'}},
+        {"03h 1152", Kind::Write, {'1', '1', '5', '2'}}, {"09h 3", Kind::Write, {'3'}}, {"2ah x", Kind::Write, {'x'}},
         {"2Bh x", Kind::Write, {'x'}},  // not in the register list, written all the same
         // The reboot; not hexadecimal, so register 0; a register the module does not have; read only.
         {"00h 1", Kind::Skip, {}}, {"g3h 1", Kind::Skip, {}}, {"0Ah x", Kind::Skip, {}}, {"04h WM 9", Kind::Skip, {}},
@@ -69,17 +58,4 @@ TEST(RegisterFileLine, LinesOfAFile)
     EXPECT_EQ(lines("a\n\rb"), (L{"a", "", "b"}));
     EXPECT_EQ(lines(""), L{});
     EXPECT_EQ(lines("\r\n"), L{""});
-}
-
-// The date of the header in two digits each (a whole file as read-all saves it: ServiceOperation).
-TEST(RegisterFileLine, HeaderAsWritten)
-{
-    InstrumentInfo info;
-    info.Name = "ZJ553903";
-    info.SerialNumber = "00000042";
-    info.FwVersion = "01.13";
-    EXPECT_EQ(RegisterFileHeader(info, {2031, 1, 9, 23, 59, 59}),
-              "Wifi registers ZJ553903_00000042,    Date:09.01.31,  fw:01.13\r\n");
-    EXPECT_EQ(RegisterFileHeader(info, {2000, 12, 31, 0, 0, 0}),
-              "Wifi registers ZJ553903_00000042,    Date:31.12.00,  fw:01.13\r\n");
 }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -39,13 +38,6 @@ const std::string kEarlierBackup = kHeader + "03h 9600\r\n11h the real password\
 // The default module's functions 0.0.17.1: MQTT, station and AP on, TCP off (chkFunc 0..3).
 const FunctionBoxes kDefaultFunctions{true, false, true, true};
 
-// "3" for 0x03, "2A" for 0x2A.
-std::string Hex(int n)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "%X", n);
-    return text;
-}
 
 // The requests of read-all up to register `last`: reads of the registers of the lines above.
 std::vector<Bytes> ReadsUpTo(int last = 0x40)
@@ -161,7 +153,7 @@ TEST_F(ServiceOperation, ReadGivesValueLogAndFunctions)
          On(0x10, SimFault::GarbageBeforeAck)},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(Hex(c.n) + " " + c.log);
+        SCOPED_TRACE(std::to_string(c.n) + " " + c.log);
         Fresh(c.fault);
         if (c.held)
             sim.Wifi().SetRegister(c.n, *c.held);
@@ -194,14 +186,12 @@ TEST_F(ServiceOperation, WriteSendsTheCheckedValue)
         {0x17, "12345", Write(0x17, Text("12345")), "12345"},
         {0x17, "1234\xC3\xA9", Write(0x17, Text("1234")), "1234"},  // five characters
         {0x17, "123456", std::nullopt, "123456", "troppi caratteri:  max=5\r\n" + refused},
-        {0x17, "80a", Write(0x17, Text("80")), "80"},
-        {0x17, "abc", std::nullopt, "abc", refused},
+        {0x17, "80a", Write(0x17, Text("80")), "80"}, {0x17, "abc", std::nullopt, "abc", refused},
         {0x09, "5", Write(0x09, {5}), "5"},            {0x09, "6", std::nullopt, "6", refused},
         {0x09, "-1", std::nullopt, "-1", refused},     {0x09, "5.5", std::nullopt, "5.5", refused},  // half to even
         {0x21, "4", Write(0x21, Text("4")), "4"},
         {0x10, "   ", std::nullopt, "", " stringa VUOTA !!"},
-        {0x10, w99, Write(0x10, Text(w99)), w99},
-        {0x10, w99 + "w", std::nullopt, w99 + "w"},
+        {0x10, w99, Write(0x10, Text(w99)), w99}, {0x10, w99 + "w", std::nullopt, w99 + "w"},
         {0x10, "caf\xC3\xA9", Write(0x10, {'c', 'a', 'f', 0xE9}), "caf\xC3\xA9"},
         {0x10, "\xE2\x82\xACuro", std::nullopt, "\xE2\x82\xACuro"},  // no single byte for it
         {0x03, "115200", Write(0x03, Text("1152")), "115200"}, {0x03, "9600", Write(0x03, Text("9600")), "9600"},
@@ -212,7 +202,7 @@ TEST_F(ServiceOperation, WriteSendsTheCheckedValue)
         {0x20, "", Write(0x20, {0, 0, 1, 16}), "", "", {false, true, true, false}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(Hex(c.n) + " \"" + c.typed + "\"");
+        SCOPED_TRACE(std::to_string(c.n) + " \"" + c.typed + "\"");
         Fresh();
         const RegisterWriteResult result = WriteRegister(context, {c.n, c.typed, c.ticked});
         EXPECT_EQ(Sent(), c.sent ? std::vector<Bytes>{*c.sent} : std::vector<Bytes>{});
@@ -314,20 +304,21 @@ TEST_F(ServiceOperation, ReadAllStopsAtTheFirstRegisterItCannotRead)
 {
     const struct {
         int failing;
+        std::string said;
         RC code;
         std::optional<SimFaultRule> fault;
         std::optional<Bytes> held = std::nullopt;
     } cases[] = {
-        {0x03, RC::NoFrame, On(0x03, SimFault::Silence)},
-        {0x1F, RC::Busy, On(0x1F, SimFault::Busy)},    // the last before the functions
-        {0x21, RC::NotOk, On(0x21, SimFault::NotOk)},  // the first after them
-        {0x40, RC::NoFrame, On(0x40, SimFault::Nak)},
+        {0x03, "ERROR reading register 3h", RC::NoFrame, On(0x03, SimFault::Silence)},
+        {0x1F, "ERROR reading register 1Fh", RC::Busy, On(0x1F, SimFault::Busy)},    // the last before the functions
+        {0x21, "ERROR reading register 21h", RC::NotOk, On(0x21, SimFault::NotOk)},  // the first after them
+        {0x40, "ERROR reading register 40h", RC::NoFrame, On(0x40, SimFault::Nak)},
         // A refusal in a bare status is never saved as an empty password.
-        {0x11, RC::NotOk, On(0x11, SimFault::Scripted).WithBytes(Acked(Text("1")))},
-        {0x10, RC::Malformed, std::nullopt, Text("a\r\nb")},  // a line end inside a name
+        {0x11, "ERROR reading register 11h", RC::NotOk, On(0x11, SimFault::Scripted).WithBytes(Acked(Text("1")))},
+        {0x10, "ERROR reading register 10h", RC::Malformed, std::nullopt, Text("a\r\nb")},  // a line end inside a name
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(Hex(c.failing));
+        SCOPED_TRACE(c.said);
         Fresh(c.fault);
         sim.Wifi() = SimWifiModule();
         if (c.held)
@@ -335,10 +326,9 @@ TEST_F(ServiceOperation, ReadAllStopsAtTheFirstRegisterItCannotRead)
         const std::string file = WriteFileText(Path("VRTA710_00001234_wifi.txt"), kEarlierBackup);
         Choose(file);
         const RegisterFileResult result = ReadAllRegisters(context);
-        const std::string said = "ERROR reading register " + Hex(c.failing) + "h";
-        EXPECT_EQ(result.code, c.code);
-        EXPECT_EQ(result.reason, said);
-        EXPECT_EQ(sink.Text(), said);
+                EXPECT_EQ(result.code, c.code);
+        EXPECT_EQ(result.reason, c.said);
+        EXPECT_EQ(sink.Text(), c.said);
         EXPECT_EQ(result.failedRegister, c.failing);
         EXPECT_EQ(result.functions, c.failing > 0x20 ? std::optional(kDefaultFunctions) : std::nullopt);
         EXPECT_EQ(Sent(), ReadsUpTo(c.failing));
