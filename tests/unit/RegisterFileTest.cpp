@@ -49,13 +49,9 @@ TEST(RegisterFileLine, WhatEachLineSends)
 
 TEST(RegisterFileLine, LinesOfAFile)
 {
-    const auto lines = [](const std::string& text) { return RegisterFileLines(Bytes(text.begin(), text.end())); };
-    using L = std::vector<std::string>;
-    EXPECT_EQ(lines("a\r\nb\r\n"), (L{"a", "b"}));
-    EXPECT_EQ(lines("a\nb"), (L{"a", "b"}));
-    EXPECT_EQ(lines("a\rb\r"), (L{"a", "b"}));
-    EXPECT_EQ(lines("a\r\n\r\nb"), (L{"a", "", "b"}));
-    EXPECT_EQ(lines("a\n\rb"), (L{"a", "", "b"}));
-    EXPECT_EQ(lines(""), L{});
-    EXPECT_EQ(lines("\r\n"), L{""});
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"a\r\nb\r\n", {"a", "b"}}, {"a\nb", {"a", "b"}}, {"a\rb\r", {"a", "b"}}, {"a\r\n\r\nb", {"a", "", "b"}},
+        {"a\n\rb", {"a", "", "b"}}, {"", {}}, {"\r\n", {""}}};
+    for (const auto& [text, lines] : cases)
+        EXPECT_EQ(RegisterFileLines(Bytes(text.begin(), text.end())), lines) << BytesToHex(Bytes(text.begin(), text.end()));
 }

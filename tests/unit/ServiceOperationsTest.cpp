@@ -1,6 +1,5 @@
-// The Service tab's operations in virtual time against the simulated instrument: what each sends,
-// what its log shows, what it gives back and why it ended. What the window adds: the flow tests
-// WifiRegister, RegisterFile, CalibrationDate and ServicePanel.
+// The Service tab's operations in virtual time against the simulated instrument: what each sends, what
+// its log shows, what it gives back and why it ended. What the window adds: WifiRegister, ServicePanel.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -126,8 +125,7 @@ constexpr auto On = SimFaultRule::WifiRegister;
 // refusal speaks for itself; any other failure shows what came back.
 TEST_F(ServiceOperation, ReadGivesValueLogAndFunctions)
 {
-    const auto hex = [](const Bytes& payload) { return BytesToHex(Acked(payload)); };
-    const std::string garbled = "FF55" + hex(Text("0VERTA_AP"));
+    const std::string garbled = "FF55" + BytesToHex(Acked(Text("0VERTA_AP")));
     const struct {
         int n;
         RC code;
@@ -236,8 +234,7 @@ TEST_F(ServiceOperation, ModuleSwitchesOffAndOn)
         bool onAfter;
         std::optional<SimFaultRule> fault = std::nullopt;
     } cases[] = {
-        {false, 2.0, "OK", false},
-        {true, 5.9, "OK", true},
+        {false, 2.0, "OK", false}, {true, 5.9, "OK", true},
         {true, 6.1, " NO EOT\r\nRx: 06", true},
         {false, 2.0, "NO OK !!", true, SimFaultRule::Command('2', SimFault::NotOk)},
         {false, 2.0, "Error (Rx: FF5506010530C00A04)\r\nRx: FF5506010530C00A04", false,

@@ -97,13 +97,9 @@ TEST(WifiAnswer, OnlyAWholeWellFormedFrameIsBelieved)
     longFrame[8] = static_cast<std::uint8_t>(256 - (0x02 + 0x09 + '0' + 'N' + 'e' + 't' + 0x0A) % 256);
     const Bytes six{0x06, 0x01, 0x04, 0xF1, 0x0A, 0x04};
     ExpectJudgements({
-        {0x10, badSum, 7, "", Err(badSum)},
-        {0x10, longFrame, 7, "", Err(longFrame)},
-        {0x10, {}, 3, " NO EOT", ""},
-        {0x10, six, 7, "Len(Rx)= 6  less than 6 bytes ..", ""},
-        {0x23, six, 7, "Len(Rx)= 6  less than 6 bytes ..", ""},
-        {0x0F, Acked({0x15}), 5, "", "NAK"},
-        {0x10, Acked({'3'}), 0, "", "No Valid block"},
+        {0x10, badSum, 7, "", Err(badSum)}, {0x10, longFrame, 7, "", Err(longFrame)}, {0x10, {}, 3, " NO EOT", ""},
+        {0x10, six, 7, "Len(Rx)= 6  less than 6 bytes ..", ""}, {0x23, six, 7, "Len(Rx)= 6  less than 6 bytes ..", ""},
+        {0x0F, Acked({0x15}), 5, "", "NAK"}, {0x10, Acked({'3'}), 0, "", "No Valid block"},
         {0x10, Acked({'9'}), 7, "", Err(Acked({'9'}))},
         {0x12, Acked({'0'}), 7, "", Err(Acked({'0'}))}, {0x21, Acked({'0'}), 7, "", Err(Acked({'0'}))},
         {0x11, Acked({'0'}), 0, "", "nessuna password"}, {0x23, Acked({0x06}), 0, "", "nessuna password"},
