@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -345,19 +344,17 @@ TEST_F(WifiRegister, TheFileDialogsAndWhatTheTabShows)
 TEST_F(WifiRegister, ReadAllOnAFullDiskKeepsTheEarlierBackupAndSaysSo)
 {
     const std::string path = Path("VRTA710_00001234_wifi.txt");
-    const struct {
-        rlim_t limit;
-        std::size_t read;  // registers read before the line that does not fit
-    } cases[] = {{40, 0}, {300, 17}, {423, 28}};  // not even the header; 26h ends past 300; one byte short
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.limit);
+    // Size allowed, registers read before it is reached: no room for the header; 26h ends past 300; one byte short.
+    const std::pair<rlim_t, std::size_t> cases[] = {{40, 0}, {300, 17}, {423, 28}};
+    for (const auto& [limit, read] : cases) {
+        SCOPED_TRACE(limit);
         WriteFileText(path, kEarlierBackup);
         {
-            FileSizeLimit full(c.limit);
+            FileSizeLimit full(limit);
             ASSERT_TRUE(full.ok());
             RunAll(true, path);
         }
-        EXPECT_EQ(Sent().size(), c.read);
+        EXPECT_EQ(Sent().size(), read);
         EXPECT_EQ(Log(), "ERROR writing file " + path + "\r\n  " + std::strerror(EFBIG));
         EXPECT_EQ(ReadFileText(path), kEarlierBackup);
         EXPECT_EQ(FileNamesIn(files.path().toStdString()), std::vector<std::string>{"VRTA710_00001234_wifi.txt"});
