@@ -285,6 +285,8 @@ TEST(CliFailures, EachSaysWhatFailedOnStandardErrorAndInJson)
         {"caldate get", fault('l', SimFault::Busy), code::kBusy,
          "servicetool-cli: caldate get: the instrument is busy (Rx: 06010532BE0A04)\n",
          "caldate get: the instrument is busy (Rx: 06010532BE0A04)"},
+        {"caldate set 7/3/24/1", [](CliRig&) {}, cli_exit::kUsage, "servicetool-cli: caldate set: DD/MM/YY, not 7/3/24/1\n",
+         "caldate set: DD/MM/YY, not 7/3/24/1"},
         // The window's own text.
         {"param get 205", [](CliRig&) {}, code::kRefused, "TYPE out of range (0-204)\n", "TYPE out of range (0-204)"},
         {"info", fault('I', SimFault::Silence), code::kNoFrame, " Serial error !!\n\n  Check connection.\n",
