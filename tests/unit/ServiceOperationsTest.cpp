@@ -4,10 +4,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 
+#include "core/Files.h"
 #include "link/InstrumentModels.h"
 #include "service/CalibrationDate.h"
 #include "service/ServiceOperations.h"
@@ -278,17 +280,20 @@ TEST_F(ServiceOperation, AModelWithoutTheModuleIsRefusedBeforeAnythingIsSent)
     }
 }
 
-// Read-all saves every register in a file in place of the one chosen, each character as one byte.
+// Read-all saves every register in a file in place of the one chosen, each character as one byte,
+// in a folder named with an accented letter as Windows users name theirs.
 TEST_F(ServiceOperation, ReadAllSavesEveryRegisterInOrder)
 {
-    const std::string file = WriteFileText(Path("VRTA710_00001234_wifi.txt"), "older and longer" + std::string(4000, '.'));
+    const std::string accented = Path("Modulo Wi-Fi \xC3\xA8 qui");
+    ASSERT_TRUE(std::filesystem::create_directory(FsPath(accented)));
+    const std::string file = WriteFileText(accented + "/VRTA710_00001234_wifi.txt", "older and longer" + std::string(4000, '.'));
     sim.Wifi().SetRegister(0x22, {'L', 'a', 'b', ' ', 0xE8});
     Choose(file);
     const RegisterFileResult result = ReadAllRegisters(context);
     ASSERT_TRUE(result.ok()) << sink.Text();
     std::string lines = kDefaultLines;
     EXPECT_EQ(ReadFileText(file), kHeader + lines.replace(lines.find("Officina 2"), 10, "Lab \xE8"));
-    EXPECT_EQ(Files(), std::vector<std::string>{"VRTA710_00001234_wifi.txt"});
+    EXPECT_EQ(FileNamesIn(accented), std::vector<std::string>{"VRTA710_00001234_wifi.txt"});
     EXPECT_EQ(result.path, file);
     EXPECT_EQ(result.functions, kDefaultFunctions);
     EXPECT_EQ(Sent(), ReadsUpTo());
