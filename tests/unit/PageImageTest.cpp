@@ -1,5 +1,5 @@
 // Firmware images as pages, the percentage arithmetic and package files. (The page writers on both
-// routes: the Upload flow tests.)
+// routes and their addresses: the FirmwareUpload tests.)
 #include <gtest/gtest.h>
 
 #include "firmware/PackageFile.h"
@@ -85,9 +85,6 @@ TEST(PageImage, SizeLimitOnBothSidesAndFilesThatCannotLoad)
 TEST(Percentage, StepAndRoundingOfBarAndLabel)
 {
     EXPECT_FLOAT_EQ(PercentStep(9), 10.0F);
-    EXPECT_EQ(PercentText(9, PercentStep(9)), "90%");
-    EXPECT_EQ(BarValue(9, PercentStep(9)), 90);
-    EXPECT_FLOAT_EQ(PercentStep(0), 100.0F);
     // 7 pages: step 12.5, so the halves show how each rounds.
     const float step = PercentStep(7);
     const struct {
@@ -102,14 +99,6 @@ TEST(Percentage, StepAndRoundingOfBarAndLabel)
     // 2 pages: step 33.333332 in single precision; 2 pages show 67.
     EXPECT_EQ(PercentText(2, PercentStep(2)), "67%");
     EXPECT_EQ(BarValue(1, PercentStep(2)), 33);
-}
-
-TEST(PageAddress, PageTimes256FromTheFlashStart)
-{
-    EXPECT_EQ(PageAddress(0), 0x08000000u);
-    EXPECT_EQ(PageAddress(1), 0x08000100u);
-    EXPECT_EQ(PageAddress(0x123), 0x08012300u);
-    EXPECT_EQ(PageAddress(8000), 0x081F4000u);
 }
 
 // Beyond the flow tests' packages (either line order, one line, no _CPU or no _MIS line).
