@@ -189,6 +189,14 @@ TEST_F(UploadFlow, ThePackageLinkFollowsTheSpeedMenuAndTheStatusBarShowsIt)
         EXPECT_EQ(rig.form->StatusBar1Panel2->text().toStdString(), fast ? "Baud: 115200" : "Baud: 57600");
         ExpectControlsOffWhileRunningThenBack();
     }
+    // The CPU board programmed and the instrument never switched on: the link is left at 115200,
+    // and the status bar says so.
+    rig.form->mnu57600->trigger();
+    rig.boards.SetPowerOnDelay(-1.0);
+    rig.boards.StartCpuInBootloader();
+    Start();
+    EXPECT_TRUE(Logged("Exit due to Timeout ")) << Log();
+    EXPECT_EQ(rig.form->StatusBar1Panel2->text().toStdString(), "Baud: 115200");
 }
 
 TEST_F(UploadFlow, ClosingTheWindowWhilePagesAreWrittenEndsTheRun)

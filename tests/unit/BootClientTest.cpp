@@ -244,16 +244,12 @@ TEST(BootCommands, LogTextsWhereTheyFail)
         const char* log;
         std::size_t frames;
     } cases[] = {
-        {"sync NACK", BootRoute::Direct, Sync, {kNack}, BootError::Nack, " Baudrate detection : error\r\n Rx(3): 1F0000", 1},
         {"mass erase refused", BootRoute::Direct, Erase, {kNack}, BootError::Nack,
          " ERASE command      : error\r\n Rx(3): 1F0000", 1},
         {"go address refused", BootRoute::Direct, GoToFlash, {kAck, kNack}, BootError::Nack,
          " Run command        : error !\r\n", 2},
-        {"tunnel sync silent", BootRoute::Tunnel, Sync, {}, BootError::NoAcknowledge, " Baudrate detection : \r\n", 1},
         {"tunnel mass erase refused", BootRoute::Tunnel, Erase, {kTunnelNack}, BootError::Nack,
          " MASS ERASE cmd     : \r\n", 1},
-        {"tunnel mass erase code refused", BootRoute::Tunnel, Erase, {kTunnelAck, kTunnelNack}, BootError::Nack,
-         " MASS ERASE cmd     : OK\r\n MASS ERASE code    : \r\n", 2},
         {"tunnel write refused: the caller reports", BootRoute::Tunnel, Write(boot::kFlashStart, kFullPage),
          {kTunnelAck, kTunnelNack}, BootError::Nack, "", 2},
         {"reset unanswered still logs OK", BootRoute::Tunnel, Reset, {}, BootError::NoAcknowledge,
