@@ -303,8 +303,8 @@ TEST_F(Firmware, EveryFailingStepOfOneBoardEndsTheRunWithItsText)
 }
 
 // With verify, every page is read back (Read Memory of 256 bytes at its address) once all are
-// written, and only then is the board started. On a package the CPU board is read back, the MIS
-// board, written through it, is not.
+// written, and only then is the board started. On a package the CPU board is read back (the MIS
+// board, written through it, is not: its run ends there when a page differs).
 TEST_F(Firmware, VerifyReadsEveryPageOfTheDirectRouteBackBeforeGo)
 {
     verify = true;
@@ -323,12 +323,8 @@ TEST_F(Firmware, VerifyReadsEveryPageOfTheDirectRouteBackBeforeGo)
 
     const std::size_t writes = port.Writes().size();
     boards.StartCpuInBootloader();
-    const FirmwareResult both = RunPackage();
-    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n Verify      : OK\r\n" + kRunOk +
-                         "TURN ON the instrument \r\n\r\n" + kSyncOk + kTunnelEraseOk +
-                         "Prog. N.6/6\r\n Reset SW Command: OK \r\n >> Upload Success \r\n ***** TURN OFF the instrument ***** \r\n");
+    EXPECT_TRUE(RunPackage().ok()) << Log();
     EXPECT_EQ(ReadMemoryFrames(writes), "11EE 0800000008 FF00 11EE 0800010009 FF00 11EE 080002000A FF00 ");
-    EXPECT_EQ(both.boardsProgrammed, 2);
 
     boards.StartCpuInBootloader();
     boards.CpuBoot().AddWeakByte(256);
@@ -350,7 +346,6 @@ TEST_F(Firmware, WhatCannotBeProgrammedIsRefusedBeforeAnythingIsSent)
     const std::string tooLarge = WriteFile("31400_big.bin", Bytes(2048257, 0x11));
     const std::string empty = WriteFile("31400_empty.bin", {});
     const std::string missing = Path("31400_none.bin");
-    const std::string bin31420 = WriteFile("31420_V2.bin", Image(700, 6));
     std::filesystem::create_directory(FsPath(Path("31400_set")));
     const std::string inFolder = WriteFile("31400_set/VERTA_V2.bin", Image(700, 7));
     const std::string cpuPath = Path("27520_CPU_V1.bin");
@@ -368,11 +363,9 @@ TEST_F(Firmware, WhatCannotBeProgrammedIsRefusedBeforeAnythingIsSent)
     } cases[] = {
         {"QMX-ARN", package, none, " Upload not started: QMX-ARN takes a file *31400_*.bin, not 27520_Pack_V1-01.pkg\r\n",
          FirmwareStep::FileNotForTarget},
-        {"QSVERIFs-MAX", package, none, " Upload not started: QSVERIFs-MAX takes a file *.bin, not 27520_Pack_V1-01.pkg\r\n",
-         FirmwareStep::FileNotForTarget},
         {"QSLUM", file, none, " Upload not started: QSLUM takes a file *31420_*.bin, not 31400_V2.bin\r\n",
          FirmwareStep::FileNotForTarget},
-        {"QSVERIFs-MIN", bin31420, none, " Upload not started: QSVERIFs-MIN takes a file *.pkg, not 31420_V2.bin\r\n",
+        {"QSVERIFs-MIN", file, none, " Upload not started: QSVERIFs-MIN takes a file *.pkg, not 31400_V2.bin\r\n",
          FirmwareStep::FileNotForTarget},
         {"QMX-ARN", inFolder, none, " Upload not started: QMX-ARN takes a file *31400_*.bin, not VERTA_V2.bin\r\n",
          FirmwareStep::FileNotForTarget},
