@@ -35,16 +35,21 @@ std::size_t FirstDifference(const std::string& got, const Bytes& expected)
     return common;
 }
 
+// A pseudo-terminal, QSerialPort on its far side and the link over it, on Qt's event loop.
+struct RealTimePath : ::testing::Test {
+    Pty pty;
+    RealPath path{pty.link()};
+    QtHost& host = path.host;
+    SerialLink& link = path.link;
+    void SetUp() override { ASSERT_TRUE(pty.ok()); }
+};
+
 }  // namespace
 
 // More than the terminal takes at once: what it does not take goes out later from the event loop,
 // and bytes written meanwhile queue behind it. Nothing is lost, doubled or reordered.
-TEST(RealTimePath, WritesBeyondWhatTheTerminalTakesArriveWholeAndInOrder)
+TEST_F(RealTimePath, WritesBeyondWhatTheTerminalTakesArriveWholeAndInOrder)
 {
-    Pty pty;
-    ASSERT_TRUE(pty.ok());
-    RealPath path(pty.link());
-    SerialLink& link = path.link;
     ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
 
     struct Case {
@@ -83,13 +88,8 @@ TEST(RealTimePath, WritesBeyondWhatTheTerminalTakesArriveWholeAndInOrder)
 
 // A wait started by an event delivered during another wait: the inner one runs to its own end
 // first, the outer one still ends by its own deadline, and neither ends early.
-TEST(RealTimePath, NestedWaitsEachEndByTheirOwnDeadline)
+TEST_F(RealTimePath, NestedWaitsEachEndByTheirOwnDeadline)
 {
-    Pty pty;
-    ASSERT_TRUE(pty.ok());
-    RealPath path(pty.link());
-    QtHost& host = path.host;
-    SerialLink& link = path.link;
 
     struct Case {
         double outerS;
@@ -119,13 +119,8 @@ TEST(RealTimePath, NestedWaitsEachEndByTheirOwnDeadline)
 
 // Closing the window during a wait: the wait ends at the next event, and every later wait
 // returns at once without waiting for its condition.
-TEST(RealTimePath, QuitEndsTheWaitInProgressAndEveryLaterOne)
+TEST_F(RealTimePath, QuitEndsTheWaitInProgressAndEveryLaterOne)
 {
-    Pty pty;
-    ASSERT_TRUE(pty.ok());
-    RealPath path(pty.link());
-    QtHost& host = path.host;
-    SerialLink& link = path.link;
 
     QObject context;  // no timer outlives the test
     QTimer::singleShot(20, &context, [&] { host.RequestQuit(); });
@@ -141,12 +136,8 @@ TEST(RealTimePath, QuitEndsTheWaitInProgressAndEveryLaterOne)
 // What the window leaves for later (redrawing the log after an answer) waits until the line is
 // busy: a wait that the answer already ends does not do it, the next request goes first; a wait
 // that goes on does it; and a port that closes does it at once, no request following.
-TEST(RealTimePath, DeferredWorkWaitsForAWaitThatGoesOn)
+TEST_F(RealTimePath, DeferredWorkWaitsForAWaitThatGoesOn)
 {
-    Pty pty;
-    ASSERT_TRUE(pty.ok());
-    RealPath path(pty.link());
-    SerialLink& link = path.link;
     ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
     int done = 0;
 
@@ -167,12 +158,8 @@ TEST(RealTimePath, DeferredWorkWaitsForAWaitThatGoesOn)
 // A wait told when its answer can come at the earliest wakes a moment before then, though nothing
 // has arrived, so that it is awake when the answer comes; without it the wait sleeps until the
 // answer.
-TEST(RealTimePath, AWaitWakesJustBeforeItsAnswerIsDue)
+TEST_F(RealTimePath, AWaitWakesJustBeforeItsAnswerIsDue)
 {
-    Pty pty;
-    ASSERT_TRUE(pty.ok());
-    RealPath path(pty.link());
-    SerialLink& link = path.link;
     ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
     for (const bool told : {false, true}) {
         SCOPED_TRACE(told ? "told" : "not told");

@@ -1,231 +1,99 @@
 // The Upload tab around UploadFirmware, against the simulated boards in virtual time: the controls
-// off while a run goes on and back whatever its end, the log, bar and percentage on screen, the
-// speed menu, the file choice and the target selected at Start. (The runs themselves, step by step:
-// the FirmwareUpload tests.)
+// off while a run goes on and back whatever its end, the bar and percentage on screen, the speed
+// menu and the status bar, the file choice, the target selected at Start and the Verify box. (The
+// runs themselves, step by step: the FirmwareUpload tests.)
 #include <QCheckBox>
-#include <QDir>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPaintEvent>
+#include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <gtest/gtest.h>
 
-#include "UploadRig.h"
+#include "AppRig.h"
 #include "app/UploadActions.h"
-#include "support/SimTestHelpers.h"
+#include "support/Files.h"
 
 namespace {
 
-constexpr const char* kSyncOk = " Baudrate detection : OK\r\n";
-constexpr const char* kEraseOk = " ERASE command      : OK\r\n MASS ERASE code    : OK\r\n";
-constexpr const char* kRunOk = " Run command        : OK\r\n";
+Bytes Image(std::size_t size, unsigned seed)
+{
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>((i * 37 + seed * 11 + (i >> 8)) & 0xFF);
+    return bytes;
+}
 
-struct UploadTabOneBoard : UploadFlow {
-    Bytes image = Image(700, 1);  // 3 pages
+// A started window on its Upload tab (QMX-ARN chosen), a 3-page image and a package of 3 and 6
+// pages, and how the controls stood at every wait of a run.
+struct UploadFlow : ::testing::Test {
+    static constexpr const char* kIdle = "tab control 1, comm 1, start 1, port 0, bar 0, percent 0";
+    static constexpr const char* kRunning = "tab control 0, comm 0, start 0";
+
+    AppRig rig;
+    QTemporaryDir images;
+    std::vector<std::string> runningStates;
     std::string file;
-    void SetUp() override
-    {
-        UploadFlow::SetUp();
-        Target("QMX-ARN");
-        file = WriteFile("31400_V2.bin", image);
-    }
-};
-
-struct UploadTabPackage : UploadFlow {
     std::string package;
+
     void SetUp() override
     {
-        UploadFlow::SetUp();
-        Target("QSVERIFs-MIN");
+        rig.StartOn("", kUploadTab);
+        rig.host.SetOnYield([this] {
+            QCoreApplication::processEvents();
+            if (runningStates.empty() || runningStates.back() != Controls())
+                runningStates.push_back(Controls());
+        });
+        file = WriteFile("31400_V2.bin", Image(700, 1));
         WriteFile("27520_CPU_V1.bin", Image(700, 3));
         WriteFile("27520_MIS_V1.bin", Image(1400, 4));
-        package = WriteText("27520_Pack_V1-01.pkg", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n");
-        rig.boards.StartCpuInBootloader();
+        package = WriteFileText(Path("27520_Pack_V1-01.pkg"), "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n");
         rig.boards.SetPowerOnDelay(4.0);
+        Target("QMX-ARN");
+    }
+
+    std::string Path(const std::string& name) const { return images.filePath(QString::fromStdString(name)).toStdString(); }
+    std::string WriteFile(const std::string& name, const Bytes& bytes) const { return WriteFileBytes(Path(name), bytes); }
+    QPushButton& Button(const char* name) { return rig.Control<QPushButton>(name); }
+    void Target(const std::string& target) { rig.Choose("cmbUploadTipoStrum", target); }
+    // The file dialog answers with `path` (nothing: cancelled).
+    void Browse(std::optional<std::string> path)
+    {
+        rig.dialogs.filePaths.push_back(std::move(path));
+        Button("CmdBrowse").click();
+    }
+    void Start()
+    {
+        runningStates.clear();
+        Button("CmdStartProg").click();
+    }
+    std::string Log() const { return rig.form->Upload->StatusText(); }
+    bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
+
+    std::string Controls() const
+    {
+        const auto bit = [](bool on) { return on ? '1' : '0'; };
+        return std::string("tab control ") + bit(rig.form->SSTab1->isEnabled()) + ", comm " +
+               bit(rig.form->mnuSeriale->menuAction()->isEnabled()) + ", start " +
+               bit(rig.form->Upload->CmdStartProg->isEnabled());
+    }
+    std::string State() const
+    {
+        const auto bit = [](bool on) { return on ? '1' : '0'; };
+        return Controls() + ", port " + bit(rig.port.IsOpen()) + ", bar " + bit(!rig.form->Upload->PrgBar1->isHidden()) +
+               ", percent " + bit(!rig.form->Upload->lblPercUpload->isHidden());
+    }
+    // The controls were off during the run and came back at its end.
+    void ExpectControlsOffWhileRunningThenBack()
+    {
+        EXPECT_FALSE(runningStates.empty());
+        for (const auto& state : runningStates)
+            EXPECT_EQ(state, kRunning);
+        EXPECT_EQ(State(), kIdle);
     }
 };
-
-}  // namespace
-
-TEST_F(UploadTabOneBoard, StartProgramsTheBoardWithTheControlsOffUntilItEnds)
-{
-    rig.boards.StartCpuInBootloader();
-    Browse(file);
-    std::string whilePage2;
-    rig.When([&] { return Log().find(" Page 2/3 ...") != std::string::npos; }, [&] { whilePage2 = State(); });
-    Start();
-    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n" + kRunOk +
-                         "Upload completed succefully \r\n");
-    EXPECT_EQ(whilePage2, std::string(kRunning) + ", port 1, bar 1, percent 1");
-    EXPECT_EQ(rig.boards.CpuBoot().ReadFlash(0, 768), Padded(image));
-    EXPECT_EQ(rig.port.LineSettings(), "57600,E,8,1");
-    EXPECT_EQ(rig.Control<QLabel>("lblPercUpload").text().toStdString(), "75%");
-    EXPECT_EQ(rig.Control<QProgressBar>("PrgBar1").value(), 75);
-    ExpectControlsOffWhileRunningThenBack();
-
-    // At 115200 the direct route runs at that speed.
-    rig.form->mnu115200->trigger();
-    rig.boards.StartCpuInBootloader();
-    Start();
-    EXPECT_NE(Log().find("Upload completed succefully "), std::string::npos) << Log();
-    EXPECT_EQ(rig.port.LineSettings(), "115200,E,8,1");
-}
-
-TEST_F(UploadTabOneBoard, AFailedRunGivesTheControlsBack)
-{
-    const struct {
-        const char* story;
-        bool keysHeld;
-        const char* target;
-        std::string log;
-    } cases[] = {
-        {"the instrument not in its bootloader", false, "QMX-ARN",
-         " Baudrate detection : error\r\n Rx(3): 000000\r\nSet baudrate error  ...\r\nUpload failed! \r\nSwitch the "
-         "instrument OFF, then ON again in its bootloader as the target's instructions say (e.g. with Menu+GO pressed), "
-         "and start again\r\n"},
-        {"a file the target does not take", true, "QSLUM",
-         " Upload not started: QSLUM takes a file *31420_*.bin, not 31400_V2.bin\r\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.story);
-        if (c.keysHeld)
-            rig.boards.StartCpuInBootloader();
-        Target("QMX-ARN");
-        Browse(file);
-        Target(c.target);
-        Start();
-        EXPECT_EQ(Log(), c.log);
-        EXPECT_EQ(State(), kIdle);
-    }
-}
-
-TEST_F(UploadTabPackage, TheLinkFollowsTheSpeedMenu)
-{
-    // 57600 ticked (the Upload tab's default): 0xD4 0x00, then the port at 57600.
-    std::string inTheTunnel;
-    rig.When([&] { return Log().find("Prog. N.2/6") != std::string::npos; }, [&] { inTheTunnel = State(); });
-    Browse(package);
-    Start();
-    EXPECT_NE(Log().find(" >> Upload Success "), std::string::npos) << Log();
-    EXPECT_EQ(inTheTunnel, std::string(kRunning) + ", port 1, bar 1, percent 0") << "the tunnel's bar has no percentage";
-    EXPECT_EQ(Requests(0xD4), 1u);
-    EXPECT_EQ(BytesToHex(rig.instrument.Requests().at(2)), "D400");
-    EXPECT_EQ(rig.boards.LinkBaud(), 57600);
-    EXPECT_EQ(rig.port.LineSettings(), "57600,N,8,1");
-    EXPECT_EQ(rig.link.BaudText, "57600");
-    EXPECT_EQ(rig.boards.LineErrors(), 0u);
-    EXPECT_EQ(rig.form->StatusBar1Panel2->text().toStdString(), "Baud: 57600");
-    ExpectControlsOffWhileRunningThenBack();
-
-    // 115200: no switch.
-    rig.instrument.ClearRecord();
-    rig.form->mnu115200->trigger();
-    rig.boards.StartCpuInBootloader();
-    Start();
-    EXPECT_NE(Log().find(" >> Upload Success "), std::string::npos) << Log();
-    EXPECT_EQ(Requests(0xD4), 0u);
-    EXPECT_EQ(rig.port.LineSettings(), "115200,N,8,1");
-    EXPECT_EQ(rig.link.BaudText, "115200");
-}
-
-// Start checks the chosen file against the target selected then, not the one it was chosen with:
-// the package a package run leaves chosen, a target changed after the choice.
-TEST_F(UploadTabPackage, StartProgramsOnlyAFileThatFitsTheSelectedTarget)
-{
-    Browse(package);
-    Start();
-    ASSERT_NE(Log().find(" >> Upload Success "), std::string::npos) << Log();
-    const std::string bin31400 = WriteFile("31400_V2.bin", Image(700, 5));
-    const struct {
-        const char* story;
-        const char* browseTarget;  // nullptr: the choice the package run left
-        std::optional<std::string> file;
-        const char* startTarget;
-        std::string line;
-    } cases[] = {
-        {"the package the run left, then a 31400 target", nullptr, std::nullopt, "QMX-ARN",
-         " Upload not started: QMX-ARN takes a file *31400_*.bin, not 27520_Pack_V1-01.pkg"},
-        {"a package chosen, then a 31400 target", "QSVERIFs-MIN", package, "VERTA708",
-         " Upload not started: VERTA708 takes a file *31400_*.bin, not 27520_Pack_V1-01.pkg"},
-        {"a 31400 image, then a 31420 target", "QMX-ARN", bin31400, "QSLUM",
-         " Upload not started: QSLUM takes a file *31420_*.bin, not 31400_V2.bin"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.story);
-        rig.boards.StartCpuInBootloader();
-        if (c.browseTarget) {
-            Target(c.browseTarget);
-            Browse(c.file);
-        }
-        Target(c.startTarget);
-        const std::size_t writes = rig.port.Writes().size();
-        Start();
-        EXPECT_EQ(Log(), c.line + "\r\n");
-        EXPECT_EQ(rig.port.Writes().size(), writes) << "nothing sent";
-        EXPECT_EQ(State(), kIdle);
-    }
-}
-
-TEST_F(UploadTabOneBoard, ClosingTheWindowWhilePagesAreWrittenEndsTheRun)
-{
-    image = Image(40 * 256, 5);
-    WriteFile("31400_V2.bin", image);
-    rig.boards.StartCpuInBootloader();
-    rig.port.SetPacing(true);
-    Browse(file);
-    rig.When([&] { return Log().find(" Page 10/40") != std::string::npos; }, [&] { rig.form->close(); });
-    Start();
-    EXPECT_TRUE(rig.host.Quitting());
-    EXPECT_LT(rig.boards.CpuBoot().Writes(), 12);
-    EXPECT_EQ(Log().find("Upload completed"), std::string::npos);
-    EXPECT_FALSE(rig.boards.CpuBoot().Running());
-    EXPECT_EQ(State(), kIdle);
-}
-
-// ------------------------------------------------------------------------------ file choice
-
-TEST_F(UploadTabOneBoard, BrowseShowsThePathWithin40CharactersAndEnablesStart)
-{
-    auto& start = Button("CmdStartProg");
-    auto& label = rig.Control<QLabel>("lblNomeFile");
-    EXPECT_FALSE(start.isEnabled());
-    rig.form->Upload->SetStatusText("instructions");
-    Browse(std::nullopt);
-    EXPECT_EQ(Log(), "") << "the log is emptied even when cancelled";
-    EXPECT_FALSE(start.isEnabled());
-    ASSERT_EQ(rig.dialogs.fileRequests.size(), 1u);
-    EXPECT_EQ(rig.dialogs.fileRequests[0].folder, rig.folder.path().toStdString());
-    EXPECT_EQ(rig.dialogs.fileRequests[0].filter, "File bin (31400_*.bin)|*31400_*.bin");
-
-    const std::string forty = "/a/" + std::string(33, 'b') + ".bin";  // 40 characters
-    const std::string fortyOne = "/ab/" + std::string(33, 'b') + ".bin";
-    ASSERT_EQ(forty.size(), 40u);
-    Browse(forty);
-    EXPECT_EQ(label.text().toStdString(), forty);
-    EXPECT_TRUE(start.isEnabled());
-    Browse(fortyOne);
-    EXPECT_EQ(label.text().toStdString(), "..." + fortyOne.substr(1));
-    EXPECT_EQ(rig.form->uploadActions->ChosenFile(), fortyOne);
-    EXPECT_EQ(rig.form->Upload->DialogFileName(), fortyOne);
-
-    // Accents count as one character each.
-    const std::string accented = "/" + std::string(34, 'c') + "\xC3\xA0.bin";  // 40 characters
-    Browse(accented);
-    EXPECT_EQ(label.text().toStdString(), accented);
-
-    // Cancelling keeps the previous choice.
-    Browse(std::nullopt);
-    EXPECT_EQ(rig.form->uploadActions->ChosenFile(), accented);
-    EXPECT_TRUE(start.isEnabled());
-
-    // A folder is no file: Start stays as it was.
-    start.setEnabled(false);
-    Browse("/a/folder/");
-    EXPECT_FALSE(start.isEnabled());
-}
-
-// ------------------------------------------------------------------------------ the line first
-
-namespace {
 
 // Write Memory commands on the line so far, straight or through the CPU board.
 std::size_t WriteCommandsSent(const SimPort& port)
@@ -241,10 +109,149 @@ std::size_t WriteCommandsSent(const SimPort& port)
 
 }  // namespace
 
+TEST_F(UploadFlow, StartProgramsTheBoardWithTheControlsOffUntilItEnds)
+{
+    rig.boards.StartCpuInBootloader();
+    Browse(file);
+    std::string whilePage2;
+    rig.When([&] { return Logged(" Page 2/3 ..."); }, [&] { whilePage2 = State(); });
+    Start();
+    EXPECT_EQ(Log(), " Baudrate detection : OK\r\n ERASE command      : OK\r\n MASS ERASE code    : OK\r\n Loaded 3 pages  : "
+                     "OK \r\n Run command        : OK\r\nUpload completed succefully \r\n");
+    EXPECT_EQ(whilePage2, std::string(kRunning) + ", port 1, bar 1, percent 1");
+    EXPECT_EQ(rig.Control<QLabel>("lblPercUpload").text().toStdString(), "75%");
+    EXPECT_EQ(rig.Control<QProgressBar>("PrgBar1").value(), 75);
+    ExpectControlsOffWhileRunningThenBack();
+}
+
+// Whatever ends a run gives the controls back. Start checks the chosen file against the target
+// selected then, not the one it was chosen with.
+TEST_F(UploadFlow, AFailedOrRefusedRunGivesTheControlsBack)
+{
+    const std::string bin31400 = file;
+    const struct {
+        const char* story;
+        bool keysHeld;
+        const char* browseTarget;
+        std::string file;
+        const char* startTarget;
+        std::string logEnd;
+    } cases[] = {
+        {"the instrument not in its bootloader", false, "QMX-ARN", bin31400, "QMX-ARN", "Upload failed! \r\nSwitch the "
+         "instrument OFF, then ON again in its bootloader as the target's instructions say (e.g. with Menu+GO pressed), "
+         "and start again\r\n"},
+        {"a 31400 image, then a 31420 target", true, "QMX-ARN", bin31400, "QSLUM",
+         " Upload not started: QSLUM takes a file *31420_*.bin, not 31400_V2.bin\r\n"},
+        {"a package chosen, then a 31400 target", true, "QSVERIFs-MIN", package, "VERTA708",
+         " Upload not started: VERTA708 takes a file *31400_*.bin, not 27520_Pack_V1-01.pkg\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        if (c.keysHeld)
+            rig.boards.StartCpuInBootloader();
+        Target(c.browseTarget);
+        Browse(c.file);
+        Target(c.startTarget);
+        Start();
+        ASSERT_GE(Log().size(), c.logEnd.size());
+        EXPECT_EQ(Log().substr(Log().size() - c.logEnd.size()), c.logEnd);
+        if (c.keysHeld) {
+            EXPECT_EQ(State(), kIdle);  // refused before anything waited
+        } else {
+            ExpectControlsOffWhileRunningThenBack();
+        }
+    }
+}
+
+TEST_F(UploadFlow, ThePackageLinkFollowsTheSpeedMenuAndTheStatusBarShowsIt)
+{
+    // 57600 ticked (the Upload tab's default): 0xD4 0x00, then the port at 57600.
+    Target("QSVERIFs-MIN");
+    Browse(package);
+    for (const bool fast : {false, true}) {
+        SCOPED_TRACE(fast ? "115200" : "57600");
+        rig.instrument.ClearRecord();
+        if (fast)
+            rig.form->mnu115200->trigger();
+        rig.boards.StartCpuInBootloader();
+        std::string inTheTunnel;
+        rig.When([&] { return Logged("Prog. N.2/6"); }, [&] { inTheTunnel = State(); });
+        Start();
+        EXPECT_TRUE(Logged(" >> Upload Success ")) << Log();
+        EXPECT_EQ(inTheTunnel, std::string(kRunning) + ", port 1, bar 1, percent 0") << "the tunnel's bar has no percentage";
+        EXPECT_EQ(rig.instrument.CountRequests(0xD4), fast ? 0u : 1u);
+        if (!fast) {
+            EXPECT_EQ(BytesToHex(rig.instrument.Requests().at(2)), "D400");
+            EXPECT_EQ(rig.boards.LinkBaud(), 57600);
+        }
+        EXPECT_EQ(rig.port.LineSettings(), fast ? "115200,N,8,1" : "57600,N,8,1");
+        EXPECT_EQ(rig.link.BaudText, fast ? "115200" : "57600");
+        EXPECT_EQ(rig.form->StatusBar1Panel2->text().toStdString(), fast ? "Baud: 115200" : "Baud: 57600");
+        ExpectControlsOffWhileRunningThenBack();
+    }
+    // The CPU board programmed and the instrument never switched on: the link is left at 115200,
+    // and the status bar says so.
+    rig.form->mnu57600->trigger();
+    rig.boards.SetPowerOnDelay(-1.0);
+    rig.boards.StartCpuInBootloader();
+    Start();
+    EXPECT_TRUE(Logged("Exit due to Timeout ")) << Log();
+    EXPECT_EQ(rig.form->StatusBar1Panel2->text().toStdString(), "Baud: 115200");
+}
+
+TEST_F(UploadFlow, ClosingTheWindowWhilePagesAreWrittenEndsTheRun)
+{
+    WriteFile("31400_V2.bin", Image(40 * 256, 5));
+    rig.boards.StartCpuInBootloader();
+    rig.port.SetPacing(true);
+    Browse(file);
+    rig.When([&] { return Logged(" Page 10/40"); }, [&] { rig.form->close(); });
+    Start();
+    EXPECT_TRUE(rig.host.Quitting());
+    EXPECT_LT(rig.boards.CpuBoot().Writes(), 12);
+    EXPECT_FALSE(Logged("Upload completed"));
+    EXPECT_FALSE(rig.boards.CpuBoot().Running());
+    EXPECT_EQ(State(), kIdle);
+}
+
+TEST_F(UploadFlow, BrowseShowsThePathWithin40CharactersAndEnablesStart)
+{
+    auto& start = Button("CmdStartProg");
+    auto& label = rig.Control<QLabel>("lblNomeFile");
+    EXPECT_FALSE(start.isEnabled());
+    rig.form->Upload->SetStatusText("instructions");
+    Browse(std::nullopt);
+    EXPECT_EQ(Log(), "") << "the log is emptied even when cancelled";
+    EXPECT_FALSE(start.isEnabled());
+    ASSERT_EQ(rig.dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(rig.dialogs.fileRequests[0].folder, rig.folder.path().toStdString());
+    EXPECT_EQ(rig.dialogs.fileRequests[0].filter, "File bin (31400_*.bin)|*31400_*.bin");
+
+    const std::string forty = "/a/" + std::string(33, 'b') + ".bin";
+    const std::string fortyOne = "/ab/" + std::string(33, 'b') + ".bin";
+    const std::string accented = "/" + std::string(34, 'c') + "\xC3\xA0.bin";  // 40 characters
+    for (const std::string& path : {forty, accented}) {
+        Browse(path);
+        EXPECT_EQ(label.text().toStdString(), path);
+    }
+    EXPECT_TRUE(start.isEnabled());
+    Browse(fortyOne);
+    EXPECT_EQ(label.text().toStdString(), "..." + fortyOne.substr(1));
+    EXPECT_EQ(rig.form->Upload->DialogFileName(), fortyOne);
+
+    // Cancelling keeps the previous choice; a folder is no file, and Start stays as it was.
+    Browse(std::nullopt);
+    EXPECT_EQ(rig.form->uploadActions->ChosenFile(), fortyOne);
+    EXPECT_TRUE(start.isEnabled());
+    start.setEnabled(false);
+    Browse("/a/folder/");
+    EXPECT_FALSE(start.isEnabled());
+}
+
 // Drawing never delays the line: a page's log line and the bar (with its percentage) are brought
 // up to date only once the next Write Memory command has gone out, on both routes. Each shows
 // "<what>@<commands sent by then>".
-TEST_F(UploadTabPackage, PageLinesAndTheBarFollowTheNextCommandOnTheLine)
+TEST_F(UploadFlow, PageLinesAndTheBarFollowTheNextCommandOnTheLine)
 {
     std::vector<std::string> lines;
     std::vector<std::string> bar;
@@ -260,9 +267,11 @@ TEST_F(UploadTabPackage, PageLinesAndTheBarFollowTheNextCommandOnTheLine)
     QObject::connect(tab.PrgBar1, &QProgressBar::valueChanged, &tab, [&](int value) {
         bar.push_back(std::to_string(value) + sent());
     });
+    Target("QSVERIFs-MIN");
+    rig.boards.StartCpuInBootloader();
     Browse(package);
     Start();
-    ASSERT_NE(Log().find(" >> Upload Success "), std::string::npos) << Log();
+    ASSERT_TRUE(Logged(" >> Upload Success ")) << Log();
 
     // The CPU board's 3 pages, then the MIS board's 6; after a board's last page nothing follows.
     EXPECT_EQ(lines, (std::vector<std::string>{" Page 0/3 ...@1", " Page 1/3 ...@2", " Page 2/3 ...@3", "Prog. N.1/6@5",
@@ -275,7 +284,7 @@ TEST_F(UploadTabPackage, PageLinesAndTheBarFollowTheNextCommandOnTheLine)
 
 // A new percentage redraws the progress row alone: redrawing every widget of the window for each
 // page would cost the line its time.
-TEST_F(UploadTabOneBoard, ANewPercentageRedrawsTheProgressRowOnly)
+TEST_F(UploadFlow, ANewPercentageRedrawsTheProgressRowOnly)
 {
     UploadTab& tab = *rig.form->Upload;
     struct PaintRecorder : QObject {
@@ -288,8 +297,7 @@ TEST_F(UploadTabOneBoard, ANewPercentageRedrawsTheProgressRowOnly)
             if (event->type() != QEvent::Paint)
                 return false;
             labelPainted = labelPainted || object == label;
-            const QRect rect = static_cast<QPaintEvent*>(event)->rect();
-            if (rect.height() > rowHeight)
+            if (static_cast<QPaintEvent*>(event)->rect().height() > rowHeight)
                 large.push_back(object->objectName().toStdString());
             return false;
         }
@@ -320,36 +328,29 @@ TEST_F(UploadTabOneBoard, ANewPercentageRedrawsTheProgressRowOnly)
     qApp->removeEventFilter(&recorder);
 }
 
-// ------------------------------------------------------------------------------ Verify
-
 // "Verify" starts unticked; ticked, Start reads the board back before it is started, and the
 // choice is kept beside the port number for the next start of the program.
-TEST_F(UploadTabOneBoard, VerifyIsUntickedAtFirstAndRememberedForTheNextStart)
+TEST_F(UploadFlow, VerifyIsUntickedAtFirstAndRememberedForTheNextStart)
 {
-    auto& verify = rig.Control<QCheckBox>("chkVerify");
-    EXPECT_FALSE(verify.isChecked());
+    EXPECT_FALSE(rig.Control<QCheckBox>("chkVerify").isChecked());
     EXPECT_EQ(rig.settings.values.count("Startup/Verify"), 0u) << "nothing saved before it is touched";
-    rig.boards.StartCpuInBootloader();
     Browse(file);
-    Start();
-    EXPECT_EQ(Log().find("Verify"), std::string::npos) << Log();
-
-    verify.setChecked(true);
+    for (const bool ticked : {false, true}) {
+        rig.Control<QCheckBox>("chkVerify").setChecked(ticked);
+        rig.boards.StartCpuInBootloader();
+        Start();
+        EXPECT_TRUE(Logged("Upload completed succefully ")) << Log();
+        EXPECT_EQ(Logged(" Loaded 3 pages  : OK \r\n Verify      : OK\r\n"), ticked) << Log();
+    }
     EXPECT_EQ(rig.settings.values["Startup/Verify"], "1");
-    rig.boards.StartCpuInBootloader();
-    Start();
-    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n Verify      : OK\r\n" + kRunOk +
-                         "Upload completed succefully \r\n");
-    EXPECT_EQ(State(), kIdle);
 
     // The program started again with the same settings.
-    rig.form.reset();
-    rig.StartOn("", kUploadTab);
-    EXPECT_TRUE(rig.Control<QCheckBox>("chkVerify").isChecked());
-    rig.Control<QCheckBox>("chkVerify").setChecked(false);
+    for (const bool ticked : {true, false}) {
+        rig.form.reset();
+        rig.StartOn("", kUploadTab);
+        EXPECT_EQ(rig.Control<QCheckBox>("chkVerify").isChecked(), ticked);
+        rig.Control<QCheckBox>("chkVerify").setChecked(false);
+    }
     EXPECT_EQ(rig.settings.values["Startup/Verify"], "0");
-    rig.form.reset();
-    rig.StartOn("", kUploadTab);
-    EXPECT_FALSE(rig.Control<QCheckBox>("chkVerify").isChecked());
     EXPECT_EQ(rig.SavedPort(), "1") << "the port number stays beside it";
 }

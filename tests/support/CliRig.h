@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <functional>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,10 +24,9 @@
 // their own and every feature of the configuration file switched on unless a test says otherwise;
 // what a terminal would show is kept in memory.
 struct CliRig {
-    explicit CliRig(const LocalDateTime& start = {2025, 12, 31, 23, 59, 50}, SimIdentity identity = {})
-        : instrument(std::move(identity))
+    CliRig()
     {
-        host.SetLocalStart(start);
+        host.SetLocalStart({2025, 12, 31, 23, 59, 50});
         port.SetExistingPorts({1});
     }
     ~CliRig() { std::fclose(out); }
@@ -35,15 +36,8 @@ struct CliRig {
     // Words of a command line, split at blanks.
     static std::vector<std::string> Words(const std::string& line)
     {
-        std::vector<std::string> words;
-        std::size_t start = 0;
-        while (start < line.size()) {
-            const std::size_t end = std::min(line.find(' ', start), line.size());
-            if (end > start)
-                words.push_back(line.substr(start, end - start));
-            start = end + 1;
-        }
-        return words;
+        std::istringstream in(line);
+        return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
     }
 
     // Runs one command line; the exit status.

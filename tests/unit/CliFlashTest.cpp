@@ -47,11 +47,6 @@ struct CliFlash : CliRig {
     }
 };
 
-SimBootFault Refused(std::uint8_t command, SimBootStep step)
-{
-    return SimBootFault{false, command, step, std::nullopt, 0, 1, 0, 0};
-}
-
 }  // namespace
 
 TEST(CliFlashSteps, EachFailingStepHasItsExitStatusAndItsOwnWords)
@@ -71,11 +66,13 @@ TEST(CliFlashSteps, EachFailingStepHasItsExitStatusAndItsOwnWords)
         const char* counted;  // in the JSON object
     } cases[] = {
         {"one board", image, nothing, 0, "Upload completed succefully ", "\"boards\":1,\"pages\":3"},
-        {"one board without a target: any name", [](CliFlash& cli) {
-             return std::vector<std::string>{"flash", cli.File("image.bin", Image(300, 4))}; },
-         nothing, 0, "Upload completed succefully ", "\"boards\":1,\"pages\":2"},
         {"both boards of a package", package, nothing, 0, " >> Upload Success ", "\"boards\":2,\"pages\":9"},
         {"one board read back", verified, nothing, 0, " Verify      : OK\n Run command ", "\"boards\":1,\"pages\":3"},
+        {"a package given as an image", [](CliFlash& cli) { return std::vector<std::string>{"flash", cli.Path("27520_Pack.pkg")}; },
+         nothing, 64, "27520_Pack.pkg is a package: flash --package ", "\"error\""},
+        {"a package named with --target of one board", [](CliFlash& cli) {
+             return std::vector<std::string>{"flash", "--package", cli.Path("27520_Pack.pkg"), "--target", "VERTA708"}; },
+         nothing, 64, "VERTA708 takes one image, not a package", "\"error\""},
         {"an image the target does not take", [](CliFlash& cli) {
              return std::vector<std::string>{"flash", cli.Path("27520_CPU_V1.bin"), "--target", "VERTA708"}; },
          nothing, 31, " Upload not started: VERTA708 takes a file *31400_*.bin, not 27520_CPU_V1.bin\n",
@@ -83,9 +80,6 @@ TEST(CliFlashSteps, EachFailingStepHasItsExitStatusAndItsOwnWords)
         {"a package not named as the package target's dialog offers it", [](CliFlash& cli) {
              return std::vector<std::string>{"flash", "--package", cli.File("27520_Pack.txt", simtest::Text("a_CPU\r\nb_MIS\r\n"))}; },
          nothing, 31, " Upload not started: QSVERIFs-MIN takes a file *.pkg, not 27520_Pack.txt\n", "\"boards\":0"},
-        {"a package of one line", package,
-         [](CliFlash& cli) { cli.File("27520_Pack.pkg", simtest::Text("27520_CPU_V1.bin\r\n")); },
-         32, " Package file error: fewer than two lines in ", "\"boards\":0"},
         {"an image that is not there", [](CliFlash& cli) {
              return std::vector<std::string>{"flash", cli.Path("31400_missing.bin")}; },
          nothing, 33, " Image file not found: ", "\"pages\":0"},
@@ -95,28 +89,12 @@ TEST(CliFlashSteps, EachFailingStepHasItsExitStatusAndItsOwnWords)
          "cannot be opened: ", "\"boards\":0"},
         {"the board not in its bootloader", image, [](CliFlash& cli) { cli.keysHeld = false; },
          35, "Set baudrate error  ...\nUpload failed! \n", "\"pages\":0"},
-        {"the erase code refused", image, [](CliFlash& cli) { cli.boards.CpuBoot().AddFault(Refused(0x44, SimBootStep::Data)); },
-         36, "Erase data error  ...\nUpload failed! \n", "\"pages\":0"},
         {"page 1 refused", image, [](CliFlash& cli) { cli.boards.CpuBoot().AddFault(SimBootloader::NackWriteData(0x08000100)); },
          37, "Write data error...\nUpload failed! \n", "\"pages\":1,\"failed_page\":1"},
-        {"Go refused", image, [](CliFlash& cli) { cli.boards.CpuBoot().AddFault(Refused(0x21, SimBootStep::Command)); },
-         38, "RUN error ...\nUpload failed! \n", "\"boards\":0,\"pages\":3"},
-        {"the instrument not switched on", package, [](CliFlash& cli) { cli.boards.SetPowerOnDelay(-1); },
-         39, "Exit due to Timeout \n", "\"boards\":1,\"pages\":3"},
-        {"the boot command answered short", package, [](CliFlash& cli) {
-             cli.instrument.AddFault(SimFaultRule::Command(0xD0, SimFault::Scripted).WithBytes({0x06, 0x01, 0x03, 0x00, 0x04}));
-         }, 40, "Error in Command BOOT\nUpload mis board failed \n", "\"boards\":1"},
-        {"the MIS board silent to its sync", package, [](CliFlash& cli) {
-             cli.instrument.AddFault(SimFaultRule::Command(boot::kPassCommand, SimFault::Silence).Times(1));
-         }, 41, "Upload mis board failed \n", "\"boards\":1"},
-        {"the MIS board's erase code refused", package, [](CliFlash& cli) { cli.boards.MisBoot().AddFault(Refused(0x44, SimBootStep::Data)); },
-         42, "Upload mis board failed \n", "\"boards\":1"},
         {"the MIS board's page 2 refused", package, [](CliFlash& cli) { cli.boards.MisBoot().AddFault(SimBootloader::NackWriteData(0x08000200)); },
          43, std::string(kNackText) + "\nUpload mis board failed \n", "\"boards\":1,\"pages\":5,\"failed_page\":2"},
         {"page 1 reads back changed", verified, [](CliFlash& cli) { cli.boards.CpuBoot().AddWeakByte(256 + 9); }, 44,
          " Verify      : error at page 1\n\nVerify data error...\nUpload failed! \n", "\"pages\":3,\"failed_page\":1"},
-        {"the read-back unanswered", verified, [](CliFlash& cli) { cli.boards.CpuBoot().AddFault(SimBootloader::SilentRead()); },
-         44, " Verify      : error at page 0\n", "\"boards\":0,\"pages\":3,\"failed_page\":0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.story);
@@ -126,20 +104,34 @@ TEST(CliFlashSteps, EachFailingStepHasItsExitStatusAndItsOwnWords)
         EXPECT_NE(cli.Printed().find(c.said), std::string::npos) << cli.Printed();
         EXPECT_TRUE(cli.JsonHas(c.counted)) << cli.result.Text();
         EXPECT_EQ(cli.JsonHas("\"error\""), c.status != 0) << cli.result.Text();
+        if (c.status == cli_exit::kUsage) {
+            EXPECT_EQ(cli.port.Opens(), 0) << "refused before the port is opened";
+        }
     }
 }
 
-// The MIS board of a package is reached at 57600 baud (0xD4 0x00 first) only with --link-57600.
-TEST(CliFlashSteps, TheLinkToTheMisBoardMovesTo57600OnlyWithLink57600)
+// The board's bootloader is reached at 57600 baud unless --baud says otherwise; the MIS board of a
+// package (0xD4 0x00 first) at 57600 only with --link-57600, else at 115200.
+TEST(CliFlashSteps, TheSpeedsOfTheBootloaderAndOfTheLinkToTheMisBoard)
 {
-    for (const bool link57600 : {false, true}) {
-        SCOPED_TRACE(link57600);
+    const struct {
+        const char* line;  // IMAGE and PACKAGE stand for the files
+        const char* lastSpeed;
+        bool link57600;
+    } cases[] = {
+        {"flash IMAGE", "57600,E,8,1", false},
+        {"--baud 115200 flash IMAGE", "115200,E,8,1", false},
+        {"flash --package PACKAGE", "115200,N,8,1", false},
+        {"flash --package PACKAGE --link-57600", "57600,N,8,1", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
         CliFlash cli;
-        std::vector<std::string> words{"flash", "--package", cli.Path("27520_Pack.pkg")};
-        if (link57600)
-            words.push_back("--link-57600");
+        std::vector<std::string> words = CliRig::Words(c.line);
+        for (std::string& word : words)
+            word = word == "IMAGE" ? cli.Path("31400_V2.bin") : word == "PACKAGE" ? cli.Path("27520_Pack.pkg") : word;
         EXPECT_EQ(cli.Run(words), 0) << cli.Printed();
-        EXPECT_EQ(cli.instrument.CountRequests(0xD4), link57600 ? 1u : 0u);
-        EXPECT_EQ(cli.port.LineSettings(), link57600 ? "57600,N,8,1" : "115200,N,8,1");
+        EXPECT_EQ(cli.instrument.CountRequests(0xD4), c.link57600 ? 1u : 0u);
+        EXPECT_EQ(cli.port.LineSettings(), c.lastSpeed);
     }
 }

@@ -4,12 +4,12 @@
 // UploadFlow tests.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 
-#include "core/Platform.h"
 #include "firmware/BootClient.h"
 #include "firmware/FirmwareUpload.h"
 #include "link/Identify.h"
@@ -28,33 +28,19 @@ constexpr const char* kSyncOk = " Baudrate detection : OK\r\n";
 constexpr const char* kEraseOk = " ERASE command      : OK\r\n MASS ERASE code    : OK\r\n";
 constexpr const char* kRunOk = " Run command        : OK\r\n";
 constexpr const char* kTunnelEraseOk = " MASS ERASE cmd     : OK\r\n MASS ERASE code    : OK\r\n";
+const std::string kRestart = "Switch the instrument OFF, then ON again in its bootloader as the target's instructions say "
+                             "(e.g. with Menu+GO pressed), and start again\r\n";
 
 // Every text the log showed, in order.
 class HistorySink : public RecordingSink {
 public:
-    void Log(const std::string& text) override
-    {
-        RecordingSink::Log(text);
-        Note();
-    }
-    void Live(const std::string& text) override
-    {
-        RecordingSink::Live(text);
-        Note();
-    }
-    void ClearLog() override
-    {
-        RecordingSink::ClearLog();
-        Note();
-    }
+    void Log(const std::string& text) override { RecordingSink::Log(text); Note(); }
+    void Live(const std::string& text) override { RecordingSink::Live(text); Note(); }
+    void ClearLog() override { RecordingSink::ClearLog(); Note(); }
     bool Showed(const std::string& text) const
     {
-        for (const auto& shown : history)
-            if (shown.find(text) != std::string::npos)
-                return true;
-        return false;
+        return std::any_of(history.begin(), history.end(), [&](const std::string& shown) { return shown.find(text) != std::string::npos; });
     }
-
     std::vector<std::string> history;
 
 private:
@@ -65,8 +51,29 @@ private:
     }
 };
 
-// The simulated boards on COM1 at the Upload tab's speed, a folder for images and packages.
-struct FirmwareRig : ::testing::Test {
+Bytes Image(std::size_t size, unsigned seed)
+{
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>((i * 37 + seed * 11 + (i >> 8)) & 0xFF);
+    return bytes;
+}
+
+// The image as the flash holds it: padded with zeros to whole pages.
+Bytes Padded(Bytes image)
+{
+    image.resize((image.size() + 255) / 256 * 256, 0x00);
+    return image;
+}
+
+SimBootFault Refused(std::uint8_t command, SimBootStep step, int after = 0)
+{
+    return SimBootFault{false, command, step, std::nullopt, after, 1, 0, 0};
+}
+
+// The simulated boards on COM1 at the Upload tab's speed, a folder with a 3-page image of a 31400
+// target and a package of a 3-page CPU image and a 6-page MIS image.
+struct Firmware : ::testing::Test {
     std::vector<std::unique_ptr<std::function<void()>>> polls;
     VirtualHost host;
     SimInstrument instrument;
@@ -78,39 +85,39 @@ struct FirmwareRig : ::testing::Test {
     TempFolder images;
     int runs = 0;
     bool verify = false;  // the runs read the board back
+    Bytes image = Image(700, 1);
+    Bytes cpu = Image(700, 3);
+    Bytes mis = Image(1400, 4);
+    std::string file = WriteFile("31400_V2.bin", image);
+    std::string package;
 
-    FirmwareRig()
+    Firmware()
     {
         port.SetExistingPorts({1});
         link.CommPortNumber = 1;
         link.BaudText = "57600";
+        WriteFile("27520_CPU_V1.bin", cpu);
+        WriteFile("27520_MIS_V1.bin", mis);
+        package = WriteText("27520_Pack_V1-01.pkg", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n");
+        boards.SetPowerOnDelay(4.0);
     }
 
-    FirmwareResult Run(const std::string& target, const std::string& file, bool speed57600 = true)
+    FirmwareResult Run(const std::string& target, const std::string& path, bool speed57600 = true)
     {
         sink.history.clear();
         OperationContext context{link, sink, images.Path()};
-        const FirmwareResult result = UploadFirmware(context, {target, file, speed57600, verify});
+        const FirmwareResult result = UploadFirmware(context, {target, path, speed57600, verify});
         ++runs;  // a moment a run never came to is not looked for in the next
         return result;
     }
+    FirmwareResult RunPackage() { return Run("QSVERIFs-MIN", package); }
     std::string Log() const { return sink.Text(); }
-
     std::string Path(const std::string& name) const { return images.Path(name); }
     std::string WriteFile(const std::string& name, const Bytes& bytes) const { return WriteFileBytes(Path(name), bytes); }
     std::string WriteText(const std::string& name, const std::string& text) const { return WriteFileText(Path(name), text); }
-    static Bytes Image(std::size_t size, unsigned seed)
+    std::string CpuPart() const
     {
-        Bytes bytes(size);
-        for (std::size_t i = 0; i < size; ++i)
-            bytes[i] = static_cast<std::uint8_t>((i * 37 + seed * 11 + (i >> 8)) & 0xFF);
-        return bytes;
-    }
-    // The image as the flash holds it: padded with zeros to whole pages.
-    static Bytes Padded(Bytes image)
-    {
-        image.resize((image.size() + 255) / 256 * 256, 0x00);
-        return image;
+        return std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n" + kRunOk + "TURN ON the instrument \r\n";
     }
 
     // Runs `action` once, at the first millisecond of virtual time of the next run at which
@@ -135,15 +142,14 @@ struct FirmwareRig : ::testing::Test {
     }
 
     std::size_t Requests(std::uint8_t command) const { return instrument.CountRequests(command); }
-    // The bootloader frames of the Read Memory commands on the line, straight and through the CPU
-    // board: "11EE 0800010009 FF00 ...".
-    std::string ReadMemoryFrames() const
+    // The bootloader frames of the Read Memory commands on the line from write `from` on:
+    // "11EE 0800010009 FF00 ...".
+    std::string ReadMemoryFrames(std::size_t from = 0) const
     {
         std::string frames;
         const auto& writes = port.Writes();
-        for (std::size_t i = 0; i < writes.size(); ++i) {
-            const bool tunnelled = writes[i].size() > 4 && writes[i][2] == boot::kPassCommand && writes[i][3] == 0x11;
-            if (tunnelled)
+        for (std::size_t i = from; i < writes.size(); ++i) {
+            if (writes[i].size() > 4 && writes[i][2] == boot::kPassCommand && writes[i][3] == 0x11)
                 frames += "through the CPU board ";
             if (writes[i] != Bytes{0x11, 0xEE})
                 continue;
@@ -168,22 +174,16 @@ struct FirmwareRig : ::testing::Test {
         EXPECT_EQ(Log().substr(Log().size() - result.reason.size()), result.reason);
         EXPECT_FALSE(port.IsOpen());
     }
+    void ExpectLogEnds(const std::string& tail) const
+    {
+        ASSERT_GE(Log().size(), tail.size()) << Log();
+        EXPECT_EQ(Log().substr(Log().size() - tail.size()), tail);
+    }
 };
-
-struct SingleBoard : FirmwareRig {
-    Bytes image = Image(700, 1);  // 3 pages
-    std::string file;
-    void SetUp() override { file = WriteFile("31400_V2.bin", image); }
-};
-
-SimBootFault Refused(std::uint8_t command, SimBootStep step, int after = 0)
-{
-    return SimBootFault{false, command, step, std::nullopt, after, 1, 0, 0};
-}
 
 }  // namespace
 
-TEST_F(SingleBoard, ProgramsTheBoardWithTheExactLog)
+TEST_F(Firmware, ProgramsOneBoardWithTheExactLog)
 {
     boards.StartCpuInBootloader();
     const FirmwareResult result = Run("QMX-ARN", file);
@@ -201,7 +201,6 @@ TEST_F(SingleBoard, ProgramsTheBoardWithTheExactLog)
     EXPECT_EQ(sink.progress, (std::vector<int>{0, 25, 50, 75}));
     EXPECT_EQ(sink.progressLabel, "75%");
     EXPECT_FALSE(sink.progressShown);
-
     EXPECT_TRUE(result.ok());
     EXPECT_EQ(result.failedStep, FirmwareStep::None);
     EXPECT_EQ(result.boardsProgrammed, 1);
@@ -217,80 +216,99 @@ TEST_F(SingleBoard, ProgramsTheBoardWithTheExactLog)
     EXPECT_EQ(boards.CpuBoot().ReadFlash(0, 512), Padded(Image(300, 2)));
 }
 
-// A step that fails ends the run with its text, and nothing after it is done.
-TEST_F(SingleBoard, EveryFailingStepEndsTheRunWithItsText)
+// A step that fails ends the run with its text, and nothing after it is done; with verify, a page
+// that reads back otherwise, or whose Read Memory goes unanswered or refused, stops the run before
+// Go at that page.
+TEST_F(Firmware, EveryFailingStepOfOneBoardEndsTheRunWithItsText)
 {
     image = Image(9 * 256 - 10, 2);
     WriteFile("31400_V2.bin", image);
     SimBootFault silentAddress = Refused(0x31, SimBootStep::Address);
     silentAddress.address = 0x08000300;
     silentAddress.silent = true;
+    const auto fault = [](SimBootFault f) { return [f](SimBootloader& b) { b.AddFault(f); }; };
+    const auto weak = [](std::size_t at) { return [at](SimBootloader& b) { b.AddWeakByte(at); }; };
     const std::string failed = "Upload failed! \r\n";
+    const auto verifyFailed = [&](int page) {
+        return " Loaded 9 pages  : OK \r\n Verify      : error at page " + std::to_string(page) + "\r\n\r\nVerify data error...\r\n" + failed;
+    };
     const struct {
         const char* story;
-        std::optional<SimBootFault> fault;  // nothing: the instrument is not in bootloader mode
-        std::string tail;                   // the end of the log
+        std::function<void(SimBootloader&)> fault;  // nothing: the instrument is not in bootloader mode
+        bool verify;
+        std::string tail;  // the end of the log
         FirmwareStep step;
         ResultCode code;
         int pagesWritten;
+        std::optional<int> failedPage;
     } cases[] = {
-        {"instrument not in bootloader mode", std::nullopt,
-         " Baudrate detection : error\r\n Rx(3): 000000\r\nSet baudrate error  ...\r\n" + failed +
-             "Switch the instrument OFF, then ON again in its bootloader as the target's instructions say (e.g. with "
-             "Menu+GO pressed), and start again\r\n",
-         FirmwareStep::Sync, ResultCode::NoFrame, 0},
-        {"erase code refused", Refused(0x44, SimBootStep::Data),
+        {"instrument not in bootloader mode", nullptr, false,
+         " Baudrate detection : error\r\n Rx(3): 000000\r\nSet baudrate error  ...\r\n" + failed + kRestart,
+         FirmwareStep::Sync, ResultCode::NoFrame, 0, std::nullopt},
+        {"a bootloader a failed run had synchronised", [](SimBootloader& b) { b.Receive({boot::kSync}); }, false,
+         " Baudrate detection : error\r\n Rx(3): 1F0000\r\nSet baudrate error  ...\r\n" + failed + kRestart,
+         FirmwareStep::Sync, ResultCode::Nak, 0, std::nullopt},
+        {"erase code refused", fault(Refused(0x44, SimBootStep::Data)), false,
          " ERASE command      : OK\r\n MASS ERASE code    : error\r\n Rx(3): 1F0000\r\nErase data error  ...\r\n" + failed,
-         FirmwareStep::Erase, ResultCode::Nak, 0},
-        {"write command of page 2 refused", Refused(0x31, SimBootStep::Command, 2),
+         FirmwareStep::Erase, ResultCode::Nak, 0, std::nullopt},
+        {"write command of page 2 refused", fault(Refused(0x31, SimBootStep::Command, 2)), false,
          " Page 2/9 ...\r\n Tx: 0x31    Rx(3): 1F0000\r\n\r\nWrite data error...\r\n" + failed, FirmwareStep::Write,
-         ResultCode::Nak, 2},
-        {"address of page 3 unanswered", silentAddress,
+         ResultCode::Nak, 2, 2},
+        {"address of page 3 unanswered", fault(silentAddress), false,
          " Page 3/9 ...\r\n Addr: 08000300\r\n  Rx(3): 000000\r\nWrite data error...\r\n" + failed, FirmwareStep::Write,
-         ResultCode::NoFrame, 3},
-        {"a NACK on the data block of page 5", SimBootloader::NackWriteData(0x08000500, 1),
+         ResultCode::NoFrame, 3, 3},
+        {"a NACK on the data block of page 5", fault(SimBootloader::NackWriteData(0x08000500, 1)), false,
          " Page 5/9 ...\r\n data: 1F\r\n Rx(3): 1F0000\r\nWrite data error...\r\n" + failed, FirmwareStep::Write,
-         ResultCode::Nak, 5},
-        {"go refused", Refused(0x21, SimBootStep::Command),
+         ResultCode::Nak, 5, 5},
+        {"go refused", fault(Refused(0x21, SimBootStep::Command)), false,
          " Loaded 9 pages  : OK \r\n Run command        : error !\r\n\r\nRUN error ...\r\n" + failed, FirmwareStep::Go,
-         ResultCode::Nak, 9},
+         ResultCode::Nak, 9, std::nullopt},
+        {"a flash byte of page 3 changed after programming", weak(3 * 256 + 17), true, verifyFailed(3),
+         FirmwareStep::Verify, ResultCode::ReadBackDiffers, 9, 3},
+        {"the last byte of the last page changed", weak(9 * 256 - 1), true, verifyFailed(8), FirmwareStep::Verify,
+         ResultCode::ReadBackDiffers, 9, 8},
+        {"Read Memory unanswered", fault(SimBootloader::SilentRead()), true, verifyFailed(0), FirmwareStep::Verify,
+         ResultCode::NoFrame, 9, 0},
+        {"the read of page 5 unanswered", fault(SimBootloader::SilentRead(0x08000500)), true, verifyFailed(5),
+         FirmwareStep::Verify, ResultCode::NoFrame, 9, 5},
+        {"Read Memory refused", fault(Refused(0x11, SimBootStep::Command)), true, verifyFailed(0), FirmwareStep::Verify,
+         ResultCode::Nak, 9, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.story);
-        SimBootloader& boot = boards.CpuBoot();
+        SimBootloader fresh;
+        std::swap(boards.CpuBoot(), fresh);
         if (c.fault) {
             boards.StartCpuInBootloader();
-            boot.AddFault(*c.fault);
+            c.fault(boards.CpuBoot());
         }
-        const int writes = boot.Writes();
+        verify = c.verify;
         const FirmwareResult result = Run("QMX-ARN", file);
-        ASSERT_GE(Log().size(), c.tail.size());
-        EXPECT_EQ(Log().substr(Log().size() - c.tail.size()), c.tail);
-        EXPECT_EQ(boot.Writes() - writes, c.pagesWritten);
+        ExpectLogEnds(c.tail);
+        EXPECT_EQ(boards.CpuBoot().Writes(), c.pagesWritten);
         if (!c.fault) {
             EXPECT_TRUE(NothingErased());
         } else if (c.pagesWritten > 0 && c.pagesWritten < 9) {
-            EXPECT_TRUE(boot.FlashErased(c.pagesWritten * 256, (9 - c.pagesWritten) * 256)) << "nothing written from there";
+            EXPECT_TRUE(boards.CpuBoot().FlashErased(c.pagesWritten * 256, (9 - c.pagesWritten) * 256)) << "nothing written from there";
         }
-        EXPECT_FALSE(boot.Running()) << "no Go after a failure";
+        EXPECT_FALSE(boards.CpuBoot().Running()) << "no Go after a failure";
         EXPECT_FALSE(sink.progressShown);
         ExpectEndedWithItsReason(result);
         EXPECT_EQ(result.failedStep, c.step);
         EXPECT_EQ(result.code, c.code);
         EXPECT_EQ(result.pagesWritten, c.pagesWritten);
-        EXPECT_EQ(result.failedPage, c.step == FirmwareStep::Write ? std::optional<int>(c.pagesWritten) : std::nullopt);
+        EXPECT_EQ(result.failedPage, c.failedPage);
         EXPECT_EQ(result.boardsProgrammed, 0);
     }
 }
 
-// ------------------------------------------------------------------------------- read-back
-
 // With verify, every page is read back (Read Memory of 256 bytes at its address) once all are
-// written, and only then is the board started; without, nothing is read.
-TEST_F(SingleBoard, VerifyReadsEveryPageBackBeforeGo)
+// written, and only then is the board started. On a package the CPU board is read back (the MIS
+// board, written through it, is not: its run ends there when a page differs).
+TEST_F(Firmware, VerifyReadsEveryPageOfTheDirectRouteBackBeforeGo)
 {
-    boards.StartCpuInBootloader();
     verify = true;
+    boards.StartCpuInBootloader();
     const FirmwareResult result = Run("QMX-ARN", file);
     EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n Verify      : OK\r\n" + kRunOk +
                          "Upload completed succefully \r\n");
@@ -301,131 +319,118 @@ TEST_F(SingleBoard, VerifyReadsEveryPageBackBeforeGo)
     EXPECT_FALSE(sink.progressShown);
     EXPECT_TRUE(boards.CpuBoot().Running());
     EXPECT_TRUE(result.ok());
-    EXPECT_EQ(result.failedStep, FirmwareStep::None);
-    EXPECT_EQ(result.boardsProgrammed, 1);
     EXPECT_EQ(result.pagesWritten, 3);
 
-    verify = false;
-    boards.StartCpuInBootloader();
     const std::size_t writes = port.Writes().size();
-    EXPECT_TRUE(Run("QMX-ARN", file).ok());
-    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n" + kRunOk + "Upload completed succefully \r\n");
-    EXPECT_EQ(port.Writes().size() - writes, 1 + 2 + 3 * 3 + 2u) << "sync, erase, pages, Go: no Read Memory";
+    boards.StartCpuInBootloader();
+    EXPECT_TRUE(RunPackage().ok()) << Log();
+    EXPECT_EQ(ReadMemoryFrames(writes), "11EE 0800000008 FF00 11EE 0800010009 FF00 11EE 080002000A FF00 ");
+
+    boards.StartCpuInBootloader();
+    boards.CpuBoot().AddWeakByte(256);
+    const int misWrites = boards.MisBoot().Writes();
+    const FirmwareResult failed = RunPackage();
+    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n Verify      : error at page 1\r\n\r\n" +
+                         "Upload failed \r\n");
+    ExpectEndedWithItsReason(failed);
+    EXPECT_EQ(failed.failedStep, FirmwareStep::Verify);
+    EXPECT_EQ(failed.code, ResultCode::ReadBackDiffers);
+    EXPECT_EQ(failed.failedPage, std::optional<int>(1));
+    EXPECT_EQ(boards.MisBoot().Writes(), misWrites);
 }
 
-// A page that reads back otherwise, or whose Read Memory goes unanswered or refused, stops the run
-// before Go at that page; the pages after it are not read.
-TEST_F(SingleBoard, AVerifyThatFailsStopsBeforeGoAtItsPage)
-{
-    image = Image(9 * 256 - 10, 2);
-    WriteFile("31400_V2.bin", image);
-    verify = true;
-    const auto failedAt = [](int page) {
-        return " Loaded 9 pages  : OK \r\n Verify      : error at page " + std::to_string(page) +
-               "\r\n\r\nVerify data error...\r\nUpload failed! \r\n";
-    };
-    const struct {
-        const char* story;
-        std::function<void(SimBootloader&)> fault;
-        int page;
-        ResultCode code;
-        int reads;  // Read Memory commands sent
-    } cases[] = {
-        {"a flash byte of page 3 changed after programming", [](SimBootloader& b) { b.AddWeakByte(3 * 256 + 17); }, 3,
-         ResultCode::ReadBackDiffers, 4},
-        {"the last byte of the last page changed", [](SimBootloader& b) { b.AddWeakByte(9 * 256 - 1); }, 8,
-         ResultCode::ReadBackDiffers, 9},
-        {"Read Memory unanswered", [](SimBootloader& b) { b.AddFault(SimBootloader::SilentRead()); }, 0,
-         ResultCode::NoFrame, 1},
-        {"the read of page 5 unanswered", [](SimBootloader& b) { b.AddFault(SimBootloader::SilentRead(0x08000500)); }, 5,
-         ResultCode::NoFrame, 6},
-        {"Read Memory refused", [](SimBootloader& b) { b.AddFault(Refused(0x11, SimBootStep::Command)); }, 0,
-         ResultCode::Nak, 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.story);
-        SimBootloader fresh;
-        std::swap(boards.CpuBoot(), fresh);
-        boards.StartCpuInBootloader();
-        c.fault(boards.CpuBoot());
-        const std::size_t writesBefore = port.Writes().size();
-        const FirmwareResult result = Run("QMX-ARN", file);
-        const std::string tail = failedAt(c.page);
-        ASSERT_GE(Log().size(), tail.size());
-        EXPECT_EQ(Log().substr(Log().size() - tail.size()), tail);
-        std::size_t reads = 0;
-        for (std::size_t i = writesBefore; i < port.Writes().size(); ++i)
-            reads += port.Writes()[i] == Bytes{0x11, 0xEE} ? 1 : 0;
-        EXPECT_EQ(reads, static_cast<std::size_t>(c.reads));
-        EXPECT_FALSE(boards.CpuBoot().Running()) << "no Go after a failed verify";
-        EXPECT_FALSE(sink.progressShown);
-        ExpectEndedWithItsReason(result);
-        EXPECT_EQ(result.failedStep, FirmwareStep::Verify);
-        EXPECT_EQ(result.code, c.code);
-        EXPECT_EQ(result.failedPage, std::optional<int>(c.page));
-        EXPECT_EQ(result.pagesWritten, 9);
-        EXPECT_EQ(result.boardsProgrammed, 0);
-    }
-}
-
-// ------------------------------------------------------------------------ images before erase
-
-TEST_F(SingleBoard, ImagesThatCannotLoadAreFoundBeforeAnythingIsSent)
+// A file that does not fit the target, an image that cannot load and a package that does not name
+// its two images are refused before anything is sent.
+TEST_F(Firmware, WhatCannotBeProgrammedIsRefusedBeforeAnythingIsSent)
 {
     const std::string tooLarge = WriteFile("31400_big.bin", Bytes(2048257, 0x11));
     const std::string empty = WriteFile("31400_empty.bin", {});
     const std::string missing = Path("31400_none.bin");
+    std::filesystem::create_directory(FsPath(Path("31400_set")));
+    const std::string inFolder = WriteFile("31400_set/VERTA_V2.bin", Image(700, 7));
+    const std::string cpuPath = Path("27520_CPU_V1.bin");
+    const std::string misPath = Path("27520_MIS_V1.bin");
+    const std::string direct = "\r\nError in the <fillArray> function ...\r\nUpload failed! \r\n";
+    const std::string inPackage = "\r\nError in the function <fillArray>\r\nUpload failed \r\n";
+    const auto lines = [this](const char* content) { return [this, content] { WriteText("27520_Pack_V1-01.pkg", content); }; };
+    const auto none = [] {};
     const struct {
-        std::string path;
-        std::string problem;
+        const char* target;
+        std::string file;
+        std::function<void()> prepare;
+        std::string log;
+        FirmwareStep step;
     } cases[] = {
-        {missing, " Image file not found: " + missing},
-        {tooLarge, " Image file too large: " + tooLarge + " (2048257 bytes, at most 2048256)"},
-        {empty, " Image file empty: " + empty},
+        {"QMX-ARN", package, none, " Upload not started: QMX-ARN takes a file *31400_*.bin, not 27520_Pack_V1-01.pkg\r\n",
+         FirmwareStep::FileNotForTarget},
+        {"QSLUM", file, none, " Upload not started: QSLUM takes a file *31420_*.bin, not 31400_V2.bin\r\n",
+         FirmwareStep::FileNotForTarget},
+        {"QSVERIFs-MIN", file, none, " Upload not started: QSVERIFs-MIN takes a file *.pkg, not 31400_V2.bin\r\n",
+         FirmwareStep::FileNotForTarget},
+        {"QMX-ARN", inFolder, none, " Upload not started: QMX-ARN takes a file *31400_*.bin, not VERTA_V2.bin\r\n",
+         FirmwareStep::FileNotForTarget},
+        {"QMX-ARN-X", file, none, " Upload not started: no firmware target named QMX-ARN-X\r\n", FirmwareStep::FileNotForTarget},
+        {"QMX-ARN", missing, none, " Image file not found: " + missing + direct, FirmwareStep::ImageRefused},
+        {"QMX-ARN", tooLarge, none, " Image file too large: " + tooLarge + " (2048257 bytes, at most 2048256)" + direct,
+         FirmwareStep::ImageRefused},
+        {"QMX-ARN", empty, none, " Image file empty: " + empty + direct, FirmwareStep::ImageRefused},
+        {"QSVERIFs-MIN", package, lines("27520_CPU_V1.bin\r\n"),
+         " Package file error: fewer than two lines in " + package + "\r\nUpload failed \r\n", FirmwareStep::PackageRefused},
+        {"QSVERIFs-MIN", package, lines("27520_MIS_V1.bin\r\nreadme.txt\r\n"),
+         " Package file error: no _CPU image named in " + package + "\r\nUpload failed \r\n", FirmwareStep::PackageRefused},
+        {"QSVERIFs-MIN", package, lines("27520_CPU_V1.bin\r\nreadme.txt\r\n"),
+         " Package file error: no _MIS image named in " + package + "\r\nUpload failed \r\n", FirmwareStep::PackageRefused},
+        {"QSVERIFs-MIN", package, [&] { lines("27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n")(); std::remove(cpuPath.c_str()); },
+         " Image file not found: " + cpuPath + inPackage, FirmwareStep::ImageRefused},
+        {"QSVERIFs-MIN", package, [&] { WriteFile("27520_CPU_V1.bin", cpu); std::remove(misPath.c_str()); },
+         " Image file not found: " + misPath + inPackage, FirmwareStep::ImageRefused},
+        {"QSVERIFs-MIN", package, [&] { WriteFile("27520_MIS_V1.bin", Bytes(2048257, 0)); },
+         " Image file too large: " + misPath + " (2048257 bytes, at most 2048256)" + inPackage, FirmwareStep::ImageRefused},
+        {"QSVERIFs-MIN", package, [&] { WriteFile("27520_MIS_V1.bin", {}); }, " Image file empty: " + misPath + inPackage,
+         FirmwareStep::ImageRefused},
     };
     boards.StartCpuInBootloader();
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        const std::size_t writes = port.Writes().size();
-        const FirmwareResult result = Run("QMX-ARN", c.path);
-        EXPECT_EQ(Log(), c.problem + "\r\nError in the <fillArray> function ...\r\nUpload failed! \r\n");
-        EXPECT_EQ(port.Writes().size(), writes) << "not even a sync";
+        SCOPED_TRACE(c.log);
+        c.prepare();
+        const int opens = port.Opens();
+        const FirmwareResult result = Run(c.target, c.file);
+        EXPECT_EQ(Log(), c.log);
+        EXPECT_TRUE(port.Writes().empty()) << "nothing sent";
+        EXPECT_EQ(port.Opens() - opens, c.step == FirmwareStep::FileNotForTarget ? 0 : 1) << "a file not for the target: not even opened";
         EXPECT_TRUE(NothingErased());
         ExpectEndedWithItsReason(result);
-        EXPECT_EQ(result.failedStep, FirmwareStep::ImageRefused);
+        EXPECT_EQ(result.failedStep, c.step);
         EXPECT_EQ(result.code, ResultCode::Refused);
     }
-    // The largest image that fits is accepted.
-    const std::string largest = WriteFile("31400_max.bin", Bytes(2048256, 0x22));
+    // Letter case aside, as the dialog offers it; the largest image that fits is accepted (1 MiB of
+    // flash ends at page 4096).
+    EXPECT_TRUE(Run("QMX-ARN", WriteFile("31400_v3.BIN", Image(300, 8))).ok()) << Log();
+    boards.StartCpuInBootloader();
     boards.SetBootTimes({0.001, 0.001, 0.0});
-    const FirmwareResult result = Run("QMX-ARN", largest);
-    EXPECT_TRUE(sink.Showed(" Page 4096/8001 ...")) << "1 MiB of flash ends at page 4096";
-    EXPECT_EQ(boards.CpuBoot().Writes(), 4096);
+    const FirmwareResult result = Run("QMX-ARN", WriteFile("31400_max.bin", Bytes(2048256, 0x22)));
+    EXPECT_TRUE(sink.Showed(" Page 4096/8001 ..."));
     EXPECT_EQ(result.failedStep, FirmwareStep::Write);
     EXPECT_EQ(result.failedPage, 4096);
 }
 
-// ------------------------------------------------------------------------------- the port
-
-TEST_F(SingleBoard, APortThatCannotBeOpenedEndsTheRunBeforeAnythingIsSent)
+TEST_F(Firmware, APortThatCannotBeOpenedEndsTheRunBeforeAnythingIsSent)
 {
     const struct {
-        const char* story;
         bool exists;
         bool package;
         Interruption::Kind kind;
         ResultCode code;
         const char* failed;
     } cases[] = {
-        {"no such port", false, false, Interruption::Kind::PortMissing, ResultCode::PortMissing, "Upload failed! "},
-        {"a port another program holds", true, true, Interruption::Kind::SystemError, ResultCode::Refused, "Upload failed "},
+        {false, false, Interruption::Kind::PortMissing, ResultCode::PortMissing, "Upload failed! "},
+        {true, true, Interruption::Kind::SystemError, ResultCode::Refused, "Upload failed "},  // held by another program
     };
-    const std::string package = WriteText("27520_Pack.pkg", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n");
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.story);
+        SCOPED_TRACE(c.failed);
         port.SetExistingPorts(c.exists ? std::set<int>{1} : std::set<int>{});
         port.SetBusy(1, c.exists);
-        const FirmwareResult result = c.package ? Run("QSVERIFs-MIN", package) : Run("QMX-ARN", file);
+        const FirmwareResult result = c.package ? RunPackage() : Run("QMX-ARN", file);
         EXPECT_EQ(Log(), std::string("\r\nSerial port not available\r\n") + c.failed + "\r\n");
         EXPECT_TRUE(port.Writes().empty());
         EXPECT_EQ(dialogs.messages.size(), 1u) << "the port's message box";
@@ -438,32 +443,7 @@ TEST_F(SingleBoard, APortThatCannotBeOpenedEndsTheRunBeforeAnythingIsSent)
     }
 }
 
-// ------------------------------------------------------------------------------- packages
-
-namespace {
-
-struct Package : FirmwareRig {
-    Bytes cpu = Image(700, 3);   // 3 pages
-    Bytes mis = Image(1400, 4);  // 6 pages
-    std::string package;
-    void SetUp() override
-    {
-        WriteFile("27520_CPU_V1.bin", cpu);
-        WriteFile("27520_MIS_V1.bin", mis);
-        package = WriteText("27520_Pack_V1-01.pkg", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n");
-        boards.StartCpuInBootloader();
-        boards.SetPowerOnDelay(4.0);
-    }
-    FirmwareResult RunPackage(bool speed57600 = true) { return Run("QSVERIFs-MIN", package, speed57600); }
-    std::string CpuPart() const
-    {
-        return std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n" + kRunOk + "TURN ON the instrument \r\n";
-    }
-};
-
-}  // namespace
-
-TEST_F(Package, BothBoardsProgrammedForEitherLineOrder)
+TEST_F(Firmware, BothBoardsOfAPackageProgrammedForEitherLineOrder)
 {
     for (const char* content : {"27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n", "27520_MIS_V1.bin\r\n27520_CPU_V1.bin\r\n"}) {
         SCOPED_TRACE(content);
@@ -487,39 +467,17 @@ TEST_F(Package, BothBoardsProgrammedForEitherLineOrder)
         EXPECT_EQ(result.boardsProgrammed, 2);
         EXPECT_EQ(result.pagesWritten, 9);
     }
-}
-
-// With verify the CPU board is read back before Go; the MIS board, written through it, is not. A
-// CPU page that reads back otherwise ends the run there, the MIS board untouched.
-TEST_F(Package, VerifyReadsTheCpuBoardBackAndNotTheMisBoard)
-{
-    verify = true;
-    const FirmwareResult result = RunPackage();
-    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n Verify      : OK\r\n" + kRunOk +
-                         "TURN ON the instrument \r\n\r\n" + kSyncOk + kTunnelEraseOk +
-                         "Prog. N.6/6\r\n Reset SW Command: OK \r\n >> Upload Success \r\n ***** TURN OFF the instrument ***** \r\n");
-    EXPECT_EQ(ReadMemoryFrames(), "11EE 0800000008 FF00 11EE 0800010009 FF00 11EE 080002000A FF00 ");
-    EXPECT_TRUE(result.ok());
-    EXPECT_EQ(result.boardsProgrammed, 2);
-
+    // The boot command's answer counts from 6 bytes on, its ACK included: the ACK and an empty
+    // answer frame open the tunnel (one byte less does not: the failures below).
     boards.StartCpuInBootloader();
-    boards.CpuBoot().AddWeakByte(256);
-    const int misWrites = boards.MisBoot().Writes();
-    const FirmwareResult failed = RunPackage();
-    EXPECT_EQ(Log(), std::string(kSyncOk) + kEraseOk + " Loaded 3 pages  : OK \r\n Verify      : error at page 1\r\n\r\n" +
-                         "Upload failed \r\n");
-    ExpectEndedWithItsReason(failed);
-    EXPECT_EQ(failed.failedStep, FirmwareStep::Verify);
-    EXPECT_EQ(failed.code, ResultCode::ReadBackDiffers);
-    EXPECT_EQ(failed.failedPage, std::optional<int>(1));
-    EXPECT_EQ(failed.boardsProgrammed, 0);
-    EXPECT_EQ(boards.MisBoot().Writes(), misWrites);
-    EXPECT_FALSE(boards.CpuBoot().Running());
+    instrument.AddFault(SimFaultRule::Command(0xD0, SimFault::Scripted).WithBytes(simtest::Acked({})).Times(1));
+    EXPECT_TRUE(RunPackage().ok()) << Log();
 }
 
-TEST_F(Package, InstrumentNotSwitchedOnWithin15Seconds)
+TEST_F(Firmware, InstrumentNotSwitchedOnWithin15Seconds)
 {
     boards.SetPowerOnDelay(-1.0);
+    boards.StartCpuInBootloader();
     double start = 0.0;
     When(LogHas("TURN ON"), [&] { start = host.Now(); });
     const FirmwareResult result = RunPackage();
@@ -539,284 +497,84 @@ TEST_F(Package, InstrumentNotSwitchedOnWithin15Seconds)
     EXPECT_EQ(result.pagesWritten, 3);
 }
 
-// The boot command's answer counts from 6 bytes on, its ACK included: the ACK and an empty answer
-// frame open the tunnel, one byte less does not.
-TEST_F(Package, BootCommandAnswerOfSixBytesOpensTheTunnelAndOfFiveDoesNot)
+// A package that fails on its CPU board or past it ends with what the exchange left; a bootloader
+// that does not answer its sync stays so until the instrument is switched off, and the MIS board is
+// reached only through a CPU board started afresh: the log ends with what to do.
+TEST_F(Firmware, PackageFailuresEndWithWhatTheExchangeLeft)
 {
+    const std::string misFailed = "\r\nUpload mis board failed \r\n";
     const struct {
         const char* story;
-        Bytes answer;
-        bool opens;
-    } cases[] = {
-        {"5 bytes", {0x06, 0x01, 0x03, 0x00, 0x04}, false},
-        {"6 bytes: ACK and an empty frame", simtest::Acked({}), true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.story);
-        instrument.ClearRecord();
-        boards.StartCpuInBootloader();
-        instrument.AddFault(SimFaultRule::Command(0xD0, SimFault::Scripted).WithBytes(c.answer).Times(1));
-        const int misErases = boards.MisBoot().MassErases();
-        const FirmwareResult result = RunPackage();
-        ASSERT_EQ(Requests(0xD0), 1u);
-        if (c.opens) {
-            EXPECT_TRUE(result.ok()) << Log();
-            EXPECT_EQ(boards.MisBoot().ReadFlash(0, 1536), Padded(mis));
-        } else {
-            EXPECT_EQ(result.reason, "Error in Command BOOT\r\nUpload mis board failed \r\n");
-            ExpectEndedWithItsReason(result);
-            EXPECT_EQ(result.failedStep, FirmwareStep::BootCommand);
-            EXPECT_EQ(boards.MisBoot().MassErases(), misErases);
-            EXPECT_EQ(Requests(0xD1), 0u);
-        }
-    }
-}
-
-TEST_F(Package, MisBoardFailuresEndWithWhatTheExchangeLeft)
-{
-    const struct {
-        const char* story;
-        SimBootFault fault;
+        std::function<void()> prepare;
         std::string tail;
         FirmwareStep step;
+        ResultCode code;
+        int boards;
         int pagesWritten;
     } cases[] = {
-        {"page 2 refused", SimBootloader::NackWriteData(0x08000200, 1),
-         std::string(kTunnelEraseOk) + "Prog. N.2/6" + kNackText + "\r\nUpload mis board failed \r\n",
-         FirmwareStep::TunnelWrite, 3 + 2},
-        {"erase code refused", Refused(0x44, SimBootStep::Data),
-         std::string(kSyncOk) + " MASS ERASE cmd     : OK\r\n MASS ERASE code    : \r\n" + kNackText +
-             "\r\nUpload mis board failed \r\n",
-         FirmwareStep::TunnelErase, 3},
+        {"the CPU board's bootloader already synchronised", [this] { boards.CpuBoot().Receive({boot::kSync}); },
+         std::string(" Baudrate detection : error\r\n Rx(3): 1F0000") + kNackText + "\r\nUpload failed \r\n" + kRestart,
+         FirmwareStep::Sync, ResultCode::Nak, 0, 0},
+        {"the boot command answered with 5 bytes",
+         [this] { instrument.AddFault(SimFaultRule::Command(0xD0, SimFault::Scripted).WithBytes({0x06, 0x01, 0x03, 0x00, 0x04}).Times(1)); },
+         CpuPart() + "\r\nError in Command BOOT" + misFailed, FirmwareStep::BootCommand, ResultCode::NoFrame, 1, 3},
+        {"the MIS board silent behind the CPU board",
+         [this] { instrument.AddFault(SimFaultRule::Command(boot::kPassCommand, SimFault::Silence).Times(1)); },
+         CpuPart() + "\r\n Baudrate detection : \r\n" + misFailed +
+             "Switch the instrument OFF and run the whole package again, starting the CPU board in its bootloader (Menu+GO "
+             "pressed)\r\n",
+         FirmwareStep::TunnelSync, ResultCode::NoFrame, 1, 3},
+        {"the MIS erase code refused", [this] { boards.MisBoot().AddFault(Refused(0x44, SimBootStep::Data)); },
+         std::string(kSyncOk) + " MASS ERASE cmd     : OK\r\n MASS ERASE code    : \r\n" + kNackText + misFailed,
+         FirmwareStep::TunnelErase, ResultCode::Nak, 1, 3},
+        {"MIS page 2 refused", [this] { boards.MisBoot().AddFault(SimBootloader::NackWriteData(0x08000200, 1)); },
+         std::string(kTunnelEraseOk) + "Prog. N.2/6" + kNackText + misFailed, FirmwareStep::TunnelWrite, ResultCode::Nak, 1, 3 + 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.story);
         instrument.ClearRecord();
         boards.StartCpuInBootloader();
-        boards.MisBoot().AddFault(c.fault);
+        const int misErases = boards.MisBoot().MassErases();
+        c.prepare();
         const FirmwareResult result = RunPackage();
-        ASSERT_GE(Log().size(), c.tail.size());
-        EXPECT_EQ(Log().substr(Log().size() - c.tail.size()), c.tail);
+        ExpectLogEnds(c.tail);
         EXPECT_EQ(Requests(0xD3), 0u) << "no reset after a failure";
+        EXPECT_EQ(boards.MisBoot().MassErases() - misErases, c.step == FirmwareStep::TunnelWrite ? 1 : 0);
+        EXPECT_EQ(Requests(0xD1) == 0, c.boards == 0 || c.step == FirmwareStep::BootCommand) << "no tunnel that did not open";
         ExpectEndedWithItsReason(result);
         EXPECT_EQ(result.failedStep, c.step);
-        EXPECT_EQ(result.code, ResultCode::Nak);
-        EXPECT_EQ(result.boardsProgrammed, 1);
+        EXPECT_EQ(result.code, c.code);
+        EXPECT_EQ(result.boardsProgrammed, c.boards);
         EXPECT_EQ(result.pagesWritten, c.pagesWritten);
     }
 }
 
-TEST_F(Package, MalformedPackagesAndMissingImagesStopBeforeAnyErase)
-{
-    const std::string cpuPath = Path("27520_CPU_V1.bin");
-    const std::string misPath = Path("27520_MIS_V1.bin");
-    const struct {
-        const char* name;
-        const char* content;
-        std::function<void()> prepare;
-        std::string log;
-        FirmwareStep step;
-    } cases[] = {
-        {"one line", "27520_CPU_V1.bin\r\n", [] {},
-         " Package file error: fewer than two lines in " + package + "\r\nUpload failed \r\n", FirmwareStep::PackageRefused},
-        {"no _CPU line", "27520_MIS_V1.bin\r\nreadme.txt\r\n", [] {},
-         " Package file error: no _CPU image named in " + package + "\r\nUpload failed \r\n", FirmwareStep::PackageRefused},
-        {"no _MIS line", "27520_CPU_V1.bin\r\nreadme.txt\r\n", [] {},
-         " Package file error: no _MIS image named in " + package + "\r\nUpload failed \r\n", FirmwareStep::PackageRefused},
-        {"CPU image missing", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n", [&] { std::remove(cpuPath.c_str()); },
-         " Image file not found: " + cpuPath + "\r\nError in the function <fillArray>\r\nUpload failed \r\n",
-         FirmwareStep::ImageRefused},
-        {"MIS image missing", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n",
-         [&] {
-             WriteFile("27520_CPU_V1.bin", cpu);
-             std::remove(misPath.c_str());
-         },
-         " Image file not found: " + misPath + "\r\nError in the function <fillArray>\r\nUpload failed \r\n",
-         FirmwareStep::ImageRefused},
-        {"MIS image too large", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n",
-         [&] { WriteFile("27520_MIS_V1.bin", Bytes(2048257, 0)); },
-         " Image file too large: " + misPath + " (2048257 bytes, at most 2048256)\r\nError in the function <fillArray>\r\n"
-         "Upload failed \r\n",
-         FirmwareStep::ImageRefused},
-        {"MIS image empty", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n", [&] { WriteFile("27520_MIS_V1.bin", {}); },
-         " Image file empty: " + misPath + "\r\nError in the function <fillArray>\r\nUpload failed \r\n",
-         FirmwareStep::ImageRefused},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        WriteText("27520_Pack_V1-01.pkg", c.content);
-        c.prepare();
-        const std::size_t writes = port.Writes().size();
-        const FirmwareResult result = RunPackage();
-        EXPECT_EQ(Log(), c.log);
-        EXPECT_EQ(port.Writes().size(), writes) << "nothing sent to either board";
-        EXPECT_TRUE(NothingErased());
-        ExpectEndedWithItsReason(result);
-        EXPECT_EQ(result.failedStep, c.step);
-        EXPECT_EQ(result.code, ResultCode::Refused);
-    }
-}
-
-// Packages written on Windows: lines with back slashes, names whose letter case differs from the
-// files (the Windows file system does not mind), names in Windows' own code page. The one file a line names, case aside, is
-// programmed; a line that could name two files is refused before anything is erased.
-TEST_F(Package, LinesWrittenTheWindowsWayNameTheirFilesLetterCaseAside)
-{
-    std::filesystem::create_directory(FsPath(Path("bin")));
-    WriteFile("bin/27520_CPU_V2.bin", Image(600, 5));
-    WriteFile("bin/27520_MIS_V2.bin", Image(900, 6));
-    WriteFile("bin/Citt\xC3\xA0_CPU.bin", Image(200, 8));
-    WriteFile("bin/Citt\xC3\xA0_MIS.bin", Image(300, 9));
-    const struct {
-        const char* story;
-        const char* content;
-        Bytes cpuImage;
-        Bytes misImage;
-    } cases[] = {
-        {"back slashes", "bin\\27520_CPU_V2.bin\r\nbin\\27520_MIS_V2.bin\r\n", Image(600, 5), Image(900, 6)},
-        {"names in other letter case", "27520_cpu_v1.BIN\r\n27520_Mis_V1.bin\r\n", cpu, mis},
-        {"the folder in other letter case", "BIN\\27520_CPU_V2.BIN\r\n.\\Bin\\27520_mis_v2.bin\r\n", Image(600, 5),
-         Image(900, 6)},
-        // Notepad's ANSI code page: one byte a letter.
-        {"names in Windows' code page", "bin\\Citt\xE0_CPU.bin\r\nbin\\Citt\xE0_MIS.bin\r\n", Image(200, 8), Image(300, 9)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.story);
-        WriteText("27520_Pack_V1-01.pkg", c.content);
-        boards.StartCpuInBootloader();
-        const FirmwareResult result = RunPackage();
-        EXPECT_TRUE(result.ok()) << Log();
-        EXPECT_EQ(boards.CpuBoot().ReadFlash(0, Padded(c.cpuImage).size()), Padded(c.cpuImage));
-        EXPECT_EQ(boards.MisBoot().ReadFlash(0, Padded(c.misImage).size()), Padded(c.misImage));
-    }
-
-    if (kThisOs == OsFamily::Windows)
-        return;  // one folder cannot hold two names that differ only in case
-    WriteFile("27520_cpu_V1.bin", Image(300, 7));
-    const std::size_t writes = port.Writes().size();
-    WriteText("27520_Pack_V1-01.pkg", "27520_Cpu_V1.bin\r\n27520_MIS_V1.bin\r\n");
-    const FirmwareResult refused = RunPackage();
-    EXPECT_EQ(Log(), " Package file error: 27520_Cpu_V1.bin matches 27520_CPU_V1.bin and 27520_cpu_V1.bin "
-                     "(letter case aside) in " + package + "\r\nUpload failed \r\n");
-    EXPECT_EQ(port.Writes().size(), writes) << "nothing sent to either board";
-    EXPECT_EQ(refused.failedStep, FirmwareStep::PackageRefused);
-    ExpectEndedWithItsReason(refused);
-
-    // A name written exactly is the file of that name.
-    WriteText("27520_Pack_V1-01.pkg", "27520_cpu_V1.bin\r\n27520_MIS_V1.bin\r\n");
-    boards.StartCpuInBootloader();
-    EXPECT_TRUE(RunPackage().ok()) << Log();
-    EXPECT_EQ(boards.CpuBoot().ReadFlash(0, 512), Padded(Image(300, 7)));
-}
-
-// A bootloader that does not answer its sync is left as it is until the instrument is switched off:
-// the log ends with what to do, after the failure texts. The MIS board is reached only through a
-// CPU board started afresh, so there the whole package runs again.
-TEST_F(Package, AFailedSyncEndsWithHowToStartTheBootloaderAgain)
-{
-    const std::string restart = "Switch the instrument OFF, then ON again in its bootloader as the target's "
-                                "instructions say (e.g. with Menu+GO pressed), and start again\r\n";
-    const std::string rerun = "Switch the instrument OFF and run the whole package again, starting the CPU board in "
-                              "its bootloader (Menu+GO pressed)\r\n";
-    const std::string image = WriteFile("31400_V2.bin", Image(700, 5));
-    const struct {
-        const char* story;
-        bool package;
-        std::function<void()> prepare;
-        std::string log;
-        FirmwareStep step;
-    } cases[] = {
-        {"one board whose bootloader a failed run had synchronised", false,
-         [this] { boards.CpuBoot().Receive({boot::kSync}); },
-         " Baudrate detection : error\r\n Rx(3): 1F0000\r\nSet baudrate error  ...\r\nUpload failed! \r\n" + restart,
-         FirmwareStep::Sync},
-        {"the CPU board of a package, its bootloader already synchronised", true,
-         [this] { boards.CpuBoot().Receive({boot::kSync}); },
-         std::string(" Baudrate detection : error\r\n Rx(3): 1F0000") + kNackText + "\r\nUpload failed \r\n" + restart,
-         FirmwareStep::Sync},
-        {"the MIS board silent behind the CPU board", true,
-         [this] { instrument.AddFault(SimFaultRule::Command(boot::kPassCommand, SimFault::Silence).Times(1)); },
-         CpuPart() + "\r\n Baudrate detection : \r\n\r\nUpload mis board failed \r\n" + rerun, FirmwareStep::TunnelSync},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.story);
-        boards.StartCpuInBootloader();
-        c.prepare();
-        const FirmwareResult result = c.package ? RunPackage() : Run("QMX-ARN", image);
-        EXPECT_EQ(Log(), c.log);
-        EXPECT_EQ(boards.MisBoot().MassErases(), 0);
-        ExpectEndedWithItsReason(result);
-        EXPECT_EQ(result.failedStep, c.step);
-    }
-}
-
-// ------------------------------------------------------------------------- file and target
-
-// The chosen file is checked against the target before the port is opened: only a name the
-// target's file dialog offers, whatever folder it is in.
-TEST_F(Package, OnlyAFileThatFitsTheTargetIsProgrammed)
-{
-    const std::string bin31400 = WriteFile("31400_V2.bin", Image(700, 5));
-    const std::string bin31420 = WriteFile("31420_V2.bin", Image(700, 6));
-    std::filesystem::create_directory(FsPath(Path("31400_set")));
-    const std::string inFolder = WriteFile("31400_set/VERTA_V2.bin", Image(700, 7));
-    const struct {
-        const char* target;
-        std::string file;
-        std::string line;
-    } cases[] = {
-        {"QMX-ARN", package, " Upload not started: QMX-ARN takes a file *31400_*.bin, not 27520_Pack_V1-01.pkg"},
-        {"QSVERIFs-MAX", package, " Upload not started: QSVERIFs-MAX takes a file *.bin, not 27520_Pack_V1-01.pkg"},
-        {"QSLUM", bin31400, " Upload not started: QSLUM takes a file *31420_*.bin, not 31400_V2.bin"},
-        {"QSVERIFs-MIN", bin31420, " Upload not started: QSVERIFs-MIN takes a file *.pkg, not 31420_V2.bin"},
-        {"QMX-ARN", inFolder, " Upload not started: QMX-ARN takes a file *31400_*.bin, not VERTA_V2.bin"},
-        {"QMX-ARN-X", bin31400, " Upload not started: no firmware target named QMX-ARN-X"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.target) + " " + c.file);
-        const FirmwareResult result = Run(c.target, c.file);
-        EXPECT_EQ(Log(), c.line + "\r\n");
-        EXPECT_TRUE(port.Writes().empty()) << "nothing sent";
-        EXPECT_EQ(port.Opens(), 0) << "the port not even opened";
-        EXPECT_TRUE(NothingErased());
-        ExpectEndedWithItsReason(result);
-        EXPECT_EQ(result.failedStep, FirmwareStep::FileNotForTarget);
-        EXPECT_EQ(result.code, ResultCode::Refused);
-    }
-    // Letter case aside, as the dialog offers it.
-    EXPECT_TRUE(Run("QMX-ARN", WriteFile("31400_v3.BIN", Image(300, 8))).ok()) << Log();
-}
-
-// Images and packages kept in a folder named in the technician's language are programmed as from
-// any other.
-TEST_F(Package, ImagesAndPackagesInAFolderNamedWithAccentedLetters)
+// A package written on Windows, kept in a folder named in the technician's language: lines with
+// back slashes, names in other letter case and in Windows' own code page reach their boards. (How
+// each line is resolved: PackageFile.)
+TEST_F(Firmware, APackageWrittenTheWindowsWayInAFolderWithAccentedLetters)
 {
     const std::string folder = "Versioni pi\xC3\xB9 recenti";
-    ASSERT_TRUE(std::filesystem::create_directory(FsPath(Path(folder))));
-    const Bytes one = Image(500, 9);
-    const FirmwareResult single = Run("QSVERIFs-MAX", WriteFile(folder + "/27510_V3.bin", one));
-    EXPECT_TRUE(single.ok()) << Log();
-    EXPECT_EQ(boards.CpuBoot().ReadFlash(0, 512), Padded(one));
-
-    WriteFile(folder + "/27520_CPU_V1.bin", cpu);
-    WriteFile(folder + "/27520_MIS_V1.bin", mis);
-    const std::string inFolder = WriteText(folder + "/27520_Pack_V1-01.pkg", "27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n");
+    std::filesystem::create_directories(FsPath(Path(folder + "/bin")));
+    WriteFile(folder + "/bin/Citt\xC3\xA0_CPU.bin", Image(600, 5));
+    WriteFile(folder + "/bin/27520_MIS_V2.bin", Image(900, 6));
+    const std::string inFolder = WriteText(folder + "/27520_Pack_V1-01.pkg", "bin\\Citt\xE0_CPU.bin\r\n.\\BIN\\27520_mis_v2.BIN\r\n");
     boards.StartCpuInBootloader();
-    const FirmwareResult both = Run("QSVERIFs-MIN", inFolder);
-    EXPECT_TRUE(both.ok()) << Log();
-    EXPECT_EQ(both.boardsProgrammed, 2);
-    EXPECT_EQ(boards.CpuBoot().ReadFlash(0, 768), Padded(cpu));
-    EXPECT_EQ(boards.MisBoot().ReadFlash(0, 1536), Padded(mis));
-}
+    EXPECT_TRUE(Run("QSVERIFs-MIN", inFolder).ok()) << Log();
+    EXPECT_EQ(boards.CpuBoot().ReadFlash(0, 768), Padded(Image(600, 5)));
+    EXPECT_EQ(boards.MisBoot().ReadFlash(0, 1024), Padded(Image(900, 6)));
 
-// ------------------------------------------------------------------------ the program ends
+    boards.StartCpuInBootloader();
+    EXPECT_TRUE(Run("QSVERIFs-MAX", WriteFile(folder + "/27510_V3.bin", Image(500, 9))).ok()) << Log();
+    EXPECT_EQ(boards.CpuBoot().ReadFlash(0, 512), Padded(Image(500, 9)));
+}
 
 // Once the program is ending nothing more goes out on the line, wherever the run was: the board
 // is left as it stands, not erased, switched to another speed or synchronised half-way, and the
 // run says it was stopped.
-TEST_F(Package, AProgramEndingSendsNothingMore)
+TEST_F(Firmware, AProgramEndingSendsNothingMore)
 {
-    const std::string image = WriteFile("31400_V2.bin", Image(40 * 256, 5));
+    const std::string longImage = WriteFile("31400_V3.bin", Image(40 * 256, 5));
     const struct {
         const char* story;
         bool package;
@@ -846,13 +604,12 @@ TEST_F(Package, AProgramEndingSendsNothingMore)
             });
         });
         const double start = host.Now();
-        const FirmwareResult result = c.package ? RunPackage() : Run("QMX-ARN", image);
+        const FirmwareResult result = c.package ? RunPackage() : Run("QMX-ARN", longImage);
         ASSERT_TRUE(writesAtEnd) << Log();
         EXPECT_EQ(port.Writes().size(), *writesAtEnd) << "sent after the end: " << BytesToHex(port.Writes().back());
         EXPECT_LT(host.Now() - start, 12.0) << "ended at once, not after the wait it was in";
-        EXPECT_EQ(Log().find("Exit due to Timeout"), std::string::npos);
-        EXPECT_EQ(Log().find("Upload completed"), std::string::npos);
-        EXPECT_EQ(Log().find("Upload Success"), std::string::npos);
+        for (const char* text : {"Exit due to Timeout", "Upload completed", "Upload Success"})
+            EXPECT_EQ(Log().find(text), std::string::npos) << text;
         EXPECT_FALSE(port.IsOpen());
         EXPECT_EQ(result.failedStep, FirmwareStep::Stopped);
         EXPECT_EQ(result.interruption.kind, Interruption::Kind::Stopped);

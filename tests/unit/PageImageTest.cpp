@@ -1,7 +1,12 @@
 // Firmware images as pages, the percentage arithmetic and package files. (The page writers on both
-// routes: the Upload flow tests.)
+// routes and their addresses: the FirmwareUpload tests.)
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "core/Bytes.h"
+#include "core/Files.h"
+#include "core/Platform.h"
 #include "firmware/PackageFile.h"
 #include "firmware/PageImage.h"
 #include "firmware/PageWriter.h"
@@ -85,9 +90,6 @@ TEST(PageImage, SizeLimitOnBothSidesAndFilesThatCannotLoad)
 TEST(Percentage, StepAndRoundingOfBarAndLabel)
 {
     EXPECT_FLOAT_EQ(PercentStep(9), 10.0F);
-    EXPECT_EQ(PercentText(9, PercentStep(9)), "90%");
-    EXPECT_EQ(BarValue(9, PercentStep(9)), 90);
-    EXPECT_FLOAT_EQ(PercentStep(0), 100.0F);
     // 7 pages: step 12.5, so the halves show how each rounds.
     const float step = PercentStep(7);
     const struct {
@@ -104,19 +106,22 @@ TEST(Percentage, StepAndRoundingOfBarAndLabel)
     EXPECT_EQ(BarValue(1, PercentStep(2)), 33);
 }
 
-TEST(PageAddress, PageTimes256FromTheFlashStart)
-{
-    EXPECT_EQ(PageAddress(0), 0x08000000u);
-    EXPECT_EQ(PageAddress(1), 0x08000100u);
-    EXPECT_EQ(PageAddress(0x123), 0x08012300u);
-    EXPECT_EQ(PageAddress(8000), 0x081F4000u);
-}
-
-// Beyond the flow tests' packages (either line order, one line, no _CPU or no _MIS line).
-TEST(PackageFile, LinesBeyondTheFirstTwoAndMalformedPackages)
+// Beyond the FirmwareUpload tests' packages (either line order, one line, no _CPU or no _MIS line).
+// Packages are written on Windows: back slashes, letter case that differs from the files, names in
+// Windows' own code page; the one file a line names, case aside, is taken, and a line that could
+// name two files is refused.
+TEST(PackageFile, LinesBeyondTheFirstTwoWindowsLinesAndMalformedPackages)
 {
     ImageFolder folder;
     const std::string dir = folder.Path() + "/";
+    std::filesystem::create_directory(FsPath(dir + "bin"));
+    for (const char* name : {"bin/27520_CPU_V2.bin", "bin/27520_MIS_V2.bin", "bin/Citt\xC3\xA0_CPU.bin", "x_CPU.bin", "x_MIS.bin"})
+        folder.Write(name, Image(10));
+    const bool caseSensitive = kThisOs != OsFamily::Windows;  // one folder holds x_CPU.bin and x_cpu.bin
+    // Windows opens a file whatever the letter case of its name.
+    const auto file = [&](const std::string& path) { return caseSensitive ? path : ToUpperAscii(path); };
+    if (caseSensitive)
+        folder.Write("x_cpu.bin", Image(10));
     const struct {
         const char* name;
         const char* content;
@@ -126,9 +131,20 @@ TEST(PackageFile, LinesBeyondTheFirstTwoAndMalformedPackages)
     } cases[] = {
         {"no line end", "a_MIS.bin\nb_CPU.bin", "b_CPU.bin", "a_MIS.bin", nullptr},
         {"a third line is not read", "a_CPU.bin\r\nb_MIS.bin\r\nc_MIS.bin\r\n", "a_CPU.bin", "b_MIS.bin", nullptr},
+        {"back slashes", "bin\\27520_CPU_V2.bin\r\nbin\\27520_MIS_V2.bin\r\n", "bin/27520_CPU_V2.bin",
+         "bin/27520_MIS_V2.bin", nullptr},
+        {"names and folders in other letter case", "BIN\\27520_cpu_v2.BIN\r\n.\\Bin\\27520_mis_v2.bin\r\n",
+         "bin/27520_CPU_V2.bin", "bin/27520_MIS_V2.bin", nullptr},
+        // Notepad's ANSI code page: one byte a letter.
+        {"a name in Windows' code page", "bin\\Citt\xE0_CPU.bin\r\nx_MIS.bin\r\n", "bin/Citt\xC3\xA0_CPU.bin", "x_MIS.bin",
+         nullptr},
+        {"a name nothing matches, as written", "bin\\None_CPU.bin\r\nx_MIS.bin\r\n", "bin/None_CPU.bin", "x_MIS.bin", nullptr},
+        {"a name written exactly", "x_MIS.bin\r\nx_CPU.bin\r\n", "x_CPU.bin", "x_MIS.bin", nullptr},
         {"empty", "", nullptr, nullptr, "fewer than two lines"},
         {"_CPU on the third line only", "a_MIS.bin\r\nb.bin\r\nc_CPU.bin\r\n", nullptr, nullptr, "no _CPU image"},
         {"one line names both", "a_CPU_MIS.bin\r\nb.bin\r\n", nullptr, nullptr, "one line names both"},
+        {"a name that could be two files", "x_Cpu.bin\r\nx_MIS.bin\r\n", caseSensitive ? nullptr : "x_CPU.bin", "x_MIS.bin",
+         caseSensitive ? "x_Cpu.bin matches x_CPU.bin and x_cpu.bin (letter case aside) in " : nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -136,12 +152,13 @@ TEST(PackageFile, LinesBeyondTheFirstTwoAndMalformedPackages)
         const PackageImages images = ReadPackageFile(path, dir);
         if (c.problem) {
             EXPECT_FALSE(images.ok());
+            EXPECT_EQ(images.problem.rfind(" Package file error: ", 0), 0u) << images.problem;
             EXPECT_NE(images.problem.find(c.problem), std::string::npos) << images.problem;
             EXPECT_NE(images.problem.find(path), std::string::npos) << "names the package";
         } else {
             ASSERT_TRUE(images.ok()) << images.problem;
-            EXPECT_EQ(images.cpuFile, dir + c.cpu);
-            EXPECT_EQ(images.misFile, dir + c.mis);
+            EXPECT_EQ(file(images.cpuFile), file(dir + c.cpu));
+            EXPECT_EQ(file(images.misFile), file(dir + c.mis));
         }
     }
     EXPECT_EQ(ReadPackageFile(dir + "none.pkg", dir).problem, " Package file not readable: " + dir + "none.pkg");
