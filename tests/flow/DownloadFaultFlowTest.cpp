@@ -3,6 +3,7 @@
 // cannot be written. Every run must leave whole pages on disk and hand the window back.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -172,29 +173,6 @@ TEST_F(DownloadFlow, StopDuringTheEepromStageSavesNothing)
     ExpectIdle();
 }
 
-TEST_F(DownloadFlow, StopDuringTheFlashStageKeepsTheWholePagesRead)
-{
-    Start();
-    Pages("3", "6");
-    rig.instrument.AddFault(SimFaultRule::FlashPage(4, SimFault::Slow).Delay(0.2).Times(1));
-    std::vector<std::string> seen;
-    rig.When([&] { return rig.instrument.CountRequests(0xE5) == 5; }, [&] {
-        seen.push_back(State());
-        Button("cmdDownDwData").click();
-        seen.push_back(State());
-    });
-    Download();
-
-    EXPECT_EQ(seen, (Names{Running("Stop", true), Running("Wait ..", true)}));
-    EXPECT_EQ(SavedFiles(), (Names{kEpr, Fla(kBase, 3, 6)}));
-    EXPECT_EQ(FileBytes(kEpr), rig.instrument.Eeprom());
-    EXPECT_EQ(FileBytes(Fla(kBase, 3, 6)), FlashPages(3, 4)) << "the page on its way is finished and kept";
-    EXPECT_EQ(PageReads(), "3:0123 4:0123");
-    EXPECT_EQ(Log(), kIdLine + SavedText(kEpr) + "Download  FLASH 8M ...\r\n  Page N°: 4/6\r\n Aborted ... \r\n Kept: " +
-                         "VRTA708_00001234_FWV1.05_260101000000_0003-0006.FLA  (2 whole pages)");
-    ExpectIdle();
-}
-
 // ------------------------------------------------------------------ the window is closed
 
 TEST_F(DownloadFlow, ClosingTheWindowDuringTheFlashStageLeavesWholePages)
@@ -241,49 +219,49 @@ TEST_F(DownloadFlow, ClosingTheWindowWhileWaitingForAFreshNameShowsNoMessage)
 
 // ---------------------------------------------------------- before anything is read
 
-// The port's own message first, then the operation's.
-TEST_F(DownloadFlow, PortMissingOrHeldByAnotherProgramIsReported)
+// The port's own message first, then the operation's box; a folder that cannot be written is
+// found before anything is read.
+TEST_F(DownloadFlow, PortsAndFoldersThatCannotBeOpenedAreReportedBeforeAnythingIsRead)
 {
     Start();
-    rig.port.SetExistingPorts({});  // the adapter was unplugged after start-up
-    Download();
-    ASSERT_EQ(rig.dialogs.messages.size(), 2u);
-    EXPECT_EQ(rig.dialogs.messages[0].title, "Error");
-    EXPECT_EQ(rig.dialogs.messages[0].text, "Error: COM1  (1) No such file or directory\r\nSerial port not available");
-    EXPECT_EQ(rig.dialogs.messages[1].text, "Porta seriale non disponibile");
-    EXPECT_EQ(Log(), "115200");
-    ExpectIdle();
-
-    rig.port.SetExistingPorts({1});
-    rig.port.SetBusy(1, true);
-    Download();
-    ASSERT_EQ(rig.dialogs.messages.size(), 4u);
-    EXPECT_EQ(rig.dialogs.messages[2].title, "Routine <InitSeriale>");
-    EXPECT_EQ(rig.dialogs.messages[3].text, "Error :2\r\nPermission denied");
-    for (const std::size_t i : {1u, 3u}) {
-        EXPECT_EQ(rig.dialogs.messages[i].icon, MsgIcon::Critical);
-        EXPECT_EQ(rig.dialogs.messages[i].title, "Routine <cmdFlash>");
-    }
-    EXPECT_TRUE(rig.dialogs.fileRequests.empty());
-    EXPECT_TRUE(rig.instrument.Requests().empty());
-    ExpectIdle();
-}
-
-TEST_F(DownloadFlow, FolderThatCannotBeWrittenIsReportedAndNothingIsRead)
-{
-    Start();
-    const std::string missing = saveFolder.filePath("gone/whatever.dat").toStdString();
     Pages("3", "5");
-    for (const bool eeprom : {true, false}) {
-        SCOPED_TRACE(eeprom ? "EEPROM and flash" : "flash only");
-        Tick("chkEE2Down", eeprom);
+    const std::string missing = saveFolder.filePath("gone/whatever.dat").toStdString();
+    const struct {
+        const char* story;
+        std::set<int> ports;
+        bool busy, eeprom;
+        Names titles;
+        std::string first;  // the text of the first box
+        std::string text;   // of the operation's box
+        std::size_t requests;
+        std::string log;
+    } cases[] = {
+        {"port missing", {}, false, true, {"Error", "Routine <cmdFlash>"},
+         "Error: COM1  (1) No such file or directory\r\nSerial port not available", "Porta seriale non disponibile", 0, "115200"},
+        {"port held", {1}, true, true, {"Routine <InitSeriale>", "Routine <cmdFlash>"}, "", "Error :2\r\nPermission denied", 0, "115200"},
+        {"folder missing", {1}, false, true, {"Routine <cmdFlash>"}, "", "Error :2\r\nNo such file or directory", 2, kEepromHead},
+        {"folder missing, flash only", {1}, false, false, {"Routine <cmdFlash>"}, "", "Error :2\r\nNo such file or directory", 2,
+         kFlashHead},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
         NextRun();
+        rig.port.SetExistingPorts(c.ports);
+        rig.port.SetBusy(1, c.busy);
+        Tick("chkEE2Down", c.eeprom);
         Download(missing);
-        ASSERT_EQ(rig.dialogs.messages.size(), 1u);
-        EXPECT_EQ(rig.dialogs.messages[0].icon, MsgIcon::Critical);
-        EXPECT_EQ(rig.dialogs.messages[0].title, "Routine <cmdFlash>");
-        EXPECT_EQ(rig.dialogs.messages[0].text, "Error :2\r\nNo such file or directory");
-        EXPECT_EQ(rig.instrument.Requests().size(), 2u) << "nothing is read without a file to hold it";
+        Names titles;
+        for (const auto& message : rig.dialogs.messages)
+            titles.push_back(message.title);
+        EXPECT_EQ(titles, c.titles);
+        if (!c.first.empty()) {
+            EXPECT_EQ(rig.dialogs.messages.front().text, c.first);
+        }
+        EXPECT_EQ(rig.dialogs.messages.back().icon, MsgIcon::Critical);
+        EXPECT_EQ(rig.dialogs.messages.back().text, c.text);
+        EXPECT_EQ(rig.dialogs.fileRequests.size(), c.requests ? 1u : 0u);
+        EXPECT_EQ(rig.instrument.Requests().size(), c.requests) << "identification and count only";
+        EXPECT_EQ(Log(), c.log);
         EXPECT_TRUE(SavedFiles().empty());
         ExpectIdle();
     }
