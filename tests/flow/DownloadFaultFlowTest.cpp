@@ -75,59 +75,6 @@ TEST_F(DownloadFlow, FailedPagesAreReadAgainUpToFiveTimesInARow)
     }
 }
 
-// ------------------------------------------------- runs that end before an image is complete
-
-// Nothing is saved and nothing is said; only a complete EEPROM image is ever written, and the
-// flash stage does not run after the EEPROM stage failed.
-TEST_F(DownloadFlow, RunsEndingBeforeAnImageIsCompleteSaveNothing)
-{
-    Start();
-    Pages("3", "5");
-    // The block at 300 comes back one byte short, in a frame that is complete in itself.
-    const Bytes& eeprom = rig.instrument.Eeprom();
-    const Bytes shortBlock = Acked(Bytes(eeprom.begin() + 300, eeprom.begin() + 399));
-    ASSERT_EQ(shortBlock.size(), 105u);
-    const std::string id = "VRTA708  SN.00001234\r\n";
-    const struct {
-        const char* story;
-        std::optional<SimFaultRule> fault;
-        std::optional<std::string> folder;  // the save dialog's answer
-        std::string log;
-        const char* commands;
-        std::size_t folderAsked;
-    } cases[] = {
-        // Without an identification or a stored-record count, no folder is asked for.
-        {"no instrument", SimFaultRule::Any(SimFault::Silence), ChosenPath(), " Serial error !!\r\n\r\n  Check connection.", "I", 0},
-        {"count silent", SimFaultRule::Command('l', SimFault::Silence), ChosenPath(), id, "I l", 0},
-        {"count busy", SimFaultRule::Command('l', SimFault::Busy), ChosenPath(), id, "I l", 0},
-        {"count not OK", SimFaultRule::Command('l', SimFault::NotOk), ChosenPath(), id, "I l", 0},
-        // An answer that would read 0 records and save pages 0 to 22 only: not believed.
-        {"count with a stray byte before its acknowledge", SimFaultRule::Command('l', SimFault::GarbageBeforeAck).WithBytes({0x06}),
-         ChosenPath(), id, "I l", 0},
-        {"folder cancelled", std::nullopt, std::nullopt, id, "I l", 1},
-        {"empty folder", std::nullopt, "", id, "I l", 1},
-        {"EEPROM block one byte short", SimFaultRule::EepromBlock(300, SimFault::Scripted).WithBytes(shortBlock), ChosenPath(),
-         kEepromHead + "\r\nAddr: 0300\r\n  Rx error at address: 300\r\n  Rx: " + BytesToHex(shortBlock) + "\r\n Aborted ... ",
-         "I l ex4", 1},
-        // Half of the answer, then nothing: no message text.
-        {"EEPROM block half answered", SimFaultRule::EepromBlock(1900, SimFault::Truncated), ChosenPath(),
-         kEepromHead + "\r\nAddr: 1900\r\n Aborted ... ", "I l ex20", 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.story);
-        NextRun();
-        if (c.fault)
-            rig.instrument.AddFault(*c.fault);
-        Download(c.folder);
-        EXPECT_EQ(Log(), c.log);
-        EXPECT_EQ(Commands(), c.commands);
-        EXPECT_EQ(rig.dialogs.fileRequests.size(), c.folderAsked);
-        EXPECT_TRUE(SavedFiles().empty());
-        EXPECT_TRUE(rig.dialogs.messages.empty());
-        ExpectIdle();
-    }
-}
-
 TEST_F(DownloadFlow, TheEepromImageAppearsOnlyWholeAndTheFlashImageGrowsByWholePages)
 {
     Start();
