@@ -91,35 +91,6 @@ TEST_F(DownloadFlow, TheEepromImageAppearsOnlyWholeAndTheFlashImageGrowsByWholeP
     EXPECT_EQ(FileBytes(Fla(kBase, 3, 6)), FlashPages(3, 6));
 }
 
-// ---------------------------------------------------------------------------------- Stop
-
-TEST_F(DownloadFlow, StopDuringTheEepromStageSavesNothing)
-{
-    Start();
-    Pages("3", "5");
-    // The block at 400 takes its time, so Stop comes while it is on its way.
-    rig.instrument.AddFault(SimFaultRule::EepromBlock(400, SimFault::Slow).Delay(0.2).Times(1));
-    const int opens = rig.port.Opens();
-    std::vector<std::string> seen;
-    rig.When([&] { return rig.instrument.CountRequests('e') == 5; }, [&] {
-        seen.push_back(State());
-        Button("cmdDownDwData").click();
-        seen.push_back(State());
-        Button("cmdDownDwData").click();  // impatient: nothing more happens
-        seen.push_back(State());
-    });
-    Download();
-
-    EXPECT_EQ(seen, (Names{Running("Stop", false), Running("Wait ..", false), Running("Wait ..", false)}));
-    EXPECT_EQ(Log(), kEepromHead + "\r\nAddr: 0400\r\n Aborted ... ");
-    EXPECT_TRUE(SavedFiles().empty());
-    EXPECT_EQ(Commands(), "I l ex5") << "the block on its way ends the stage";
-    EXPECT_EQ(rig.port.Opens(), opens + 1) << "a click during a run never starts another";
-    EXPECT_EQ(rig.dialogs.fileRequests.size(), 1u);
-    EXPECT_TRUE(rig.dialogs.messages.empty());
-    ExpectIdle();
-}
-
 // ------------------------------------------------------------------ the window is closed
 
 TEST_F(DownloadFlow, ClosingTheWindowDuringTheFlashStageLeavesWholePages)

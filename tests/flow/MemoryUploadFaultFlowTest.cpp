@@ -231,7 +231,8 @@ TEST_F(MemoryUploadFlow, FailedPagesAreSentAgainAndElevenInARowAskWhetherToGoOn)
     }
 }
 
-// Stop ends the stage after the write on its way; the captions and locks come back.
+// Stop ends the stage after the write (or, in a download, the read) on its way: nothing more is
+// sent, a download saves nothing; the captions and locks come back.
 TEST_F(MemoryUploadFlow, StopEndsEachStageAfterTheWriteOnItsWay)
 {
     Start();
@@ -247,7 +248,11 @@ TEST_F(MemoryUploadFlow, StopEndsEachStageAfterTheWriteOnItsWay)
         bool bar;
         std::string log;
         const char* commands;
+        bool download = false;
     } cases[] = {
+        {"download, EEPROM stage", false, true, true, slow(SimFaultRule::EepromBlock(400, SimFault::Slow)),
+         [](MemoryUploadFlow& t) { return t.rig.instrument.CountRequests('e') == 5; }, false,
+         std::string(kIdLine) + "Download Eeprom  ...\r\nAddr: 0400\r\n Aborted ... ", "I l ex5", true},
         {"clear-all", true, false, false, slow(SimFaultRule::EepromBlock(400, SimFault::Slow)),
          [](MemoryUploadFlow& t) { return t.rig.instrument.CountRequests('e') == 101; }, false,
          " CLEAR Eeprom  ...\r\n  Addr: 0400/1999\r\n Rx: " + AnswerHex({'0'}) + "\r\n Aborted ... ", "I ex101"},
@@ -271,21 +276,27 @@ TEST_F(MemoryUploadFlow, StopEndsEachStageAfterTheWriteOnItsWay)
         Pages("5", "7");
         rig.instrument.AddFault(c.fault);
         Names seen;
+        const char* button = c.download ? "cmdDownDwData" : "cmdDownUpData";
         rig.When([&] { return c.when(*this); }, [&] {
             seen.push_back(State());
-            Button("cmdDownUpData").click();
+            Button(button).click();
             seen.push_back(State());
-            Button("cmdDownUpData").click();  // impatient: nothing more happens
+            Button(button).click();  // impatient: nothing more happens
             seen.push_back(State());
         });
         const int opens = rig.port.Opens();
-        Upload(c.flash && !c.eeprom ? Fla(imageFolder.path().toStdString() + "/" + kImage, 5, 7) : epr);
+        if (c.download)
+            Download();
+        else
+            Upload(c.flash && !c.eeprom ? Fla(imageFolder.path().toStdString() + "/" + kImage, 5, 7) : epr);
 
-        EXPECT_EQ(seen, (Names{UploadRunning("Stop", c.bar), UploadRunning("Wait ..", c.bar), UploadRunning("Wait ..", c.bar)}));
+        const auto running = c.download ? Running : UploadRunning;
+        EXPECT_EQ(seen, (Names{running("Stop", c.bar), running("Wait ..", c.bar), running("Wait ..", c.bar)}));
         EXPECT_EQ(Log(), c.log);
         EXPECT_EQ(Commands(), c.commands);
         EXPECT_EQ(rig.port.Opens(), opens + 1) << "a click during a run never starts another";
-        EXPECT_EQ(Titles(), Names{"Warning"});
+        EXPECT_EQ(Titles(), c.download ? Names{} : Names{"Warning"});
+        EXPECT_TRUE(SavedFiles().empty());
         ExpectIdle();
     }
     Tick("chkDownEE2clearAll", false);

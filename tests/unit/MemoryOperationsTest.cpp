@@ -230,38 +230,10 @@ TEST_F(MemoryOperations, DecliningTheRetryEndsTheFlashStage)
 
 // ------------------------------------------------------------------------ folders and names
 
-// Images saved on Windows often have upper-case extensions: an ".EPR" is written as an EEPROM image,
-// and the flash image that belongs to it is found whatever the case of either extension.
-TEST_F(MemoryOperations, ImagesWithUpperCaseExtensionsAreWrittenBackTogether)
-{
-    const Bytes eeprom = Pattern(2000, 6);
-    const Bytes flash = Pattern(2 * 4096, 7);
-    const struct {
-        const char* epr;
-        const char* fla;
-    } cases[] = {
-        {"VRTA708_9_FWV1.05_250101000000.EPR", "VRTA708_9_FWV1.05_250101000000_0004-0005.FLA"},
-        {"VRTA708_9_FWV1.05_250101000000.Epr", "vrta708_9_fwv1.05_250101000000_0004-0005.fla"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.epr);
-        NextRun();
-        const std::string epr = WriteFileBytes(Path(c.epr), eeprom);
-        const std::string fla = WriteFileBytes(Path(c.fla), flash);
-        Reply(Answer::Reply::Yes, epr);
-        const MemoryUploadResult result = Upload({true, true, false, false, "0", "2047"});
-        ASSERT_TRUE(result.ok()) << sink.Text();
-        EXPECT_EQ(result.eepromStage, MemoryUploadResult::EepromStage::Image);
-        EXPECT_EQ(result.flashImage, fla);
-        EXPECT_EQ(result.pages, (PageRange{4, 5}));
-        EXPECT_EQ(sim.Eeprom(), eeprom);
-        EXPECT_EQ(sim.ReadFlash(4 * 4096, flash.size()), flash);
-    }
-}
-
 // A folder named in the technician's language: the images are saved there under the tool's names,
 // and written back from there into another instrument, the flash image found beside the EEPROM
-// image.
+// image. Images saved on Windows often have upper-case extensions: an ".EPR" is written as an
+// EEPROM image, and its flash image is found whatever the case of either extension.
 TEST_F(MemoryOperations, ImagesGoIntoAndComeBackFromAFolderNamedWithAccentedLetters)
 {
     const std::string folder = Path("Misure Societ\xC3\xA0 n\xC2\xB0 3");
@@ -278,15 +250,31 @@ TEST_F(MemoryOperations, ImagesGoIntoAndComeBackFromAFolderNamedWithAccentedLett
     EXPECT_EQ(ReadFileBytes(epr), eeprom);
     EXPECT_EQ(ReadFileBytes(fla), flash);
 
-    sim = SimInstrument();
-    sink = RecordingSink();
-    Reply(Answer::Reply::Yes, epr);
-    const MemoryUploadResult written = Upload({true, true, false, false, "0", "2047"});
-    ASSERT_TRUE(written.ok()) << sink.Text();
-    EXPECT_EQ(written.flashImage, fla);
-    EXPECT_EQ(written.pages, (PageRange{3, 5}));
-    EXPECT_EQ(sim.Eeprom(), eeprom);
-    EXPECT_EQ(sim.ReadFlash(3 * 4096, 3 * 4096), flash);
+    const std::string upper = folder + "/VRTA708_9_FWV1.05_250101000000";
+    const struct {
+        std::string epr, fla;
+    } cases[] = {
+        {epr, fla},
+        {upper + ".EPR", upper + "_0003-0005.FLA"},
+        {upper + ".Epr", folder + "/vrta708_9_fwv1.05_250101000000_0003-0005.fla"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.epr);
+        sim = SimInstrument();
+        sink = RecordingSink();
+        if (c.epr != epr) {
+            std::filesystem::remove(FsPath(upper + ".EPR"));
+            std::filesystem::remove(FsPath(upper + "_0003-0005.FLA"));
+            WriteFileBytes(c.epr, eeprom);
+            WriteFileBytes(c.fla, flash);
+        }
+        Reply(Answer::Reply::Yes, c.epr);
+        const MemoryUploadResult written = Upload({true, true, false, false, "0", "2047"});
+        ASSERT_TRUE(written.ok()) << sink.Text();
+        EXPECT_EQ(written.flashImage, c.fla);
+        EXPECT_EQ(sim.Eeprom(), eeprom);
+        EXPECT_EQ(sim.ReadFlash(3 * 4096, 3 * 4096), flash);
+    }
 }
 
 // ----------------------------------------------------------------------------- page ranges
