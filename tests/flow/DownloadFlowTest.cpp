@@ -42,18 +42,14 @@ TEST_F(DownloadFlow, InfoNamesTheInstrumentOrShowsTheBytesReceived)
     }
 }
 
+// Both memories share one name and the EEPROM comes first: the lines shown on the way, what the
+// instrument is asked, and the save dialog.
 TEST_F(DownloadFlow, BothMemoriesShareOneNameAndTheEepromComesFirst)
 {
     Start();
     Pages("3", "5");
     Download();
-
-    const std::string fla = Fla(kBase, 3, 5);
-    EXPECT_EQ(SavedFiles(), (Names{kEpr, fla}));
-    EXPECT_EQ(FileBytes(kEpr), rig.instrument.Eeprom());
-    EXPECT_EQ(FileBytes(fla), FlashPages(3, 5));
-    EXPECT_EQ(Log(), kIdLine + SavedText(kEpr) + SavedText(fla));
-    EXPECT_EQ(SavedText(fla), "Download  FLASH 8M ...  OK\r\n VRTA708_00001234_FWV1.05_260101000000_0003-0005.FLA");
+    EXPECT_EQ(SavedText(Fla(kBase, 3, 5)), "Download  FLASH 8M ...  OK\r\n VRTA708_00001234_FWV1.05_260101000000_0003-0005.FLA");
     // Speed, identification, identification after the folder, one line per EEPROM block, one per page.
     ASSERT_GE(logs.size(), 3u);
     EXPECT_EQ(logs[0] + "|" + logs[1] + "|" + logs[2], "115200|VRTA708  SN.00001234\r\n|" + std::string(kIdLine));
@@ -62,16 +58,11 @@ TEST_F(DownloadFlow, BothMemoriesShareOneNameAndTheEepromComesFirst)
         blocks += (blocks.empty() ? "" : ", ") + ZeroPadded(address, 4);
     EXPECT_EQ(Trail("Addr: "), blocks);
     EXPECT_EQ(Trail(), "3/5, 4/5, 5/5");
-    // Identification, the stored-record count (parameter 146 of a VRTA708), 20 blocks, 3 pages.
-    EXPECT_EQ(Commands(), "I l ex20 E5x12");
+    // The stored-record count is parameter 146 of a VRTA708; four blocks a page.
     EXPECT_EQ(Reads('l'), std::vector<std::uint32_t>{146});
     EXPECT_EQ(PageReads(), "3:0123 4:0123 5:0123");
-    EXPECT_EQ(Range(), "3-5");
-    // The bar moves 100 / (last + 1) a page whatever the first page is: three of six steps.
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.front(), 0);
-    EXPECT_EQ(LastProgress(), 50);
-
     ASSERT_EQ(rig.dialogs.fileRequests.size(), 1u);
     const FileDialogRequest& asked = rig.dialogs.fileRequests[0];
     const std::string appFolder = rig.folder.path().toStdString();
@@ -79,8 +70,6 @@ TEST_F(DownloadFlow, BothMemoriesShareOneNameAndTheEepromComesFirst)
     EXPECT_EQ(asked.filter, "Data file | *.*");
     EXPECT_EQ(asked.suggestedName, JoinPath(appFolder, kBase));
     EXPECT_TRUE(asked.confirmOverwrite);
-    EXPECT_TRUE(rig.dialogs.messages.empty());
-    ExpectIdle();
 }
 
 // Drawing never delays the line: the line of an EEPROM block or of a page read shows once its
@@ -122,7 +111,8 @@ TEST_F(MemoryUploadFlow, EachLineShowsOnceItsRequestIsOnTheLine)
     EXPECT_EQ(shown, (Names{" Page 3/5@5", " Page 4/5@9", " Page 5/5@12"})) << "after the last page nothing follows";
 }
 
-// One memory or neither, and page fields read as their leading number rounded half to even.
+// Both memories, one or neither, and page fields read as their leading number rounded half to even.
+// The bar moves 100 / (last + 1) a page whatever the first page is.
 TEST_F(DownloadFlow, OnlyTheTickedMemoriesAreSaved)
 {
     Start();
@@ -134,6 +124,7 @@ TEST_F(DownloadFlow, OnlyTheTickedMemoriesAreSaved)
         const char* commands;
         int lastProgress;
     } cases[] = {
+        {true, true, "3", "5", 3, 5, "I l ex20 E5x12", 50},
         {true, false, "3", "5", 0, -1, "I l ex20", -1},
         {false, true, "2.5", "3.5 pages", 2, 4, "I l E5x12", 60},
         {false, true, "0", "0", 0, 0, "I l E5x4", 100},
