@@ -2,7 +2,10 @@
 // what the log shows and what the technician is asked.
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,10 +30,7 @@ TEST_F(MemoryUploadFlow, WholeEepromImageGoesInFourByteBlocksAndReadsBackEqual)
     EXPECT_EQ(seen, Names{UploadRunning("Stop", true)});
     EXPECT_EQ(rig.instrument.Eeprom(), image);
     EXPECT_EQ(Commands(), "I ex500 r");
-    std::vector<SimMemoryWrite> blocks;
-    for (std::uint32_t address = 0; address < 2000; address += 4)
-        blocks.push_back({SimMemoryWrite::Memory::Eeprom, address, 4});
-    EXPECT_EQ(rig.instrument.MemoryWrites(), blocks);
+    EXPECT_EQ(EepromWrites(), 500u);
     EXPECT_EQ(Log(), EepromDone(epr));
     const std::string addresses = Trail("  Addr: ");
     EXPECT_EQ(addresses.size(), 500u * 11 - 2);
@@ -46,14 +46,17 @@ TEST_F(MemoryUploadFlow, WholeEepromImageGoesInFourByteBlocksAndReadsBackEqual)
     ExpectIdle();
 }
 
-// Nothing is written and nothing more is said; the window comes back whatever the way out.
+// Nothing is written; the window comes back whatever the way out. A port or a file that cannot be
+// opened is told in a box (the port's own message first).
 TEST_F(MemoryUploadFlow, RunsThatEndBeforeAnythingIsWritten)
 {
     Start();
     const std::string lonely = Image("Lonely_1_fwV1_250101000000.epr", Pattern(2000, 2));
     Image("Lonely_1_fwV1_250101000001_0000-0001.fla", FlashImage(2));
     const std::string good = Image("Good_1_fwV1_250101000000.epr", Pattern(2000, 3));
+    QDir(imageFolder.path()).mkdir("Dir_0000-0001.fla");
     const char* both = "File EE2 (*.epr)| *.epr|File flash (*.fla)| *.fla";
+    const char* eepromOnly = "File EE2 (*.epr)| *.epr|";
     const struct {
         const char* story;
         bool eeprom, flash;
@@ -63,15 +66,24 @@ TEST_F(MemoryUploadFlow, RunsThatEndBeforeAnythingIsWritten)
         std::string log;
         const char* filter;  // nullptr: no file dialog
         const char* commands;
+        std::set<int> ports = {1};
+        Names titles = {"Warning"};
+        std::string box = "";  // the text of the last box, a critical one
     } cases[] = {
         {"confirmation answered No", true, true, {MsgAnswer::No}, good, {}, "", nullptr, ""},
         {"neither box ticked", false, false, {}, good, {}, "", nullptr, ""},
         {"file choice cancelled", true, true, {}, std::nullopt, {}, "", both, ""},
         {"flash image choice cancelled", false, true, {}, std::nullopt, {}, "", "File flash (*.fla)| *.fla", ""},
-        {"a name without folder", true, false, {}, "Good_1_fwV1_250101000000.epr", {}, "Aborted !", "File EE2 (*.epr)| *.epr|", ""},
+        {"a name without folder", true, false, {}, "Good_1_fwV1_250101000000.epr", {}, "Aborted !", eepromOnly, ""},
         {"no flash image beside the .epr", true, true, {}, lonely, {}, "", both, ""},
         {"no instrument", true, false, {}, good, SimFaultRule::Any(SimFault::Silence),
-         " Serial error !!\r\n  Check connection.", "File EE2 (*.epr)| *.epr|", "I"},
+         " Serial error !!\r\n  Check connection.", eepromOnly, "I"},
+        {"port missing", true, false, {}, good, {}, "", eepromOnly, "", {}, {"Warning", "Error", "Routine <cmdFlash>"},
+         "Porta seriale non disponibile"},
+        {"EEPROM image missing", true, false, {}, imageFolder.filePath("Gone_1.epr").toStdString(), {}, "", eepromOnly, "I", {1},
+         {"Warning", "Routine <cmdFlash>"}, "Error :2\r\nNo such file or directory"},
+        {"flash image is a folder", false, true, {}, imageFolder.filePath("Dir_0000-0001.fla").toStdString(), {}, "",
+         "File flash (*.fla)| *.fla", "I", {1}, {"Warning", "PAGE NUMBER WARNING", "Routine <cmdFlash>"}, "Error :21\r\nIs a directory"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.story);
@@ -80,6 +92,7 @@ TEST_F(MemoryUploadFlow, RunsThatEndBeforeAnythingIsWritten)
         Tick("chkFlashDown", c.flash);
         if (c.fault)
             rig.instrument.AddFault(*c.fault);
+        rig.port.SetExistingPorts(c.ports);
         Upload(c.path, c.answers);
         EXPECT_EQ(Log(), c.log);
         ASSERT_EQ(rig.dialogs.fileRequests.size(), c.filter ? 1u : 0u);
@@ -90,7 +103,11 @@ TEST_F(MemoryUploadFlow, RunsThatEndBeforeAnythingIsWritten)
         }
         EXPECT_EQ(Commands(), c.commands);
         EXPECT_TRUE(rig.instrument.MemoryWrites().empty());
-        EXPECT_EQ(Titles(), Names{"Warning"});
+        EXPECT_EQ(Titles(), c.titles);
+        if (!c.box.empty()) {
+            EXPECT_EQ(rig.dialogs.messages.back().icon, MsgIcon::Critical);
+            EXPECT_EQ(rig.dialogs.messages.back().text, c.box);
+        }
         ExpectIdle();
     }
 }

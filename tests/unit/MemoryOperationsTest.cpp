@@ -102,29 +102,6 @@ public:
 
 // ------------------------------------------------------------------------------- download
 
-TEST_F(MemoryOperations, DownloadGivesTheImagesItSavedAndTheirPages)
-{
-    Reply(Answer::Reply::Yes, Path("chosen.dat"));
-    DownloadResult result = Download({catalogue, true, true, false, "3", "5"});
-    ASSERT_TRUE(result.ok()) << sink.Text();
-    EXPECT_TRUE(result.identified);
-    EXPECT_EQ(result.instrument.Name, "VRTA708");
-    EXPECT_EQ(result.recordCount, 57);
-    EXPECT_EQ(result.files, (std::vector<std::string>{Path(kBase + ".epr"), Path(kBase + "_0003-0005.fla")}));
-    EXPECT_EQ(ReadFileBytes(result.files[0]), sim.Eeprom());
-    EXPECT_EQ(ReadFileBytes(result.files[1]), sim.ReadFlash(3 * 4096, 3 * 4096));
-    EXPECT_EQ(result.pages, (PageRange{3, 5}));
-    EXPECT_EQ(result.pagesSaved, 3);
-    EXPECT_EQ(shownPages, (std::vector<PageRange>{{3, 5}}));
-    ASSERT_EQ(Asked(), 1u);
-    const auto* folderAsked = AskedAt<question::DownloadFolder>(0);
-    ASSERT_NE(folderAsked, nullptr);
-    EXPECT_EQ(folderAsked->folder, Folder());
-    EXPECT_EQ(folderAsked->suggestedName, kBase);
-    EXPECT_FALSE(sink.progressShown) << "the bar is hidden at the end";
-    EXPECT_FALSE(port.IsOpen());
-}
-
 // Why a download ended, and what it left: the log, and the reason it gives (the log where it says
 // so, what came back where it says nothing, the box of a failure outside the instrument's answers).
 // Without an identification or a stored-record count no folder is asked for; only a complete EEPROM
