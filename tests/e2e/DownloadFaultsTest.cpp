@@ -1,6 +1,6 @@
 // Whole downloads through the real serial path (QSerialPort, Qt's event loop, a pseudo-terminal)
-// against the simulator program misbehaving: the image on disk equals the instrument's memory, or
-// holds whole pages only.
+// against the simulator program misbehaving on the line: the image on disk equals the instrument's
+// memory.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,7 +8,6 @@
 #include "core/ResultCodes.h"
 #include "memory/MemoryDownload.h"
 #include "sim/SimInstrument.h"
-#include "support/FileSizeLimit.h"
 #include "support/Files.h"
 #include "support/RealPath.h"
 #include "support/RecordingSink.h"
@@ -34,8 +33,8 @@ struct Outcome {
     std::size_t files = 0;
 };
 
-// Pages 3 to 6 of the simulator program with `fault`, files limited to `limit` bytes.
-Outcome Download(const std::string& fault, rlim_t limit = RLIM_INFINITY)
+// Pages 3 to 6 of the simulator program with `fault`.
+Outcome Download(const std::string& fault)
 {
     Outcome out;
     SimProgram sim({"--fault", fault});
@@ -49,11 +48,8 @@ Outcome Download(const std::string& fault, rlim_t limit = RLIM_INFINITY)
     const std::string chosen = (folder / "x.dat").string();
     sink.answer = [chosen](const Question&) { return Answer::Path(chosen); };
     ParamCatalogue catalogue;
-    {
-        FileSizeLimit guard(limit);
-        OperationContext context{path.link, sink, folder.string()};
-        out.code = NumberOf(DownloadMemory(context, {catalogue, false, true, false, "3", "6"}).code);
-    }
+    OperationContext context{path.link, sink, folder.string()};
+    out.code = NumberOf(DownloadMemory(context, {catalogue, false, true, false, "3", "6"}).code);
     out.log = sink.Text();
     for (const auto& shown : path.dialogs.messages)
         out.messages.push_back(shown.title);
@@ -89,22 +85,4 @@ TEST(DownloadThroughARealPort, LineFaultsNeverReachTheImage)
         EXPECT_TRUE(out.image == FlashPattern(3, 4)) << "the image differs from the flash";
         EXPECT_EQ(out.messages, c.messages);
     }
-}
-
-TEST(DownloadThroughARealPort, DiskThatFillsMidPageKeepsWholePages)
-{
-    const Outcome out = Download("slow,delay=0,times=0", 2 * 4096 + 1500);
-    EXPECT_EQ(out.code, code::kRefused);
-    EXPECT_EQ(out.files, 1u);
-    EXPECT_TRUE(out.image == FlashPattern(3, 2)) << out.image.size() << " bytes";
-    EXPECT_EQ(out.messages, (std::vector<std::string>{"Error :" + std::to_string(EFBIG)}));
-    EXPECT_TRUE(out.log.ends_with("  (2 whole pages)")) << out.log;
-}
-
-TEST(DownloadThroughARealPort, StrayByteBeforeTheCountsAcknowledgeEndsTheRunWithoutAWrongRange)
-{
-    const Outcome out = Download("garbage,cmd=l,bytes=06,times=1");
-    EXPECT_EQ(out.code, code::kMalformed);
-    EXPECT_EQ(out.files, 0u);
-    EXPECT_EQ(out.log, "VRTA708  SN.00001234\r\n");
 }

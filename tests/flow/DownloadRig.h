@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,17 +24,16 @@ struct DownloadFlow : ::testing::Test {
     static constexpr const char* kFlashConfig = "31400-flashopen\r\n";
     static constexpr std::size_t kPage = 4096;
     static constexpr double kStartS = 10.0;
-    // Name of the images of a download started at kStartS.
     static constexpr const char* kBase = "VRTA708_00001234_fwV1.05_260101000000";
     static constexpr const char* kIdLine = "VRTA708  SN: 00001234\r\n";
     static inline const std::string kEpr = std::string(kBase) + ".epr";
     // The window after every run, whatever its end (see State()).
     static constexpr const char* kIdle = "tabs 1111 on 1, Download, buttons 111, comm 1, port 0, bar 0";
+    using Names = std::vector<std::string>;
 
     // Declared before the rig: the window they watch goes first.
     std::vector<std::string> logs;
     std::vector<int> progress;
-
     AppRig rig;
     QTemporaryDir saveFolder;
 
@@ -56,18 +53,17 @@ struct DownloadFlow : ::testing::Test {
 
     QPushButton& Button(const char* name) { return rig.Control<QPushButton>(name); }
     void Tick(const char* box, bool ticked) { rig.Control<QCheckBox>(box).setChecked(ticked); }
-    void Pages(const char* from, const char* to)
+    void Pages(const std::string& from, const std::string& to)
     {
-        rig.Control<QLineEdit>("txtDownDaPag").setText(from);
-        rig.Control<QLineEdit>("txtDownaPag").setText(to);
+        rig.Control<QLineEdit>("txtDownDaPag").setText(QString::fromStdString(from));
+        rig.Control<QLineEdit>("txtDownaPag").setText(QString::fromStdString(to));
     }
     // The page fields as "from-to".
     std::string Range() const { return rig.Text("txtDownDaPag") + "-" + rig.Text("txtDownaPag"); }
 
     // Another run in the same window: no saved files; nothing recorded by the instrument, the log,
     // the bar or the dialogs; no faults; the clock at the next whole second (up to a minute after
-    // the start). Gives the name of the images of a download started then by the instrument named
-    // `instrument` (name, serial number and firmware).
+    // the start). Gives the name of the images of a download started then by `instrument`.
     std::string NextRun(const std::string& instrument = "VRTA708_00001234_fwV1.05")
     {
         for (const std::string& name : SavedFiles())
@@ -85,42 +81,33 @@ struct DownloadFlow : ::testing::Test {
 
     std::string ChosenPath() const { return saveFolder.filePath("whatever.dat").toStdString(); }
     // The save dialog answers (by default with a file in the save folder), then Download is clicked.
-    void Download() { Download(ChosenPath()); }
     void Download(std::optional<std::string> answer)
     {
         rig.dialogs.filePaths.push_back(std::move(answer));
         Button("cmdDownDwData").click();
     }
+    void Download() { Download(ChosenPath()); }
 
-    using Names = std::vector<std::string>;
     static std::string Fla(const std::string& base, int first, int last)
     {
         return base + "_" + ZeroPadded(first, 4) + "-" + ZeroPadded(last, 4) + ".fla";
     }
-
     std::string Log() const { return rig.form->DownMem->StatusText(); }
     // The log of a stage that saved `file` (an .epr or an .fla image); `note` follows its title.
     static std::string SavedText(const std::string& file, const std::string& note = "")
     {
         const bool eeprom = file.ends_with(".epr");
         return std::string(eeprom ? "Download Eeprom  ..." : "Download  FLASH 8M ...") + note + "  OK\r\n " +
-               QString::fromStdString(file).toUpper().toStdString() + (eeprom ? "\r\n\r\n" : "");
+               ToUpperAscii(file) + (eeprom ? "\r\n\r\n" : "");
     }
-    // Of each log text shown, its last line when that starts with `prefix` ("  Page N°: 4/6  (retry:1)").
-    std::vector<std::string> Lines(const std::string& prefix = "  Page N°: ") const
-    {
-        std::vector<std::string> lines;
-        for (const std::string& log : logs)
-            if (const auto at = log.rfind("\r\n"); at != std::string::npos && log.compare(at + 2, prefix.size(), prefix) == 0)
-                lines.push_back(log.substr(at + 2));
-        return lines;
-    }
-    // The page lines without their title: "3/6, 4/6, 4/6  (retry:1)".
-    std::string PageTrail() const
+    // Of each log text shown, its last line when that starts with `prefix`, joined by ", " after
+    // `prefix` is cut off: "3/6, 4/6, 4/6  (retry:1)".
+    std::string Trail(const std::string& prefix = "  Page N°: ") const
     {
         std::string trail;
-        for (const std::string& line : Lines())
-            trail += (trail.empty() ? "" : ", ") + line.substr(std::string("  Page N°: ").size());
+        for (const std::string& log : logs)
+            if (const auto at = log.rfind("\r\n"); at != std::string::npos && log.compare(at + 2, prefix.size(), prefix) == 0)
+                trail += (trail.empty() ? "" : ", ") + log.substr(at + 2 + prefix.size());
         return trail;
     }
     int LastProgress() const { return progress.empty() ? -1 : progress.back(); }
@@ -142,7 +129,6 @@ struct DownloadFlow : ::testing::Test {
                 targets.push_back(*SimInstrument::RequestTarget(request));
         return targets;
     }
-    std::vector<std::uint32_t> FlashReads() const { return Reads(0xE5); }
     // The flash block reads (or, with 0xE6, writes) page by page, "3:0123 4:0 4:0123": page 4
     // was asked again from its first block after that failed.
     std::string PageReads(std::uint8_t command = 0xE5) const
@@ -173,10 +159,9 @@ struct DownloadFlow : ::testing::Test {
         return text;
     }
 
-
     // What the window offers, in one line: the tabs enabled one by one, the tab control itself and
     // the current tab; the Download caption; Info, Upload and Download enabled; the "COMM" menu;
-    // the port; the progress bar shown.
+    // the port; the progress bar shown; the Upload caption.
     std::string State()
     {
         const auto bit = [](bool on) { return on ? '1' : '0'; };
@@ -188,12 +173,104 @@ struct DownloadFlow : ::testing::Test {
                Button("cmdDownDwData").text().toStdString() + ", buttons " + bit(Button("cmdDownInfo").isEnabled()) +
                bit(Button("cmdDownUpData").isEnabled()) + bit(Button("cmdDownDwData").isEnabled()) + ", comm " +
                bit(rig.form->mnuSeriale->menuAction()->isEnabled()) + ", port " + bit(rig.port.IsOpen()) + ", bar " +
-               bit(!rig.form->DownMem->PrgBar2->isHidden());
+               bit(!rig.form->DownMem->PrgBar2->isHidden()) + " / " + Button("cmdDownUpData").text().toStdString();
     }
     // While a download runs: only its own tab, and of its buttons only Download, which is Stop.
     static std::string Running(const char* caption, bool bar)
     {
-        return std::string("tabs 0100 on 1, ") + caption + ", buttons 001, comm 0, port 1, bar " + (bar ? "1" : "0");
+        return std::string("tabs 0100 on 1, ") + caption + ", buttons 001, comm 0, port 1, bar " + (bar ? "1" : "0") + " / Upload";
     }
-    void ExpectIdle() { EXPECT_EQ(State(), kIdle); }
+    void ExpectIdle() { EXPECT_EQ(State(), std::string(kIdle) + " / Upload"); }
+};
+
+// The Upload of the same tab: image files made in their own folder, the questions answered from a
+// script, and what the instrument wrote where.
+struct MemoryUploadFlow : DownloadFlow {
+    static constexpr const char* kConfig = "31400-flashopen\r\n31400-EeWipeFull\r\n";
+    static inline const std::string kWarning = "This operation WRITE \r\n  - ALL parameters \r\n  - DATA (flash)\r\n"
+                                               "inside the device\r\n\r\nContinue ?";
+
+    QTemporaryDir imageFolder;
+
+    void Start() { DownloadFlow::Start(kConfig); }
+
+    // Bytes unlike anything the simulated instrument holds.
+    static Bytes Pattern(std::size_t size, std::uint32_t seed)
+    {
+        Bytes bytes(size);
+        std::uint32_t x = seed * 2654435761u + 1;
+        for (auto& byte : bytes) {
+            x = x * 1103515245u + 12345u;
+            byte = static_cast<std::uint8_t>(x >> 16);
+        }
+        return bytes;
+    }
+    static Bytes FlashImage(int pages, std::uint32_t seed = 7) { return Pattern(static_cast<std::size_t>(pages) * kPage, seed); }
+
+    // Writes a file into the image folder; its path.
+    std::string Image(const std::string& name, const Bytes& bytes)
+    {
+        return WriteFileBytes(imageFolder.filePath(QString::fromStdString(name)).toStdString(), bytes);
+    }
+
+    // A fresh instrument and nothing recorded; the image files stay.
+    void NextUpload()
+    {
+        NextRun();
+        rig.instrument = SimInstrument();
+        rig.dialogs.answers.clear();
+    }
+
+    // The questions are answered in order (the confirmation first; unanswered ones get Yes), the
+    // open dialog answers `path` (nothing: cancelled), then Upload is clicked.
+    void Upload(std::optional<std::string> path, std::vector<MsgAnswer> answers = {})
+    {
+        rig.dialogs.answers.assign(answers.begin(), answers.end());
+        rig.dialogs.filePaths.push_back(std::move(path));
+        Button("cmdDownUpData").click();
+    }
+    // While an upload runs: only its own tab; Info and Download off, Upload (Stop) and the menu on.
+    static std::string UploadRunning(const char* caption, bool bar)
+    {
+        return std::string("tabs 0100 on 1, Download, buttons 010, comm 1, port 1, bar ") + (bar ? "1" : "0") + " / " + caption;
+    }
+
+    // Titles of the message boxes shown, in order.
+    Names Titles() const
+    {
+        Names titles;
+        for (const auto& message : rig.dialogs.messages)
+            titles.push_back(message.title);
+        return titles;
+    }
+    // Pages the instrument carried out a write into: "5 6 7".
+    std::string PagesWritten() const
+    {
+        std::string text;
+        for (int page = 0; page <= 2047; ++page)
+            if (rig.instrument.FlashPageWritten(page))
+                text += (text.empty() ? "" : " ") + std::to_string(page);
+        return text;
+    }
+    static std::string Span(int first, int last)
+    {
+        std::string text;
+        for (int page = first; page <= last; ++page)
+            text += (page == first ? "" : " ") + std::to_string(page);
+        return text;
+    }
+    std::size_t EepromWrites() const
+    {
+        std::size_t n = 0;
+        for (const auto& write : rig.instrument.MemoryWrites())
+            n += write.memory == SimMemoryWrite::Memory::Eeprom ? 1 : 0;
+        return n;
+    }
+
+    static std::string EepromDone(const std::string& name) { return name + "\r\n  Upload Eeprom  ...  OK\r\n\r\n"; }
+    static std::string FlashHead(const std::string& name) { return name + "\r\n  Upload FLASH  ...\r\n"; }
+    static std::string FlashDone(const std::string& name, const std::string& range)
+    {
+        return FlashHead(name) + " Pages " + range + "  OK\r\n\r\n";
+    }
 };

@@ -3,12 +3,10 @@
 // Every refusal comes before the first write, and every run hands the window back.
 #include <gtest/gtest.h>
 
-#include <QDir>
-
 #include <string>
 #include <vector>
 
-#include "MemoryUploadRig.h"
+#include "DownloadRig.h"
 #include "core/Paths.h"
 #include "link/Frames.h"
 #include "support/SimTestHelpers.h"
@@ -21,14 +19,6 @@ const std::string kImage = "VRTA708_00001234_fwV1.05_250101000000";
 std::string AnswerHex(const Bytes& payload)
 {
     return BytesToHex(simtest::Acked(payload));
-}
-
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string trail;
-    for (const std::string& line : lines)
-        trail += (trail.empty() ? "" : ",") + line;
-    return trail;
 }
 
 }  // namespace
@@ -74,7 +64,8 @@ TEST_F(MemoryUploadFlow, ImagesThatCannotBeWrittenWhollyAreRefusedBeforeTheFirst
             EXPECT_EQ(Log(), EepromDone(base + ".epr") + FlashDone(flaName, "0-27"));
             EXPECT_EQ(rig.instrument.Eeprom(), Pattern(2000, 8));
             EXPECT_EQ(FlashPages(0, 27), Bytes(file.begin(), file.begin() + 28 * kPage)) << "whole pages only";
-            EXPECT_EQ(PagesWritten(), "0-27");
+            EXPECT_EQ(PagesWritten(), Span(0, 27));
+            EXPECT_EQ(Commands(), "I ex500 r E6x112") << "the EEPROM is committed before the first page";
             break;
         case kEeprom:
             EXPECT_EQ(Log(), FileNameOfPath(chosen) + "\r\n  Upload Eeprom  ...\r\n" + c.reason);
@@ -88,7 +79,7 @@ TEST_F(MemoryUploadFlow, ImagesThatCannotBeWrittenWhollyAreRefusedBeforeTheFirst
             EXPECT_TRUE(rig.instrument.MemoryWrites().empty());
         }
         EXPECT_EQ(Titles(), Names{"Warning"});
-        ExpectUploadIdle();
+        ExpectIdle();
     }
 }
 
@@ -110,12 +101,9 @@ TEST_F(MemoryUploadFlow, AFailedEepromBlockEndsTheRunWithTheLastAnswer)
         const char* commands;  // no commit, no flash
     } cases[] = {
         {false, SimFault::NakStatus, 400, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I ex101"},
-        {false, SimFault::Nak, 400, "15", "I ex101"},
         {false, SimFault::Busy, 400, AnswerHex({'2'}), "I ex101"},
-        {false, SimFault::Silence, 400, "", "I ex101"},
         {false, SimFault::NakStatus, 0, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I e"},
         {false, SimFault::NakStatus, 1996, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I ex500"},
-        {true, SimFault::NakStatus, 400, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I ex101"},
         {true, SimFault::Nak, 400, "15", "I ex101"},
         {true, SimFault::NotOk, 400, AnswerHex({'1'}), "I ex101"},
         {true, SimFault::Silence, 0, "", "I e"},
@@ -142,7 +130,7 @@ TEST_F(MemoryUploadFlow, AFailedEepromBlockEndsTheRunWithTheLastAnswer)
         else
             std::copy_n(image.begin(), c.address, expected.begin());
         EXPECT_EQ(rig.instrument.Eeprom(), expected);
-        ExpectUploadIdle();
+        ExpectIdle();
     }
     Tick("chkDownEE2clearAll", false);
 }
@@ -163,7 +151,7 @@ TEST_F(MemoryUploadFlow, ACommitThatFailsIsReportedAndTheFlashStageDoesNotRun)
         EXPECT_EQ(Log(), EepromDone(kImage + ".epr") + "CommitParams: " + message + "\r\n Aborted ... ");
         EXPECT_EQ(Commands(), "I ex500 r");
         EXPECT_EQ(rig.instrument.Eeprom(), Pattern(2000, 10));
-        ExpectUploadIdle();
+        ExpectIdle();
     }
 }
 
@@ -179,9 +167,9 @@ TEST_F(MemoryUploadFlow, FailedPagesAreSentAgainAndElevenInARowAskWhetherToGoOn)
     const std::string path = Image(name, file);
     const std::string busy = "Busy ...\r\nTx: E6<006000><0400> +<1024>\r\nNumBlocco: 0";
     const SimFaultRule page6Busy = SimFaultRule::Command(0xE6, SimFault::Busy).Target(0x6000, 0x6000);
-    const std::string fails10 = " Page 6/7, Page 6/7      RetryTot=1/1, Page 6/7      RetryTot=2/2, Page 6/7      RetryTot=3/3, "
-                                "Page 6/7      RetryTot=4/4, Page 6/7      RetryTot=5/5, Page 6/7      RetryTot=6/6, "
-                                "Page 6/7      RetryTot=7/7, Page 6/7      RetryTot=8/8, Page 6/7      RetryTot=9/9";
+    const std::string fails10 = "6/7, 6/7      RetryTot=1/1, 6/7      RetryTot=2/2, 6/7      RetryTot=3/3, "
+                                "6/7      RetryTot=4/4, 6/7      RetryTot=5/5, 6/7      RetryTot=6/6, "
+                                "6/7      RetryTot=7/7, 6/7      RetryTot=8/8, 6/7      RetryTot=9/9";
     const struct {
         const char* story;
         std::vector<SimFaultRule> faults;
@@ -192,16 +180,14 @@ TEST_F(MemoryUploadFlow, FailedPagesAreSentAgainAndElevenInARowAskWhetherToGoOn)
         bool written;
     } cases[] = {
         {"fails once", {SimFaultRule(page6Busy).Times(1)}, {}, "I E6x13",
-         " Page 5/7, Page 6/7, Page 6/7      RetryTot=1/1, Page 7/7      RetryTot=1", busy, true},
+         "5/7, 6/7, 6/7      RetryTot=1/1, 7/7      RetryTot=1", busy, true},
         {"block 2 refused once", {SimFaultRule::Command(0xE6, SimFault::NakStatus).Target(0x6800, 0x6800).Times(1)}, {}, "I E6x15",
-         " Page 5/7, Page 6/7, Page 6/7      RetryTot=1/1, Page 7/7      RetryTot=1",
+         "5/7, 6/7, 6/7      RetryTot=1/1, 7/7      RetryTot=1",
          "NAK\r\nTx: E6<006800><0400> +<1024>\r\nNumBlocco: 2", true},
         {"eleven failures, Yes", {SimFaultRule(page6Busy).Times(11)}, {MsgAnswer::Yes}, "I E6x15 I E6x8",
-         " Page 5/7," + fails10 + ", Page 6/7      RetryTot=10/10, Page 6/7      RetryTot=11/1, Page 7/7      RetryTot=11", busy, true},
-        {"eleven failures, No", {page6Busy}, {MsgAnswer::No}, "I E6x15",
-         " Page 5/7," + fails10 + ", Page 6/7      RetryTot=10/10", busy, false},
+         "5/7, " + fails10 + ", 6/7      RetryTot=10/10, 6/7      RetryTot=11/1, 7/7      RetryTot=11", busy, true},
         {"Yes, but the instrument is gone", {page6Busy, SimFaultRule::Command('I', SimFault::Silence).After(1)},
-         {MsgAnswer::Yes}, "I E6x15 I", " Page 5/7," + fails10 + ", Page 6/7      RetryTot=10/10", busy, false},
+         {MsgAnswer::Yes}, "I E6x15 I", "5/7, " + fails10 + ", 6/7      RetryTot=10/10", busy, false},
         {"Yes twice, then No", {page6Busy}, {MsgAnswer::Yes, MsgAnswer::Yes, MsgAnswer::No}, "I E6x15 I E6x10 I E6x10",
          "", busy, false},
     };
@@ -217,7 +203,7 @@ TEST_F(MemoryUploadFlow, FailedPagesAreSentAgainAndElevenInARowAskWhetherToGoOn)
 
         EXPECT_EQ(Commands(), c.commands);
         if (!c.trail.empty()) {
-            EXPECT_EQ(Joined(Lines(" Page ")), c.trail);
+            EXPECT_EQ(Trail(" Page "), c.trail);
         }
         Names titles{"Warning"};
         for (std::size_t i = 0; i < c.retryAnswers.size(); ++i)
@@ -235,13 +221,16 @@ TEST_F(MemoryUploadFlow, FailedPagesAreSentAgainAndElevenInARowAskWhetherToGoOn)
             EXPECT_EQ(LastProgress(), 100);
         } else {
             EXPECT_EQ(PagesWritten(), "5");
-            EXPECT_EQ(Log(), FlashHead(name) + Lines(" Page ").back() + "\r\n" + c.failure + "\r\n Process ABORTED\r\n");
+            const std::string trail = Trail(" Page ");
+            EXPECT_EQ(Log(), FlashHead(name) + " Page " + trail.substr(trail.rfind(", ") + 2) + "\r\n" + c.failure +
+                                 "\r\n Process ABORTED\r\n");
         }
-        ExpectUploadIdle();
+        ExpectIdle();
     }
 }
 
-// Stop ends the stage after the write on its way; the captions and locks come back.
+// Stop ends the stage after the write (or, in a download, the read) on its way: nothing more is
+// sent, a download saves nothing; the captions and locks come back.
 TEST_F(MemoryUploadFlow, StopEndsEachStageAfterTheWriteOnItsWay)
 {
     Start();
@@ -257,7 +246,11 @@ TEST_F(MemoryUploadFlow, StopEndsEachStageAfterTheWriteOnItsWay)
         bool bar;
         std::string log;
         const char* commands;
+        bool download = false;
     } cases[] = {
+        {"download, EEPROM stage", false, true, true, slow(SimFaultRule::EepromBlock(400, SimFault::Slow)),
+         [](MemoryUploadFlow& t) { return t.rig.instrument.CountRequests('e') == 5; }, false,
+         std::string(kIdLine) + "Download Eeprom  ...\r\nAddr: 0400\r\n Aborted ... ", "I l ex5", true},
         {"clear-all", true, false, false, slow(SimFaultRule::EepromBlock(400, SimFault::Slow)),
          [](MemoryUploadFlow& t) { return t.rig.instrument.CountRequests('e') == 101; }, false,
          " CLEAR Eeprom  ...\r\n  Addr: 0400/1999\r\n Rx: " + AnswerHex({'0'}) + "\r\n Aborted ... ", "I ex101"},
@@ -281,22 +274,28 @@ TEST_F(MemoryUploadFlow, StopEndsEachStageAfterTheWriteOnItsWay)
         Pages("5", "7");
         rig.instrument.AddFault(c.fault);
         Names seen;
+        const char* button = c.download ? "cmdDownDwData" : "cmdDownUpData";
         rig.When([&] { return c.when(*this); }, [&] {
-            seen.push_back(UploadState());
-            Button("cmdDownUpData").click();
-            seen.push_back(UploadState());
-            Button("cmdDownUpData").click();  // impatient: nothing more happens
-            seen.push_back(UploadState());
+            seen.push_back(State());
+            Button(button).click();
+            seen.push_back(State());
+            Button(button).click();  // impatient: nothing more happens
+            seen.push_back(State());
         });
         const int opens = rig.port.Opens();
-        Upload(c.flash && !c.eeprom ? Fla(imageFolder.path().toStdString() + "/" + kImage, 5, 7) : epr);
+        if (c.download)
+            Download();
+        else
+            Upload(c.flash && !c.eeprom ? Fla(imageFolder.path().toStdString() + "/" + kImage, 5, 7) : epr);
 
-        EXPECT_EQ(seen, (Names{UploadRunning("Stop", c.bar), UploadRunning("Wait ..", c.bar), UploadRunning("Wait ..", c.bar)}));
+        const auto running = c.download ? Running : UploadRunning;
+        EXPECT_EQ(seen, (Names{running("Stop", c.bar), running("Wait ..", c.bar), running("Wait ..", c.bar)}));
         EXPECT_EQ(Log(), c.log);
         EXPECT_EQ(Commands(), c.commands);
         EXPECT_EQ(rig.port.Opens(), opens + 1) << "a click during a run never starts another";
-        EXPECT_EQ(Titles(), Names{"Warning"});
-        ExpectUploadIdle();
+        EXPECT_EQ(Titles(), c.download ? Names{} : Names{"Warning"});
+        EXPECT_TRUE(SavedFiles().empty());
+        ExpectIdle();
     }
     Tick("chkDownEE2clearAll", false);
 }
@@ -308,55 +307,12 @@ TEST_F(MemoryUploadFlow, ClosingTheWindowDuringTheFlashStageEndsAtOnce)
     Pages("5", "7");
     const std::string path = Image(Fla(kImage, 5, 7), FlashImage(3));
     rig.instrument.AddFault(SimFaultRule::FlashPage(6, SimFault::Busy));
-    double closedAt = 0.0;
-    rig.When([&] { return rig.instrument.CountRequests(0xE6) == 6; }, [&] {
-        closedAt = rig.host.Now();
-        rig.form->close();
-    });
+    rig.When([&] { return rig.instrument.CountRequests(0xE6) == 6; }, [&] { rig.form->close(); });
     Upload(path);
 
     EXPECT_TRUE(rig.host.Quitting());
-    EXPECT_LT(rig.host.Now() - closedAt, 0.01) << "every wait returns at once";
     EXPECT_EQ(rig.instrument.CountRequests(0xE6), 6u) << "nothing is sent after the close";
     EXPECT_EQ(Titles(), Names{"Warning"}) << "no retry question while closing";
     EXPECT_TRUE(Log().ends_with("\r\n Process ABORTED\r\n"));
-    ExpectUploadIdle();
-}
-
-// The port's own message first, then the operation's; a file that cannot be read is reported the
-// same way. Nothing is written.
-TEST_F(MemoryUploadFlow, PortsAndFilesThatCannotBeOpenedAreReported)
-{
-    Start();
-    const std::string epr = Image(kImage + ".epr", Pattern(2000, 16));
-    QDir(imageFolder.path()).mkdir("Dir_0000-0001.fla");
-    const struct {
-        const char* story;
-        std::set<int> ports;
-        bool eeprom, flash;
-        std::string path;
-        Names titles;
-        std::string text;
-        const char* commands;
-    } cases[] = {
-        {"port missing", {}, true, false, epr, {"Warning", "Error", "Routine <cmdFlash>"}, "Porta seriale non disponibile", ""},
-        {"EEPROM image missing", {1}, true, false, imageFolder.filePath("Gone_1.epr").toStdString(),
-         {"Warning", "Routine <cmdFlash>"}, "Error :2\r\nNo such file or directory", "I"},
-        {"flash image is a folder", {1}, false, true, imageFolder.filePath("Dir_0000-0001.fla").toStdString(),
-         {"Warning", "PAGE NUMBER WARNING", "Routine <cmdFlash>"}, "Error :21\r\nIs a directory", "I"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.story);
-        NextUpload();
-        rig.port.SetExistingPorts(c.ports);
-        Tick("chkEE2Down", c.eeprom);
-        Tick("chkFlashDown", c.flash);
-        Upload(c.path);
-        EXPECT_EQ(Titles(), c.titles);
-        EXPECT_EQ(rig.dialogs.messages.back().icon, MsgIcon::Critical);
-        EXPECT_EQ(rig.dialogs.messages.back().text, c.text);
-        EXPECT_EQ(Commands(), c.commands);
-        EXPECT_TRUE(rig.instrument.MemoryWrites().empty());
-        ExpectUploadIdle();
-    }
+    ExpectIdle();
 }

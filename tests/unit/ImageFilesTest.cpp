@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <climits>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,61 +9,40 @@
 #include "core/Files.h"
 #include "core/Platform.h"
 #include "memory/ImageFiles.h"
+#include "support/Files.h"
+#include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-InstrumentInfo Vrta708()
+InstrumentInfo Info(const char* name, const char* serial, const char* fw)
 {
     InstrumentInfo info;
-    info.Name = "VRTA708";
-    info.SerialNumber = "00001234";
-    info.FwVersion = "1.05";
-    info.FwDetail = "0000";
+    info.Name = name;
+    info.SerialNumber = serial;
+    info.FwVersion = fw;
     return info;
 }
 
 const LocalDateTime kMarch5 = {2025, 3, 5, 14, 7, 9};
 
-// A fresh folder under the system temporary folder, removed with everything in it afterwards.
+// The folder holds these files (UTF-8 names; one ending in "/" is a folder) and nothing else.
 class ImageFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        static std::atomic<int> serial{0};
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        folder_ = fs::temp_directory_path()
-            / ("imagefiles-" + std::to_string(stamp) + "-" + std::to_string(serial++));
-        ASSERT_TRUE(fs::create_directory(folder_));
-    }
-
-    void TearDown() override
-    {
-        std::error_code error;
-        fs::remove_all(folder_, error);
-    }
-
-    std::string Folder() const { return Utf8Path(folder_); }
-
-    // The folder holds these files (UTF-8 names; one ending in "/" is a folder) and nothing else.
+    std::string Folder() const { return temp.Path(); }
     void Refill(const std::vector<std::string>& names) const
     {
-        for (const auto& entry : fs::directory_iterator(folder_))
+        for (const auto& entry : fs::directory_iterator(FsPath(Folder())))
             fs::remove_all(entry.path());
         for (const std::string& name : names) {
-            if (name.ends_with("/")) {
-                fs::create_directory(folder_ / FsPath(name));
-                continue;
-            }
-            std::ofstream file(folder_ / FsPath(name), std::ios::binary);
-            file << 'x';
-            ASSERT_TRUE(file.good()) << name;
+            if (name.ends_with("/"))
+                fs::create_directory(FsPath(temp.Path(name)));
+            else
+                WriteFileBytes(temp.Path(name), {'x'});
         }
     }
-
-private:
-    fs::path folder_;
+    TempFolder temp;
 };
 
 }  // namespace
@@ -76,59 +51,38 @@ private:
 
 TEST(ImageNames, BaseNameFromIdentificationAndClock)
 {
-    const auto info = [](const char* name, const char* serial, const char* fw) {
-        InstrumentInfo i = Vrta708();
-        i.Name = name;
-        i.SerialNumber = serial;
-        i.FwVersion = fw;
-        return i;
-    };
     const struct {
         InstrumentInfo info;
         LocalDateTime at;
         const char* base;
     } cases[] = {
-        {Vrta708(), kMarch5, "VRTA708_00001234_fwV1.05_250305140709"},
-        {info("VRTA708", "00001234", "1.13a"), {1999, 12, 31, 23, 59, 58}, "VRTA708_00001234_fwV1.13_991231235958"},
-        {info("VRTA708", "00001234", "1"), {2000, 1, 1, 0, 0, 0}, "VRTA708_00001234_fwV1_000101000000"},
-        {info("VRTA708", "00001234", ""), {2100, 10, 2, 3, 4, 5}, "VRTA708_00001234_fwV_001002030405"},
+        {Info("VRTA708", "00001234", "1.05"), kMarch5, "VRTA708_00001234_fwV1.05_250305140709"},
+        {Info("VRTA708", "00001234", "1.13a"), {1999, 12, 31, 23, 59, 58}, "VRTA708_00001234_fwV1.13_991231235958"},
+        {Info("VRTA708", "00001234", "1"), {2000, 1, 1, 0, 0, 0}, "VRTA708_00001234_fwV1_000101000000"},
+        {Info("VRTA708", "00001234", ""), {2100, 10, 2, 3, 4, 5}, "VRTA708_00001234_fwV_001002030405"},
         // Four characters of the firmware text, not four bytes.
-        {info("VRTA708", "00001234", "1\xC3\xA9" "05x"), kMarch5, "VRTA708_00001234_fwV1\xC3\xA9" "05_250305140709"},
+        {Info("VRTA708", "00001234", "1\xC3\xA9" "05x"), kMarch5, "VRTA708_00001234_fwV1\xC3\xA9" "05_250305140709"},
         // What cannot stand in a file name becomes "-", and so does a leading "." (a hidden file).
-        {info("VRTA708", "12/../34", "1.0*"), kMarch5, "VRTA708_12-..-34_fwV1.0-_250305140709"},
-        {info("../x", "1\\2:3", "<>|?"), kMarch5, "-.-x_1-2-3_fwV----_250305140709"},
-        {info(".", "\x01\x7F", "\"1"), kMarch5, "-_--_fwV-1_250305140709"},
-        {info("", "", ""), kMarch5, "__fwV_250305140709"},
+        {Info("VRTA708", "12/../34", "1.0*"), kMarch5, "VRTA708_12-..-34_fwV1.0-_250305140709"},
+        {Info("../x", "1\\2:3", "<>|?"), kMarch5, "-.-x_1-2-3_fwV----_250305140709"},
+        {Info(".", "\x01\x7F", "\"1"), kMarch5, "-_--_fwV-1_250305140709"},
+        {Info("", "", ""), kMarch5, "__fwV_250305140709"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ImageBaseName(c.info, c.at), c.base);
-}
-
-TEST(ImageNames, EepromAndFlashNamesShareTheBase)
-{
-    const std::string base = ImageBaseName(Vrta708(), kMarch5);
-    EXPECT_EQ(EepromImageName(base), "VRTA708_00001234_fwV1.05_250305140709.epr");
-    EXPECT_EQ(FlashImageName(base, 0, 27), "VRTA708_00001234_fwV1.05_250305140709_0000-0027.fla");
-    EXPECT_EQ(FlashImageName("X", 5, 27), "X_0005-0027.fla");
-    EXPECT_EQ(FlashImageName("X", 0, kFlashLastPage), "X_0000-2047.fla");
 }
 
 // --- taking a flash image name apart ---
 
 TEST(FlashImageNameParsing, AcceptedAndRejectedNames)
 {
-    struct Pages {
-        int first;
-        int last;
-    };
+    using Pages = std::pair<int, int>;
     const std::vector<std::pair<std::string, std::optional<Pages>>> cases = {
         {"QS408t_77_fwV2.00_250101000000_0005-0027.fla", Pages{5, 27}},
-        {"QS408t_0005-0027.fla", Pages{5, 27}},
         {"QS4_0005-0027.fla", Pages{5, 27}},                  // 17 characters, the shortest accepted
         {"QS408t_0000-2047.FLA", Pages{0, 2047}},
         {"QS408t_0005-0027.bin", Pages{5, 27}},               // extension not examined
         {"QS408t_x005-0027.fla", Pages{0, 27}},               // group not starting with a digit
-        {"QS408t_0005-abcd.fla", Pages{5, 0}},
         {"QS408t_ 005-+027.fla", Pages{0, 0}},                // blank and sign are not digits
         {"QS408t_12ab-3.4x.fla", Pages{12, 3}},               // digits up to the first non-digit
         {"C:\\images_1-2\\VRTA708_1_fwV1_250101000000_0003-0004.fla", Pages{3, 4}},  // folder ignored
@@ -140,85 +94,19 @@ TEST(FlashImageNameParsing, AcceptedAndRejectedNames)
         {"QS408t_77_fwV2.00_250101000000_0005_0027.fla", std::nullopt},  // no "-" at L - 8
         {"QS408t-0005-0027.fla", std::nullopt},                // no "_" at L - 13
         {"QS408t_0005-0027.fla.bak", std::nullopt},            // shifted positions
-        {"QS408t_00050-027.fla", std::nullopt},
         {"/folder/Q_0001-0002.fla", std::nullopt},             // the name alone has 15 characters
         {"", std::nullopt}, {"_", std::nullopt}, {"-", std::nullopt}, {".fla", std::nullopt},
     };
     for (const auto& [name, pages] : cases) {
         SCOPED_TRACE(name);
         const auto parsed = ParseFlashImageName(name);
-        ASSERT_EQ(parsed.has_value(), pages.has_value());
-        if (pages) {
-            EXPECT_EQ(parsed->first, pages->first);
-            EXPECT_EQ(parsed->last, pages->last);
-        }
+        EXPECT_EQ(parsed ? std::optional(Pages{parsed->first, parsed->last}) : std::nullopt, pages);
     }
-    // Built names parse back; names of one repeated character never have both separators.
-    const std::string base = ImageBaseName(Vrta708(), kMarch5);
-    for (const auto& [first, last] : {std::pair{0, 0}, {5, 27}, {0, 2047}, {2047, 2047}, {9, 10}}) {
-        const auto pages = ParseFlashImageName(FlashImageName(base, first, last));
-        ASSERT_TRUE(pages) << first << "-" << last;
-        EXPECT_EQ(pages->first * 10000 + pages->last, first * 10000 + last);
+    // Built names parse back.
+    for (const auto& [first, last] : {Pages{0, 0}, {5, 27}, {0, 2047}, {2047, 2047}, {9, 10}}) {
+        const auto pages = ParseFlashImageName(FlashImageName("VRTA708_00001234_fwV1.05_250305140709", first, last));
+        EXPECT_EQ(pages ? std::optional(Pages{pages->first, pages->last}) : std::nullopt, Pages(first, last));
     }
-    for (std::size_t length = 0; length <= 20; ++length)
-        for (const char fill : {'_', '-', '0', '\xC3', '\x80'})
-            EXPECT_FALSE(ParseFlashImageName(std::string(length, fill))) << length << " " << int(fill);
-}
-
-// --- device name and record count ---
-
-TEST(EepromImageDeviceName, TextBeforeFirstUnderscore)
-{
-    EXPECT_EQ(DeviceNameOfEepromImage("QS408t_77_fwV2.00_250101000000.epr"), "QS408t");
-    EXPECT_EQ(DeviceNameOfEepromImage("QMX-ARN+_1_fwV1_250101000000.epr"), "QMX-ARN+");
-    EXPECT_EQ(DeviceNameOfEepromImage("_x.epr"), "");
-    EXPECT_EQ(DeviceNameOfEepromImage("/tmp/a_b/VRTA708_1.epr"), "VRTA708");
-    EXPECT_EQ(DeviceNameOfEepromImage("C:\\a_b\\VRTA709_1.epr"), "VRTA709");
-    EXPECT_FALSE(DeviceNameOfEepromImage("QS408t.epr"));
-    EXPECT_FALSE(DeviceNameOfEepromImage("/tmp/a_b/QS408t.epr"));
-    EXPECT_FALSE(DeviceNameOfEepromImage(""));
-}
-
-TEST(EepromImageRecordCount, OffsetsByDeviceName)
-{
-    for (const char* name : {"QSLUM", "QS408t"})
-        EXPECT_EQ(RecordCountOffset(name), 154) << name;
-    for (const char* name : {"QMX-ARN", "BRSKCHK", "VRTA708", "VRTA709", "VRTA710", "VRTA611",
-                             "ULTVRTS", "QMX-ARN+", "GRP4917"})
-        EXPECT_EQ(RecordCountOffset(name), 272) << name;
-    for (const char* name : {"QSVRFMAX", "qs408t", "VRTA70", "VRTA7080", " QSLUM", ""})
-        EXPECT_FALSE(RecordCountOffset(name)) << '"' << name << '"';
-}
-
-// Low byte first, no sign extension; only two bytes wholly inside the image count.
-TEST(EepromImageRecordCount, LowByteFirstAndOnlyInsideTheImage)
-{
-    const auto image = [](std::size_t size, std::size_t at, Bytes two) {
-        Bytes bytes(size, 0xFF);
-        std::copy(two.begin(), two.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
-        return bytes;
-    };
-    const struct {
-        Bytes image;
-        int offset;
-        std::optional<int> count;
-    } cases[] = {
-        {image(kEepromSize, 272, {0x2C, 0x01}), 272, 300},
-        {image(kEepromSize, 154, {0x01, 0x2C}), 154, 0x2C01},
-        {image(kEepromSize, 0, {}), 0, 0xFFFF},
-        {image(kEepromSize, 0, {}), kEepromSize - 2, 0xFFFF},
-        {image(274, 272, {0x2C, 0x01}), 272, 300},  // just long enough
-        {image(273, 272, {0x2C}), 272, std::nullopt},
-        {{}, 0, std::nullopt},
-        {{0x01}, 0, std::nullopt},
-        {{0x01, 0x02}, 0, 0x0201},
-        {{0x01, 0x02}, 1, std::nullopt},
-        {image(kEepromSize, 0, {}), -1, std::nullopt},
-        {image(kEepromSize, 0, {}), kEepromSize - 1, std::nullopt},
-        {image(kEepromSize, 0, {}), INT_MAX, std::nullopt},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(RecordCountInImage(c.image, c.offset), c.count) << c.image.size() << " bytes at " << c.offset;
 }
 
 // --- finding the flash image of an EEPROM image, and base names in use ---
@@ -252,7 +140,6 @@ TEST_F(ImageFolderTest, FindsTheFlashImageOfAnEepromImage)
         {{"V1x0[1]_2_0000-0001.fla", "V1.01_2_0000-0001.fla"}, "/V1.0[1]_2.epr", std::nullopt},
         {{"V1x0[1]_2_0000-0001.fla", "v1.0[1]_2_0005-0006.fla"}, "/V1.0[1]_2.epr", "/v1.0[1]_2_0005-0006.fla"},
         {{"S*?_3_0000-0001.fla", "S12_3_0000-0001.fla"}, "/S*?_3.epr", "/S*?_3_0000-0001.fla"},
-        {{"S*?_3_0000-0001.fla", "S12_3_0000-0001.fla"}, "/S12_3.epr", "/S12_3_0000-0001.fla"},
         // Several matches: the first by name with case ignored.
         {{x0 + "_0028-0040.fla", x0 + "_0005-0027.fla", "x_1_fwV1_250101000000_0001-0002.fla"}, "/" + x0 + ".epr",
          "/x_1_fwV1_250101000000_0001-0002.fla"},
@@ -264,11 +151,9 @@ TEST_F(ImageFolderTest, FindsTheFlashImageOfAnEepromImage)
         {{"X_1_0000-0027.fla"}, "/X_1_0000-0027.fla/X_1.epr", std::nullopt},
         // Short names: fewer than four characters find nothing; four leave an empty prefix.
         {{"B_0000-0001.fla"}, "/", std::nullopt},
-        {{"B_0000-0001.fla"}, "/abc", std::nullopt},
         {{"B_0000-0001.fla"}, "/B_.epr", "/B_0000-0001.fla"},
         {{"B_0000-0001.fla"}, "/C_.epr", std::nullopt},
         {{"B_0000-0001.fla"}, "/.epr", "/B_0000-0001.fla"},
-        {{"B_0000-0001.fla"}, "/C.ep", "/B_0000-0001.fla"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.asked);
@@ -297,7 +182,6 @@ TEST_F(ImageFolderTest, BaseNamesInUse)
         {{}, "", x0, false},
         {{x0 + ".epr.bak", "X_1_fwV1_2501010000001.epr", "X_1_fwV1_25010100000.epr"}, "", x0, false},
         {{"x_1_fwv1_250101000000.EPR"}, "", x0, true},
-        {{"x_1_fwv1_250101000000.EPR"}, "", "X_1_fwV1_250101000001", false},
         {{"X_1_fwV1_2501010000000_0000-0027.fla", x0 + ".fla", x0 + "_0000-0027.fla.tmp"}, "", x0, false},
         {{x0 + "_0000-0027.FLA"}, "", x0, true},
         {{x0 + "_0000-0027.FLA"}, "/", x0, true},

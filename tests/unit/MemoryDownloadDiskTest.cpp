@@ -41,13 +41,7 @@ protected:
         result = DownloadMemory(context, {catalogue, eeprom, true, false, "3", "6"});
         return NumberOf(result.code);
     }
-    std::map<std::string, std::uintmax_t> Files() const
-    {
-        std::map<std::string, std::uintmax_t> sizes;
-        for (const auto& entry : fs::directory_iterator(folder))
-            sizes[entry.path().filename().string()] = entry.file_size();
-        return sizes;
-    }
+    std::vector<std::string> Files() const { return FileNamesIn(folder.string()); }
     Bytes Content(const std::string& name) const { return ReadFileBytes((folder / name).string()); }
 
     fs::path folder;
@@ -98,12 +92,10 @@ TEST_F(MemoryDownloadDisk, FlashImageThatFillsTheDiskMidPageKeepsItsWholePages)
         fs::remove_all(folder);
         fs::create_directories(folder);
         EXPECT_EQ(Download(limit), code::kRefused);
-        const auto files = Files();
-        ASSERT_EQ(files.size(), 1u);
-        const std::string fla = files.begin()->first;
+        ASSERT_EQ(Files().size(), 1u);
+        const std::string fla = Files()[0];
         EXPECT_TRUE(fla.ends_with("_0003-0006.fla")) << fla;
         const auto pages = limit / 4096;
-        EXPECT_EQ(files.begin()->second, pages * 4096);
         EXPECT_EQ(Content(fla), sim.ReadFlash(3 * 4096, pages * 4096));
         ExpectFileTooLarge(result, sink);
         EXPECT_EQ(result.files, std::vector<std::string>{(folder / fla).string()});
