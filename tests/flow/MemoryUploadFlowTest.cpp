@@ -255,3 +255,39 @@ TEST_F(MemoryUploadFlow, ThePageNumberQuestionDecidesWhereTheFilesPagesGo)
         ExpectIdle();
     }
 }
+
+// The boxes and page fields as they are at the click decide the run; they stay usable while it
+// goes on, and the success line names the pages written, not what the fields say at the end.
+TEST_F(MemoryUploadFlow, TheRunIsWhatTheBoxesAndFieldsSaidAtTheClick)
+{
+    Start();
+    Pages("5", "7");
+    rig.When([&] { return rig.instrument.CountRequests('I') == 1; }, [&] { Tick("chkFlashDown", false); });
+    Download();
+    EXPECT_EQ(SavedFiles(), (Names{kEpr, Fla(kBase, 5, 7)}));
+    EXPECT_EQ(FileBytes(Fla(kBase, 5, 7)), FlashPages(5, 7));
+
+    Tick("chkEE2Down", false);
+    Tick("chkFlashDown", true);
+    const std::string name = std::string(kQs) + "_0005-0007.fla";
+    const Bytes file = FlashImage(3, 21);
+    const std::string path = Image(name, file);
+    const struct {
+        const char* from;
+        const char* to;
+    } typed[] = {{"100", "200"}, {"5", "6"}, {"", ""}, {"6", "7"}};
+    for (const auto& t : typed) {
+        SCOPED_TRACE(std::string(t.from) + "-" + t.to);
+        NextUpload();
+        Pages("5", "7");
+        rig.When([&] { return rig.instrument.CountRequests('I') == 1; }, [&] { Tick("chkEE2Down", true); });
+        rig.When([&] { return rig.instrument.CountRequests(0xE6) == 5; }, [&] { Pages(t.from, t.to); });
+        Upload(path);
+        EXPECT_EQ(Log(), FlashDone(name, "5-7"));
+        EXPECT_EQ(FlashPages(5, 7), file);
+        EXPECT_EQ(PagesWritten(), "5 6 7");
+        EXPECT_EQ(EepromWrites(), 0u);
+        ExpectIdle();
+        Tick("chkEE2Down", false);
+    }
+}
