@@ -4,24 +4,19 @@
 
 #include "core/ResultCodes.h"
 #include "link/Answers.h"
-#include "link/Frames.h"
 #include "link/RxState.h"
 #include "support/SimTestHelpers.h"
 
-namespace {
-
+using simtest::Acked;
 using simtest::Cat;
+
+namespace {
 
 Bytes Payload(std::size_t n)
 {
     Bytes p(n);
     std::iota(p.begin(), p.end(), 0);
     return p;
-}
-
-unsigned SumThroughLf(const Bytes& frame)
-{
-    return std::accumulate(frame.begin(), frame.end() - 1, 0u) % 256;
 }
 
 RxState Fed(const Bytes& bytes)
@@ -35,37 +30,19 @@ RxState Fed(const Bytes& bytes)
 
 }  // namespace
 
-// The identification request's bytes: SerialLinkTest.SendFrameWritesOneFrameAndSwitchesBootModeOff.
+// Against frames built by the protocol's rules: a short frame up to 251 payload bytes, a long one
+// (two LEN bytes) from 252; the identification request's bytes: SerialLinkTest.
 TEST(Frames, ShortAndLongFrameBoundary)
 {
-    const Bytes at251 = BuildFrame(Payload(251));
-    ASSERT_EQ(at251.size(), 256u);
-    EXPECT_EQ(at251[0], ctl::SOH);
-    EXPECT_EQ(at251[1], 255);
-    EXPECT_EQ(SumThroughLf(at251), 0u);
-
-    const Bytes at252 = BuildFrame(Payload(252));
-    ASSERT_EQ(at252.size(), 258u);
-    EXPECT_EQ(at252[0], ctl::STX);
-    EXPECT_EQ(at252[1], 0x01);
-    EXPECT_EQ(at252[2], 0x01);  // LEN 257
-    EXPECT_EQ(at252[254], 251);  // last payload byte
-    EXPECT_EQ(at252.back(), ctl::EOT);
-    EXPECT_EQ(at252[at252.size() - 2], ctl::LF);
-    EXPECT_EQ(SumThroughLf(at252), 0u);
-
-    const Bytes flashWrite = BuildFrame(Payload(1030));
-    EXPECT_EQ(flashWrite.size(), 1036u);
-    EXPECT_EQ(flashWrite[1] * 256 + flashWrite[2], 1035);
+    for (const std::size_t n : {1u, 251u, 252u, 1030u})
+        EXPECT_EQ(Cat({ctl::ACK}, BuildFrame(Payload(n))), Acked(Payload(n))) << n;
 }
 
 // The recogniser fed byte by byte: when an answer is complete, what it takes as the acknowledge,
 // and that every byte is stored in order, shifted by whatever came before the frame.
 TEST(Recogniser, AnswersCompleteOnEotAtTheirLength)
 {
-    Bytes longAnswer{ctl::ACK};
-    const Bytes longFrame = BuildLongFrame(Payload(1024));
-    longAnswer.insert(longAnswer.end(), longFrame.begin(), longFrame.end());
+    const Bytes longAnswer = Acked(Payload(1024));
     const struct {
         const char* story;
         Bytes bytes;
@@ -94,55 +71,47 @@ TEST(Recogniser, AnswersCompleteOnEotAtTheirLength)
     const RxState shifted = Fed(cases[4].bytes);
     EXPECT_EQ(DecodeAnswer(3, shifted.RxBuffer, shifted.RxCount, message), code::kMalformed);
     EXPECT_EQ(message, "Error (Rx: 55AA06010530000A04)");
-}
 
-TEST(Recogniser, NeverWritesPastTheBuffer)
-{
-    RxState rx;
-    rx.ResetForExchange();
+    RxState flood;
+    flood.ResetForExchange();
     int refused = 0;
     for (int i = 0; i < 6000; ++i)
-        refused += rx.Accept(0x33) ? 0 : 1;
-    EXPECT_EQ(rx.RxCount, kRxLastIndexExchange + 1);
+        refused += flood.Accept(0x33) ? 0 : 1;
+    EXPECT_EQ(flood.RxCount, kRxLastIndexExchange + 1) << "never past the buffer";
     EXPECT_EQ(refused, 6000 - (kRxLastIndexExchange + 1));
 }
 
 TEST(DecodeAnswer, EveryStatusByte)
 {
-    struct Case {
+    const struct {
         std::uint8_t status;
         int code;
         const char* message;
-    };
-    const Case cases[] = {{ctl::ACK, 0, "OK"}, {ctl::NAK, 5, "NAK"},      {'0', 0, "OK"},
-                          {'1', 8, "NO OK !!"}, {'2', 9, "Busy ..."}, {'3', 0, "No Valid block"}};
+    } cases[] = {{ctl::ACK, 0, "OK"},      {ctl::NAK, 5, "NAK"},     {'0', 0, "OK"},
+                 {'1', 8, "NO OK !!"}, {'2', 9, "Busy ..."}, {'3', 0, "No Valid block"}};
+    std::string message;
     for (const auto& c : cases) {
-        const Bytes buffer{ctl::ACK, ctl::SOH, 5, c.status, 0x00, 0x0A, ctl::EOT};
-        std::string message;
-        EXPECT_EQ(DecodeAnswer(3, buffer, 7, message), c.code) << int(c.status);
+        EXPECT_EQ(DecodeAnswer(3, Bytes{ctl::ACK, ctl::SOH, 5, c.status, 0x00, 0x0A, ctl::EOT}, 7, message), c.code)
+            << int(c.status);
         EXPECT_EQ(message, c.message);
     }
-    std::string message;
     EXPECT_EQ(DecodeAnswer(3, Bytes{ctl::ACK, 1, 5, 'x', 0, 10, 4}, 7, message), code::kMalformed);
     EXPECT_EQ(message, "Error (Rx: 06010578000A04)");
-    // Too few bytes for the index: malformed, dump of what there is.
+    // Too few bytes for the index: malformed, dump of what there is; never past the buffer.
     EXPECT_EQ(DecodeAnswer(3, Bytes{ctl::NAK}, 1, message), code::kMalformed);
     EXPECT_EQ(message, "Error (Rx: 15)");
-    // A count larger than the buffer never reads past it.
     EXPECT_EQ(DecodeAnswer(3, Bytes{ctl::ACK, 1, 5}, 500, message), code::kMalformed);
     EXPECT_EQ(message, "Error (Rx: 060105)");
 }
 
 TEST(GetAnswerText, TextAndNumericForms)
 {
-    RxState rx = Fed({ctl::ACK, ctl::SOH, 9, '0', '1', '2', '3', '4', 0x00, 0x0A, ctl::EOT});
+    const RxState rx = Fed({ctl::ACK, ctl::SOH, 9, '0', '1', '2', '3', '4', 0x00, 0x0A, ctl::EOT});
     ASSERT_TRUE(rx.RxFrameDone);
     int result = -1;
     EXPECT_EQ(GetAnswerText(rx, false, result), "1234");
     EXPECT_EQ(result, 0);
     EXPECT_EQ(GetAnswerText(rx, true, result), "48");
-
-    RxState incomplete = Fed({ctl::ACK, ctl::SOH});
-    EXPECT_EQ(GetAnswerText(incomplete, false, result), "");
+    EXPECT_EQ(GetAnswerText(Fed({ctl::ACK, ctl::SOH}), false, result), "");
     EXPECT_EQ(result, code::kNoFrame);
 }
