@@ -90,7 +90,9 @@ TEST_F(ParamButtons, WriteOutcomes)
 {
     const auto once = [](char command, SimFault fault) { return SimFaultRule::Command(command, fault).Times(1); };
     const auto written = [](int index, const char* digits) { return Sent{ParamWrite(index, digits), ParamRead(index)}; };
-    const auto committed = [&](int index, const char* digits) { return Sent{ParamWrite(index, digits), ParamRead(index), kCommit}; };
+    const auto committed = [](int index, const char* digits) {
+        return Sent{ParamWrite(index, digits), ParamRead(index), kCommit};
+    };
     const std::string width = "VALUE out of range for the parameter's width";
     const struct {
         const char* index;
@@ -196,7 +198,7 @@ TEST_F(ParamButtons, AFailedReadShowsNothing)
     for (const SimFaultRule& fault : {once(SimFault::Nak), once(SimFault::NotOk), once(SimFault::Busy),
                                       once(SimFault::GarbageBeforeAck).WithBytes({0x06}),
                                       once(SimFault::GarbageBeforeAck).WithBytes({0x00}), once(SimFault::MissingEot),
-                                      once(SimFault::Scripted).WithBytes({0x06, 0x01, 0x07, '0', 'a', 'b', 0xFB, 0x0A, 0x04})}) {
+                                      once(SimFault::Scripted).WithBytes(simtest::Acked(simtest::Text("0ab")))}) {
         SCOPED_TRACE(static_cast<int>(fault.fault));
         Fresh();
         rig.instrument.AddFault(fault);
@@ -224,7 +226,8 @@ TEST_F(ParamButtons, WaitTextsControlsAndOutcomesOfEachButton)
         Sent sent;
     } cases[] = {
         {&ParamButtons::Read, true, ".. wait ..", false, "Reading OK", {kIdentify, ParamRead(12)}},
-        {&ParamButtons::Write, true, ".. wait ..", false, "Writing OK", {kIdentify, ParamWrite(12, "5"), ParamRead(12), kCommit}},
+        {&ParamButtons::Write, true, ".. wait ..", false, "Writing OK",
+         {kIdentify, ParamWrite(12, "5"), ParamRead(12), kCommit}},
         {&ParamButtons::Info, true, "   wait ...", true, "VRTA708 SN. 00001234\r\n  fw:1.05\r\n", {kIdentify}},
         {&ParamButtons::Read, false, ".. wait ..", false, " Serial error !!\r\n  Check connection.", {kIdentify}},
         {&ParamButtons::Write, false, ".. wait ..", false, serialError, {kIdentify}},

@@ -1,18 +1,19 @@
+// Ports refused for lack of permission, as the window reports them; the hint's wording for every
+// mix of devices and groups: PermissionHint.
 #include <gtest/gtest.h>
 
 #include <map>
-#include <set>
-#include <string>
 
 #include "AppRig.h"
 
 namespace {
 
 const std::string kNoPort = "No Serial COM port found !!\r\n\r\nUnable to continue";
+const std::string kHint = "\r\n\r\nNo permission to open ";
 const std::string kJoinDialout = "add your user to the group \"dialout\" (sudo usermod -aG dialout $USER), then log out "
                                  "and log in again.";
 
-// The simulated ports named as the devices of a Linux machine.
+// A rig whose simulated ports are named as the devices of a Linux machine.
 void NameDevices(AppRig& rig)
 {
     for (const auto& [port, device] : std::map<int, std::string>{{1, "/dev/ttyS0"}, {2, "/dev/ttyS1"}, {5, "/dev/ttyUSB0"}})
@@ -28,43 +29,39 @@ TEST(PortAccessFlow, StartupSearchExplainsPortsRefusedForPermission)
     const struct {
         const char* story;
         std::set<int> ports;
-        std::map<int, std::string> denied;  // port -> group of its device
+        std::set<int> denied;  // to group dialout
         std::set<int> busy;
         std::string message;  // empty: the program goes on
     } cases[] = {
-        {"every port refused", {1, 5}, {{1, "dialout"}, {5, "dialout"}}, {},
-         kNoPort + "\r\n\r\nNo permission to open /dev/ttyS0 and /dev/ttyUSB0: " + kJoinDialout},
-        {"group unreadable", {5}, {{5, ""}}, {},
-         kNoPort + "\r\n\r\nNo permission to open /dev/ttyUSB0: add your user to the group that owns it (usually "
-                   "\"dialout\") (sudo usermod -aG dialout $USER), then log out and log in again."},
-        {"one refused, one held by another program", {1, 2}, {{2, "dialout"}}, {1},
-         kNoPort + "\r\n\r\nNo permission to open /dev/ttyS1: " + kJoinDialout},
+        {"every port refused", {1, 5}, {1, 5}, {}, kNoPort + kHint + "/dev/ttyS0 and /dev/ttyUSB0: " + kJoinDialout},
+        {"one refused, one held by another program", {1, 2}, {2}, {1}, kNoPort + kHint + "/dev/ttyS1: " + kJoinDialout},
         {"only a port held by another program", {1}, {}, {1}, kNoPort},
         {"no port at all", {}, {}, {}, kNoPort},
-        {"one refused, one opens", {1, 5}, {{1, "dialout"}}, {}, ""},
+        {"one refused, one opens", {1, 5}, {1}, {}, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.story);
         AppRig rig(c.ports);
         NameDevices(rig);
-        for (const auto& [port, group] : c.denied)
-            rig.port.SetAccessDenied(port, group);
+        for (const int port : c.denied)
+            rig.port.SetAccessDenied(port, "dialout");
         for (const int port : c.busy)
             rig.port.SetBusy(port, true);
 
-        const bool goesOn = rig.Start();
-        EXPECT_EQ(goesOn, c.message.empty());
+        EXPECT_EQ(rig.Start(), c.message.empty());
         if (c.message.empty()) {
             EXPECT_TRUE(rig.dialogs.messages.empty());
             EXPECT_EQ(rig.link.CommPortNumber, 5);
-            EXPECT_FALSE(rig.Control<QAction>("mnuCOMM1").isVisible()) << "a refused port is not offered";
+            EXPECT_FALSE(rig.form->CommEntry(1)->isVisible()) << "a refused port is not offered";
             continue;
         }
         ASSERT_EQ(rig.dialogs.messages.size(), 1u);
         EXPECT_EQ(rig.dialogs.messages[0].icon, MsgIcon::Exclamation);
         EXPECT_EQ(rig.dialogs.messages[0].title, "MESSAGE");
         EXPECT_EQ(rig.dialogs.messages[0].text, c.message);
+        EXPECT_EQ(rig.form->Avviso->Message(), "Research available COM\r\nfound: 0");
         EXPECT_EQ(rig.port.Opens(), 0);
+        EXPECT_TRUE(rig.settings.values.empty()) << "no port is saved";
     }
 }
 
@@ -72,19 +69,12 @@ TEST(PortAccessFlow, StartupSearchExplainsPortsRefusedForPermission)
 // it is a matter of permission), the serial error in the log, and gives the window back.
 TEST(PortAccessFlow, InfoOnARefusedPortShowsTheOpenFailureAndRestoresTheWindow)
 {
-    const struct {
-        bool denied;
-        std::string message;
-    } cases[] = {
-        {true, "Error :2\r\nPermission denied\r\nNo permission to open /dev/ttyUSB0: " + kJoinDialout},
-        {false, "Error :2\r\nPermission denied"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.denied ? "no permission" : "held by another program");
+    for (const bool denied : {true, false}) {
+        SCOPED_TRACE(denied ? "no permission" : "held by another program");
         AppRig rig({5});
         NameDevices(rig);
         rig.StartOn("", kDownMemTab);
-        if (c.denied)
+        if (denied)
             rig.port.SetAccessDenied(5, "dialout");
         else
             rig.port.SetBusy(5, true);
@@ -94,10 +84,11 @@ TEST(PortAccessFlow, InfoOnARefusedPortShowsTheOpenFailureAndRestoresTheWindow)
         ASSERT_EQ(rig.dialogs.messages.size(), 1u);
         EXPECT_EQ(rig.dialogs.messages[0].icon, MsgIcon::Critical);
         EXPECT_EQ(rig.dialogs.messages[0].title, "Routine <InitSeriale>");
-        EXPECT_EQ(rig.dialogs.messages[0].text, c.message);
+        EXPECT_EQ(rig.dialogs.messages[0].text, "Error :2\r\nPermission denied" +
+                                                    (denied ? "\r\nNo permission to open /dev/ttyUSB0: " + kJoinDialout : ""));
         EXPECT_EQ(rig.Control<StatusBox>("txtDownStatus").Text().rfind(" Serial error !!\r\n\r\n  Check connection.", 0), 0u);
-        EXPECT_TRUE(rig.Control<QTabWidget>("SSTab1").isEnabled());
-        EXPECT_TRUE(rig.Control<QMenu>("mnuSeriale").menuAction()->isEnabled());
+        EXPECT_TRUE(rig.form->SSTab1->isEnabled());
+        EXPECT_TRUE(rig.form->mnuSeriale->menuAction()->isEnabled());
         EXPECT_TRUE(rig.Control<QPushButton>("cmdDownDwData").isEnabled());
         EXPECT_FALSE(rig.port.IsOpen());
         EXPECT_TRUE(rig.port.Written().empty());
