@@ -2,17 +2,12 @@
 // files each offers in a folder of files named on Windows, where letter case does not count.
 #include <QApplication>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QListView>
 #include <QTimer>
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <string>
-#include <vector>
 
 #include "core/Questions.h"
 #include "link/InstrumentModels.h"
@@ -23,6 +18,27 @@
 namespace {
 
 using Names = std::vector<std::string>;
+
+FileDialogRequest RequestOf(const Question& question)
+{
+    return FileDialogOf(question)->request;
+}
+
+FileDialogRequest TargetsDialog(const char* target)
+{
+    FileDialogRequest request;
+    request.filter = FindFirmwareTarget(target)->filter;
+    return request;
+}
+
+// Runs `loop` until `signal` of `sender` comes, ten seconds at most.
+template <typename Sender, typename Signal>
+void WaitFor(QEventLoop& loop, const Sender* sender, Signal signal)
+{
+    QObject::connect(sender, signal, &loop, &QEventLoop::quit);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 // A folder of images, packages and register files as a technician's Windows PC holds them.
 struct FileDialogs : ::testing::Test {
@@ -51,20 +67,16 @@ struct FileDialogs : ::testing::Test {
         auto* filters = dialog.findChild<QComboBox*>("fileTypeCombo");
         if (!model || !list || !filters)
             return {{"<not Qt's own dialog>"}, ""};
-        // The folder is listed on a thread of Qt's; its rows arrive through the event loop.
+        // The folder is listed on a thread of Qt's; its rows arrive through the event loop, and
+        // another filter lists it again.
         QEventLoop listed;
-        QObject::connect(model, &QFileSystemModel::directoryLoaded, &listed, &QEventLoop::quit);
-        QTimer::singleShot(10000, &listed, &QEventLoop::quit);
-        dialog.setDirectory(QString::fromStdString(folder.Path()));
-        listed.exec();
+        QTimer::singleShot(0, [&] { dialog.setDirectory(QString::fromStdString(folder.Path())); });
+        WaitFor(listed, model, &QFileSystemModel::directoryLoaded);
         QCoreApplication::processEvents();
         if (filter > 0) {
-            // Another filter lists the folder again, from the event loop.
             QEventLoop relisted;
-            QObject::connect(model, &QFileSystemModel::layoutChanged, &relisted, &QEventLoop::quit);
-            QTimer::singleShot(10000, &relisted, &QEventLoop::quit);
-            dialog.selectNameFilter(dialog.nameFilters().value(filter));
-            relisted.exec();
+            QTimer::singleShot(0, [&] { dialog.selectNameFilter(dialog.nameFilters().value(filter)); });
+            WaitFor(relisted, model, &QFileSystemModel::layoutChanged);
         }
         Names names;
         const QModelIndex root = list->rootIndex();
@@ -75,52 +87,35 @@ struct FileDialogs : ::testing::Test {
     }
 };
 
-FileDialogRequest RequestOf(const Question& question)
-{
-    return FileDialogOf(question)->request;
-}
-
-FileDialogRequest TargetsDialog(const char* target)
-{
-    FileDialogRequest request;
-    request.filter = FindFirmwareTarget(target)->filter;
-    return request;
-}
-
 }  // namespace
 
 // Images saved with upper-case extensions are offered as the ones in lower case are, under the
 // descriptions the tool gives its filters.
 TEST_F(FileDialogs, OfferFilesWhateverTheLetterCaseOfTheirExtensions)
 {
+    const FileDialogRequest image = RequestOf(question::UploadImage{"", true, true});
     const struct {
-        const char* story;
         FileDialogRequest request;
         int filter;
         Names offered;
         std::string shown;
     } cases[] = {
-        {"Down mem upload, EEPROM images", RequestOf(question::UploadImage{"", true, true}), 0,
-         {"VRTA708_1_fwV1_250101000000.epr", "VRTA708_2_FWV1_250101000000.EPR"}, "File EE2 (*.epr)"},
-        {"Down mem upload, flash images", RequestOf(question::UploadImage{"", true, true}), 1,
-         {"VRTA708_1_fwV1_250101000000_0000-0003.fla", "VRTA708_2_FWV1_250101000000_0000-0027.FLA"},
+        {image, 0, {"VRTA708_1_fwV1_250101000000.epr", "VRTA708_2_FWV1_250101000000.EPR"}, "File EE2 (*.epr)"},
+        {image, 1, {"VRTA708_1_fwV1_250101000000_0000-0003.fla", "VRTA708_2_FWV1_250101000000_0000-0027.FLA"},
          "File flash (*.fla)"},
-        {"Upload, a 31400 target", TargetsDialog("VERTA708"), 0, {"31400_VERTA708_V1.06.BIN", "31400_qmx_v2.bin"},
-         "File bin (31400_*.bin)"},
-        {"Upload, a 31420 target", TargetsDialog("QSLUM"), 0, {"31420_QSLUM_V2.Bin"}, "File bin (31420_*.bin)"},
-        {"Upload, any image", TargetsDialog("QSVERIFs-MAX"), 0,
-         {"27510_V3.BIN", "31400_VERTA708_V1.06.BIN", "31400_qmx_v2.bin", "31420_QSLUM_V2.Bin"}, "File bin (27510_*.bin)"},
-        {"Upload, a package", TargetsDialog("QSVERIFs-MIN"), 0, {"27520_Pack_V1-01.PKG"}, "File bin (27520_*.pkg)"},
-        {"Service, a register file to load", RequestOf(question::LoadRegisterFile{""}), 0,
-         {"VRTA710_00001234_WIFI.TXT", "VRTA710_00001235_wifi.txt"}, "Wifi register file (*_wifi.txt)"},
-        {"Service, a register file to save", RequestOf(question::SaveRegisterFile{"", "x_wifi.txt"}), 0,
+        {TargetsDialog("VERTA708"), 0, {"31400_VERTA708_V1.06.BIN", "31400_qmx_v2.bin"}, "File bin (31400_*.bin)"},
+        {TargetsDialog("QSLUM"), 0, {"31420_QSLUM_V2.Bin"}, "File bin (31420_*.bin)"},
+        {TargetsDialog("QSVERIFs-MAX"), 0, {"27510_V3.BIN", "31400_VERTA708_V1.06.BIN", "31400_qmx_v2.bin", "31420_QSLUM_V2.Bin"},
+         "File bin (27510_*.bin)"},
+        {TargetsDialog("QSVERIFs-MIN"), 0, {"27520_Pack_V1-01.PKG"}, "File bin (27520_*.pkg)"},
+        {RequestOf(question::LoadRegisterFile{""}), 0, {"VRTA710_00001234_WIFI.TXT", "VRTA710_00001235_wifi.txt"},
+         "Wifi register file (*_wifi.txt)"},
+        {RequestOf(question::SaveRegisterFile{"", "x_wifi.txt"}), 0,
          {"VRTA710_00001234_WIFI.TXT", "VRTA710_00001235_wifi.txt", "notes.TXT"}, "WiFi register file (*.txt)"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.story);
-        const auto [offered, shown] = Offered(c.request, c.filter);
-        EXPECT_EQ(offered, c.offered);
-        EXPECT_EQ(shown, c.shown);
+        SCOPED_TRACE(c.shown);
+        EXPECT_EQ(Offered(c.request, c.filter), std::make_pair(c.offered, c.shown));
     }
 }
 
@@ -139,8 +134,8 @@ TEST(FileDialogFilters, PatternsMatchEitherCaseOnLinuxAndStayAsTheyAreOnWindows)
     EXPECT_EQ(QtDialogs::QtFilter("Data file | *.*", OsFamily::Unix).toStdString(), "Data file (*.*)");
 }
 
-// The dialogs start where the request says: a save dialog at the suggested name in the folder, an
-// open dialog at the file named; what is accepted there is the path given back.
+// A save dialog starts at the suggested name in the folder, an open dialog at the file named; what
+// is accepted there is the path given back, and nothing when the dialog is cancelled.
 TEST_F(FileDialogs, StartAtTheSuggestedNameAndGiveBackTheAcceptedPath)
 {
     QtDialogs dialogs;
@@ -149,23 +144,19 @@ TEST_F(FileDialogs, StartAtTheSuggestedNameAndGiveBackTheAcceptedPath)
     const auto answerWhenShown = [](bool accept) {
         QTimer::singleShot(0, [accept] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            if (accept)
+            if (dialog && accept)
                 static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept() behind it
-            if (dialog->isVisible())
+            if (dialog && dialog->isVisible())
                 dialog->reject();
         });
     };
     answerWhenShown(true);
-    const auto saved = dialogs.SaveFile(RequestOf(question::SaveRegisterFile{folder.Path(), "VRTA710_00009999_wifi.txt"}));
-    EXPECT_EQ(saved, folder.Path("VRTA710_00009999_wifi.txt"));
-
-    answerWhenShown(true);
+    EXPECT_EQ(dialogs.SaveFile(RequestOf(question::SaveRegisterFile{folder.Path(), "VRTA710_00009999_wifi.txt"})),
+              folder.Path("VRTA710_00009999_wifi.txt"));
     FileDialogRequest open = RequestOf(question::LoadRegisterFile{folder.Path()});
     open.suggestedName = folder.Path("VRTA710_00001234_WIFI.TXT");
+    answerWhenShown(true);
     EXPECT_EQ(dialogs.OpenFile(open), folder.Path("VRTA710_00001234_WIFI.TXT"));
-
     answerWhenShown(false);
     EXPECT_FALSE(dialogs.OpenFile(open));
 }
