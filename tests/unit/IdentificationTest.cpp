@@ -42,14 +42,11 @@ TEST(ParseInfoAnswer, FieldsOfTheVersionText)
         {"VRTA708 ", "\xE9\xE9\xE9\xE9\xE9.BCDEFGHIJK", "VRTA708", "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", "FGHI"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.version);
         const Bytes answer = InfoAnswer(c.name8, c.version);
         InstrumentInfo info;
         EXPECT_EQ(ParseInfoAnswer(answer, static_cast<int>(answer.size()), info), 0);
-        EXPECT_EQ(info.Name, c.name);
-        EXPECT_EQ(info.SerialNumber, "00001234");
-        EXPECT_EQ(info.FwVersion, c.fwVersion);
-        EXPECT_EQ(info.FwDetail, c.fwDetail);
+        EXPECT_EQ(info.Name + "|" + info.SerialNumber + "|" + info.FwVersion + "|" + info.FwDetail,
+                  std::string(c.name) + "|00001234|" + c.fwVersion + "|" + c.fwDetail) << c.version;
     }
     // A count beyond the buffer, or too small for any version text, never reads past the answer.
     InstrumentInfo info;

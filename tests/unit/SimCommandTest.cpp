@@ -17,10 +17,10 @@ namespace {
 
 enum Routine { kInfo, kCommit, kParam, kFlash, kEeprom, kWifiOff };
 
+// The routine's code, what it took from the answer ("" when it failed) and what it says.
 struct Outcome {
     int code = -1;
-    std::string taken;    // what the routine took from the answer, "" when it failed
-    std::string message;  // what it says
+    std::string taken, message;
 };
 
 class SimCommandTest : public SimRigTest {
@@ -97,13 +97,14 @@ SimFaultRule Once(std::uint8_t command, SimFault fault)
 
 }  // namespace
 
-// What each wait costs and where a late or stray answer ends up: result code, message, the request
-// the instrument got and the virtual time from the request to the routine's end. The texts of the
-// instrument's refusals are proven through the tool by the flow tests.
+// What each wait costs and where a late or stray answer ends up: result code, message and the
+// virtual time from the request to the routine's end. The texts of the instrument's refusals are
+// proven through the tool by the flow tests.
 TEST_F(SimCommandTest, EachRoutineUnderTheInstrumentsFaults)
 {
     const Bytes flood = AnswerOf({'I'}, {Once('I', SimFault::OverLong)});  // 5100 bytes: 5001 fit
     const std::string stored = BytesToHex(Bytes(flood.begin(), flood.begin() + 5001));
+    const std::string garbage = BytesToHex(AnswerOf({'r'}, {Once('r', SimFault::GarbageBeforeAck)}));
     const double f = SimPort::kDefaultLatencyS + sim.AnswerDelay();  // from a request to its answer's first byte
     const double answer = 1.0;
     const struct {
@@ -112,44 +113,34 @@ TEST_F(SimCommandTest, EachRoutineUnderTheInstrumentsFaults)
         std::optional<SimFaultRule> fault;
         int code;
         std::string message;
-        Bytes request;
         double elapsed;
     } cases[] = {
-        {"identification", kInfo, {}, code::kOk, "", {'I'}, f},
-        {"identification unanswered: the acknowledge wait, no more", kInfo, Once('I', SimFault::Silence),
-         code::kNoFrame, "Serial error", {'I'}, kAckWaitS},
-        {"identification NAK: no frame awaited", kInfo, Once('I', SimFault::Nak), code::kNoFrame, "Rx: 15", {'I'}, f},
-        {"identification ACK only: then the answer wait", kInfo, Once('I', SimFault::Truncated).Length(1),
-         code::kNoFrame, "Rx: 06", {'I'}, f + answer},
-        {"identification flooding the buffer", kInfo, Once('I', SimFault::OverLong), code::kNoFrame, "Rx: " + stored,
-         {'I'}, f + answer},
-        {"commit", kCommit, {}, code::kOk, "OK", {'r'}, f},
-        {"commit NAK", kCommit, Once('r', SimFault::Nak), code::kMalformed, "Error (Rx: 15)", {'r'}, f},
-        {"commit unanswered", kCommit, Once('r', SimFault::Silence), code::kMalformed, "Error (Rx: )", {'r'}, kAckWaitS},
-        {"commit with garbage first", kCommit, Once('r', SimFault::GarbageBeforeAck), code::kMalformed,
-         "Error (Rx: " + BytesToHex(AnswerOf({'r'}, {Once('r', SimFault::GarbageBeforeAck)})) + ")", {'r'}, f},
-        {"commit answered No Valid block: done", kCommit, Once('r', SimFault::Scripted).WithBytes(Status('3')),
-         code::kOk, "No Valid block", {'r'}, f},
+        {"identification", kInfo, {}, code::kOk, "", f},
+        {"unanswered: the acknowledge wait, no more", kInfo, Once('I', SimFault::Silence), code::kNoFrame, "Serial error", kAckWaitS},
+        {"NAK: no frame awaited", kInfo, Once('I', SimFault::Nak), code::kNoFrame, "Rx: 15", f},
+        {"ACK only: then the answer wait", kInfo, Once('I', SimFault::Truncated).Length(1), code::kNoFrame, "Rx: 06", f + answer},
+        {"flooding the buffer", kInfo, Once('I', SimFault::OverLong), code::kNoFrame, "Rx: " + stored, f + answer},
+        {"commit", kCommit, {}, code::kOk, "OK", f},
+        {"commit NAK", kCommit, Once('r', SimFault::Nak), code::kMalformed, "Error (Rx: 15)", f},
+        {"commit unanswered", kCommit, Once('r', SimFault::Silence), code::kMalformed, "Error (Rx: )", kAckWaitS},
+        {"commit, garbage first", kCommit, Once('r', SimFault::GarbageBeforeAck), code::kMalformed, "Error (Rx: " + garbage + ")", f},
+        {"commit, No Valid block", kCommit, Once('r', SimFault::Scripted).WithBytes(Status('3')), code::kOk, "No Valid block", f},
         // The acknowledge ends its 0.4 s wait: a frame 0.9 s after it is still in time.
-        {"commit frame 0.9 s after its acknowledge", kCommit, Once('r', SimFault::SlowFrame).Delay(0.9), code::kOk,
-         "OK", {'r'}, f + 0.9},
-        {"commit acknowledged just inside 0.4 s", kCommit, Once('r', SimFault::Slow).Delay(0.39), code::kOk, "OK",
-         {'r'}, f + 0.39},
+        {"commit frame 0.9 s late", kCommit, Once('r', SimFault::SlowFrame).Delay(0.9), code::kOk, "OK", f + 0.9},
+        {"commit acknowledged in 0.39 s", kCommit, Once('r', SimFault::Slow).Delay(0.39), code::kOk, "OK", f + 0.39},
         // A frame of any length but 106 bytes is shown with its address.
-        {"EEPROM block refused: a whole frame of the wrong length", kEeprom,
-         SimFaultRule::EepromBlock(0, SimFault::Busy).Times(1), code::kNoFrame,
-         "  Rx error at address: 000\r\n  Rx: 06010532BE0A04", EepromRead(0), f},
+        {"EEPROM block refused", kEeprom, SimFaultRule::EepromBlock(0, SimFault::Busy).Times(1), code::kNoFrame,
+         "  Rx error at address: 000\r\n  Rx: 06010532BE0A04", f},
         // Only switching the module on waits longer for it.
-        {"Wi-Fi module off, its answer late", kWifiOff, Once('2', SimFault::SlowFrame).Delay(1.2), code::kNoFrame,
-         " NO EOT", {'2', 0}, f + answer},
+        {"Wi-Fi module off, answer late", kWifiOff, Once('2', SimFault::SlowFrame).Delay(1.2), code::kNoFrame, " NO EOT", f + answer},
     };
+    const Bytes requests[] = {{'I'}, {'r'}, ParamRead(12), FlashRead(5 * 4096), EepromRead(0), {'2', 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.story);
         const Outcome out = Run(c.routine, c.fault);
         EXPECT_EQ(out.code, c.code);
         EXPECT_EQ(out.message, c.message);
-        ASSERT_FALSE(sim.Requests().empty());
-        EXPECT_EQ(sim.Requests().front(), c.request);
+        EXPECT_EQ(sim.Requests(), std::vector<Bytes>{requests[c.routine]});
         EXPECT_NEAR(Elapsed(), c.elapsed, kEps);
     }
     // The flood is reported once.
@@ -186,7 +177,6 @@ TEST_F(SimCommandTest, AnswersAreTakenOnlyAsWholeWellFormedFrames)
         {"identification of 35 bytes, OK at index 4", kInfo, Acked(filled(29, Text("I0"))), code::kMalformed, ""},
         {"identification with a stray byte first", kInfo, Cat({0x00}, id36), code::kMalformed, ""},
         {"identification whose acknowledge is garbled", kInfo, changed(id36, 0, 0x86), code::kMalformed, ""},
-        {"identification with a byte changed", kInfo, changed(id36, 20, id36[20] ^ 1), code::kMalformed, ""},
         {"identification with its checksum changed", kInfo, changed(id36, 33, id36[33] ^ 1), code::kMalformed, ""},
         {"identification in a long frame", kInfo, Acked(filled(260, Text("VRTA708 000012341.051.02"))), code::kMalformed, ""},
         {"commit answered in a long frame", kCommit, Acked(filled(299, Text("0"))), code::kMalformed, ""},
@@ -203,7 +193,6 @@ TEST_F(SimCommandTest, AnswersAreTakenOnlyAsWholeWellFormedFrames)
         {"flash block of 1031 bytes", kFlash, block, code::kOk, "4096"},
         {"flash block of 1030 bytes", kFlash, Acked(Bytes(1023, 0x5A)), code::kShortFlashBlock, ""},
         {"flash block of 1027 bytes", kFlash, Acked(Bytes(1020, 0x5A)), code::kShortFlashBlock, ""},
-        {"flash block of 1024 bytes", kFlash, Acked(Bytes(1017, 0x5A)), code::kShortFlashBlock, ""},
         {"flash block with a byte changed", kFlash, changed(block, 700, 0x5B), code::kMalformed, ""},
         {"flash block with a stray byte first", kFlash, Cat({0xFF}, block), code::kNoFrame, ""},  // never ends at its LEN
         {"flash block in a short frame", kFlash, Acked(Bytes(200, 0x5A)), code::kShortFlashBlock, ""},
