@@ -32,17 +32,14 @@ struct PaintedTexts : QObject {
 
 }  // namespace
 
-// A second instance ends with its message and touches no port at all. (No port found:
-// PortAccessFlow.)
+// A second instance ends with its message and touches no port at all.
 TEST(StartupFlow, SecondInstanceEndsWithAMessage)
 {
     AppRig rig({1, 2});
     EXPECT_FALSE(rig.Start(true));
     ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+    EXPECT_EQ(rig.dialogs.messages[0].title + ": " + rig.dialogs.messages[0].text, "MESSAGE: Application just running !!!");
     EXPECT_EQ(rig.dialogs.messages[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(rig.dialogs.messages[0].title, "MESSAGE");
-    EXPECT_EQ(rig.dialogs.messages[0].text, "Application just running !!!");
-    EXPECT_EQ(rig.form->Avviso->Message(), "");
     EXPECT_EQ(rig.port.Opens(), 0);
     EXPECT_TRUE(rig.settings.values.empty()) << "no port is saved";
 }
@@ -104,15 +101,12 @@ TEST(StartupFlow, NoticeWindowShowsEveryProbeThenTheCount)
     EXPECT_GE(rig.host.Now(), 1.0);
 }
 
+// The Upload tab at 57600 with its speed menu and its hint, the Param tab on its first family.
 TEST(StartupFlow, WindowIsReadyOnTheUploadTabWithEveryStartValue)
 {
     AppRig rig({1});
     ASSERT_TRUE(rig.Start());
     Form1& form = *rig.form;
-    const auto caption = [&](const char* name, const char* property = "text") {
-        return rig.Control<QObject>(name).property(property).toString().toStdString();
-    };
-    EXPECT_EQ(form.objectName(), "Form1");
     EXPECT_EQ(form.windowTitle().toStdString(), "UpLoad 31400-31420-27510-27520 V1.11  25/07/25   Upload firmware");
     std::string tabs;
     for (int i = 0; i < form.SSTab1->count(); ++i)
@@ -120,49 +114,22 @@ TEST(StartupFlow, WindowIsReadyOnTheUploadTabWithEveryStartValue)
     EXPECT_EQ(tabs, "Upload;Down mem;Param;Service;");
     EXPECT_EQ(form.SSTab1->currentIndex(), 0);
     EXPECT_TRUE(rig.dialogs.messages.empty());
+    EXPECT_EQ(form.CommEntry(15)->text().toStdString(), "COMM15");
 
-    for (const auto& [name, text] : std::vector<std::pair<const char*, const char*>>{
-             {"mnuExit", "Exit !"}, {"mnu57600", "57600"}, {"mnu115200", "115200"}, {"cmdDownInfo", "Info"},
-             {"cmdDownDwData", "Download"}, {"cmdDownUpData", "Upload"}, {"chkEE2Down", "EEprom"}, {"chkFlashDown", "Flash"},
-             {"chkDownALLdata", "Flash #MIS only"}, {"chkDownE2WriteNumRec", "EE  #MIS only"},
-             {"chkDownEE2clearAll", "EE clear ALL 0xFF"}, {"lblDownDa", "from"}, {"lblDownA", "to [2047]"},
-             {"cmdParamReadSingle", "Read"}, {"cmdParamWriteSingle", "Write"}, {"cmdParamInfo", "Info"}})
-        EXPECT_EQ(caption(name), text) << name;
-    EXPECT_EQ(caption("mnuSeriale", "title") + caption("mnuBaudrate", "title") + caption("mnuExitMenu", "title"),
-              "COMMBaudrateExit !");
-    EXPECT_EQ(rig.Control<QMenu>("mnuSeriale").actions().size(), 15);
-    for (int n = 1; n <= 15; ++n)
-        EXPECT_EQ(form.CommEntry(n)->text().toStdString(), "COMM" + std::to_string(n));
-
-    // Upload tab at 57600, with the speed menu.
-    EXPECT_EQ(rig.Items("cmbUploadTipoStrum"),
-              (std::vector<std::string>{"QSLUM", "QS408t", "QMX-ARN", "VERTAPROB611", "BRISKCHK", "VERTA708", "VERTA710",
-                                        "ULTRAVERTAs", "QMX-ARN+", "ZJ55391", "ZJ55392", "ZJ55393", "QSVERIFs-MAX",
-                                        "QSVERIFs-MIN"}));
-    EXPECT_EQ(rig.Control<QComboBox>("cmbUploadTipoStrum").currentIndex(), 0);
+    EXPECT_EQ(rig.Control<QComboBox>("cmbUploadTipoStrum").currentText().toStdString(), "QSLUM");
     EXPECT_FALSE(rig.Control<QPushButton>("CmdStartProg").isEnabled());
-    EXPECT_FALSE(Shown(rig.Control<QProgressBar>("PrgBar1")));
-    EXPECT_FALSE(Shown(rig.Control<QLabel>("lblPercUpload")));
+    EXPECT_FALSE(Shown(rig.Control<QProgressBar>("PrgBar1")) || Shown(rig.Control<QLabel>("lblPercUpload")));
     EXPECT_EQ(rig.Control<StatusBox>("txtProgStatus").Text(),
               "1. Connect K4410 cable to the device\r\n2. Switch ON the device with Menu+GO\r\n    buttons pressed");
     EXPECT_EQ(rig.link.BaudText, "57600");
-    EXPECT_TRUE(rig.Control<QAction>("mnu57600").isChecked());
-    EXPECT_FALSE(rig.Control<QAction>("mnu115200").isChecked());
+    EXPECT_TRUE(rig.Control<QAction>("mnu57600").isChecked() && !rig.Control<QAction>("mnu115200").isChecked());
     EXPECT_TRUE(rig.Control<QMenu>("mnuBaudrate").menuAction()->isVisible());
-
-    // Down mem tab (its options: ConfigurationFile tests): only Info and Download offered.
-    EXPECT_TRUE(Shown(rig.Control<QPushButton>("cmdDownInfo")));
-    EXPECT_TRUE(Shown(rig.Control<QPushButton>("cmdDownDwData")));
     EXPECT_FALSE(Shown(rig.Control<QProgressBar>("PrgBar2")));
 
-    // Param tab: first family loaded, nothing read yet.
     EXPECT_EQ(rig.Items("cmbParamTipoStrum"), (std::vector<std::string>{"31400 QMX, VERTA", "31420 QS-LUMPROB"}));
-    EXPECT_EQ(rig.Control<QComboBox>("cmbParamTipoStrum").currentIndex(), 0);
     EXPECT_EQ(rig.Control<QScrollBar>("HScroll1").maximum(), 204);
     EXPECT_EQ(rig.Control<QLabel>("lblTipoParm").text(), "SN");
-    EXPECT_EQ(rig.Text("txtParValue"), "");
-    EXPECT_EQ(rig.Control<StatusBox>("txtParamStatus").Text(), "");
-
+    EXPECT_EQ(rig.Text("txtParValue") + rig.Control<StatusBox>("txtParamStatus").Text(), "");
     for (const char* name : {"txtProgStatus", "txtDownStatus", "txtParamStatus", "txtService"})
         EXPECT_EQ(rig.Control<StatusBox>(name).font(), QFontDatabase::systemFont(QFontDatabase::FixedFont)) << name;
 }

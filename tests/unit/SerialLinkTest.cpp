@@ -1,6 +1,4 @@
-// The link on a scripted port: reopening, the bootloader's acknowledge rules, overruns and stray
-// bytes. Open failures and the start-up probe are proven through the window (DownloadFlow,
-// StartupFlow, PortAccessFlow) and through a real port (SerialPty).
+// The link on a scripted port: reopening, the bootloader's acknowledge rules, overruns and stray bytes.
 #include <gtest/gtest.h>
 
 #include "link/Frames.h"

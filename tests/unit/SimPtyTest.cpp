@@ -1,5 +1,4 @@
-// The simulator on a real pseudo-terminal, opened the way any serial program opens a port. One
-// client after another, with bytes of every value, is proven by the end-to-end tests.
+// The simulator on a real pseudo-terminal, opened the way any serial program opens a port.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -113,32 +112,4 @@ TEST_F(SimPty, RefusesAnyOtherFileAtTheLinkPathAndNoPath)
     PtyServer noPath(sim, {""});
     EXPECT_FALSE(noPath.Start(error));
     EXPECT_FALSE(noPath.Run(error));
-}
-
-// The line log: each read and write, in order, with its time and bytes; a paced answer leaves in
-// slices of a byte or two (36 bytes at 9600 baud take 37.5 ms).
-TEST_F(SimPty, LineLogHoldsEveryReadAndWriteInOrder)
-{
-    PtyServerOptions options{"", true, 9600, 0.002};
-    options.logPath = folder.Path("line.log");
-    ASSERT_NO_FATAL_FAILURE(Serve(options));
-    ASSERT_TRUE(Send({'I'}));
-    ASSERT_EQ(ReadFor(36, 2.0).size(), 36u);
-    server.reset();  // closes the log
-
-    std::ifstream in(options.logPath);
-    std::vector<double> times;
-    std::string directions, sent, direction, hex;
-    for (double at = 0.0; in >> at >> direction >> hex;) {
-        EXPECT_TRUE(times.empty() || at >= times.back());
-        EXPECT_TRUE(!times.empty() || hex == BytesToHex(BuildFrame({'I'}))) << hex;
-        sent += times.empty() ? "" : hex;
-        times.push_back(at);
-        directions += direction + " ";
-    }
-    ASSERT_GT(times.size(), 10u);
-    EXPECT_EQ(directions.substr(0, 6), "rx tx ");
-    EXPECT_EQ(directions.find("rx", 1), std::string::npos);
-    EXPECT_EQ(sent, BytesToHex(AnswerOf({'I'})));
-    EXPECT_GT(times.back() - times.front(), 0.030);
 }
