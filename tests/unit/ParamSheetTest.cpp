@@ -1,14 +1,22 @@
-// Every parameter at once, against the simulated instrument in virtual time: the sheet read in one
-// session, an index the instrument refuses, a link lost halfway, Stop; and the sheet's CSV form.
+// Parameters against the simulated instrument in virtual time: Read and Write of one as the Param
+// tab asks for them, and the whole sheet in one session (refusals, a link lost halfway, Stop, its
+// CSV form).
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "link/SerialLink.h"
+#include "params/ParamOperations.h"
 #include "params/ParamSheet.h"
 #include "sim/SimBoards.h"
 #include "sim/SimPort.h"
 #include "sim/VirtualHost.h"
 #include "support/RecordingSink.h"
 #include "support/ScriptedDialogs.h"
+#include "support/SimTestHelpers.h"
+
+using simtest::ParamRead;
+using simtest::ParamWrite;
 
 namespace {
 
@@ -36,6 +44,26 @@ struct SheetRig {
     ScriptedDialogs dialogs;
     SerialLink link{port, host, dialogs};
     RecordingSink sink;
+};
+
+const std::string kQmx = "31400 QMX, VERTA";
+const std::string kLum = "31420 QS-LUMPROB";
+using Sent = std::vector<Bytes>;
+
+// Read and Write with the texts typed, on the family's catalogue as the program loads it (the
+// smaller family over the first one), after a quiet line and with a fresh record of the requests.
+struct OneParam : SheetRig {
+    ParamCatalogue qmx, lum;
+    int qmxLast = *qmx.LoadFamily(kQmx);
+    int lumLast = (lum = qmx, *lum.LoadFamily(kLum));
+    ParamResult Run(bool write, const std::string& family, const std::string& index, const std::string& value = "")
+    {
+        host.RunUntil(host.Now() + kLateAnswerQuietS);
+        instrument.ClearRecord();
+        OperationContext context{link, sink, ""};
+        const ParamRequest request{family == kQmx ? qmx : lum, family == kQmx ? qmxLast : lumLast, index, value};
+        return write ? WriteParameter(context, request) : ReadParameter(context, request);
+    }
 };
 
 // The refused indexes of a sheet with their reasons, without what came back.
@@ -233,4 +261,143 @@ TEST(ParamSheet, ComparisonListsTheIndexesThatDiffer)
     for (const ParamDifference& d : CompareSheets(before, rig.Read().sheet))
         listed += std::to_string(d.index) + ": " + d.saved + " -> " + d.now + "; ";
     EXPECT_EQ(listed, "9: 0 -> ; 12: 0 -> 300; 204: 0 -> 1; ");
+}
+
+// The value as the family types it: index 0 with eight digits, the sign on both sides of its bit.
+TEST(ParamRead, ValueAsTheFamilyTypesIt)
+{
+    const struct {
+        const std::string& family;
+        const char* index;
+        int param;
+        const char* stored;
+        const char* shown;
+    } cases[] = {
+        {kQmx, "0", 0, "1234", "00001234"}, {kQmx, "29.4", 29, "32768", "-32768"}, {kQmx, "29", 29, "32767", "32767"},
+        {kLum, " 29", 29, "255", "255"},  // an unsigned byte there
+    };
+    OneParam rig;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.family + " " + c.index);
+        rig.instrument.SetParam(c.param, c.stored);
+        const ParamResult result = rig.Run(false, c.family, c.index);
+        EXPECT_EQ(result.index, c.param);
+        EXPECT_EQ(result.value, c.shown);
+        EXPECT_EQ(result.outcome, "Reading OK");
+        EXPECT_EQ(rig.instrument.Requests(), (Sent{{'I'}, ParamRead(c.param)}));
+        EXPECT_FALSE(rig.port.IsOpen());
+    }
+}
+
+// A read that fails shows no value and no "Reading OK": never a 0 taken from a bad answer.
+TEST(ParamRead, AFailedReadShowsNothing)
+{
+    const auto once = [](SimFault fault) { return SimFaultRule::Command(kReadParam, fault).Times(1); };
+    OneParam rig;
+    rig.instrument.SetParam(12, "77");
+    for (const SimFaultRule& fault : {once(SimFault::Nak), once(SimFault::NotOk), once(SimFault::Busy),
+                                      once(SimFault::GarbageBeforeAck).WithBytes({0x06}),
+                                      once(SimFault::GarbageBeforeAck).WithBytes({0x00}), once(SimFault::MissingEot),
+                                      once(SimFault::Scripted).WithBytes(simtest::Acked(simtest::Text("0ab")))}) {
+        SCOPED_TRACE(static_cast<int>(fault.fault));
+        rig.instrument.AddFault(fault);
+        const ParamResult result = rig.Run(false, kQmx, "12");
+        EXPECT_EQ(result.outcome, "");
+        EXPECT_EQ(result.value.value_or(""), "");
+    }
+}
+
+// An index text that names no index of the family is refused by Read and by Write alike, after the
+// identification, and parameter 0 is never read or written in its place.
+TEST(ParamRead, IndexTextsThatNameNoIndexAreRefusedByReadAndWrite)
+{
+    const std::string qmxOut = "TYPE out of range (0-204)";
+    const std::pair<const std::string&, const char*> cases[] = {
+        {kQmx, ""}, {kQmx, "  "}, {kQmx, "abc"}, {kQmx, "x5"}, {kQmx, "12abc"}, {kQmx, "204.6"}, {kQmx, "205"},
+        {kQmx, "-1"}, {kLum, "156"},
+    };
+    OneParam rig;
+    rig.instrument.SetParam(0, "1234");
+    for (const auto& [family, typed] : cases) {
+        SCOPED_TRACE(family + ": '" + typed + "'");
+        const std::string outcome = std::string(typed).find_first_not_of(' ') == std::string::npos
+                                        ? "Error: Null TYPE string"
+                                        : family == kQmx ? qmxOut : "TYPE out of range (0-155)";
+        for (const bool write : {false, true}) {
+            const ParamResult result = rig.Run(write, family, typed, "99");
+            EXPECT_EQ(result.outcome, outcome);
+            EXPECT_EQ(result.index, std::nullopt);
+            EXPECT_EQ(rig.instrument.Requests(), Sent{{'I'}});
+        }
+        EXPECT_EQ(rig.instrument.Param(0), "1234");
+    }
+}
+
+// What went out, what the value box then shows (nothing: as typed), and whether it was committed.
+// Only a value the parameter's width holds ever goes out, and only a value read back as written is
+// committed.
+TEST(ParamWrite, Outcomes)
+{
+    const auto once = [](char command, SimFault fault) { return SimFaultRule::Command(command, fault).Times(1); };
+    const auto written = [](int index, const char* digits) { return Sent{ParamWrite(index, digits), ParamRead(index)}; };
+    const auto committed = [](int index, const char* digits) {
+        return Sent{ParamWrite(index, digits), ParamRead(index), {'r'}};
+    };
+    const std::string width = "VALUE out of range for the parameter's width";
+    const struct {
+        const char* index;
+        const char* value;
+        Sent sent;  // after the identification
+        std::string outcome;
+        std::optional<std::string> shown;
+        std::optional<SimFaultRule> fault = std::nullopt;
+        const char* readBack = nullptr;  // what the instrument answers for index 40, whatever it stored
+    } cases[] = {
+        // Signed 16 bits: -1 goes out as 65535 and reads back as -1; both ends of the width.
+        {"29", "-1", committed(29, "65535"), "Writing OK", "-1"},
+        {"29", "-32768", committed(29, "32768"), "Writing OK", "-32768"},
+        {"29", "32767", committed(29, "32767"), "Writing OK", "32767"},
+        {"29", "65535", written(29, "65535"), "", ""},  // reads back as -1
+        {"40", "12.6", committed(40, "13"), "Writing OK", "13"},
+        {"40", "-0.4", committed(40, "0"), "Writing OK", "0"},
+        {"40", "7abc", committed(40, "7"), "Writing OK", "7"},
+        {"0", "4294967295", committed(0, "4294967295"), "Writing OK", "4294967295"},
+        {"1", "255", committed(1, "255"), "Writing OK", "255"},
+        // Unsigned: the width's complement goes out, and the value read back differs.
+        {"1", "-1", written(1, "255"), "", ""},
+        {"24", "-2", written(24, "65534"), "", ""},
+        {"40", "8", written(40, "8"), "", "", std::nullopt, "7"},
+        // Refused before anything is sent: one beyond each end of the width, no number.
+        {"1", "256", {}, width, std::nullopt},
+        {"1", "-129", {}, width, std::nullopt},
+        {"29", "65536", {}, width, std::nullopt},
+        {"29", "-32769", {}, width, std::nullopt},
+        {"0", "4294967296", {}, width, std::nullopt},
+        {"3", "abc", {}, "VALUE is not a number", std::nullopt},
+        {"3", "-", {}, "VALUE is not a number", std::nullopt},
+        {"3", "", {}, "Null VALUE string", std::nullopt},
+        // A refused or unanswered write is neither read back nor committed; a busy commit fails.
+        {"12", "3", {ParamWrite(12, "3")}, "", "", once('i', SimFault::Nak)},
+        {"12", "3", {ParamWrite(12, "3")}, "", "", once('i', SimFault::Silence)},
+        {"12", "3", committed(12, "3"), "", "", once('r', SimFault::Busy)},
+    };
+    OneParam rig;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.index) + " := " + c.value);
+        rig.instrument.ClearFaults();
+        if (c.fault)
+            rig.instrument.AddFault(*c.fault);
+        if (c.readBack)
+            rig.instrument.SetParamReadBackOverride(40, c.readBack);
+        const int commits = rig.instrument.Commits();
+        const ParamResult result = rig.Run(true, kQmx, c.index, c.value);
+        rig.instrument.ClearParamReadBackOverride(40);
+        Sent sent{{'I'}};
+        sent.insert(sent.end(), c.sent.begin(), c.sent.end());
+        EXPECT_EQ(rig.instrument.Requests(), sent);
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(result.value, c.shown);
+        EXPECT_EQ(rig.instrument.Commits() - commits, c.outcome == "Writing OK" ? 1 : 0);
+        EXPECT_FALSE(rig.port.IsOpen());
+    }
 }
