@@ -59,11 +59,7 @@ TEST(ConfigurationPlaces, TheFirstFileFoundIsUsed)
 
 TEST(ConfigurationPlaces, FoldersInSearchOrderOnEachSystem)
 {
-    const struct {
-        OsFamily os;
-        const char* user;
-        std::vector<std::string> folders;
-    } cases[] = {
+    const struct { OsFamily os; const char* user; std::vector<std::string> folders; } cases[] = {
         {OsFamily::Unix, "/home/tec/.config/servicetool", {"/opt/st/bin", "/home/tec/.config/servicetool", "/etc/servicetool"}},
         {OsFamily::Unix, "", {"/opt/st/bin", "/etc/servicetool"}},
         {OsFamily::Windows, "C:/Users/tec/AppData/Local/servicetool", {"/opt/st/bin", "C:/Users/tec/AppData/Local/servicetool"}},

@@ -1,15 +1,9 @@
-// The window's file dialogs as QtDialogs sets them up: the filters each offers, and the path given
-// back.
-#include <QApplication>
-#include <QFileDialog>
-#include <QTimer>
+// The window's file dialogs as QtDialogs sets them up: the filters each offers.
 #include <gtest/gtest.h>
 
 #include "core/Questions.h"
 #include "link/InstrumentModels.h"
 #include "platform/QtDialogs.h"
-#include "support/Files.h"
-#include "support/TempFolder.h"
 
 namespace {
 
@@ -24,10 +18,7 @@ FileDialogRequest RequestOf(const Question& question)
 // given in either case, on Windows the patterns stay as they are; the descriptions are the tool's.
 TEST(FileDialogFilters, PatternsMatchEitherCaseOnLinuxAndStayAsTheyAreOnWindows)
 {
-    const struct {
-        std::string filter;
-        std::string onLinux, onWindows;
-    } cases[] = {
+    const struct { std::string filter; std::string onLinux, onWindows; } cases[] = {
         {RequestOf(question::UploadImage{"", true, true}).filter,
          "File EE2 (*.epr) (*.[eE][pP][rR]);;File flash (*.fla) (*.[fF][lL][aA])",
          "File EE2 (*.epr) (*.epr);;File flash (*.fla) (*.fla)"},
@@ -41,28 +32,4 @@ TEST(FileDialogFilters, PatternsMatchEitherCaseOnLinuxAndStayAsTheyAreOnWindows)
         EXPECT_EQ(QtDialogs::QtFilter(c.filter, OsFamily::Unix).toStdString(), c.onLinux);
         EXPECT_EQ(QtDialogs::QtFilter(c.filter, OsFamily::Windows).toStdString(), c.onWindows);
     }
-}
-
-// A save dialog starts at the suggested name in the folder, an open dialog at the file named; what
-// is accepted there is the path given back, and nothing when the dialog is cancelled.
-TEST(FileDialogs, StartAtTheSuggestedNameAndGiveBackTheAcceptedPath)
-{
-    TempFolder folder;
-    WriteFileText(folder.Path("VRTA710_00001234_WIFI.TXT"), "x");
-    QtDialogs dialogs;
-    const auto answerWhenShown = [](bool accept) {
-        QTimer::singleShot(0, [accept] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
-                accept ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();  // accepted as it stands
-        });
-    };
-    answerWhenShown(true);
-    EXPECT_EQ(dialogs.SaveFile(RequestOf(question::SaveRegisterFile{folder.Path(), "VRTA710_00009999_wifi.txt"})),
-              folder.Path("VRTA710_00009999_wifi.txt"));
-    FileDialogRequest open = RequestOf(question::LoadRegisterFile{folder.Path()});
-    open.suggestedName = folder.Path("VRTA710_00001234_WIFI.TXT");
-    answerWhenShown(true);
-    EXPECT_EQ(dialogs.OpenFile(open), folder.Path("VRTA710_00001234_WIFI.TXT"));
-    answerWhenShown(false);
-    EXPECT_FALSE(dialogs.OpenFile(open));
 }

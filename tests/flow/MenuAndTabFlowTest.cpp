@@ -1,4 +1,3 @@
-#include <QProgressBar>
 #include <gtest/gtest.h>
 
 #include "AppRig.h"
@@ -56,44 +55,14 @@ TEST_F(AllTabs, SpeedAndTitleFollowTheTab)
     }
 }
 
-TEST_F(AllTabs, EnteringATabAgainResetsItsLogAndProgress)
-{
-    const std::string downMemHint = "1. Connect K4410 cable to the device\r\n2. Switch ON the device";
-    auto& uploadLog = rig.Control<StatusBox>("txtProgStatus");
-    auto& file = rig.Control<QLabel>("lblNomeFile");
-    auto& uploadBar = rig.Control<QProgressBar>("PrgBar1");
-    auto& percent = rig.Control<QLabel>("lblPercUpload");
-    auto& downLog = rig.Control<StatusBox>("txtDownStatus");
-    auto& downBar = rig.Control<QProgressBar>("PrgBar2");
-    rig.Choose("cmbUploadTipoStrum", "QSVERIFs-MAX");
-    uploadLog.SetText("old log");
-    file.setText("/fw/27510_V1.bin");
-    uploadBar.show();
-    percent.show();
-
-    GoTo(1);
-    EXPECT_EQ(uploadLog.Text(), "old log") << "leaving a tab changes nothing on it";
-    EXPECT_EQ(downLog.Text(), downMemHint);
-    downBar.show();
-    downLog.SetText("Download OK");
-    GoTo(0);
-    EXPECT_EQ(uploadLog.Text(), "1. Connect Usb cable to the device\r\n2. Switch ON the device with xxx  \r\n    buttons pressed");
-    EXPECT_EQ(file.text(), "");
-    EXPECT_FALSE(Shown(uploadBar) || Shown(percent));
-    GoTo(1);
-    EXPECT_FALSE(Shown(downBar));
-    EXPECT_EQ(downLog.Text(), downMemHint);
-}
-
 // A port chosen is ticked, saved and shown; a second click keeps the tick.
 TEST_F(AllTabs, ChoosingAPortStoresAndShowsIt)
 {
-    Entry("mnuCOMM5").trigger();
-    EXPECT_EQ(Port(), "5 [COMM5], saved 5, Port: COM5, Baud: 57600, ");
-    Entry("mnuCOMM5").trigger();
-    EXPECT_EQ(Port(), "5 [COMM5], saved 5, Port: COM5, Baud: 57600, ");
-    Entry("mnuCOMM1").trigger();
-    EXPECT_EQ(Port(), "1 [COMM1], saved 1, Port: COM1, Baud: 57600, ");
+    for (const int n : {5, 5, 1}) {
+        Entry(("mnuCOMM" + std::to_string(n)).c_str()).trigger();
+        EXPECT_EQ(Port(), std::to_string(n) + " [COMM" + std::to_string(n) + "], saved " + std::to_string(n) + ", Port: COM" +
+                              std::to_string(n) + ", Baud: 57600, ");
+    }
 }
 
 TEST_F(AllTabs, ExitEntryClosesTheWindow)

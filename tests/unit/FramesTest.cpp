@@ -43,12 +43,7 @@ TEST(Frames, ShortAndLongFrameBoundary)
 TEST(Recogniser, AnswersCompleteOnEotAtTheirLength)
 {
     const Bytes longAnswer = Acked(Payload(1024));
-    const struct {
-        const char* story;
-        Bytes bytes;
-        std::uint8_t ack;
-        bool done;
-    } cases[] = {
+    const struct { const char* story; Bytes bytes; std::uint8_t ack; bool done; } cases[] = {
         // ACK, SOH, LEN 6: the answer holds LEN + 2 = 8 bytes, EOT at index 7.
         {"short answer", {ctl::ACK, ctl::SOH, 6, '0', 'A', 'B', 0x0A, ctl::EOT}, ctl::ACK, true},
         {"EOT one byte early", {ctl::ACK, ctl::SOH, 6, '0', 'A', 'B', ctl::EOT}, ctl::ACK, false},
@@ -83,10 +78,7 @@ TEST(Recogniser, AnswersCompleteOnEotAtTheirLength)
 
 TEST(DecodeAnswer, EveryStatusByte)
 {
-    const struct {
-        std::uint8_t status;
-        int code;
-        const char* message;
+    const struct { std::uint8_t status; int code; const char* message;
     } cases[] = {{ctl::ACK, 0, "OK"},      {ctl::NAK, 5, "NAK"},     {'0', 0, "OK"},
                  {'1', 8, "NO OK !!"}, {'2', 9, "Busy ..."}, {'3', 0, "No Valid block"}};
     std::string message;

@@ -85,11 +85,7 @@ TEST(ParamCatalogue, AnEntryThatIsNoFamilyLoadsNothing)
 // Blanks, accents and misspellings included; the calibration-date entries read the same in both.
 TEST(ParamCatalogue, TextsCharacterForCharacter)
 {
-    const struct {
-        const std::string& family;
-        int index;
-        const char* text;
-    } cases[] = {
+    const struct { const std::string& family; int index; const char* text; } cases[] = {
         {kQmx, 0, "SN"}, {kQmx, 5, "Calib. giorno"}, {kQmx, 6, "Calib. mese"}, {kQmx, 7, "Calib. anno"},
         {kQmx, 1, "0=Grand 1=QMX 2=BRSK 3=708 4=710 5=611 6=UltVrt 7=QMX+ 8=ZJ/1 9=ZJ/2 10=ZJ/3"},
         {kQmx, 3, ">0  visualizza data calibrazione"}, {kQmx, 11, "Buzzer On pressione tasti,  0=Off, 1=On"},

@@ -83,9 +83,7 @@ std::string Refused(const ParamSheet& sheet)
 TEST(ParamSheet, WholeSheetOfEachFamilyInOneSession)
 {
     const struct {
-        const char* model;
-        const char* family;
-        const char* entry;
+        const char *model, *family, *entry;
         int last;
         std::vector<std::pair<int, std::string>> stored;  // and what the sheet shows for it
     } cases[] = {
@@ -144,12 +142,7 @@ TEST(ParamSheet, RefusedIndexesAndALostLink)
     const auto param = [](SimFault fault, int after, int times) {
         return SimFaultRule::Command(kReadParam, fault).After(after).Times(times);
     };
-    const struct {
-        std::vector<SimFaultRule> faults;
-        ResultCode code;
-        std::size_t rows;
-        std::string refused;
-        std::string reason;
+    const struct { std::vector<SimFaultRule> faults; ResultCode code; std::size_t rows; std::string refused, reason;
     } cases[] = {
         {{param(SimFault::NotOk, 17, 1), param(SimFault::Nak, 90, 1)}, ResultCode::Ok, 205,
          "17 the instrument answered not OK; 90 the instrument answered NAK; ", ""},
@@ -213,19 +206,13 @@ TEST(ParamSheet, CsvFormAndTextsThatAreNotSheets)
     EXPECT_EQ(Refused(*back.sheet), "2 the instrument is busy; ");
     EXPECT_TRUE(CompareSheets(*back.sheet, sheet).empty());
 
-    EXPECT_EQ(CsvField("a \"b\", c"), "\"a \"\"b\"\", c\"");
-    EXPECT_EQ(CsvField(" x"), "\" x\"");
-    EXPECT_EQ(CsvField("x "), "\"x \"");
-    EXPECT_EQ(CsvField("x"), "x");
+    EXPECT_EQ(CsvField("a \"b\", c") + CsvField(" x") + CsvField("x ") + CsvField("x"), "\"a \"\"b\"\", c\"\" x\"\"x \"x");
     const std::string head = "# VRTA710 00001234 1.05 2026-12-07T10:15:00\nindex,description,value\n";
     const ParsedSheet quoted = ParseSheetCsv(head + "0,SN,\"1\"\"2, 3\"\r\n");
     ASSERT_TRUE(quoted.sheet) << quoted.problem;
     EXPECT_EQ(quoted.sheet->rows[0].value, "1\"2, 3");
 
-    const struct {
-        std::string text;
-        std::string problem;
-    } bad[] = {
+    const std::pair<std::string, std::string> bad[] = {
         {"", "first line"},
         {"index,description,value\n0,SN,1\n", "first line"},
         {"# VRTA710 00001234 1.05 yesterday\nindex,description,value\n", "first line"},
@@ -238,10 +225,10 @@ TEST(ParamSheet, CsvFormAndTextsThatAreNotSheets)
         {head + "0,Serial,1\n", "no parameter family"},
         {head + "0,SN,1\n# refused two: busy\n", "line 4"},
     };
-    for (const auto& b : bad) {
-        const ParsedSheet parsed = ParseSheetCsv(b.text);
-        EXPECT_FALSE(parsed.sheet) << b.text;
-        EXPECT_NE(parsed.problem.find(b.problem), std::string::npos) << b.text << " -> " << parsed.problem;
+    for (const auto& [text, problem] : bad) {
+        const ParsedSheet parsed = ParseSheetCsv(text);
+        EXPECT_FALSE(parsed.sheet) << text;
+        EXPECT_NE(parsed.problem.find(problem), std::string::npos) << text << " -> " << parsed.problem;
     }
 }
 
@@ -261,32 +248,6 @@ TEST(ParamSheet, ComparisonListsTheIndexesThatDiffer)
     for (const ParamDifference& d : CompareSheets(before, rig.Read().sheet))
         listed += std::to_string(d.index) + ": " + d.saved + " -> " + d.now + "; ";
     EXPECT_EQ(listed, "9: 0 -> ; 12: 0 -> 300; 204: 0 -> 1; ");
-}
-
-// The value as the family types it: index 0 with eight digits, the sign on both sides of its bit.
-TEST(ParamRead, ValueAsTheFamilyTypesIt)
-{
-    const struct {
-        const std::string& family;
-        const char* index;
-        int param;
-        const char* stored;
-        const char* shown;
-    } cases[] = {
-        {kQmx, "0", 0, "1234", "00001234"}, {kQmx, "29.4", 29, "32768", "-32768"}, {kQmx, "29", 29, "32767", "32767"},
-        {kLum, " 29", 29, "255", "255"},  // an unsigned byte there
-    };
-    OneParam rig;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.family + " " + c.index);
-        rig.instrument.SetParam(c.param, c.stored);
-        const ParamResult result = rig.Run(false, c.family, c.index);
-        EXPECT_EQ(result.index, c.param);
-        EXPECT_EQ(result.value, c.shown);
-        EXPECT_EQ(result.outcome, "Reading OK");
-        EXPECT_EQ(rig.instrument.Requests(), (Sent{{'I'}, ParamRead(c.param)}));
-        EXPECT_FALSE(rig.port.IsOpen());
-    }
 }
 
 // A read that fails shows no value and no "Reading OK": never a 0 taken from a bad answer.
@@ -345,8 +306,7 @@ TEST(ParamWrite, Outcomes)
     };
     const std::string width = "VALUE out of range for the parameter's width";
     const struct {
-        const char* index;
-        const char* value;
+        const char *index, *value;
         Sent sent;  // after the identification
         std::string outcome;
         std::optional<std::string> shown;

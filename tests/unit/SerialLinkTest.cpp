@@ -37,11 +37,7 @@ TEST_F(SerialLinkTest, InitSerialeReopensAnOpenPortWithNewSettings)
 // through the instrument 0x79 as the third byte after its ACK.
 TEST_F(SerialLinkTest, BootAckRuleDirectAndTunnel)
 {
-    const struct {
-        const char* story;
-        bool tunnel;
-        std::vector<Bytes> bursts;
-        std::vector<bool> ackAfterEach;
+    const struct { const char* story; bool tunnel; std::vector<Bytes> bursts; std::vector<bool> ackAfterEach;
     } cases[] = {
         {"direct: 0x79 0x00 0x79 sets it at the third byte", false, {{0x79, 0x00}, {0x79}}, {false, true}},
         {"direct: 0x1F 0x79 never sets it", false, {{0x1F, 0x79}, {0x79}}, {false, false}},

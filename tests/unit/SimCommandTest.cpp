@@ -1,6 +1,5 @@
 // The command routines of the link against the simulated instrument, in virtual time: what each
-// takes from an answer, what it gives back under each fault and what that costs. Whole operations
-// over them: the flow tests.
+// takes from an answer, what it gives back under each fault and what that costs.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -154,24 +153,12 @@ TEST_F(SimCommandTest, EachRoutineUnderTheInstrumentsFaults)
 // of the length the routine needs is ever taken; anything else is its failure code, never data.
 TEST_F(SimCommandTest, AnswersAreTakenOnlyAsWholeWellFormedFrames)
 {
-    const auto filled = [](std::size_t n, Bytes head) {
-        head.resize(n, 'x');
-        return head;
-    };
-    const auto changed = [](Bytes answer, std::size_t at, std::uint8_t to) {
-        answer[at] = to;
-        return answer;
-    };
+    const auto filled = [](std::size_t n, Bytes head) { return (head.resize(n, 'x'), head); };
+    const auto changed = [](Bytes answer, std::size_t at, std::uint8_t to) { return (answer[at] = to, answer); };
     const Bytes id36 = Acked(Text("VRTA708 000012341.051.02  0314"));  // 30 bytes and 6 around them
     const Bytes value = Acked(Text("0123"));
     const Bytes block = Acked(Bytes(1024, 0x5A));
-    const struct {
-        const char* story;
-        Routine routine;
-        Bytes answer;
-        int code;
-        std::string taken;
-    } cases[] = {
+    const struct { const char* story; Routine routine; Bytes answer; int code; std::string taken; } cases[] = {
         {"identification of 36 bytes", kInfo, id36, code::kOk, "VRTA708 1.05"},
         {"identification of 35 bytes, busy at index 4", kInfo, Acked(filled(29, Text("I2"))), code::kBusy, ""},
         {"identification of 35 bytes, OK at index 4", kInfo, Acked(filled(29, Text("I0"))), code::kMalformed, ""},
@@ -213,11 +200,7 @@ TEST_F(SimCommandTest, AnswersAreTakenOnlyAsWholeWellFormedFrames)
 // Refused before anything is sent, flash ranges with a reason; one step inside each limit is sent.
 TEST_F(SimCommandTest, RequestsThatCannotBeSentAreRefusedBeforeSending)
 {
-    const struct {
-        int first, last, pageSize;
-        bool write;
-        const char* message;
-    } cases[] = {
+    const struct { int first, last, pageSize; bool write; const char* message; } cases[] = {
         {-1, -1, 4096, false, "Pages -1--1 out of range"},
         {3, 4, 4096, false, "Pages 3-4 out of range"},  // the data area holds one page
         {4096, 4096, 4096, false, "Pages 4096-4096 out of range"},
@@ -230,9 +213,7 @@ TEST_F(SimCommandTest, RequestsThatCannotBeSentAreRefusedBeforeSending)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         FlashPageRecord record;
-        record.FirstPage = c.first;
-        record.LastPage = c.last;
-        record.Count = c.pageSize;
+        std::tie(record.FirstPage, record.LastPage, record.Count) = std::tie(c.first, c.last, c.pageSize);
         EXPECT_EQ(c.write ? WriteFlashPages(link, record) : ReadFlashPages(link, record), code::kRefused);
         EXPECT_EQ(record.Message, c.message);
     }
