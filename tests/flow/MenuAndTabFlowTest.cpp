@@ -64,11 +64,3 @@ TEST_F(AllTabs, ChoosingAPortStoresAndShowsIt)
                               std::to_string(n) + ", Baud: 57600, ");
     }
 }
-
-TEST_F(AllTabs, ExitEntryClosesTheWindow)
-{
-    rig.form->show();
-    ASSERT_TRUE(rig.form->isVisible());
-    Entry("mnuExit").trigger();
-    EXPECT_FALSE(rig.form->isVisible());
-}

@@ -1,6 +1,5 @@
-// Parameters against the simulated instrument in virtual time: Read and Write of one as the Param
-// tab asks for them, and the whole sheet in one session (refusals, a link lost halfway, Stop, its
-// CSV form).
+// Parameters against the simulated instrument in virtual time: one read or written as the Param tab
+// asks, and the whole sheet in one session (refusals, a link lost halfway, Stop, its CSV form).
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -21,6 +20,9 @@ using simtest::ParamWrite;
 namespace {
 
 constexpr std::uint8_t kReadParam = 'l';
+const std::string kQmx = "31400 QMX, VERTA";
+const std::string kLum = "31420 QS-LUMPROB";
+using Sent = std::vector<Bytes>;
 
 struct SheetRig {
     explicit SheetRig(const std::string& model = "VRTA710") : instrument(SimIdentity{model, "00001234", "1.051.02  0314"})
@@ -28,7 +30,7 @@ struct SheetRig {
         host.SetLocalStart({2026, 12, 7, 10, 15, 0});
         port.SetExistingPorts({1});
         link.CommPortNumber = 1;
-        instrument.SetParamFamily(SimCountsInParam26(model) ? "31420 QS-LUMPROB" : "31400 QMX, VERTA");
+        instrument.SetParamFamily(SimCountsInParam26(model) ? kLum : kQmx);
     }
     ParamSheetResult Read(ParamSheetRequest request = {})
     {
@@ -36,26 +38,8 @@ struct SheetRig {
         return ReadParameterSheet(context, request);
     }
     int Requests(std::uint8_t command) const { return static_cast<int>(instrument.CountRequests(command)); }
-
-    VirtualHost host;
-    SimInstrument instrument;
-    SimBoards boards{instrument};
-    SimPort port{boards, host};
-    ScriptedDialogs dialogs;
-    SerialLink link{port, host, dialogs};
-    RecordingSink sink;
-};
-
-const std::string kQmx = "31400 QMX, VERTA";
-const std::string kLum = "31420 QS-LUMPROB";
-using Sent = std::vector<Bytes>;
-
-// Read and Write with the texts typed, on the family's catalogue as the program loads it (the
-// smaller family over the first one), after a quiet line and with a fresh record of the requests.
-struct OneParam : SheetRig {
-    ParamCatalogue qmx, lum;
-    int qmxLast = *qmx.LoadFamily(kQmx);
-    int lumLast = (lum = qmx, *lum.LoadFamily(kLum));
+    // Read and Write with the texts typed, on the family's catalogue as the program loads it (the
+    // smaller family over the first one), after a quiet line and with a fresh record of the requests.
     ParamResult Run(bool write, const std::string& family, const std::string& index, const std::string& value = "")
     {
         host.RunUntil(host.Now() + kLateAnswerQuietS);
@@ -64,6 +48,17 @@ struct OneParam : SheetRig {
         const ParamRequest request{family == kQmx ? qmx : lum, family == kQmx ? qmxLast : lumLast, index, value};
         return write ? WriteParameter(context, request) : ReadParameter(context, request);
     }
+
+    ParamCatalogue qmx, lum;
+    int qmxLast = *qmx.LoadFamily(kQmx);
+    int lumLast = (lum = qmx, *lum.LoadFamily(kLum));
+    VirtualHost host;
+    SimInstrument instrument;
+    SimBoards boards{instrument};
+    SimPort port{boards, host};
+    ScriptedDialogs dialogs;
+    SerialLink link{port, host, dialogs};
+    RecordingSink sink;
 };
 
 // The refused indexes of a sheet with their reasons, without what came back.
@@ -214,12 +209,10 @@ TEST(ParamSheet, CsvFormAndTextsThatAreNotSheets)
 
     const std::pair<std::string, std::string> bad[] = {
         {"", "first line"},
-        {"index,description,value\n0,SN,1\n", "first line"},
         {"# VRTA710 00001234 1.05 yesterday\nindex,description,value\n", "first line"},
         {"# VRTA710 00001234 1.05 2026-12-07T10:15:00\nindex;description;value\n", "second line"},
         {head + "0,SN,1\n0,SN,2\n", "line 4: index 0 is out of order"},
         {head + "0,\"SN,1\n", "line 3"},
-        {head + "0,S\"N,1\n", "line 3"},
         {head + "0,SN\n", "line 3"},
         {head + "x,SN,1\n", "line 3"},
         {head + "0,Serial,1\n", "no parameter family"},
@@ -254,7 +247,7 @@ TEST(ParamSheet, ComparisonListsTheIndexesThatDiffer)
 TEST(ParamRead, AFailedReadShowsNothing)
 {
     const auto once = [](SimFault fault) { return SimFaultRule::Command(kReadParam, fault).Times(1); };
-    OneParam rig;
+    SheetRig rig;
     rig.instrument.SetParam(12, "77");
     for (const SimFaultRule& fault : {once(SimFault::Nak), once(SimFault::NotOk), once(SimFault::Busy),
                                       once(SimFault::GarbageBeforeAck).WithBytes({0x06}),
@@ -277,7 +270,7 @@ TEST(ParamRead, IndexTextsThatNameNoIndexAreRefusedByReadAndWrite)
         {kQmx, ""}, {kQmx, "  "}, {kQmx, "abc"}, {kQmx, "x5"}, {kQmx, "12abc"}, {kQmx, "204.6"}, {kQmx, "205"},
         {kQmx, "-1"}, {kLum, "156"},
     };
-    OneParam rig;
+    SheetRig rig;
     rig.instrument.SetParam(0, "1234");
     for (const auto& [family, typed] : cases) {
         SCOPED_TRACE(family + ": '" + typed + "'");
@@ -319,7 +312,6 @@ TEST(ParamWrite, Outcomes)
         {"29", "32767", committed(29, "32767"), "Writing OK", "32767"},
         {"29", "65535", written(29, "65535"), "", ""},  // reads back as -1
         {"40", "12.6", committed(40, "13"), "Writing OK", "13"},
-        {"40", "-0.4", committed(40, "0"), "Writing OK", "0"},
         {"40", "7abc", committed(40, "7"), "Writing OK", "7"},
         {"0", "4294967295", committed(0, "4294967295"), "Writing OK", "4294967295"},
         {"1", "255", committed(1, "255"), "Writing OK", "255"},
@@ -334,14 +326,13 @@ TEST(ParamWrite, Outcomes)
         {"29", "-32769", {}, width, std::nullopt},
         {"0", "4294967296", {}, width, std::nullopt},
         {"3", "abc", {}, "VALUE is not a number", std::nullopt},
-        {"3", "-", {}, "VALUE is not a number", std::nullopt},
         {"3", "", {}, "Null VALUE string", std::nullopt},
         // A refused or unanswered write is neither read back nor committed; a busy commit fails.
         {"12", "3", {ParamWrite(12, "3")}, "", "", once('i', SimFault::Nak)},
         {"12", "3", {ParamWrite(12, "3")}, "", "", once('i', SimFault::Silence)},
         {"12", "3", committed(12, "3"), "", "", once('r', SimFault::Busy)},
     };
-    OneParam rig;
+    SheetRig rig;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.index) + " := " + c.value);
         rig.instrument.ClearFaults();

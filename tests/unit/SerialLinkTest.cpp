@@ -16,8 +16,6 @@ struct SerialLinkTest : ::testing::Test {
     SerialLink link{port, host, dialogs};
 };
 
-const std::string kOverrun = "Errore Rx dato (OnComm)";
-
 }  // namespace
 
 TEST_F(SerialLinkTest, InitSerialeReopensAnOpenPortWithNewSettings)
@@ -60,44 +58,7 @@ TEST_F(SerialLinkTest, BootAckRuleDirectAndTunnel)
     port.Arrive(Bytes(3100, 0x11));
     EXPECT_EQ(link.Boot.BootRxCount, 3001) << "the bootloader's area refuses what does not fit";
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].title, kOverrun);
-}
-
-// At most one overrun box per exchange, however the bytes come; the box holds what was stored, and
-// excess bytes are drained rather than left to flood later.
-TEST_F(SerialLinkTest, OneOverrunBoxPerExchange)
-{
-    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
-    const std::vector<std::vector<std::size_t>> exchanges{{5001}, {5002}, {7000, 500}, {5001, 1, 1, 1}};
-    const std::size_t boxes[] = {0, 1, 1, 1};  // indexes 0..5000 fit
-    for (std::size_t e = 0; e < exchanges.size(); ++e) {
-        SCOPED_TRACE(e);
-        dialogs.messages.clear();
-        port.onWrite = [&](const Bytes&) {
-            double at = 0.001;
-            for (const std::size_t n : exchanges[e])
-                host.CallAfter(at += 0.001, [&, n] { port.Arrive(Bytes(n, 0x33)); });
-        };
-        link.SendFrame({'I'}, 1.0);
-        EXPECT_EQ(link.Rx.RxCount, 5001);
-        EXPECT_EQ(port.BytesWaiting(), 0u);
-        ASSERT_EQ(dialogs.messages.size(), boxes[e]);
-        if (boxes[e]) {
-            EXPECT_EQ(dialogs.messages[0].text, kOverrun + "\r\n" + std::string(2 * 5001, '3'));
-        }
-        host.RunUntil(host.Now() + kLateAnswerQuietS);
-    }
-    EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Information);
-    EXPECT_EQ(dialogs.messages[0].title, kOverrun);
-
-    // Opening the port again starts afresh too: the buffer holds 301 bytes, the count is left as
-    // the last exchange left it, and the next stray byte is reported once more.
-    port.onWrite = nullptr;
-    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
-    port.Arrive({0x44});
-    port.Arrive({0x45});
-    ASSERT_EQ(dialogs.messages.size(), 2u);
-    EXPECT_EQ(dialogs.messages.back().text, kOverrun + "\r\n" + std::string(2 * 301, '0'));
+    EXPECT_EQ(dialogs.messages[0].title, "Errore Rx dato (OnComm)");
 }
 
 // Bytes that came in without their receive event (a real port's event can come late) are thrown
