@@ -23,7 +23,6 @@ namespace {
 class SimPty : public ::testing::Test {
 protected:
     void TearDown() override { Disconnect(); }
-
     void Serve(PtyServerOptions options = {})
     {
         options.linkPath = link;
@@ -77,6 +76,7 @@ protected:
 
 }  // namespace
 
+// A client that leaves before its answer is read: the rest of that answer never reaches the next.
 TEST_F(SimPty, AnswerLeftUnreadDoesNotReachTheNextClient)
 {
     ASSERT_NO_FATAL_FAILURE(Serve({"", true, 2400}));  // paced: 36 bytes take 150 ms
@@ -84,8 +84,8 @@ TEST_F(SimPty, AnswerLeftUnreadDoesNotReachTheNextClient)
     const Bytes first = ReadFor(1, 2.0);
     ASSERT_FALSE(first.empty());
     EXPECT_EQ(first[0], ctl::ACK);
-    Disconnect();
     std::string error;
+    Disconnect();
     ASSERT_TRUE(server->RunFor(0.05, error));
     ASSERT_NO_FATAL_FAILURE(Connect());
     ASSERT_TRUE(Send({'r'}));
@@ -110,6 +110,5 @@ TEST_F(SimPty, RefusesAnyOtherFileAtTheLinkPathAndNoPath)
     EXPECT_NE(error.find("not a symbolic link"), std::string::npos) << error;
     EXPECT_TRUE(fs::is_regular_file(file));
     PtyServer noPath(sim, {""});
-    EXPECT_FALSE(noPath.Start(error));
-    EXPECT_FALSE(noPath.Run(error));
+    EXPECT_FALSE(noPath.Start(error) || noPath.Run(error));
 }
