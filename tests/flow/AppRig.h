@@ -16,8 +16,7 @@
 #include "support/MemorySettings.h"
 #include "support/ScriptedDialogs.h"
 
-// The main window in virtual time, with the simulated instrument (its boards, running their
-// firmware unless a test starts the CPU board in its bootloader) on a port whose existing numbers
+// The main window in virtual time, with the simulated instrument on a port whose existing numbers
 // the test chooses, scripted dialogs, in-memory settings and a fresh folder as the program's folder.
 class AppRig {
 public:
@@ -63,10 +62,8 @@ public:
         const auto it = settings.values.find("Startup/CommPort");
         return it == settings.values.end() ? "<none>" : it->second;
     }
-    // Writes the configuration file byte for byte.
     void WriteConfig(const std::string& content) { WriteFileText(folder.filePath("Config314x0.cfg").toStdString(), content); }
 
-    // A control of the window by its name.
     template <typename T>
     T& Control(const char* name) const
     {
@@ -98,7 +95,6 @@ public:
             items.push_back(Control<QComboBox>(list).itemText(i).toStdString());
         return items;
     }
-    // Selects an entry of a list by its text.
     void Choose(const char* list, const std::string& entry) const
     {
         auto& box = Control<QComboBox>(list);

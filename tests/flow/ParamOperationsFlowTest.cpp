@@ -58,10 +58,7 @@ TEST_F(ParamButtons, ReadAndWriteFillTheTabFromTheirResult)
     const struct {
         const std::string& family;
         bool write;
-        const char* index;
-        const char* value;
-        const char* indexShown;
-        const char* shown;
+        const char *index, *value, *indexShown, *shown;
         int scroll;
         std::optional<SimFaultRule> fault = std::nullopt;
     } cases[] = {

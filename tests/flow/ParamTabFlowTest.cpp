@@ -33,13 +33,8 @@ TEST_F(ParamIndex, TypedIndexWithinAndOutsideTheFamily)
 {
     const std::string qmxOut = "TYPE out of range (0-204)";
     const std::string lumOut = "TYPE out of range (0-155)";
-    const struct {
-        const std::string& family;
-        const char* typed;
-        const char* text;
-        int position;
-        std::string outOfRange;  // the description, when the text names no index of the family
-    } cases[] = {
+    // The description, when the text names no index of the family: out of range.
+    const struct { const std::string& family; const char *typed, *text; int position; std::string outOfRange; } cases[] = {
         {kQmx, "204", "204", 204, ""},   {kQmx, "205", "205", 7, qmxOut},       {kQmx, "12.5", "12", 12, ""},
         {kQmx, "13.5", "14", 14, ""},    {kQmx, "204.6", "204.6", 7, qmxOut},   {kQmx, "0", "0", 0, ""},
         {kQmx, "abc", "abc", 7, qmxOut}, {kQmx, "12abc", "12abc", 7, qmxOut},  {kQmx, "-1", "-1", 7, qmxOut},

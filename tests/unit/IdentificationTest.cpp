@@ -21,13 +21,7 @@ Bytes InfoAnswer(const std::string& name8, const std::string& version)
 // 1.13, else 4. A byte is one character whatever its value.
 TEST(ParseInfoAnswer, FieldsOfTheVersionText)
 {
-    const struct {
-        const char* name8;
-        std::string version;
-        const char* name;
-        const char* fwVersion;
-        const char* fwDetail;
-    } cases[] = {
+    const struct { const char* name8; std::string version; const char *name, *fwVersion, *fwDetail; } cases[] = {
         {"QMX-ARN ", "01.05 ABCDEFGHIJK", "QMX-ARN", "01.05", "EFGH"},
         {"  QSLUM ", "1.05", "QSLUM", "1.05", ""},
         {"VRTA708 ", "01.13 ABCDEFGHIJK", "VRTA708", "01.13", "EFGHIJK"},  // 1.13 is not below 1.13

@@ -21,11 +21,8 @@ PortOpenResult Refused(const std::string& device, std::optional<std::string> gro
 TEST(PermissionHint, NamesTheDevicesAndTheGroupsToJoin)
 {
     const std::string owner = "add your user to the group that owns";
-    const struct {
-        const char* story;
-        std::vector<PortOpenResult> refused;
-        std::string hint;  // between "No permission to open " and " $USER), then log out and log in again."
-    } cases[] = {
+    // The hint: between "No permission to open " and " $USER), then log out and log in again.".
+    const struct { const char* story; std::vector<PortOpenResult> refused; std::string hint; } cases[] = {
         {"nothing refused", {}, ""},
         {"only a busy port: no group would help", {Refused("/dev/ttyUSB0")}, ""},
         {"one device of group dialout", {Refused("/dev/ttyUSB0", "dialout")},
