@@ -27,8 +27,7 @@ TEST(ConfigurationFile, OnlyTheExactKeywordShowsTheParamTab)
 
 TEST(ConfigurationFile, WifiAndCalibrationLinesFillTheServiceListInFileOrder)
 {
-    const struct { std::string file; LocalDateTime now; std::vector<std::string> entries; const char* date;
-    } cases[] = {
+    const struct { std::string file; LocalDateTime now; std::vector<std::string> entries; const char* date; } cases[] = {
         {"31400-WlanOps\r\n314x0-CalStmp\r\n", {2031, 2, 7, 10, 0, 0}, {"WiFi setting", "WiFi register", "Calibration date"}, "07/02/31"},
         {"314x0-CalStmp\n31400-WlanOps\n", {2030, 11, 23, 8, 0, 0}, {"Calibration date", "WiFi setting", "WiFi register"}, "23/11/30"},
         {"31400-WlanOps\n", {2030, 11, 23, 8, 0, 0}, {"WiFi setting", "WiFi register"}, "//"},

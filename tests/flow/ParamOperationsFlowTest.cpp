@@ -96,7 +96,13 @@ TEST_F(ParamButtons, WaitTextsControlsAndOutcomesOfEachButton)
 {
     using Click = void (ParamButtons::*)();
     const std::string serialError = " Serial error !!\r\n\r\n  Check connection.";
-    const struct { Click click; bool instrument; const char* wait; bool commMenuOff; std::string outcome; Sent sent;
+    const struct {
+        Click click;
+        bool instrument;
+        const char* wait;
+        bool commMenuOff;
+        std::string outcome;
+        Sent sent;
     } cases[] = {
         {&ParamButtons::Read, true, ".. wait ..", false, "Reading OK", {kIdentify, ParamRead(12)}},
         {&ParamButtons::Write, true, ".. wait ..", false, "Writing OK",

@@ -1,5 +1,4 @@
-// Ports refused for lack of permission, as the window reports them; the hint's wording for every
-// mix of devices and groups: PermissionHint.
+// Ports refused for lack of permission, as the window reports them.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -30,7 +29,6 @@ TEST(PortAccessFlow, StartupSearchExplainsPortsRefusedForPermission)
     const struct { const char* story; std::set<int> ports, denied, busy; std::string message; } cases[] = {
         {"every port refused", {1, 5}, {1, 5}, {}, kNoPort + kHint + "/dev/ttyS0 and /dev/ttyUSB0: " + kJoinDialout},
         {"one refused, one held by another program", {1, 2}, {2}, {1}, kNoPort + kHint + "/dev/ttyS1: " + kJoinDialout},
-        {"only a port held by another program", {1}, {}, {1}, kNoPort},
         {"no port at all", {}, {}, {}, kNoPort},
         {"one refused, one opens", {1, 5}, {1}, {}, ""},
     };
@@ -65,7 +63,6 @@ TEST(PortAccessFlow, StartupSearchExplainsPortsRefusedForPermission)
 TEST(PortAccessFlow, InfoOnARefusedPortShowsTheOpenFailureAndRestoresTheWindow)
 {
     for (const bool denied : {true, false}) {
-        SCOPED_TRACE(denied ? "no permission" : "held by another program");
         AppRig rig({5});
         NameDevices(rig);
         rig.StartOn("", kDownMemTab);
@@ -73,9 +70,7 @@ TEST(PortAccessFlow, InfoOnARefusedPortShowsTheOpenFailureAndRestoresTheWindow)
             rig.port.SetAccessDenied(5, "dialout");
         else
             rig.port.SetBusy(5, true);
-
         rig.Control<QPushButton>("cmdDownInfo").click();
-
         ASSERT_EQ(rig.dialogs.messages.size(), 1u);
         EXPECT_EQ(rig.dialogs.messages[0].icon, MsgIcon::Critical);
         EXPECT_EQ(rig.dialogs.messages[0].title, "Routine <InitSeriale>");

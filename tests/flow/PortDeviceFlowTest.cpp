@@ -24,8 +24,7 @@ TEST(PortDevices, DeviceNamesOnEachSystem)
     settings.values["Ports/COM3"] = "/dev/ttyAMA0";
     const PortResolver onUnix(&settings, OsFamily::Unix);
     const PortResolver onWindows(&settings, OsFamily::Windows);
-    const struct { int port; std::optional<std::string> unixDevice; std::optional<std::string> windowsDevice;
-    } cases[] = {
+    const struct { int port; std::optional<std::string> unixDevice, windowsDevice; } cases[] = {
         {0, std::nullopt, std::nullopt},     {1, "/dev/ttyS0", "COM1"},       {3, "/dev/ttyAMA0", "COM3"},
         {4, "/dev/ttyS3", "COM4"},           {5, "/dev/ttyUSB0", "COM5"},     {9, "/dev/ttyUSB4", "COM9"},
         {10, "/dev/ttyACM0", "COM10"},       {15, "/dev/ttyACM5", "COM15"},   {16, std::nullopt, std::nullopt},

@@ -1,5 +1,5 @@
 // Files by UTF-8 paths on every system: put in place of an existing file in one step, written whole,
-// removed. (The operations that save through them: MemoryOperations, ServiceOperation, CliFiles.)
+// removed, found with letter case aside.
 #include <gtest/gtest.h>
 
 #include "core/Platform.h"

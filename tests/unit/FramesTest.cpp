@@ -78,9 +78,9 @@ TEST(Recogniser, AnswersCompleteOnEotAtTheirLength)
 
 TEST(DecodeAnswer, EveryStatusByte)
 {
-    const struct { std::uint8_t status; int code; const char* message;
-    } cases[] = {{ctl::ACK, 0, "OK"},      {ctl::NAK, 5, "NAK"},     {'0', 0, "OK"},
-                 {'1', 8, "NO OK !!"}, {'2', 9, "Busy ..."}, {'3', 0, "No Valid block"}};
+    const struct { std::uint8_t status; int code; const char* message; } cases[] = {
+        {ctl::ACK, 0, "OK"}, {ctl::NAK, 5, "NAK"}, {'0', 0, "OK"}, {'1', 8, "NO OK !!"}, {'2', 9, "Busy ..."},
+        {'3', 0, "No Valid block"}};
     std::string message;
     for (const auto& c : cases) {
         EXPECT_EQ(DecodeAnswer(3, Bytes{ctl::ACK, ctl::SOH, 5, c.status, 0x00, 0x0A, ctl::EOT}, 7, message), c.code)

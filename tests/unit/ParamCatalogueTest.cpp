@@ -66,17 +66,6 @@ TEST(ParamCatalogue, EachIndexHasTheWidthAndSignOfItsFamily)
     }
 }
 
-// An entry that is not exactly a family's loads nothing and leaves the family loaded before.
-TEST(ParamCatalogue, AnEntryThatIsNoFamilyLoadsNothing)
-{
-    for (const char* entry : {"", "31400", "31400 QMX,VERTA", "31420 QS-LUMPROB ", " 31400 QMX, VERTA", "31420 qs-lumprob"}) {
-        ParamCatalogue loaded;
-        loaded.LoadFamily(kLum);
-        EXPECT_FALSE(loaded.LoadFamily(entry)) << entry;
-        EXPECT_EQ(TypeLetters(loaded), Squeezed(kLumTypes) + Untouched(156)) << entry;
-    }
-}
-
 // Blanks, accents and misspellings included; the calibration-date entries read the same in both.
 TEST(ParamCatalogue, TextsCharacterForCharacter)
 {

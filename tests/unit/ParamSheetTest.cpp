@@ -137,8 +137,7 @@ TEST(ParamSheet, RefusedIndexesAndALostLink)
     const auto param = [](SimFault fault, int after, int times) {
         return SimFaultRule::Command(kReadParam, fault).After(after).Times(times);
     };
-    const struct { std::vector<SimFaultRule> faults; ResultCode code; std::size_t rows; std::string refused, reason;
-    } cases[] = {
+    const struct { std::vector<SimFaultRule> faults; ResultCode code; std::size_t rows; std::string refused, why; } cases[] = {
         {{param(SimFault::NotOk, 17, 1), param(SimFault::Nak, 90, 1)}, ResultCode::Ok, 205,
          "17 the instrument answered not OK; 90 the instrument answered NAK; ", ""},
         {{param(SimFault::Busy, 60, 3)}, ResultCode::Ok, 205,
@@ -159,7 +158,7 @@ TEST(ParamSheet, RefusedIndexesAndALostLink)
         EXPECT_EQ(result.sheet.rows.size(), c.rows);
         EXPECT_EQ(rig.Requests(kReadParam), static_cast<int>(c.rows));
         EXPECT_EQ(Refused(result.sheet), c.refused);
-        EXPECT_EQ(result.reason, c.reason);
+        EXPECT_EQ(result.reason, c.why);
     }
 }
 

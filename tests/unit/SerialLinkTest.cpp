@@ -35,8 +35,7 @@ TEST_F(SerialLinkTest, InitSerialeReopensAnOpenPortWithNewSettings)
 // through the instrument 0x79 as the third byte after its ACK.
 TEST_F(SerialLinkTest, BootAckRuleDirectAndTunnel)
 {
-    const struct { const char* story; bool tunnel; std::vector<Bytes> bursts; std::vector<bool> ackAfterEach;
-    } cases[] = {
+    const struct { const char* story; bool tunnel; std::vector<Bytes> bursts; std::vector<bool> ackAfter; } cases[] = {
         {"direct: 0x79 0x00 0x79 sets it at the third byte", false, {{0x79, 0x00}, {0x79}}, {false, true}},
         {"direct: 0x1F 0x79 never sets it", false, {{0x1F, 0x79}, {0x79}}, {false, false}},
         {"tunnel: 0x06 0x79 0x79", true, {{0x06, 0x79}, {0x79}}, {false, true}},
@@ -51,7 +50,7 @@ TEST_F(SerialLinkTest, BootAckRuleDirectAndTunnel)
         link.Boot.BootRxCount = 0;
         for (std::size_t i = 0; i < c.bursts.size(); ++i) {
             port.Arrive(c.bursts[i]);
-            EXPECT_EQ(link.BootAck, c.ackAfterEach[i]) << i;
+            EXPECT_EQ(link.BootAck, c.ackAfter[i]) << i;
         }
         EXPECT_EQ(link.Rx.RxCount, 0) << "nothing reaches the protocol buffer in bootloader mode";
     }
