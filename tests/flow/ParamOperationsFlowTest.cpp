@@ -1,5 +1,5 @@
-// The Param tab's Read, Write and Info against the simulated instrument: what the tab shows, and the
-// controls while a button runs. What each operation sends and gives back: ParamRead, ParamWrite.
+// The Param tab: the index typed or scrolled to, and Read, Write and Info against the simulated
+// instrument (what the tab shows, the controls while a button runs).
 #include <gtest/gtest.h>
 
 #include <QSignalBlocker>
@@ -17,11 +17,22 @@ const Bytes kIdentify{'I'};
 const std::string kQmx = "31400 QMX, VERTA";
 const std::string kLum = "31420 QS-LUMPROB";
 
-// The Param tab with the simulated instrument on COMM1.
+// The Param tab with the simulated instrument on COMM1, and the catalogues as the program has them:
+// the first family loaded, then the smaller one over it.
 struct ParamButtons : ::testing::Test {
     AppRig rig;
-    void SetUp() override { rig.StartOn("31400-paramedit\r\n", kParamTab); }
+    ParamCatalogue qmx, lum;
+    void SetUp() override
+    {
+        rig.StartOn("31400-paramedit\r\n", kParamTab);
+        qmx.LoadFamily(kQmx);
+        lum = qmx;
+        lum.LoadFamily(kLum);
+    }
     QLineEdit& Index() { return rig.Control<QLineEdit>("txtParTipo"); }
+    QScrollBar& Scroll() { return rig.Control<QScrollBar>("HScroll1"); }
+    std::string ShownDescription() { return rig.Control<QLabel>("lblTipoParm").text().toStdString(); }
+    void ChooseFamily(const std::string& family) { rig.Choose("cmbParamTipoStrum", family); }
     QLineEdit& Value() { return rig.Control<QLineEdit>("txtParValue"); }
     std::string Shown() { return Value().text().toStdString(); }
     std::string Outcome() { return rig.form->Param->StatusText(); }
@@ -47,6 +58,7 @@ struct ParamButtons : ::testing::Test {
                rig.Control<QPushButton>("cmdParamInfo").isEnabled();
     }
 };
+using ParamIndex = ParamButtons;
 
 }  // namespace
 
@@ -71,19 +83,19 @@ TEST_F(ParamButtons, ReadAndWriteFillTheTabFromTheirResult)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.family + " " + c.index + " " + c.value);
-        rig.Choose("cmbParamTipoStrum", c.family);
+        ChooseFamily(c.family);
         rig.instrument.SetParam(29, c.family == kQmx ? "32768" : "255");
         Fresh();
         if (c.fault)
             rig.instrument.AddFault(*c.fault);
-        rig.Control<QScrollBar>("HScroll1").setValue(7);
+        Scroll().setValue(7);
         rig.form->StatusBar1Panel2->clear();
         ForceIndex(c.index);
         Value().setText(c.value);
         c.write ? Write() : Read();
         EXPECT_EQ(Index().text().toStdString(), c.indexShown);
         EXPECT_EQ(Shown(), c.shown);
-        EXPECT_EQ(rig.Control<QScrollBar>("HScroll1").value(), c.scroll);
+        EXPECT_EQ(Scroll().value(), c.scroll);
         EXPECT_EQ(rig.Panel(2), "Baud: 115200");
         EXPECT_FALSE(rig.port.IsOpen());
     }
@@ -137,4 +149,61 @@ TEST_F(ParamButtons, WaitTextsControlsAndOutcomesOfEachButton)
         EXPECT_TRUE(rig.form->mnuSeriale->menuAction()->isEnabled());
         EXPECT_FALSE(rig.port.IsOpen());
     }
+}
+
+// An index of the family moves the scroll bar (a fraction is taken half to even, and the text then
+// follows the scroll bar) and shows its description; any other text stays as typed, the scroll bar
+// keeps its place and the description says the text is out of range.
+TEST_F(ParamIndex, TypedIndexWithinAndOutsideTheFamily)
+{
+    const std::string qmxOut = "TYPE out of range (0-204)";
+    const std::string lumOut = "TYPE out of range (0-155)";
+    // The description, when the text names no index of the family: out of range.
+    const struct { const std::string& family; const char *typed, *text; int position; std::string outOfRange; } cases[] = {
+        {kQmx, "204", "204", 204, ""},   {kQmx, "205", "205", 7, qmxOut},       {kQmx, "12.5", "12", 12, ""},
+        {kQmx, "13.5", "14", 14, ""},    {kQmx, "204.6", "204.6", 7, qmxOut},   {kQmx, "0", "0", 0, ""},
+        {kQmx, "abc", "abc", 7, qmxOut}, {kQmx, "12abc", "12abc", 7, qmxOut},  {kQmx, "-1", "-1", 7, qmxOut},
+        {kQmx, "", "", 7, ""},           {kLum, "42", "42", 42, ""},            {kLum, "300", "300", 7, lumOut},
+        {kLum, "155", "155", 155, ""},   {kLum, "156", "156", 7, lumOut},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.family + ": '" + c.typed + "'");
+        ChooseFamily(c.family);
+        Index().setText("7");
+        ASSERT_EQ(Scroll().value(), 7);
+        Index().setText(c.typed);
+        EXPECT_EQ(Index().text(), c.text);
+        EXPECT_EQ(Scroll().value(), c.position);
+        const bool named = c.outOfRange.empty() && *c.typed;
+        EXPECT_EQ(ShownDescription(), named ? (c.family == kQmx ? qmx : lum).Description(c.position) : c.outOfRange);
+    }
+    // The scroll bar moves the text and the description too.
+    ChooseFamily(kQmx);
+    Scroll().setValue(6);
+    EXPECT_EQ(Index().text(), "6");
+    EXPECT_EQ(ShownDescription(), "Calib. mese");
+}
+
+TEST_F(ParamIndex, SwitchingFamilyKeepsTheIndexOrMovesItDownToTheLastOne)
+{
+    Index().setText("29");
+    ChooseFamily(kLum);
+    EXPECT_EQ(Index().text(), "29");
+    EXPECT_EQ(Scroll().value(), 29);
+    EXPECT_EQ(ShownDescription(), lum.Description(29));
+
+    ChooseFamily(kQmx);
+    Index().setText("200");
+    EXPECT_EQ(ShownDescription(), qmx.Description(200));
+    ChooseFamily(kLum);
+    EXPECT_EQ(Scroll().maximum(), 155);
+    EXPECT_EQ(Scroll().value(), 155);
+    EXPECT_EQ(Index().text(), "155");
+    // 155 is one of the entries the smaller family leaves as the first family wrote it.
+    EXPECT_EQ(ShownDescription(), "PQA Volt  K");
+
+    ChooseFamily(kQmx);
+    EXPECT_EQ(Scroll().maximum(), 204);
+    EXPECT_EQ(Index().text(), "155");
+    EXPECT_EQ(ShownDescription(), qmx.Description(155));
 }
