@@ -190,13 +190,7 @@ TEST(ParamSheet, CsvFormAndTextsThatAreNotSheets)
     const ParsedSheet back = ParseSheetCsv(csv);
     ASSERT_TRUE(back.sheet) << back.problem;
     EXPECT_EQ(back.sheet->familyCode, "31400");
-    EXPECT_EQ(back.sheet->instrument.Name, "VRTA710");
-    EXPECT_EQ(back.sheet->instrument.FwVersion, "1.05");
-    ASSERT_EQ(back.sheet->rows.size(), sheet.rows.size());
-    for (std::size_t i = 0; i < sheet.rows.size(); ++i) {
-        EXPECT_EQ(back.sheet->rows[i].description, sheet.rows[i].description) << i;
-        EXPECT_EQ(back.sheet->rows[i].value, sheet.rows[i].value) << i;
-    }
+    EXPECT_EQ(SheetCsv(*back.sheet), csv) << "every row, value and refusal read back";
     EXPECT_EQ(Refused(*back.sheet), "2 the instrument is busy; ");
     EXPECT_TRUE(CompareSheets(*back.sheet, sheet).empty());
 
