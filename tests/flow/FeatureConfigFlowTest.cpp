@@ -61,13 +61,9 @@ TEST(ConfigurationFile, WifiAndCalibrationLinesFillTheServiceListInFileOrder)
 // ("/" here) is no file, and the search goes on past it.
 TEST(ConfigurationPlaces, TheFirstFileFoundIsUsed)
 {
-    const struct {
-        std::vector<std::pair<Place, std::string>> files;
-        const char* tabs;  // Upload, Down mem, Param, Service shown
-    } cases[] = {
+    // The tabs Upload, Down mem, Param and Service shown.
+    const struct { std::vector<std::pair<Place, std::string>> files; const char* tabs; } cases[] = {
         {{}, "1100"},
-        {{{kProgramFolder, "31400-paramedit\r\n"}}, "1110"},
-        {{{kUserFolder, "31400-WlanOps\n"}}, "1101"},
         {{{kSystemFolder, "31400-paramedit\n314x0-CalStmp\n"}}, "1111"},
         {{{kProgramFolder, "31400-WlanOps\r\n"}, {kUserFolder, "31400-paramedit\r\n"}, {kSystemFolder, "31400-paramedit\r\n"}}, "1101"},
         {{{kUserFolder, "31400-paramedit\n"}, {kSystemFolder, "31400-WlanOps\n"}}, "1110"},

@@ -186,24 +186,19 @@ TEST_F(ParamIndex, TypedIndexWithinAndOutsideTheFamily)
 
 TEST_F(ParamIndex, SwitchingFamilyKeepsTheIndexOrMovesItDownToTheLastOne)
 {
+    // The scroll bar's range, its place, the index text and the description, in one line.
+    const auto shown = [&] {
+        return std::to_string(Scroll().maximum()) + " " + std::to_string(Scroll().value()) + " " +
+               Index().text().toStdString() + " " + ShownDescription();
+    };
     Index().setText("29");
     ChooseFamily(kLum);
-    EXPECT_EQ(Index().text(), "29");
-    EXPECT_EQ(Scroll().value(), 29);
-    EXPECT_EQ(ShownDescription(), lum.Description(29));
-
+    EXPECT_EQ(shown(), "155 29 29 " + lum.Description(29));
     ChooseFamily(kQmx);
     Index().setText("200");
-    EXPECT_EQ(ShownDescription(), qmx.Description(200));
     ChooseFamily(kLum);
-    EXPECT_EQ(Scroll().maximum(), 155);
-    EXPECT_EQ(Scroll().value(), 155);
-    EXPECT_EQ(Index().text(), "155");
     // 155 is one of the entries the smaller family leaves as the first family wrote it.
-    EXPECT_EQ(ShownDescription(), "PQA Volt  K");
-
+    EXPECT_EQ(shown(), "155 155 155 PQA Volt  K");
     ChooseFamily(kQmx);
-    EXPECT_EQ(Scroll().maximum(), 204);
-    EXPECT_EQ(Index().text(), "155");
-    EXPECT_EQ(ShownDescription(), qmx.Description(155));
+    EXPECT_EQ(shown(), "204 155 155 " + qmx.Description(155));
 }

@@ -45,18 +45,6 @@ TEST(Files, PutInPlaceReplacesAnExistingFileOrLeavesItAsItWas)
     }
 }
 
-TEST(Files, WriteWholeFileReplacesTheFileAndLeavesNoPart)
-{
-    TempFolder temp;
-    const std::string path = WriteFileText(temp.Path("sheet \xC3\xB2.csv"), "earlier sheet");
-    std::string why;
-    ASSERT_TRUE(WriteWholeFile(path, "index,value\n", why)) << why;
-    EXPECT_EQ(ReadFileText(path), "index,value\n");
-    EXPECT_FALSE(WriteWholeFile(temp.Path("missing/sheet.csv"), "x", why));
-    EXPECT_FALSE(why.empty());
-    EXPECT_EQ(FileNamesIn(temp.Path()), std::vector<std::string>{"sheet \xC3\xB2.csv"});
-}
-
 // Removing takes files only: a folder named like the file stays. A path that is not UTF-8 (a name
 // read from a file written in a single-byte code page) names no file and ends nothing: Windows
 // would otherwise refuse to convert it at all.

@@ -87,17 +87,6 @@ TEST_F(SerialLinkTest, BytesWaitingBeforeARequestAreNotPartOfItsAnswer)
     EXPECT_EQ(BytesToHex(link.Rx.RxBuffer, static_cast<std::size_t>(link.Rx.RxCount)), BytesToHex(answer));
 }
 
-TEST_F(SerialLinkTest, SendFrameWritesOneFrameAndSwitchesBootModeOff)
-{
-    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
-    link.BootMode = true;
-    const double start = host.Now();
-    EXPECT_EQ(link.SendFrame({'I'}, 1.0), 0);
-    EXPECT_FALSE(link.BootMode);
-    EXPECT_EQ(port.written, (std::vector<Bytes>{{0x01, 0x05, 0x49, 0xA7, 0x0A, 0x04}}));
-    EXPECT_DOUBLE_EQ(host.Now() - start, kAckWaitS) << "silence costs the acknowledge wait only";
-}
-
 TEST(PermissionHint, NamesTheDevicesAndTheGroupsToJoin)
 {
     const std::string owner = "add your user to the group that owns";
@@ -105,12 +94,8 @@ TEST(PermissionHint, NamesTheDevicesAndTheGroupsToJoin)
     const struct { const char* story; std::vector<PortOpenResult> refused; std::string hint; } cases[] = {
         {"nothing refused", {}, ""},
         {"only a busy port: no group would help", {Refused("/dev/ttyUSB0")}, ""},
-        {"one device of group dialout", {Refused("/dev/ttyUSB0", "dialout")},
-         "/dev/ttyUSB0: add your user to the group \"dialout\" (sudo usermod -aG dialout"},
         {"the group cannot be read", {Refused("/dev/ttyACM0", "")},
          "/dev/ttyACM0: " + owner + " it (usually \"dialout\") (sudo usermod -aG dialout"},
-        {"a device of another group", {Refused("/dev/ttyS0", "uucp")},
-         "/dev/ttyS0: add your user to the group \"uucp\" (sudo usermod -aG uucp"},
         {"three devices of one group, a busy one among them",
          {Refused("/dev/ttyS0", "dialout"), Refused("/dev/ttyS1"), Refused("/dev/ttyS2", "dialout"),
           Refused("/dev/ttyUSB0", "dialout")},

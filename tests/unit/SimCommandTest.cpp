@@ -145,8 +145,7 @@ TEST_F(SimCommandTest, EachRoutineUnderTheInstrumentsFaults)
     // The flood is reported once.
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Information);
-    EXPECT_EQ(dialogs.messages[0].title, "Errore Rx dato (OnComm)");
-    EXPECT_EQ(dialogs.messages[0].text, "Errore Rx dato (OnComm)\r\n" + stored);
+    EXPECT_EQ(dialogs.messages[0].title + ": " + dialogs.messages[0].text, "Errore Rx dato (OnComm): Errore Rx dato (OnComm)\r\n" + stored);
 }
 
 // Each routine meets one answer in place of the instrument's own: only a whole, well-formed frame
