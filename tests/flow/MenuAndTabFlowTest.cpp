@@ -18,15 +18,6 @@ struct AllTabs : ::testing::Test {
                (Entry("mnu115200").isChecked() ? " [115200]" : "") +
                (rig.Control<QMenu>("mnuBaudrate").menuAction()->isVisible() ? " menu" : "") + ", " + rig.Panel(2);
     }
-    // The port, its tick in the menu, what is saved and the status panels, in one line.
-    std::string Port()
-    {
-        std::string ticked;
-        for (int n = 1; n <= 15; ++n)
-            ticked += rig.form->CommEntry(n)->isChecked() ? " [COMM" + std::to_string(n) + "]" : "";
-        return std::to_string(rig.link.CommPortNumber) + ticked + ", saved " + rig.SavedPort() + ", " + rig.Panel(1) +
-               ", " + rig.Panel(2) + ", " + rig.Panel(3);
-    }
     StatusBox& Box(const char* name) { return rig.Control<StatusBox>(name); }
 };
 using StatusBoxes = AllTabs;
@@ -55,16 +46,6 @@ TEST_F(AllTabs, SpeedAndTitleFollowTheTab)
         EXPECT_EQ(Speed(), speed);
         EXPECT_EQ(rig.form->windowTitle().toStdString(),
                   std::string("UpLoad 31400-31420-27510-27520 V1.11  25/07/25 ") + titles[rig.form->SSTab1->currentIndex()]);
-    }
-}
-
-// A port chosen is ticked, saved and shown; a second click keeps the tick.
-TEST_F(AllTabs, ChoosingAPortStoresAndShowsIt)
-{
-    for (const int n : {5, 5, 1}) {
-        Entry(("mnuCOMM" + std::to_string(n)).c_str()).trigger();
-        EXPECT_EQ(Port(), std::to_string(n) + " [COMM" + std::to_string(n) + "], saved " + std::to_string(n) + ", Port: COM" +
-                              std::to_string(n) + ", Baud: 57600, ");
     }
 }
 

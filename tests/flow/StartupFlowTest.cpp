@@ -17,18 +17,6 @@ std::vector<int> CommEntries(const AppRig& rig, bool (QAction::*has)() const)
 
 }  // namespace
 
-// A second instance ends with its message and touches no port at all.
-TEST(StartupFlow, SecondInstanceEndsWithAMessage)
-{
-    AppRig rig({1, 2});
-    EXPECT_FALSE(rig.Start(true));
-    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
-    EXPECT_EQ(rig.dialogs.messages[0].title + ": " + rig.dialogs.messages[0].text, "MESSAGE: Application just running !!!");
-    EXPECT_EQ(rig.dialogs.messages[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(rig.port.Opens(), 0);
-    EXPECT_TRUE(rig.settings.values.empty()) << "no port is saved";
-}
-
 TEST(StartupFlow, PortChoiceFollowsTheSavedPortAndThePortsFound)
 {
     const struct { std::set<int> ports; int busy; const char* saved; int chosen; std::vector<int> offered; } cases[] = {

@@ -3,17 +3,6 @@
 #include "core/Bytes.h"
 #include "core/Paths.h"
 
-TEST(Bytes, HexAndTextConversions)
-{
-    EXPECT_EQ(BytesToHex(Bytes{0x0A, 0xFF, 0x00}), "0AFF00");
-    EXPECT_EQ(BytesToHex(Bytes{0x0A, 0xFF}, 10), "0AFF") << "never reads past the buffer";
-    EXPECT_EQ(BytesToText(Bytes{'A', 0xB0, 'C'}, 0, 3), "A\xC2\xB0" "C") << "Latin-1 degree sign";
-    EXPECT_EQ(BytesToText(Bytes{'A', 'B'}, 1, 5), "B");
-    EXPECT_EQ(BytesToText(Bytes{'A'}, 4, 2), "");
-    EXPECT_EQ(TextToLatin1("Unit\xC3\xA0"), (Bytes{'U', 'n', 'i', 't', 0xE0}));
-    EXPECT_FALSE(TextToLatin1("\xE2\x82\xAC").has_value()) << "the euro sign has no single byte";
-}
-
 // Text written by a Windows program in its ANSI code page is told from UTF-8 by its bytes alone.
 TEST(Bytes, TextThatIsNotUtf8IsTakenAsLatin1)
 {

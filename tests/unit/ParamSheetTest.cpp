@@ -112,24 +112,6 @@ TEST(ParamSheet, WholeSheetOfEachFamilyInOneSession)
     }
 }
 
-// The family asked for wins over the instrument's own; a family required but not the instrument's
-// is refused before any parameter is read.
-TEST(ParamSheet, FamilyAskedForIsTheOneRead)
-{
-    SheetRig rig("VRTA710");
-    const ParamSheetResult result = rig.Read({"31420", ""});
-    ASSERT_TRUE(result.ok());
-    EXPECT_EQ(result.sheet.familyCode, "31420");
-    EXPECT_EQ(result.sheet.rows.size(), 156u);
-
-    SheetRig other("VRTA710");
-    const ParamSheetResult refused = other.Read({"", "31420"});
-    EXPECT_EQ(refused.code, ResultCode::Refused);
-    EXPECT_EQ(other.Requests(kReadParam), 0);
-    EXPECT_EQ(refused.reason, "the sheet holds parameters of the 31420 family, the instrument's are of the 31400 "
-                              "family: nothing compared");
-}
-
 // A refusal is kept with its reason and the reading goes on; two unanswered requests in a row are
 // borne, the third ends the reading with what was read.
 TEST(ParamSheet, RefusedIndexesAndALostLink)
@@ -160,19 +142,6 @@ TEST(ParamSheet, RefusedIndexesAndALostLink)
         EXPECT_EQ(Refused(result.sheet), c.refused);
         EXPECT_EQ(result.reason, c.why);
     }
-}
-
-// Stop ends the reading after the index under way; the sheet holds every index read.
-TEST(ParamSheet, StopEndsAfterTheIndexUnderWay)
-{
-    SheetRig rig;
-    rig.sink.stop = [&] { return rig.Requests(kReadParam) >= 40; };
-    const ParamSheetResult result = rig.Read();
-    EXPECT_EQ(result.interruption.kind, Interruption::Kind::Stopped);
-    EXPECT_FALSE(result.complete);
-    EXPECT_EQ(result.sheet.rows.size(), 40u);
-    EXPECT_EQ(rig.Requests(kReadParam), 40);
-    EXPECT_EQ(Refused(result.sheet), "");
 }
 
 // Written and read back whole, quotes and commas kept; texts that are not a sheet refused with the
