@@ -40,13 +40,13 @@ public:
     SerialLink link{port, host, dialogs};
     std::unique_ptr<Form1> form;
 
-    Form1& Make()
-    {
-        form = std::make_unique<Form1>(AppServices{link, host, dialogs, settings, folder.path().toStdString(), configFolders});
-        return *form;
-    }
     // Builds the window and runs the start-up; true when the program goes on.
-    bool Start(bool anotherInstanceRunning = false) { return (form ? *form : Make()).Startup(anotherInstanceRunning); }
+    bool Start(bool anotherInstanceRunning = false)
+    {
+        if (!form)
+            form = std::make_unique<Form1>(AppServices{link, host, dialogs, settings, folder.path().toStdString(), configFolders});
+        return form->Startup(anotherInstanceRunning);
+    }
     // Start-up with this configuration file, then the given tab.
     void StartOn(const std::string& config, int tab = 0)
     {

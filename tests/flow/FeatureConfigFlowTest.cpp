@@ -56,9 +56,8 @@ TEST(ConfigurationFile, WifiAndCalibrationLinesFillTheServiceListInFileOrder)
     }
 }
 
-// The file is looked for beside the program, then in the user's folder, then in the system's; the
-// first one found is used as it is, even when it switches nothing on. A folder named like the file
-// ("/" here) is no file, and the search goes on past it.
+// Beside the program, then the user's folder, then the system's: the first file found is used as
+// it is, even when it switches nothing on; a folder named like the file ("/" here) is no file.
 TEST(ConfigurationPlaces, TheFirstFileFoundIsUsed)
 {
     // The tabs Upload, Down mem, Param and Service shown.

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "core/Questions.h"
-#include "link/InstrumentModels.h"
 #include "platform/QtDialogs.h"
 
 namespace {
@@ -22,8 +21,6 @@ TEST(FileDialogFilters, PatternsMatchEitherCaseOnLinuxAndStayAsTheyAreOnWindows)
         {RequestOf(question::UploadImage{"", true, true}).filter,
          "File EE2 (*.epr) (*.[eE][pP][rR]);;File flash (*.fla) (*.[fF][lL][aA])",
          "File EE2 (*.epr) (*.epr);;File flash (*.fla) (*.fla)"},
-        {FindFirmwareTarget("VERTA708")->filter, "File bin (31400_*.bin) (*31400_*.[bB][iI][nN])",
-         "File bin (31400_*.bin) (*31400_*.bin)"},
         {RequestOf(question::LoadRegisterFile{""}).filter,
          "Wifi register file (*_wifi.txt) (*_[wW][iI][fF][iI].[tT][xX][tT])", "Wifi register file (*_wifi.txt) (*_wifi.txt)"},
         {"Data file | *.*", "Data file (*.*)", "Data file (*.*)"},

@@ -62,9 +62,8 @@ using ParamIndex = ParamButtons;
 
 }  // namespace
 
-// Read: the value box filled, the index shown as the number read and the scroll bar moved to it,
-// the speed in the status bar. Write: the value box shows what was written, nothing after a failed
-// write, and a refused text stays as typed.
+// The value box, the index text and the scroll bar as each result leaves them (a failed read shows no
+// value); the speed shown.
 TEST_F(ParamButtons, ReadAndWriteFillTheTabFromTheirResult)
 {
     const struct {
@@ -77,6 +76,7 @@ TEST_F(ParamButtons, ReadAndWriteFillTheTabFromTheirResult)
         {kQmx, false, "29.4", "old", "29", "-32768", 29},
         {kLum, false, " 29", "old", "29", "255", 29},
         {kQmx, false, "abc", "old", "abc", "", 7},
+        {kQmx, false, "12", "old", "12", "", 12, SimFaultRule::Command('l', SimFault::Busy).Times(1)},  // never a 0
         {kQmx, true, "40.2", "12.6", "40", "13", 40},  // the text follows the scroll bar
         {kQmx, true, "1", "256", "1", "256", 7},  // refused before any index is taken
         {kQmx, true, "12", "3", "12", "", 12, SimFaultRule::Command('i', SimFault::Nak).Times(1)},
@@ -101,21 +101,13 @@ TEST_F(ParamButtons, ReadAndWriteFillTheTabFromTheirResult)
     }
 }
 
-// While a button runs: its wait text, and the tab control and the three buttons off (Info: the
-// "COMM" menu too); afterwards its outcome, everything on again and the port closed. Without an
-// instrument only the identification goes out.
+// While a button runs: its wait text, the tab control and the buttons off (Info: the "COMM" menu
+// too); afterwards its outcome, everything on again and the port closed.
 TEST_F(ParamButtons, WaitTextsControlsAndOutcomesOfEachButton)
 {
     using Click = void (ParamButtons::*)();
     const std::string serialError = " Serial error !!\r\n\r\n  Check connection.";
-    const struct {
-        Click click;
-        bool instrument;
-        const char* wait;
-        bool commMenuOff;
-        std::string outcome;
-        Sent sent;
-    } cases[] = {
+    const struct { Click click; bool instrument; const char* wait; bool commMenuOff; std::string outcome; Sent sent; } cases[] = {
         {&ParamButtons::Read, true, ".. wait ..", false, "Reading OK", {kIdentify, ParamRead(12)}},
         {&ParamButtons::Write, true, ".. wait ..", false, "Writing OK",
          {kIdentify, ParamWrite(12, "5"), ParamRead(12), {'r'}}},
@@ -145,15 +137,13 @@ TEST_F(ParamButtons, WaitTextsControlsAndOutcomesOfEachButton)
         if (!c.instrument) {
             EXPECT_NEAR(rig.host.Now() - start, 0.25 + 0.4, 1e-9) << "opening, then one acknowledge wait";
         }
-        EXPECT_TRUE(ControlsEnabled());
-        EXPECT_TRUE(rig.form->mnuSeriale->menuAction()->isEnabled());
+        EXPECT_TRUE(ControlsEnabled() && rig.form->mnuSeriale->menuAction()->isEnabled()) << "given back";
         EXPECT_FALSE(rig.port.IsOpen());
     }
 }
 
-// An index of the family moves the scroll bar (a fraction is taken half to even, and the text then
-// follows the scroll bar) and shows its description; any other text stays as typed, the scroll bar
-// keeps its place and the description says the text is out of range.
+// An index of the family (a fraction taken half to even) moves the scroll bar and shows its
+// description; any other text stays as typed and the description says it is out of range.
 TEST_F(ParamIndex, TypedIndexWithinAndOutsideTheFamily)
 {
     const std::string qmxOut = "TYPE out of range (0-204)";

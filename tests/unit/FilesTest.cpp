@@ -1,5 +1,4 @@
-// Files by UTF-8 paths on every system: put in place of an existing file in one step, written whole,
-// removed, found with letter case aside.
+// Files by UTF-8 paths on every system: put in place, removed, found with letter case aside.
 #include <gtest/gtest.h>
 
 #include "core/Platform.h"
@@ -45,9 +44,8 @@ TEST(Files, PutInPlaceReplacesAnExistingFileOrLeavesItAsItWas)
     }
 }
 
-// Removing takes files only: a folder named like the file stays. A path that is not UTF-8 (a name
-// read from a file written in a single-byte code page) names no file and ends nothing: Windows
-// would otherwise refuse to convert it at all.
+// Removing takes files only. A path that is not UTF-8 (a name from a single-byte code page) names no
+// file and ends nothing: Windows would otherwise refuse to convert it at all.
 TEST(Files, RemoveTakesFilesOnlyAndAPathThatIsNotUtf8NamesNoFile)
 {
     TempFolder temp;

@@ -42,8 +42,8 @@ Bytes InfoAnswer(const std::string& name8, const std::string& version)
 
 }  // namespace
 
-// Against frames built by the protocol's rules: a short frame up to 251 payload bytes, a long one
-// (two LEN bytes) from 252; the identification request's bytes: SerialLinkTest.
+// Against frames built by the protocol's rules: short up to 251 payload bytes, long (two LEN bytes)
+// from 252.
 TEST(Frames, ShortAndLongFrameBoundary)
 {
     for (const std::size_t n : {1u, 251u, 252u, 1030u})

@@ -1,6 +1,5 @@
-// The parameter catalogue: each family's width and sign index by index (written here apart from the
-// catalogue's own lists), its texts character for character, and what a family leaves as the family
-// loaded before it wrote it.
+// The parameter catalogue: each family's width and sign index by index (written here apart from its
+// own lists), its texts, and what a family leaves as the family before wrote it.
 #include <gtest/gtest.h>
 
 #include <climits>

@@ -97,8 +97,7 @@ SimFaultRule Once(std::uint8_t command, SimFault fault)
 }  // namespace
 
 // What each wait costs and where a late or stray answer ends up: result code, message and the
-// virtual time from the request to the routine's end. The texts of the instrument's refusals are
-// proven through the tool by the flow tests.
+// virtual time from the request to the routine's end.
 TEST_F(SimCommandTest, EachRoutineUnderTheInstrumentsFaults)
 {
     const Bytes flood = AnswerOf({'I'}, {Once('I', SimFault::OverLong)});  // 5100 bytes: 5001 fit

@@ -103,8 +103,7 @@ TEST(SimFaultRuleText, RejectsBadText)
     }
 }
 
-// Paced, every byte takes its bits at the line rate (11 with even parity), and answers queue on the
-// line.
+// Paced, each byte takes 11 bits (even parity) of line time, and answers queue on the line.
 TEST(SimPort, PacedBytesTakeTheirLineTime)
 {
     VirtualHost host;
