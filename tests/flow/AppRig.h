@@ -6,22 +6,17 @@
 #include <memory>
 #include <set>
 #include <stdexcept>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "app/Form1.h"
 #include "link/SerialLink.h"
 #include "sim/SimBoards.h"
-#include "sim/SimInstrument.h"
 #include "sim/SimPort.h"
 #include "sim/VirtualHost.h"
 #include "support/Files.h"
 #include "support/MemorySettings.h"
 #include "support/ScriptedDialogs.h"
 
-// The main window in virtual time, with the simulated instrument (its boards, running their
-// firmware unless a test starts the CPU board in its bootloader) on a port whose existing numbers
+// The main window in virtual time, with the simulated instrument on a port whose existing numbers
 // the test chooses, scripted dialogs, in-memory settings and a fresh folder as the program's folder.
 class AppRig {
 public:
@@ -41,23 +36,15 @@ public:
     ScriptedDialogs dialogs;
     MemorySettings settings;
     QTemporaryDir folder;
-    // Folders searched for the configuration file; none: `folder` only.
-    std::vector<std::string> configFolders;
+    std::vector<std::string> configFolders;  // searched for the configuration file; none: `folder` only
     SerialLink link{port, host, dialogs};
     std::unique_ptr<Form1> form;
-
-    Form1& Make()
-    {
-        form = std::make_unique<Form1>(
-            AppServices{link, host, dialogs, settings, folder.path().toStdString(), configFolders});
-        return *form;
-    }
 
     // Builds the window and runs the start-up; true when the program goes on.
     bool Start(bool anotherInstanceRunning = false)
     {
         if (!form)
-            Make();
+            form = std::make_unique<Form1>(AppServices{link, host, dialogs, settings, folder.path().toStdString(), configFolders});
         return form->Startup(anotherInstanceRunning);
     }
     // Start-up with this configuration file, then the given tab.
@@ -75,25 +62,20 @@ public:
         const auto it = settings.values.find("Startup/CommPort");
         return it == settings.values.end() ? "<none>" : it->second;
     }
-
-    // Writes the configuration file byte for byte.
     void WriteConfig(const std::string& content) { WriteFileText(folder.filePath("Config314x0.cfg").toStdString(), content); }
 
-    // A control of the window by its name.
     template <typename T>
     T& Control(const char* name) const
     {
-        T* control = form->findChild<T*>(QString::fromLatin1(name));
-        if (!control)
-            throw std::runtime_error(std::string("no control named ") + name);
-        return *control;
+        if (T* control = form->findChild<T*>(QString::fromLatin1(name)))
+            return *control;
+        throw std::runtime_error(std::string("no control named ") + name);
     }
 
     // Runs `action` once, at the first millisecond of virtual time at which `condition` holds.
     void When(std::function<bool()> condition, std::function<void()> action)
     {
-        polls.push_back(std::make_unique<std::function<void()>>());
-        std::function<void()>* poll = polls.back().get();
+        std::function<void()>* poll = polls.emplace_back(std::make_unique<std::function<void()>>()).get();
         *poll = [this, poll, condition = std::move(condition), action = std::move(action)] {
             if (condition())
                 action();
@@ -113,7 +95,6 @@ public:
             items.push_back(Control<QComboBox>(list).itemText(i).toStdString());
         return items;
     }
-    // Selects an entry of a list by its text.
     void Choose(const char* list, const std::string& entry) const
     {
         auto& box = Control<QComboBox>(list);

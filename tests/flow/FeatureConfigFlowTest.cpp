@@ -1,58 +1,45 @@
+// The configuration file: where it is looked for, and what its lines switch on.
+#include <QDir>
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "AppRig.h"
+#include "core/FeatureConfig.h"
+
+namespace {
+
+enum Place { kProgramFolder, kUserFolder, kSystemFolder };
+
+}  // namespace
 
 // A line switches a feature on only when it is exactly the keyword; the CR of a CR LF line end
 // belongs to the line end, everything else belongs to the line.
 TEST(ConfigurationFile, OnlyTheExactKeywordShowsTheParamTab)
 {
-    const struct {
-        const char* story;
-        std::string file;
-        bool shown;
-    } cases[] = {
-        {"keyword alone, no line end", "31400-paramedit", true},
-        {"keyword with LF", "31400-paramedit\n", true},
-        {"keyword with CR LF", "31400-paramedit\r\n", true},
-        {"keyword after other lines", "hello\r\n\r\n31400-paramedit\r\nbye\r\n", true},
-        {"trailing blank", "31400-paramedit \n", false},
-        {"trailing blank before CR LF", "31400-paramedit \r\n", false},
-        {"trailing tab", "31400-paramedit\t\r\n", false},
-        {"leading blank", " 31400-paramedit\n", false},
-        {"leading character", "#31400-paramedit\r\n", false},
-        {"other case", "31400-ParamEdit\r\n", false},
-        {"two CRs before LF", "31400-paramedit\r\r\n", false},
-        {"lone CR at the end of the file", "31400-paramedit\r", false},
-        {"two keywords on one line", "31400-paramedit31400-paramedit\n", false},
-        {"empty file", "", false},
+    const std::pair<std::string, bool> cases[] = {
+        {"31400-paramedit", true}, {"31400-paramedit\n", true}, {"31400-paramedit\r\n", true},
+        {"hello\r\n\r\n31400-paramedit\r\nbye\r\n", true},
+        {"31400-paramedit \n", false}, {"31400-paramedit \r\n", false}, {"31400-paramedit\t\r\n", false},
+        {" 31400-paramedit\n", false}, {"#31400-paramedit\r\n", false}, {"31400-ParamEdit\r\n", false},
+        {"31400-paramedit\r\r\n", false}, {"31400-paramedit\r", false}, {"31400-paramedit31400-paramedit\n", false},
+        {"", false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.story);
+    for (const auto& [file, shown] : cases) {
+        SCOPED_TRACE(file);
         AppRig rig;
-        rig.WriteConfig(c.file);
+        rig.WriteConfig(file);
         ASSERT_TRUE(rig.Start());
-        EXPECT_EQ(rig.TabShown(2), c.shown);
-        EXPECT_FALSE(rig.TabShown(3));
+        EXPECT_EQ(rig.TabShown(kParamTab), shown);
+        EXPECT_FALSE(rig.TabShown(kServiceTab));
         EXPECT_TRUE(rig.dialogs.messages.empty());
     }
 }
 
 TEST(ConfigurationFile, WifiAndCalibrationLinesFillTheServiceListInFileOrder)
 {
-    const struct {
-        std::string file;
-        LocalDateTime now;
-        std::vector<std::string> entries;
-        const char* day;
-        const char* month;
-        const char* year;
-    } cases[] = {
-        {"31400-WlanOps\r\n314x0-CalStmp\r\n", {2031, 2, 7, 10, 0, 0}, {"WiFi setting", "WiFi register", "Calibration date"}, "07", "02", "31"},
-        {"314x0-CalStmp\n31400-WlanOps\n", {2030, 11, 23, 8, 0, 0}, {"Calibration date", "WiFi setting", "WiFi register"}, "23", "11", "30"},
-        {"31400-WlanOps\n", {2030, 11, 23, 8, 0, 0}, {"WiFi setting", "WiFi register"}, "", "", ""},
+    const struct { std::string file; LocalDateTime now; std::vector<std::string> entries; const char* date; } cases[] = {
+        {"31400-WlanOps\r\n314x0-CalStmp\r\n", {2031, 2, 7, 10, 0, 0}, {"WiFi setting", "WiFi register", "Calibration date"}, "07/02/31"},
+        {"314x0-CalStmp\n31400-WlanOps\n", {2030, 11, 23, 8, 0, 0}, {"Calibration date", "WiFi setting", "WiFi register"}, "23/11/30"},
+        {"31400-WlanOps\n", {2030, 11, 23, 8, 0, 0}, {"WiFi setting", "WiFi register"}, "//"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -60,57 +47,64 @@ TEST(ConfigurationFile, WifiAndCalibrationLinesFillTheServiceListInFileOrder)
         rig.host.SetLocalStart(c.now);
         rig.WriteConfig(c.file);
         ASSERT_TRUE(rig.Start());
-
-        EXPECT_TRUE(rig.TabShown(3));
-        EXPECT_FALSE(rig.TabShown(2));
+        EXPECT_TRUE(rig.TabShown(kServiceTab));
+        EXPECT_FALSE(rig.TabShown(kParamTab));
         EXPECT_EQ(rig.Items("cmbService"), c.entries);
         EXPECT_EQ(rig.Control<QComboBox>("cmbService").currentIndex(), 0);
-        EXPECT_EQ(rig.Text("txtCalibManDateDay"), c.day);
-        EXPECT_EQ(rig.Text("txtCalibManDateMonth"), c.month);
-        EXPECT_EQ(rig.Text("txtCalibManDateYear"), c.year);
+        EXPECT_EQ(rig.Text("txtCalibManDateDay") + "/" + rig.Text("txtCalibManDateMonth") + "/" + rig.Text("txtCalibManDateYear"),
+                  c.date);
     }
 }
 
-// What each feature line offers: tabs, Down mem options and how they start.
-TEST(ConfigurationFile, EachFeatureLineOffersItsTabsAndOptions)
+// Beside the program, then the user's folder, then the system's: the first file found is used as
+// it is, even when it switches nothing on; a folder named like the file ("/" here) is no file.
+TEST(ConfigurationPlaces, TheFirstFileFoundIsUsed)
 {
-    const char* shownNames[] = {"chkEE2Down", "chkFlashDown", "txtDownDaPag", "txtDownaPag", "lblDownDa", "lblDownA",
-                                "cmdDownUpData", "chkDownALLdata", "chkDownE2WriteNumRec", "chkDownEE2clearAll"};
-    const char* tickNames[] = {"chkEE2Down", "chkFlashDown", "chkDownALLdata", "chkDownE2WriteNumRec", "chkDownEE2clearAll"};
-    const struct {
-        std::string file;
-        const char* tabs;
-        const char* shown;
-        const char* ticked;  // the hidden boxes keep their ticks
-        int services;
-    } cases[] = {
-        {"", "1100", "0000000000", "11110", 0},
-        // Unticking "Flash #MIS only" leaves every choice open.
-        {"31400-flashopen\r\n", "1100", "1111111110", "11000", 0},
-        {"31400-EeWipeFull\n", "1100", "0000000001", "11110", 0},
-        {"31400-paramedit\r\n31400-flashopen\r\n31400-EeWipeFull\r\n31400-WlanOps\r\n314x0-CalStmp\r\n", "1111",
-         "1111111111", "11000", 3},
+    // The tabs Upload, Down mem, Param and Service shown.
+    const struct { std::vector<std::pair<Place, std::string>> files; const char* tabs; } cases[] = {
+        {{}, "1100"},
+        {{{kSystemFolder, "31400-paramedit\n314x0-CalStmp\n"}}, "1111"},
+        {{{kProgramFolder, "31400-WlanOps\r\n"}, {kUserFolder, "31400-paramedit\r\n"}, {kSystemFolder, "31400-paramedit\r\n"}}, "1101"},
+        {{{kUserFolder, "31400-paramedit\n"}, {kSystemFolder, "31400-WlanOps\n"}}, "1110"},
+        {{{kProgramFolder, ""}, {kUserFolder, "31400-paramedit\n"}}, "1100"},
+        {{{kUserFolder, "# 31400-paramedit\n"}, {kSystemFolder, "31400-paramedit\n"}}, "1100"},
+        {{{kProgramFolder, "/"}, {kUserFolder, "31400-paramedit\n"}}, "1110"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
+        QTemporaryDir root;
+        std::vector<std::string> folders;
+        for (const char* name : {"bin", "home-config", "etc"}) {
+            QDir(root.path()).mkdir(name);
+            folders.push_back(root.filePath(name).toStdString());
+        }
+        std::string story;
+        for (const auto& [place, content] : c.files) {
+            const std::string path = folders[place] + "/Config314x0.cfg";
+            story += path.substr(root.path().size()) + " ";
+            if (content == "/")
+                ASSERT_TRUE(QDir().mkpath(QString::fromStdString(path)));
+            else
+                WriteFileText(path, content);
+        }
+        SCOPED_TRACE(story);
         AppRig rig;
-        rig.WriteConfig(c.file);
+        rig.configFolders = folders;
         ASSERT_TRUE(rig.Start());
-        std::string tabs, shown, ticked;
+        std::string tabs;
         for (int tab = 0; tab < 4; ++tab)
             tabs += rig.TabShown(tab) ? '1' : '0';
-        for (const char* name : shownNames)
-            shown += Shown(rig.Control<QWidget>(name)) ? '1' : '0';
-        for (const char* name : tickNames)
-            ticked += rig.Control<QCheckBox>(name).isChecked() ? '1' : '0';
         EXPECT_EQ(tabs, c.tabs);
-        EXPECT_EQ(shown, c.shown);
-        EXPECT_EQ(ticked, c.ticked);
-        for (const char* name : {"chkEE2Down", "chkFlashDown", "txtDownDaPag", "txtDownaPag"})
-            EXPECT_TRUE(rig.Control<QWidget>(name).isEnabled()) << name;
-        EXPECT_EQ(rig.Text("txtDownDaPag") + "-" + rig.Text("txtDownaPag"), "0-2047");
-        EXPECT_EQ(rig.Control<QComboBox>("cmbService").count(), c.services);
-        EXPECT_EQ(rig.form->SSTab1->currentIndex(), 0);
         EXPECT_TRUE(rig.dialogs.messages.empty());
     }
+}
+
+TEST(ConfigurationPlaces, FoldersInSearchOrderOnEachSystem)
+{
+    const struct { OsFamily os; const char* user; std::vector<std::string> folders; } cases[] = {
+        {OsFamily::Unix, "/home/tec/.config/servicetool", {"/opt/st/bin", "/home/tec/.config/servicetool", "/etc/servicetool"}},
+        {OsFamily::Unix, "", {"/opt/st/bin", "/etc/servicetool"}},
+        {OsFamily::Windows, "C:/Users/tec/AppData/Local/servicetool", {"/opt/st/bin", "C:/Users/tec/AppData/Local/servicetool"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ConfigFolders("/opt/st/bin", c.user, c.os), c.folders) << c.user;
 }

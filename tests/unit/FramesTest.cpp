@@ -1,27 +1,24 @@
+// Frames, answers and the identification as the link takes them apart.
 #include <gtest/gtest.h>
 
 #include <numeric>
 
 #include "core/ResultCodes.h"
 #include "link/Answers.h"
-#include "link/Frames.h"
+#include "link/Identification.h"
 #include "link/RxState.h"
 #include "support/SimTestHelpers.h"
 
-namespace {
-
+using simtest::Acked;
 using simtest::Cat;
+
+namespace {
 
 Bytes Payload(std::size_t n)
 {
     Bytes p(n);
     std::iota(p.begin(), p.end(), 0);
     return p;
-}
-
-unsigned SumThroughLf(const Bytes& frame)
-{
-    return std::accumulate(frame.begin(), frame.end() - 1, 0u) % 256;
 }
 
 RxState Fed(const Bytes& bytes)
@@ -33,45 +30,32 @@ RxState Fed(const Bytes& bytes)
     return rx;
 }
 
+// ACK, SOH, LEN, name, serial, version text, CKS, LF, EOT: the count is 22 + the version length.
+Bytes InfoAnswer(const std::string& name8, const std::string& version)
+{
+    Bytes b{0x06, 0x01, 0x00};
+    for (char c : name8 + "00001234" + version)
+        b.push_back(static_cast<std::uint8_t>(c));
+    b.insert(b.end(), {0x00, 0x0A, 0x04});
+    return b;
+}
+
 }  // namespace
 
-// The identification request's bytes: SerialLinkTest.SendFrameWritesOneFrameAndSwitchesBootModeOff.
+// Against frames built by the protocol's rules: short up to 251 payload bytes, long (two LEN bytes)
+// from 252.
 TEST(Frames, ShortAndLongFrameBoundary)
 {
-    const Bytes at251 = BuildFrame(Payload(251));
-    ASSERT_EQ(at251.size(), 256u);
-    EXPECT_EQ(at251[0], ctl::SOH);
-    EXPECT_EQ(at251[1], 255);
-    EXPECT_EQ(SumThroughLf(at251), 0u);
-
-    const Bytes at252 = BuildFrame(Payload(252));
-    ASSERT_EQ(at252.size(), 258u);
-    EXPECT_EQ(at252[0], ctl::STX);
-    EXPECT_EQ(at252[1], 0x01);
-    EXPECT_EQ(at252[2], 0x01);  // LEN 257
-    EXPECT_EQ(at252[254], 251);  // last payload byte
-    EXPECT_EQ(at252.back(), ctl::EOT);
-    EXPECT_EQ(at252[at252.size() - 2], ctl::LF);
-    EXPECT_EQ(SumThroughLf(at252), 0u);
-
-    const Bytes flashWrite = BuildFrame(Payload(1030));
-    EXPECT_EQ(flashWrite.size(), 1036u);
-    EXPECT_EQ(flashWrite[1] * 256 + flashWrite[2], 1035);
+    for (const std::size_t n : {1u, 251u, 252u, 1030u})
+        EXPECT_EQ(Cat({ctl::ACK}, BuildFrame(Payload(n))), Acked(Payload(n))) << n;
 }
 
 // The recogniser fed byte by byte: when an answer is complete, what it takes as the acknowledge,
 // and that every byte is stored in order, shifted by whatever came before the frame.
 TEST(Recogniser, AnswersCompleteOnEotAtTheirLength)
 {
-    Bytes longAnswer{ctl::ACK};
-    const Bytes longFrame = BuildLongFrame(Payload(1024));
-    longAnswer.insert(longAnswer.end(), longFrame.begin(), longFrame.end());
-    const struct {
-        const char* story;
-        Bytes bytes;
-        std::uint8_t ack;
-        bool done;
-    } cases[] = {
+    const Bytes longAnswer = Acked(Payload(1024));
+    const struct { const char* story; Bytes bytes; std::uint8_t ack; bool done; } cases[] = {
         // ACK, SOH, LEN 6: the answer holds LEN + 2 = 8 bytes, EOT at index 7.
         {"short answer", {ctl::ACK, ctl::SOH, 6, '0', 'A', 'B', 0x0A, ctl::EOT}, ctl::ACK, true},
         {"EOT one byte early", {ctl::ACK, ctl::SOH, 6, '0', 'A', 'B', ctl::EOT}, ctl::ACK, false},
@@ -96,53 +80,68 @@ TEST(Recogniser, AnswersCompleteOnEotAtTheirLength)
     EXPECT_EQ(message, "Error (Rx: 55AA06010530000A04)");
 }
 
-TEST(Recogniser, NeverWritesPastTheBuffer)
-{
-    RxState rx;
-    rx.ResetForExchange();
-    int refused = 0;
-    for (int i = 0; i < 6000; ++i)
-        refused += rx.Accept(0x33) ? 0 : 1;
-    EXPECT_EQ(rx.RxCount, kRxLastIndexExchange + 1);
-    EXPECT_EQ(refused, 6000 - (kRxLastIndexExchange + 1));
-}
-
 TEST(DecodeAnswer, EveryStatusByte)
 {
-    struct Case {
-        std::uint8_t status;
-        int code;
-        const char* message;
-    };
-    const Case cases[] = {{ctl::ACK, 0, "OK"}, {ctl::NAK, 5, "NAK"},      {'0', 0, "OK"},
-                          {'1', 8, "NO OK !!"}, {'2', 9, "Busy ..."}, {'3', 0, "No Valid block"}};
+    const struct { std::uint8_t status; int code; const char* message; } cases[] = {
+        {ctl::ACK, 0, "OK"}, {ctl::NAK, 5, "NAK"}, {'0', 0, "OK"}, {'1', 8, "NO OK !!"}, {'2', 9, "Busy ..."},
+        {'3', 0, "No Valid block"}};
+    std::string message;
     for (const auto& c : cases) {
-        const Bytes buffer{ctl::ACK, ctl::SOH, 5, c.status, 0x00, 0x0A, ctl::EOT};
-        std::string message;
-        EXPECT_EQ(DecodeAnswer(3, buffer, 7, message), c.code) << int(c.status);
+        EXPECT_EQ(DecodeAnswer(3, Bytes{ctl::ACK, ctl::SOH, 5, c.status, 0x00, 0x0A, ctl::EOT}, 7, message), c.code)
+            << int(c.status);
         EXPECT_EQ(message, c.message);
     }
-    std::string message;
     EXPECT_EQ(DecodeAnswer(3, Bytes{ctl::ACK, 1, 5, 'x', 0, 10, 4}, 7, message), code::kMalformed);
     EXPECT_EQ(message, "Error (Rx: 06010578000A04)");
-    // Too few bytes for the index: malformed, dump of what there is.
+    // Too few bytes for the index: malformed, dump of what there is; never past the buffer.
     EXPECT_EQ(DecodeAnswer(3, Bytes{ctl::NAK}, 1, message), code::kMalformed);
     EXPECT_EQ(message, "Error (Rx: 15)");
-    // A count larger than the buffer never reads past it.
     EXPECT_EQ(DecodeAnswer(3, Bytes{ctl::ACK, 1, 5}, 500, message), code::kMalformed);
     EXPECT_EQ(message, "Error (Rx: 060105)");
 }
 
 TEST(GetAnswerText, TextAndNumericForms)
 {
-    RxState rx = Fed({ctl::ACK, ctl::SOH, 9, '0', '1', '2', '3', '4', 0x00, 0x0A, ctl::EOT});
+    const RxState rx = Fed({ctl::ACK, ctl::SOH, 9, '0', '1', '2', '3', '4', 0x00, 0x0A, ctl::EOT});
     ASSERT_TRUE(rx.RxFrameDone);
     int result = -1;
     EXPECT_EQ(GetAnswerText(rx, false, result), "1234");
     EXPECT_EQ(result, 0);
     EXPECT_EQ(GetAnswerText(rx, true, result), "48");
-
-    RxState incomplete = Fed({ctl::ACK, ctl::SOH});
-    EXPECT_EQ(GetAnswerText(incomplete, false, result), "");
+    EXPECT_EQ(GetAnswerText(Fed({ctl::ACK, ctl::SOH}), false, result), "");
     EXPECT_EQ(result, code::kNoFrame);
+}
+
+// Version text T: FwVersion is 4 characters when the first "." at or after position 3 is at
+// position 6, else 5; FwDetail is 7 characters from position 11 when FwVersion reads at least
+// 1.13, else 4. A byte is one character whatever its value.
+TEST(ParseInfoAnswer, FieldsOfTheVersionText)
+{
+    const struct { const char* name8; std::string version; const char *name, *fwVersion, *fwDetail; } cases[] = {
+        {"QMX-ARN ", "01.05 ABCDEFGHIJK", "QMX-ARN", "01.05", "EFGH"},
+        {"  QSLUM ", "1.05", "QSLUM", "1.05", ""},
+        {"VRTA708 ", "01.13 ABCDEFGHIJK", "VRTA708", "01.13", "EFGHIJK"},  // 1.13 is not below 1.13
+        {"VRTA708 ", "01.12 ABCDEFGHIJK", "VRTA708", "01.12", "EFGH"},
+        {"VRTA708 ", "1.05 .ABCDEFGHIJ", "VRTA708", "1.05", "EFGH"},       // "." at position 6
+        {"VRTA708 ", "1.05 ABCDEFGHIJK", "VRTA708", "1.05 ", "FGHI"},      // none at or after 3
+        {"VRTA708 ", "1.051.02  0314", "VRTA708", "1.05", "0314"},
+        {"VRTA708 ", "2.0", "VRTA708", "2.0", ""},                          // never past the answer
+        {"VRTA708 ", "1.13 ABCDEFGH", "VRTA708", "1.13 ", "FGH"},            // detail cut by the end
+        // 0xE9 is one character (two bytes of UTF-8): the "." stays at position 3.
+        {"V\xE9RTA708", "0\xE9.13 ABCDEFGHIJK", "V\xC3\xA9RTA708", "0\xC3\xA9.13", "EFGH"},
+        {"VRTA708 ", "\xE9\xE9\xE9\xE9\xE9.BCDEFGHIJK", "VRTA708", "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", "FGHI"},
+    };
+    for (const auto& c : cases) {
+        const Bytes answer = InfoAnswer(c.name8, c.version);
+        InstrumentInfo info;
+        EXPECT_EQ(ParseInfoAnswer(answer, static_cast<int>(answer.size()), info), 0);
+        EXPECT_EQ(info.Name + "|" + info.SerialNumber + "|" + info.FwVersion + "|" + info.FwDetail,
+                  std::string(c.name) + "|00001234|" + c.fwVersion + "|" + c.fwDetail) << c.version;
+    }
+    // A count beyond the buffer, or too small for any version text, never reads past the answer.
+    InstrumentInfo info;
+    EXPECT_EQ(ParseInfoAnswer(Bytes{0x06, 0x01, 0x05}, 300, info), 0);
+    EXPECT_EQ(info.Name + info.FwVersion + info.FwDetail, "");
+    EXPECT_EQ(ParseInfoAnswer(InfoAnswer("VRTA708 ", "1.05"), 22, info), 0);
+    EXPECT_EQ(info.FwVersion, "");
 }

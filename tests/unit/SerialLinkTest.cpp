@@ -1,9 +1,11 @@
 // The link on a scripted port: reopening, the bootloader's acknowledge rules, overruns and stray
-// bytes. Open failures and the start-up probe are proven through the window (DownloadFlow,
-// StartupFlow, PortAccessFlow) and through a real port (SerialPty).
+// bytes; the hint for ports refused for lack of permission.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "link/Frames.h"
+#include "link/PortAccess.h"
 #include "link/SerialLink.h"
 #include "sim/VirtualHost.h"
 #include "support/ScriptedDialogs.h"
@@ -18,12 +20,21 @@ struct SerialLinkTest : ::testing::Test {
     SerialLink link{port, host, dialogs};
 };
 
+// A port refused for lack of permission (a group given) or held by another program (none).
+PortOpenResult Refused(const std::string& device, std::optional<std::string> group = std::nullopt)
+{
+    PortOpenResult result{PortOpenResult::Kind::Failed, 2, "Permission denied"};
+    result.accessDenied = group.has_value();
+    result.device = device;
+    result.deviceGroup = group.value_or("");
+    return result;
+}
+
 }  // namespace
 
 TEST_F(SerialLinkTest, InitSerialeReopensAnOpenPortWithNewSettings)
 {
     ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
-    EXPECT_TRUE(port.IsOpen());
     ASSERT_EQ(link.InitSeriale(1, "57600"), 0);
     EXPECT_TRUE(port.IsOpen());
     EXPECT_EQ(port.closes, 1);
@@ -38,12 +49,7 @@ TEST_F(SerialLinkTest, InitSerialeReopensAnOpenPortWithNewSettings)
 // through the instrument 0x79 as the third byte after its ACK.
 TEST_F(SerialLinkTest, BootAckRuleDirectAndTunnel)
 {
-    const struct {
-        const char* story;
-        bool tunnel;
-        std::vector<Bytes> bursts;
-        std::vector<bool> ackAfterEach;
-    } cases[] = {
+    const struct { const char* story; bool tunnel; std::vector<Bytes> bursts; std::vector<bool> ackAfter; } cases[] = {
         {"direct: 0x79 0x00 0x79 sets it at the third byte", false, {{0x79, 0x00}, {0x79}}, {false, true}},
         {"direct: 0x1F 0x79 never sets it", false, {{0x1F, 0x79}, {0x79}}, {false, false}},
         {"tunnel: 0x06 0x79 0x79", true, {{0x06, 0x79}, {0x79}}, {false, true}},
@@ -58,61 +64,12 @@ TEST_F(SerialLinkTest, BootAckRuleDirectAndTunnel)
         link.Boot.BootRxCount = 0;
         for (std::size_t i = 0; i < c.bursts.size(); ++i) {
             port.Arrive(c.bursts[i]);
-            EXPECT_EQ(link.BootAck, c.ackAfterEach[i]) << i;
+            EXPECT_EQ(link.BootAck, c.ackAfter[i]) << i;
         }
         EXPECT_EQ(link.Rx.RxCount, 0) << "nothing reaches the protocol buffer in bootloader mode";
     }
-}
-
-// At most one overrun box per exchange, however the bytes come; the box holds what was stored.
-TEST_F(SerialLinkTest, OneOverrunBoxPerExchange)
-{
-    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
-    const struct {
-        std::vector<std::size_t> bursts;  // bytes arriving after the request, one burst after another
-        std::size_t boxes;
-    } cases[] = {
-        {{5001}, 0},  // indexes 0..5000: every byte fits
-        {{5002}, 1},
-        {{7000, 500}, 1},
-        {{5001, 1, 1, 1}, 1},
-    };
-    std::size_t shown = 0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.bursts.front());
-        port.onWrite = [&](const Bytes&) {
-            double at = 0.001;
-            for (const std::size_t n : c.bursts)
-                host.CallAfter(at += 0.001, [&, n] { port.Arrive(Bytes(n, 0x33)); });
-        };
-        link.SendFrame({'I'}, 1.0);
-        EXPECT_EQ(link.Rx.RxCount, 5001);
-        EXPECT_EQ(port.BytesWaiting(), 0u) << "excess bytes are drained, not left to flood later";
-        ASSERT_EQ(dialogs.messages.size(), shown + c.boxes);
-        shown = dialogs.messages.size();
-        host.RunUntil(host.Now() + kLateAnswerQuietS);
-    }
-    ASSERT_FALSE(dialogs.messages.empty());
-    EXPECT_EQ(dialogs.messages[0].title, "Errore Rx dato (OnComm)");
-    EXPECT_EQ(dialogs.messages[0].icon, MsgIcon::Information);
-    EXPECT_EQ(dialogs.messages[0].text, "Errore Rx dato (OnComm)\r\n" + std::string(2 * 5001, '3'));
-
-    // Opening the port again starts afresh too: the buffer holds 301 bytes, the count is left as
-    // the last exchange left it, and the next stray byte is reported once more.
-    port.onWrite = nullptr;
-    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
-    port.Arrive({0x44});
-    port.Arrive({0x45});
-    EXPECT_EQ(dialogs.messages.size(), shown + 1);
-    EXPECT_EQ(dialogs.messages.back().text, "Errore Rx dato (OnComm)\r\n" + std::string(2 * 301, '0'));
-}
-
-TEST_F(SerialLinkTest, BootAreaOverrunIsRefusedTheSameWay)
-{
-    ASSERT_EQ(link.InitSeriale(1, "57600"), 0);
-    link.BootMode = true;
     port.Arrive(Bytes(3100, 0x11));
-    EXPECT_EQ(link.Boot.BootRxCount, 3001);
+    EXPECT_EQ(link.Boot.BootRxCount, 3001) << "the bootloader's area refuses what does not fit";
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].title, "Errore Rx dato (OnComm)");
 }
@@ -130,14 +87,31 @@ TEST_F(SerialLinkTest, BytesWaitingBeforeARequestAreNotPartOfItsAnswer)
     EXPECT_EQ(BytesToHex(link.Rx.RxBuffer, static_cast<std::size_t>(link.Rx.RxCount)), BytesToHex(answer));
 }
 
-TEST_F(SerialLinkTest, SendFrameWritesOneFrameAndSwitchesBootModeOff)
+TEST(PermissionHint, NamesTheDevicesAndTheGroupsToJoin)
 {
-    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
-    link.BootMode = true;
-    const double start = host.Now();
-    EXPECT_EQ(link.SendFrame({'I'}, 1.0), 0);
-    EXPECT_FALSE(link.BootMode);
-    ASSERT_EQ(port.written.size(), 1u);
-    EXPECT_EQ(port.written[0], (Bytes{0x01, 0x05, 0x49, 0xA7, 0x0A, 0x04}));
-    EXPECT_DOUBLE_EQ(host.Now() - start, kAckWaitS) << "silence costs the acknowledge wait only";
+    const std::string owner = "add your user to the group that owns";
+    // The hint: between "No permission to open " and " $USER), then log out and log in again.".
+    const struct { const char* story; std::vector<PortOpenResult> refused; std::string hint; } cases[] = {
+        {"nothing refused", {}, ""},
+        {"only a busy port: no group would help", {Refused("/dev/ttyUSB0")}, ""},
+        {"the group cannot be read", {Refused("/dev/ttyACM0", "")},
+         "/dev/ttyACM0: " + owner + " it (usually \"dialout\") (sudo usermod -aG dialout"},
+        {"three devices of one group, a busy one among them",
+         {Refused("/dev/ttyS0", "dialout"), Refused("/dev/ttyS1"), Refused("/dev/ttyS2", "dialout"),
+          Refused("/dev/ttyUSB0", "dialout")},
+         "/dev/ttyS0, /dev/ttyS2 and /dev/ttyUSB0: add your user to the group \"dialout\" (sudo usermod -aG dialout"},
+        {"two groups, one unreadable",
+         {Refused("/dev/ttyS0", "dialout"), Refused("/dev/ttyUSB0", "plugdev"), Refused("/dev/ttyACM0", "")},
+         "/dev/ttyS0, /dev/ttyUSB0 and /dev/ttyACM0: add your user to the groups \"dialout\" and \"plugdev\" "
+         "(sudo usermod -aG dialout,plugdev"},
+        {"two devices, no group known", {Refused("/dev/ttyUSB0", ""), Refused("/dev/ttyUSB1", "")},
+         "/dev/ttyUSB0 and /dev/ttyUSB1: " + owner + " them (usually \"dialout\") (sudo usermod -aG dialout"},
+        {"the same device twice is named once", {Refused("/dev/ttyUSB0", "dialout"), Refused("/dev/ttyUSB0", "dialout")},
+         "/dev/ttyUSB0: add your user to the group \"dialout\" (sudo usermod -aG dialout"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.story);
+        EXPECT_EQ(PermissionHint(c.refused),
+                  c.hint.empty() ? "" : "No permission to open " + c.hint + " $USER), then log out and log in again.");
+    }
 }

@@ -1,7 +1,6 @@
-// The simulated instrument where no flow test proves it through the tool: its answers byte for
-// byte against frames built here from the protocol's rules, its refusal of requests it cannot
-// carry out and of bootloader frames with a wrong check (so a wrong request of the tool shows),
-// memories whose pattern tells blocks and pages apart, and its port's line time.
+// The simulated instrument: its answers byte for byte against frames built here from the protocol's
+// rules, its refusal of requests it cannot carry out and of bootloader frames with a wrong check (so
+// a wrong request of the tool shows), and its port's line time.
 #include <gtest/gtest.h>
 
 #include "sim/FaultRuleText.h"
@@ -13,41 +12,29 @@ using namespace simtest;
 TEST(SimInstrument, AnswersByteForByte)
 {
     SimInstrument sim;
-    const Bytes four{1, 2, 3, 4};
-    Bytes eepromBlock = EepromPatternBytes(1000, 100);
-    std::copy(four.begin(), four.end(), eepromBlock.begin());
-    Bytes data(1024);
-    for (std::size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<std::uint8_t>(i * 3 + 1);
+    const Bytes data = FlashPatternBytes(0, 1024);  // not what the block held
     const std::uint32_t flashBlock = 5 * 4096 + 2 * 1024;
     const std::uint32_t lastBlock = 2047u * 4096 + 3 * 1024;
     const std::vector<std::pair<Bytes, Bytes>> exchanges{
         {{'I'}, Acked(Text("VRTA708 000012341.051.02  0314"))},
         {ParamRead(0), Acked(Text("01234"))},  // status '0' and the stored digits
-        {ParamRead(12), Acked(Text("00"))},    // never written
         {ParamWrite(300, "1234567890123"), Status('0')},  // index 0x01 0x2C; 13 digits at most
         {ParamRead(300), Acked(Text("01234567890123"))},
         {{'r'}, Status('0')},
         {EepromRead(1900), Acked(EepromPatternBytes(1900, 100))},  // the last block
-        {EepromWrite(1000, four), Status('0')},
-        {EepromRead(1000), Acked(eepromBlock)},
+        {EepromWrite(1000, {1, 2, 3, 4}), Status('0')},
+        {EepromRead(1000), Acked(Cat({1, 2, 3, 4}, EepromPatternBytes(1004, 96)))},
         {FlashRead(3 * 4096), Acked(FlashPatternBytes(3 * 4096, 1024))},  // a long frame
         {FlashRead(lastBlock), Acked(FlashPatternBytes(lastBlock, 1024))},
         {FlashWrite(flashBlock, data), Status('0')},
         {FlashRead(flashBlock), Acked(data)},
         {{'0', 5, 1, 2, 3}, Status('0')},
-        {{'2', 0}, Status('0')},
     };
     for (const auto& [request, answer] : exchanges)
         EXPECT_EQ(AskBytes(sim, request), answer) << BytesToHex(request);
     // The identification's refusal has its status after the command echo, at index 4.
     sim.AddFault(SimFaultRule::Command('I', SimFault::Busy).Times(1));
     EXPECT_EQ(AskBytes(sim, {'I'}), Acked({'I', '2'}));
-
-    // The pattern tells blocks and pages apart, so a transfer that mixes them up shows.
-    EXPECT_NE(FlashPatternBytes(0, 1024), FlashPatternBytes(1024, 1024));
-    EXPECT_NE(FlashPatternBytes(0, 4096), FlashPatternBytes(4096, 4096));
-    EXPECT_NE(FlashPatternBytes(0, 4096), FlashPatternBytes(2047u * 4096, 4096));
 }
 
 // Malformed requests get a bare NAK, requests out of range status '1'; neither changes anything.
@@ -116,140 +103,79 @@ TEST(SimFaultRuleText, RejectsBadText)
     }
 }
 
-namespace {
-
-// Records every byte the receive handler reads, with its arrival time.
-class SimPortTest : public SimRigTest {
-protected:
-    void SetUp() override
-    {
-        port.SetReceiveHandler([this] {
-            for (std::uint8_t b = 0; port.ReadByte(b);) {
-                got.push_back(b);
-                at.push_back(host.Now());
-            }
-        });
-    }
-
-    Bytes got;
+// Paced, each byte takes 11 bits (even parity) of line time, and answers queue on the line.
+TEST(SimPort, PacedBytesTakeTheirLineTime)
+{
+    VirtualHost host;
+    SimInstrument sim;
+    SimPort port{sim, host};
     std::vector<double> at;
-};
-
-}  // namespace
-
-// Closing the port drops an answer on its way, and bytes delivered but not read.
-TEST_F(SimPortTest, ClosingDropsWhatIsOnItsWay)
-{
-    ASSERT_TRUE(port.Open().ok());
-    sim.AddFault(SimFaultRule::Any(SimFault::Slow).Delay(1.0).Times(1));
-    ASSERT_TRUE(port.Write(BuildFrame({'I'})));
-    host.RunUntil(0.5);
-    port.Close();
-    ASSERT_TRUE(port.Open().ok());
-    host.RunUntil(5.0);
-    EXPECT_TRUE(got.empty());
-
-    port.SetReceiveHandler({});
-    ASSERT_TRUE(port.Write(BuildFrame({'r'})));
-    host.RunUntil(6.0);
-    EXPECT_EQ(port.BytesWaiting(), 7u);
-    port.Close();
-    ASSERT_TRUE(port.Open().ok());
-    EXPECT_EQ(port.BytesWaiting(), 0u);
-}
-
-// Paced, every byte takes its bits at the line rate (10, or 11 with even parity), the request
-// first, and answers queue behind each other on the line.
-TEST_F(SimPortTest, PacedBytesTakeTheirLineTime)
-{
+    const auto record = [&] {
+        for (std::uint8_t b = 0; port.ReadByte(b);)
+            at.push_back(host.Now());
+    };
+    port.SetReceiveHandler(record);
     sim.SetAnswerDelay(0.0);
     port.SetPacing(true);
     port.SetLineSettings("115200,E,8,1");
     ASSERT_TRUE(port.Open().ok());
+    const double start = host.Now();
     const double bit = 11.0 / 115200;
-    const Bytes one = BuildFrame({'r'});
-    ASSERT_TRUE(port.Write(Cat(one, one)));
-    host.RunUntil(1.0);
-    ASSERT_EQ(got.size(), 14u);
-    EXPECT_NEAR(at[0], 7.0 * bit, kEps);   // first request ends at 6, its ACK at 7
-    EXPECT_NEAR(at[6], 13.0 * bit, kEps);  // first answer done
-    EXPECT_NEAR(at[7], 14.0 * bit, kEps);  // second answer waits for the line
-    EXPECT_NEAR(at[13], 20.0 * bit, kEps);
+    ASSERT_TRUE(port.Write(Cat(BuildFrame({'r'}), BuildFrame({'r'}))));
+    host.RunUntil(start + 1.0);
+    ASSERT_EQ(at.size(), 14u);
+    EXPECT_NEAR(at[0] - start, 7.0 * bit, kEps);   // first request ends at 6, its ACK at 7
+    EXPECT_NEAR(at[6] - start, 13.0 * bit, kEps);  // first answer done
+    EXPECT_NEAR(at[7] - start, 14.0 * bit, kEps);  // second answer waits for the line
+    EXPECT_NEAR(at[13] - start, 20.0 * bit, kEps);
 }
 
 namespace {
 
-Bytes Address(std::uint32_t a)
+// Four address bytes and their XOR.
+Bytes Address(std::uint32_t a, std::uint8_t spoil = 0)
 {
-    Bytes b{static_cast<std::uint8_t>(a >> 24), static_cast<std::uint8_t>(a >> 16), static_cast<std::uint8_t>(a >> 8),
-            static_cast<std::uint8_t>(a)};
-    b.push_back(b[0] ^ b[1] ^ b[2] ^ b[3]);
-    return b;
+    const Bytes b{At(a, 24), At(a, 16), At(a, 8), At(a, 0)};
+    return Cat(b, {static_cast<std::uint8_t>(b[0] ^ b[1] ^ b[2] ^ b[3] ^ spoil)});
 }
 
 // N - 1, N bytes, their XOR.
-Bytes Block(const Bytes& data)
+Bytes Block(const Bytes& data, std::uint8_t spoil = 0)
 {
-    Bytes b{static_cast<std::uint8_t>(data.size() - 1)};
-    b.insert(b.end(), data.begin(), data.end());
-    std::uint8_t x = 0;
+    Bytes b = Cat({static_cast<std::uint8_t>(data.size() - 1)}, data);
+    std::uint8_t x = spoil;
     for (const auto v : b)
         x ^= v;
-    b.push_back(x);
-    return b;
-}
-
-Bytes Broken(Bytes bytes)
-{
-    bytes.back() ^= 1;
-    return bytes;
+    return Cat(b, {x});
 }
 
 }  // namespace
 
 // The STM32 bootloader step by step: each step's answer, a refusal (1F) for any check that does
-// not hold, and no write into flash that is not erased. The rest of its command set is proven by
-// stm32flash (FirmwareE2e).
+// not hold, and no write into flash that is not erased.
 TEST(SimBootloader, AnswersAndRefusalsStepByStep)
 {
     SimBootloader boot;
     const Bytes data(256, 0x5A);
-    const Bytes writeCommand{0x31, 0xCE};
-    const struct {
-        const char* step;
-        Bytes bytes;
-        const char* answer;
-    } steps[] = {
-        {"an instrument frame before the sync", {0x01, 0x05, 'I'}, ""},
-        {"sync", {0x7F}, "79"},
-        {"second sync", {0x7F}, "1F"},
-        {"complement wrong", {0x31, 0x31}, "1F"},
-        {"protection is not served", {0x63, 0x9C}, "1F"},
-        {"write", writeCommand, "79"},
-        {"its address", Address(0x08000000), "79"},
-        {"data into flash not erased", Block(data), "1F"},
-        {"extended erase", {0x44, 0xBB}, "79"},
-        {"mass erase with a wrong check", {0xFF, 0xFF, 0x01}, "1F"},
-        {"extended erase again", {0x44, 0xBB}, "79"},
-        {"mass erase", {0xFF, 0xFF, 0x00}, "79"},
-        {"write", writeCommand, "79"},
-        {"address with a wrong check", Broken(Address(0x08000100)), "1F"},
-        {"write", writeCommand, "79"},
-        {"its address", Address(0x08000100), "79"},
-        {"data with a wrong check", Broken(Block(data)), "1F"},
-        {"write", writeCommand, "79"},
-        {"address beyond the flash", Address(0x08000000 + kSimBootFlashSize), "1F"},
-        {"write", writeCommand, "79"},
-        {"its address", Address(0x08000100), "79"},
-        {"data", Block(data), "79"},
-        {"write", writeCommand, "79"},
-        {"the same address", Address(0x08000100), "79"},
-        {"data again", Block(data), "1F"},
-        {"go", {0x21, 0xDE}, "79"},
-        {"to no program", Address(0x09000000), "1F"},
+    const Bytes write{0x31, 0xCE};
+    const Bytes erase{0x44, 0xBB};
+    const std::vector<std::pair<Bytes, const char*>> steps{
+        {{0x01, 0x05, 'I'}, ""},  // an instrument frame before the sync
+        {{0x7F}, "79"}, {{0x7F}, "1F"},  // sync, and no second one
+        {{0x31, 0x31}, "1F"},  // complement wrong
+        {{0x63, 0x9C}, "1F"},  // protection is not served
+        {write, "79"}, {Address(0x08000000), "79"}, {Block(data), "1F"},  // into flash not erased
+        {erase, "79"}, {{0xFF, 0xFF, 0x01}, "1F"},  // mass erase with a wrong check
+        {erase, "79"}, {{0xFF, 0xFF, 0x00}, "79"},
+        {write, "79"}, {Address(0x08000100, 1), "1F"},
+        {write, "79"}, {Address(0x08000100), "79"}, {Block(data, 1), "1F"},
+        {write, "79"}, {Address(0x08000000 + kSimBootFlashSize), "1F"},  // beyond the flash
+        {write, "79"}, {Address(0x08000100), "79"}, {Block(data), "79"},
+        {write, "79"}, {Address(0x08000100), "79"}, {Block(data), "1F"},  // the same address again
+        {{0x21, 0xDE}, "79"}, {Address(0x09000000), "1F"},  // go to no program
     };
-    for (const auto& s : steps)
-        EXPECT_EQ(BytesToHex(Join(boot.Receive(s.bytes))), s.answer) << s.step;
+    for (std::size_t i = 0; i < steps.size(); ++i)
+        EXPECT_EQ(BytesToHex(Join(boot.Receive(steps[i].first))), steps[i].second) << "step " << i;
     EXPECT_EQ(boot.ReadFlash(0x100, 256), data);
     EXPECT_TRUE(boot.FlashErased(0, 256)) << "nothing written where the checks failed";
     EXPECT_TRUE(boot.FlashErased(0x200, 256));
