@@ -244,12 +244,6 @@ TEST(CliFailures, EachSaysWhatFailedOnStandardErrorAndInJson)
         {"param get 5", fault('l', SimFault::Truncated), code::kNoFrame,
          "servicetool-cli: param get 5: no complete answer (Rx: 06010630)\n",
          "param get 5: no complete answer (Rx: 06010630)"},
-        {"backup", fault('l', SimFault::Busy), code::kBusy,
-         "servicetool-cli: backup: the instrument is busy (Rx: 06010532BE0A04)\n",
-         "backup: the instrument is busy (Rx: 06010532BE0A04)"},
-        {"caldate get", fault('l', SimFault::Busy), code::kBusy,
-         "servicetool-cli: caldate get: the instrument is busy (Rx: 06010532BE0A04)\n",
-         "caldate get: the instrument is busy (Rx: 06010532BE0A04)"},
         {"caldate set 7/3/24/1", [](CliRig&) {}, cli_exit::kUsage, "servicetool-cli: caldate set: DD/MM/YY, not 7/3/24/1\n",
          "caldate set: DD/MM/YY, not 7/3/24/1"},
         // The window's own text.
@@ -293,7 +287,6 @@ TEST(CliFailures, AQuietEndSaysWhy)
     cli.instrument.SetIdentity(SimIdentity{"VRTA710"});
     const std::string folder = cli.Path();
     const std::string noFolder = folder + "/no/such/x_wifi.txt";
-    const std::string missing = folder + "/missing_wifi.txt";
     const std::string why = std::strerror(ENOENT);
     const struct {
         std::string line;
@@ -301,7 +294,6 @@ TEST(CliFailures, AQuietEndSaysWhy)
     } cases[] = {
         {"wifi set 0x12 1.2.3.256", "wifi set 0x12 1.2.3.256: the value 1.2.3.256 cannot be sent to register 12h"},
         {"wifi save " + noFolder, "wifi save " + noFolder + ": the register file " + noFolder + " cannot be created: " + why},
-        {"wifi load " + missing, "wifi load " + missing + ": the register file " + missing + " cannot be read: " + why},
     };
     for (const auto& c : cases) {
         cli.instrument.ClearRecord();
