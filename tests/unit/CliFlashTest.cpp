@@ -77,9 +77,6 @@ TEST(CliFlashSteps, EachFailingStepHasItsExitStatusAndItsOwnWords)
              return std::vector<std::string>{"flash", cli.Path("27520_CPU_V1.bin"), "--target", "VERTA708"}; },
          nothing, 31, " Upload not started: VERTA708 takes a file *31400_*.bin, not 27520_CPU_V1.bin\n",
          "\"boards\":0,\"pages\":0"},
-        {"a package not named as the package target's dialog offers it", [](CliFlash& cli) {
-             return std::vector<std::string>{"flash", "--package", cli.File("27520_Pack.txt", simtest::Text("a_CPU\r\nb_MIS\r\n"))}; },
-         nothing, 31, " Upload not started: QSVERIFs-MIN takes a file *.pkg, not 27520_Pack.txt\n", "\"boards\":0"},
         {"an image that is not there", [](CliFlash& cli) {
              return std::vector<std::string>{"flash", cli.Path("31400_missing.bin")}; },
          nothing, 33, " Image file not found: ", "\"pages\":0"},
