@@ -17,6 +17,7 @@
 #include "sim/SimBootloader.h"
 #include "sim/SimInstrument.h"
 #include "support/Files.h"
+#include "support/FirmwareImages.h"
 #include "support/RunProgram.h"
 #include "support/SimProgram.h"
 #include "support/TempFolder.h"
@@ -77,14 +78,6 @@ struct Cli {
     std::string link;
     QTemporaryDir settings;
 };
-
-Bytes Pattern(std::size_t size, std::uint8_t seed)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<std::uint8_t>((i * 37 + (i >> 8) * 11 + seed) & 0xFF);
-    return bytes;
-}
 
 bool Says(const ProgramRun& run, const std::string& text)
 {
@@ -241,8 +234,8 @@ TEST(CliProgram, CtrlCDuringAParameterDumpKeepsTheSheetReadSoFar)
 TEST(CliProgram, FlashesOneBoardOrBothBoardsOfAPackage)
 {
     Folder files;
-    const Bytes cpu = Pattern(5000, 1);
-    const Bytes mis = Pattern(3000, 2);
+    const Bytes cpu = FirmwareImage(5000, 1);
+    const Bytes mis = FirmwareImage(3000, 2);
     const std::string image = files.Write("31400_VERTA708_V1.bin", cpu);
     files.Write("27520_CPU_V1.bin", cpu);
     files.Write("27520_MIS_V1.bin", mis);

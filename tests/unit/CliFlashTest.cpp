@@ -16,18 +16,11 @@
 #include "sim/VirtualHost.h"
 #include "support/CliRig.h"
 #include "support/Files.h"
+#include "support/FirmwareImages.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimTestHelpers.h"
 
 namespace {
-
-Bytes Image(std::size_t size, unsigned seed)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<std::uint8_t>((i * 41 + seed * 7 + (i >> 8)) & 0xFF);
-    return bytes;
-}
 
 // The command line tool on COM1 of the simulated boards, the CPU board started in its bootloader
 // unless the keys were not held, a folder with a single-board image (3 pages) and a package (3 and 6 pages).
@@ -40,9 +33,9 @@ struct CliFlash : CliRig {
             if (keysHeld)
                 boards.StartCpuInBootloader();
         };
-        File("31400_V2.bin", Image(700, 1));
-        File("27520_CPU_V1.bin", Image(700, 2));
-        File("27520_MIS_V1.bin", Image(1400, 3));
+        File("31400_V2.bin", FirmwareImage(700, 1));
+        File("27520_CPU_V1.bin", FirmwareImage(700, 2));
+        File("27520_MIS_V1.bin", FirmwareImage(1400, 3));
         File("27520_Pack.pkg", simtest::Text("27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n"));
     }
 };
