@@ -9,12 +9,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "params/ParamSheet.h"
-#include "sim/SimBootloader.h"
 #include "sim/SimInstrument.h"
 #include "support/Files.h"
 #include "support/FirmwareImages.h"

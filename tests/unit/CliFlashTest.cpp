@@ -3,21 +3,13 @@
 // counts the boards and pages programmed. (Through a real port: CliProgram.FlashesOneBoardOrBothBoardsOfAPackage.)
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 
 #include "cli/CliCommands.h"
-#include "cli/CliJson.h"
-#include "cli/CliLog.h"
-#include "cli/CliOptions.h"
 #include "firmware/BootClient.h"
 #include "sim/SimBoards.h"
-#include "sim/SimPort.h"
-#include "sim/VirtualHost.h"
 #include "support/CliRig.h"
-#include "support/Files.h"
 #include "support/FirmwareImages.h"
-#include "support/ScriptedDialogs.h"
 #include "support/SimTestHelpers.h"
 
 namespace {

@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <cstring>
 #include <functional>
-#include <memory>
 
 #include "params/ParamSheet.h"
 #include "support/CliRig.h"
@@ -23,7 +22,6 @@
 #include "cli/CliPort.h"
 #include "core/Platform.h"
 #include "core/ResultCodes.h"
-#include "sim/SimBoards.h"
 
 namespace {
 

@@ -12,7 +12,6 @@
 
 #include "firmware/BootClient.h"
 #include "firmware/FirmwareUpload.h"
-#include "link/Identify.h"
 #include "sim/SimBoards.h"
 #include "sim/SimPort.h"
 #include "sim/VirtualHost.h"
