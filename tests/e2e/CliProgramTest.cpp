@@ -285,42 +285,6 @@ TEST(CliProgram, FlashesOneBoardOrBothBoardsOfAPackage)
     EXPECT_TRUE(holds(files.Path("two-mis.bin"), mis));
 }
 
-TEST(CliProgram, WifiRegistersTheModuleAndTheRegisterFile)
-{
-    SimProgram sim({"--model", "VRTA710"});
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    const Cli cli(sim);
-    Folder files;
-
-    ProgramRun run = cli.Run({"wifi", "get", "0x12"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "192.168.4.1\n");
-    run = cli.Run({"wifi", "set", "12h", "10.1.2.3"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(cli.Run({"wifi", "get", "0x12"}).out, "10.1.2.3\n");
-
-    run = cli.Run({"wifi", "set", "0x04", "x"});
-    EXPECT_EQ(run.exitCode, 64) << run.err;
-    EXPECT_TRUE(Says(run, "0x04 Firmware vesion      R cannot be written")) << run.err;
-    EXPECT_EQ(cli.Run({"wifi", "get", "0x12"}).out, "10.1.2.3\n");  // nothing refused reached it
-
-    // Saved into a folder: the name the window proposes.
-    run = cli.Run({"wifi", "save", files.Path()});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(Says(run, "Saved WiFi registers\nVRTA710_00001234_WIFI.TXT")) << run.err;
-    const std::string saved = files.Path("VRTA710_00001234_wifi.txt");
-    const Bytes content = ReadFileBytes(saved);
-    const std::string text(content.begin(), content.end());
-    EXPECT_NE(text.find("\r\n12h 10.1.2.3\r\n"), std::string::npos) << text;
-
-    // Loaded back after a change: the register holds what was saved.
-    EXPECT_EQ(cli.Run({"wifi", "set", "0x12", "1.2.3.4"}).exitCode, 0);
-    run = cli.Run({"wifi", "load", saved});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(Says(run, "Write #24 WiFi registers")) << run.err;
-    EXPECT_EQ(cli.Run({"wifi", "get", "0x12"}).out, "10.1.2.3\n");
-}
-
 // A disk that fills while the registers are saved (files limited to 300 bytes, the program's own
 // handling of the limit's signal): the program says which file could not be written and why,
 // exits 1, and the earlier file under that name is as it was.

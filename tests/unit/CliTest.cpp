@@ -188,6 +188,43 @@ TEST(CliRestore, QuestionsNeedYesAndNothingIsWrittenWithoutIt)
     EXPECT_EQ(cli.instrument.CountRequests(0xE6), 4u + 11u);
 }
 
+// One register read and written as the window's list names it (0x12 or 12h), a register the list
+// offers only for reading and functions no box stands for refused before anything is sent, and the
+// register file saved into a folder under the name the window proposes and loaded back.
+TEST(CliWifi, RegistersOfTheModuleAndTheRegisterFile)
+{
+    CliRig cli;
+    cli.instrument.SetIdentity(SimIdentity{"VRTA710"});
+    ASSERT_EQ(cli.Run("wifi get 0x12"), 0) << cli.Printed();
+    EXPECT_EQ(cli.output, "192.168.4.1\n");
+    EXPECT_EQ(cli.Run("wifi set 12h 10.1.2.3"), 0) << cli.Printed();
+    cli.instrument.ClearRecord();
+    EXPECT_EQ(cli.Run("wifi set 0x04 x"), cli_exit::kUsage);
+    EXPECT_NE(cli.Printed().find("0x04 Firmware vesion      R cannot be written"), std::string::npos) << cli.Printed();
+    EXPECT_EQ(cli.instrument.CountRequests('0'), 0u);
+    ASSERT_EQ(cli.Run("wifi get 12h"), 0) << cli.Printed();
+    EXPECT_EQ(cli.output, "10.1.2.3\n");
+    // The functions register takes the bits of its four boxes only.
+    EXPECT_EQ(cli.Run("wifi set 0x20 0.0.49.17"), cli_exit::kUsage);
+    EXPECT_NE(cli.Printed().find("0x20 takes four numbers whose only bits are those of the module's functions "
+                                 "(0.0.17.17 enables all four), not 0.0.49.17\n"),
+              std::string::npos) << cli.Printed();
+    EXPECT_EQ(cli.instrument.CountRequests('0'), 0u);
+    EXPECT_EQ(cli.Run("wifi set 0x20 0.0.17.17"), 0) << cli.Printed();
+    ASSERT_EQ(cli.Run("wifi get 0x20"), 0);
+    EXPECT_EQ(cli.output, "0.0.17.17\n");
+
+    ASSERT_EQ(cli.Run("wifi save " + cli.Path()), 0) << cli.Printed();
+    EXPECT_NE(cli.Printed().find("Saved WiFi registers\nVRTA710_00001234_WIFI.TXT"), std::string::npos) << cli.Printed();
+    const std::string saved = cli.Path("VRTA710_00001234_wifi.txt");
+    EXPECT_NE(ReadFileText(saved).find("\r\n12h 10.1.2.3\r\n"), std::string::npos) << ReadFileText(saved);
+    EXPECT_EQ(cli.Run("wifi set 0x12 1.2.3.4"), 0);
+    EXPECT_EQ(cli.Run("wifi load " + saved), 0) << cli.Printed();
+    EXPECT_NE(cli.Printed().find("Write #24 WiFi registers"), std::string::npos) << cli.Printed();
+    ASSERT_EQ(cli.Run("wifi get 0x12"), 0);
+    EXPECT_EQ(cli.output, "10.1.2.3\n");
+}
+
 // ------------------------------------------------------------------------- failures
 
 namespace {
