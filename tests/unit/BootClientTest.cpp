@@ -87,11 +87,6 @@ struct BootRig {
     }
 };
 
-std::string Hex(const std::string& prefix, const Bytes& data, const std::string& suffix)
-{
-    return prefix + BytesToHex(data) + suffix;
-}
-
 }  // namespace
 
 TEST(BootCommands, EveryFrameByteForByteOnBothRoutes)
@@ -108,11 +103,11 @@ TEST(BootCommands, EveryFrameByteForByteOnBothRoutes)
         {"direct write of three bytes at 0x08000100", BootRoute::Direct, Write(0x08000100, kThreeBytes),
          {"31CE", "0800010009", "0201020302"}},
         {"direct write of a page of FF at page 0x123", BootRoute::Direct, Write(0x08012300, kFullPage),
-         {"31CE", "080123002A", Hex("FF", kFullPage, "FF")}},
+         {"31CE", "080123002A", "FF" + BytesToHex(kFullPage) + "FF"}},
         {"tunnel sync", BootRoute::Tunnel, Sync, {"0106D17F9F0A04"}},
         {"tunnel mass erase", BootRoute::Tunnel, Erase, {"0107D144BB1E0A04", "0108D1FFFF001E0A04"}},
         {"tunnel write of a page of FF at 0x08000100", BootRoute::Tunnel, Write(0x08000100, kFullPage),
-         {"0107D131CE1E0A04", "010AD10800010009080A04", Hex("020108D2FF", kFullPage, "FF1B0A04")}},
+         {"0107D131CE1E0A04", "010AD10800010009080A04", "020108D2FF" + BytesToHex(kFullPage) + "FF1B0A04"}},
         {"tunnel software reset", BootRoute::Tunnel, Reset, {"0105D31D0A04"}},
     };
     for (const auto& c : cases) {

@@ -3,31 +3,16 @@
 // counts the boards and pages programmed. (Through a real port: CliProgram.FlashesOneBoardOrBothBoardsOfAPackage.)
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 
 #include "cli/CliCommands.h"
-#include "cli/CliJson.h"
-#include "cli/CliLog.h"
-#include "cli/CliOptions.h"
 #include "firmware/BootClient.h"
 #include "sim/SimBoards.h"
-#include "sim/SimPort.h"
-#include "sim/VirtualHost.h"
 #include "support/CliRig.h"
-#include "support/Files.h"
-#include "support/ScriptedDialogs.h"
+#include "support/FirmwareImages.h"
 #include "support/SimTestHelpers.h"
 
 namespace {
-
-Bytes Image(std::size_t size, unsigned seed)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<std::uint8_t>((i * 41 + seed * 7 + (i >> 8)) & 0xFF);
-    return bytes;
-}
 
 // The command line tool on COM1 of the simulated boards, the CPU board started in its bootloader
 // unless the keys were not held, a folder with a single-board image (3 pages) and a package (3 and 6 pages).
@@ -40,9 +25,9 @@ struct CliFlash : CliRig {
             if (keysHeld)
                 boards.StartCpuInBootloader();
         };
-        File("31400_V2.bin", Image(700, 1));
-        File("27520_CPU_V1.bin", Image(700, 2));
-        File("27520_MIS_V1.bin", Image(1400, 3));
+        File("31400_V2.bin", FirmwareImage(700, 1));
+        File("27520_CPU_V1.bin", FirmwareImage(700, 2));
+        File("27520_MIS_V1.bin", FirmwareImage(1400, 3));
         File("27520_Pack.pkg", simtest::Text("27520_CPU_V1.bin\r\n27520_MIS_V1.bin\r\n"));
     }
 };
@@ -77,9 +62,6 @@ TEST(CliFlashSteps, EachFailingStepHasItsExitStatusAndItsOwnWords)
              return std::vector<std::string>{"flash", cli.Path("27520_CPU_V1.bin"), "--target", "VERTA708"}; },
          nothing, 31, " Upload not started: VERTA708 takes a file *31400_*.bin, not 27520_CPU_V1.bin\n",
          "\"boards\":0,\"pages\":0"},
-        {"a package not named as the package target's dialog offers it", [](CliFlash& cli) {
-             return std::vector<std::string>{"flash", "--package", cli.File("27520_Pack.txt", simtest::Text("a_CPU\r\nb_MIS\r\n"))}; },
-         nothing, 31, " Upload not started: QSVERIFs-MIN takes a file *.pkg, not 27520_Pack.txt\n", "\"boards\":0"},
         {"an image that is not there", [](CliFlash& cli) {
              return std::vector<std::string>{"flash", cli.Path("31400_missing.bin")}; },
          nothing, 33, " Image file not found: ", "\"pages\":0"},
