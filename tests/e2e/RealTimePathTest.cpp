@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
-#include <algorithm>
 #include <atomic>
 #include <string>
 #include <chrono>
@@ -153,32 +152,4 @@ TEST_F(RealTimePath, DeferredWorkWaitsForAWaitThatGoesOn)
     path.host.Defer([&] { ++done; });
     link.CloseSeriale();
     EXPECT_EQ(done, 2) << "done as the port closes";
-}
-
-// A wait told when its answer can come at the earliest wakes a moment before then, though nothing
-// has arrived, so that it is awake when the answer comes; without it the wait sleeps until the
-// answer.
-TEST_F(RealTimePath, AWaitWakesJustBeforeItsAnswerIsDue)
-{
-    ASSERT_EQ(link.InitSeriale(1, "115200"), 0);
-    for (const bool told : {false, true}) {
-        SCOPED_TRACE(told ? "told" : "not told");
-        link.Rx.ResetForExchange();
-        const double start = path.host.Now();
-        std::vector<double> looks;  // when the wait looked at its condition, from the start
-        std::thread answer([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            pty.WriteMaster("\x06");
-        });
-        if (told)
-            path.host.ExpectAnswerAt(start + 0.1);
-        EXPECT_TRUE(link.WaitFor(5.0, [&] {
-            looks.push_back(path.host.Now() - start);
-            return link.Rx.RxAck != 0;
-        }));
-        answer.join();
-        const bool lookedBeforeTheAnswer =
-            std::any_of(looks.begin(), looks.end(), [](double at) { return at > 0.05 && at < 0.2; });
-        EXPECT_EQ(lookedBeforeTheAnswer, told) << looks.size() << " looks";
-    }
 }
