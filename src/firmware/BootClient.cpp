@@ -385,13 +385,20 @@ BootError BootClient::Sync()
     Log(" Baudrate detection : ");
     const BootError error = Tunnel() ? Exchange(frame_kind::kTunnelSync, kTunnelSyncReplyWaitS, boot::kSync)
                                      : Exchange(frame_kind::kSync, kSyncReplyWaitS);
+    LogStepOutcome(error);
+    return error;
+}
+
+// After a step's label: "OK"; a failure ends the line through the tunnel, and on the direct route
+// says "error" with the reply.
+void BootClient::LogStepOutcome(BootError error)
+{
     if (error == BootError::None)
         Log(std::string("OK") + kCrLf);
     else if (Tunnel())
         Log(kCrLf);
     else
         Log(std::string("error") + kCrLf + " Rx(3): " + ReplyHex3());
-    return error;
 }
 
 BootError BootClient::Erase()
@@ -399,12 +406,7 @@ BootError BootClient::Erase()
     const auto step = [&](const char* label, std::int16_t kind, std::uint8_t cmd, const std::array<std::uint8_t, 4>& arg) {
         Log(label);
         const BootError error = Exchange(kind, kStepReplyWaitS, cmd, arg);
-        if (error == BootError::None)
-            Log(std::string("OK") + kCrLf);
-        else if (Tunnel())
-            Log(kCrLf);
-        else
-            Log(std::string("error") + kCrLf + " Rx(3): " + ReplyHex3());
+        LogStepOutcome(error);
         return error;
     };
     const BootError error = Tunnel() ? step(" MASS ERASE cmd     : ", frame_kind::kTunnelErase, boot::kExtendedErase, {})

@@ -101,6 +101,7 @@ private:
     void ClearReply();
     // The first three reply bytes as six hexadecimal digits.
     std::string ReplyHex3() const;
+    void LogStepOutcome(BootError error);
 
     SerialLink& link_;
     OperationSink& log_;
