@@ -79,14 +79,13 @@ struct DownloadFlow : ::testing::Test {
         return instrument + "_2601010000" + ZeroPadded(std::lround(rig.host.Now() - kStartS), 2);
     }
 
-    std::string ChosenPath() const { return saveFolder.filePath("whatever.dat").toStdString(); }
     // The save dialog answers (by default with a file in the save folder), then Download is clicked.
     void Download(std::optional<std::string> answer)
     {
         rig.dialogs.filePaths.push_back(std::move(answer));
         Button("cmdDownDwData").click();
     }
-    void Download() { Download(ChosenPath()); }
+    void Download() { Download(saveFolder.filePath("whatever.dat").toStdString()); }
 
     static std::string Fla(const std::string& base, int first, int last)
     {
@@ -111,6 +110,14 @@ struct DownloadFlow : ::testing::Test {
         return trail;
     }
     int LastProgress() const { return progress.empty() ? -1 : progress.back(); }
+    // Titles of the message boxes shown, in order.
+    Names Titles() const
+    {
+        Names titles;
+        for (const auto& message : rig.dialogs.messages)
+            titles.push_back(message.title);
+        return titles;
+    }
 
     std::vector<std::string> SavedFiles() const { return FileNamesIn(saveFolder.path().toStdString()); }
     Bytes FileBytes(const std::string& name) const { return ReadFileBytes(saveFolder.filePath(QString::fromStdString(name)).toStdString()); }
@@ -175,10 +182,12 @@ struct DownloadFlow : ::testing::Test {
                bit(rig.form->mnuSeriale->menuAction()->isEnabled()) + ", port " + bit(rig.port.IsOpen()) + ", bar " +
                bit(!rig.form->DownMem->PrgBar2->isHidden()) + " / " + Button("cmdDownUpData").text().toStdString();
     }
-    // While a download runs: only its own tab, and of its buttons only Download, which is Stop.
-    static std::string Running(const char* caption, bool bar)
+    // While a run goes on: only its own tab. A download leaves only Download (its Stop) on and the
+    // menu off; an upload leaves Upload (its Stop) and the menu on.
+    static std::string Running(bool download, const char* caption, bool bar)
     {
-        return std::string("tabs 0100 on 1, ") + caption + ", buttons 001, comm 0, port 1, bar " + (bar ? "1" : "0") + " / Upload";
+        return std::string("tabs 0100 on 1, ") + (download ? caption : "Download") + (download ? ", buttons 001, comm 0" : ", buttons 010, comm 1") +
+               ", port 1, bar " + (bar ? "1" : "0") + " / " + (download ? "Upload" : caption);
     }
     void ExpectIdle() { EXPECT_EQ(State(), std::string(kIdle) + " / Upload"); }
 };
@@ -229,20 +238,7 @@ struct MemoryUploadFlow : DownloadFlow {
         rig.dialogs.filePaths.push_back(std::move(path));
         Button("cmdDownUpData").click();
     }
-    // While an upload runs: only its own tab; Info and Download off, Upload (Stop) and the menu on.
-    static std::string UploadRunning(const char* caption, bool bar)
-    {
-        return std::string("tabs 0100 on 1, Download, buttons 010, comm 1, port 1, bar ") + (bar ? "1" : "0") + " / " + caption;
-    }
 
-    // Titles of the message boxes shown, in order.
-    Names Titles() const
-    {
-        Names titles;
-        for (const auto& message : rig.dialogs.messages)
-            titles.push_back(message.title);
-        return titles;
-    }
     // Pages the instrument carried out a write into: "5 6 7".
     std::string PagesWritten() const
     {
@@ -250,13 +246,6 @@ struct MemoryUploadFlow : DownloadFlow {
         for (int page = 0; page <= 2047; ++page)
             if (rig.instrument.FlashPageWritten(page))
                 text += (text.empty() ? "" : " ") + std::to_string(page);
-        return text;
-    }
-    static std::string Span(int first, int last)
-    {
-        std::string text;
-        for (int page = first; page <= last; ++page)
-            text += (page == first ? "" : " ") + std::to_string(page);
         return text;
     }
     std::size_t EepromWrites() const

@@ -44,8 +44,7 @@ TEST_F(MemoryUploadFlow, ImagesThatCannotBeWrittenWhollyAreRefusedBeforeTheFirst
         // A .fla chosen with both boxes ticked is taken as the EEPROM image too.
         {'D', 0, "_0000-0027.fla", 28 * kPage, kEeprom, "EPR file must hold 2000 bytes (114688 bytes)\r\n Aborted ... "},
         {'E', 2000, "_junk_file.fla", 28 * kPage, kFlash, "FLA file must be formatted as\r\n <*_xxxx-yyy.FLA>"},
-        // A download that stopped early leaves fewer pages than its name says.
-        {'F', 2000, "_0000-0027.fla", 10 * kPage, kFlash, "\r\nDimensione file: 40960\r\nPages 0-27 need 114688 bytes"},
+        // Fewer bytes than the pages its name says, as a download that stopped early leaves.
         {'G', 2000, "_0000-0027.fla", 28 * kPage - 1, kFlash, "\r\nDimensione file: 114687\r\nPages 0-27 need 114688 bytes"},
         {'H', 2000, "_0000-0027.fla", 28 * kPage + 100, kNone, ""},
     };
@@ -64,8 +63,10 @@ TEST_F(MemoryUploadFlow, ImagesThatCannotBeWrittenWhollyAreRefusedBeforeTheFirst
             EXPECT_EQ(Log(), EepromDone(base + ".epr") + FlashDone(flaName, "0-27"));
             EXPECT_EQ(rig.instrument.Eeprom(), Pattern(2000, 8));
             EXPECT_EQ(FlashPages(0, 27), Bytes(file.begin(), file.begin() + 28 * kPage)) << "whole pages only";
-            EXPECT_EQ(PagesWritten(), Span(0, 27));
             EXPECT_EQ(Commands(), "I ex500 r E6x112") << "the EEPROM is committed before the first page";
+            EXPECT_EQ(Trail("  Addr: ").size(), 500u * 11 - 2) << "a line for every four-byte block";
+            EXPECT_EQ(progress.empty() ? -1 : progress.front(), 0);
+            EXPECT_EQ(LastProgress(), 100);
             break;
         case kEeprom:
             EXPECT_EQ(Log(), FileNameOfPath(chosen) + "\r\n  Upload Eeprom  ...\r\n" + c.reason);
@@ -78,15 +79,17 @@ TEST_F(MemoryUploadFlow, ImagesThatCannotBeWrittenWhollyAreRefusedBeforeTheFirst
             EXPECT_EQ(Commands(), "I");
             EXPECT_TRUE(rig.instrument.MemoryWrites().empty());
         }
-        EXPECT_EQ(Titles(), Names{"Warning"});
+        ASSERT_EQ(Titles(), Names{"Warning"});
+        EXPECT_EQ(rig.dialogs.messages[0].icon, MsgIcon::Information);
+        EXPECT_EQ(rig.dialogs.messages[0].text, kWarning);
         ExpectIdle();
     }
 }
 
 // A block write fails, in the EEPROM stage or in clear-all: the last answer is shown with
 // " Aborted ... ", the flash stage does not run, and the blocks before it stay written (the image's
-// bytes, or 0xFF).
-TEST_F(MemoryUploadFlow, AFailedEepromBlockEndsTheRunWithTheLastAnswer)
+// bytes, or 0xFF). At 2000 every block is in but the instrument does not take the EEPROM over.
+TEST_F(MemoryUploadFlow, AFailedEepromBlockOrCommitEndsTheRunBeforeTheFlashStage)
 {
     Start();
     Pages("0", "1");
@@ -98,12 +101,13 @@ TEST_F(MemoryUploadFlow, AFailedEepromBlockEndsTheRunWithTheLastAnswer)
         SimFault fault;
         int address;
         std::string answer;
-        const char* commands;  // no commit, no flash
+        const char* commands;  // no flash
     } cases[] = {
         {false, SimFault::NakStatus, 400, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I ex101"},
-        {false, SimFault::Busy, 400, AnswerHex({'2'}), "I ex101"},
         {false, SimFault::NakStatus, 0, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I e"},
         {false, SimFault::NakStatus, 1996, AnswerHex({ctl::NAK}) + "  <NAK> answer", "I ex500"},
+        {false, SimFault::NotOk, 2000, "NO OK !!", "I ex500 r"},
+        {false, SimFault::Silence, 2000, "Error (Rx: )", "I ex500 r"},
         {true, SimFault::Nak, 400, "15", "I ex101"},
         {true, SimFault::NotOk, 400, AnswerHex({'1'}), "I ex101"},
         {true, SimFault::Silence, 0, "", "I e"},
@@ -116,12 +120,13 @@ TEST_F(MemoryUploadFlow, AFailedEepromBlockEndsTheRunWithTheLastAnswer)
         Tick("chkEE2Down", !c.clearAll);
         Tick("chkFlashDown", !c.clearAll);
         const Bytes before = rig.instrument.Eeprom();
-        rig.instrument.AddFault(SimFaultRule::EepromBlock(c.address, c.fault));
+        rig.instrument.AddFault(c.address == 2000 ? SimFaultRule::Command('r', c.fault) : SimFaultRule::EepromBlock(c.address, c.fault));
         Upload(c.clearAll ? std::nullopt : std::optional<std::string>(epr));
 
         const std::string head = c.clearAll ? " CLEAR Eeprom  ..." : kImage + ".epr\r\n  Upload Eeprom  ...";
-        EXPECT_EQ(Log(), head + "\r\n  Addr: " + ZeroPadded(c.address, 4) + "/1999\r\n Rx: " + c.answer +
-                             "\r\n Aborted ... ");
+        const std::string last = c.address == 2000 ? EepromDone(kImage + ".epr") + "CommitParams: " + c.answer
+                                                   : head + "\r\n  Addr: " + ZeroPadded(c.address, 4) + "/1999\r\n Rx: " + c.answer;
+        EXPECT_EQ(Log(), last + "\r\n Aborted ... ");
         EXPECT_EQ(Commands(), c.commands);
         EXPECT_EQ(EepromWrites(), static_cast<std::size_t>(c.address / 4));
         Bytes expected = before;
@@ -133,26 +138,6 @@ TEST_F(MemoryUploadFlow, AFailedEepromBlockEndsTheRunWithTheLastAnswer)
         ExpectIdle();
     }
     Tick("chkDownEE2clearAll", false);
-}
-
-// The EEPROM is in, but the instrument does not take it over: that is said, and no flash follows.
-TEST_F(MemoryUploadFlow, ACommitThatFailsIsReportedAndTheFlashStageDoesNotRun)
-{
-    Start();
-    Pages("0", "1");
-    const std::string epr = Image(kImage + ".epr", Pattern(2000, 10));
-    Image(Fla(kImage, 0, 1), FlashImage(2));
-    for (const auto& [fault, message] : {std::pair{SimFault::NotOk, std::string("NO OK !!")},
-                                         std::pair{SimFault::Silence, std::string("Error (Rx: )")}}) {
-        SCOPED_TRACE(message);
-        NextUpload();
-        rig.instrument.AddFault(SimFaultRule::Command('r', fault));
-        Upload(epr);
-        EXPECT_EQ(Log(), EepromDone(kImage + ".epr") + "CommitParams: " + message + "\r\n Aborted ... ");
-        EXPECT_EQ(Commands(), "I ex500 r");
-        EXPECT_EQ(rig.instrument.Eeprom(), Pattern(2000, 10));
-        ExpectIdle();
-    }
 }
 
 // Pages 5 to 7; page 6 fails. The page is sent again from its first block; after eleven failures
@@ -179,8 +164,6 @@ TEST_F(MemoryUploadFlow, FailedPagesAreSentAgainAndElevenInARowAskWhetherToGoOn)
         std::string failure;  // the message shown after a failed attempt
         bool written;
     } cases[] = {
-        {"fails once", {SimFaultRule(page6Busy).Times(1)}, {}, "I E6x13",
-         "5/7, 6/7, 6/7      RetryTot=1/1, 7/7      RetryTot=1", busy, true},
         {"block 2 refused once", {SimFaultRule::Command(0xE6, SimFault::NakStatus).Target(0x6800, 0x6800).Times(1)}, {}, "I E6x15",
          "5/7, 6/7, 6/7      RetryTot=1/1, 7/7      RetryTot=1",
          "NAK\r\nTx: E6<006800><0400> +<1024>\r\nNumBlocco: 2", true},
@@ -288,8 +271,8 @@ TEST_F(MemoryUploadFlow, StopEndsEachStageAfterTheWriteOnItsWay)
         else
             Upload(c.flash && !c.eeprom ? Fla(imageFolder.path().toStdString() + "/" + kImage, 5, 7) : epr);
 
-        const auto running = c.download ? Running : UploadRunning;
-        EXPECT_EQ(seen, (Names{running("Stop", c.bar), running("Wait ..", c.bar), running("Wait ..", c.bar)}));
+        const auto running = [&c](const char* caption) { return Running(c.download, caption, c.bar); };
+        EXPECT_EQ(seen, (Names{running("Stop"), running("Wait .."), running("Wait ..")}));
         EXPECT_EQ(Log(), c.log);
         EXPECT_EQ(Commands(), c.commands);
         EXPECT_EQ(rig.port.Opens(), opens + 1) << "a click during a run never starts another";
