@@ -46,7 +46,6 @@ TEST(DownMemOptions, RulesTieTheBoxesAndThePageRangeTogether)
         {kFlashAndClearAll, {"click chkFlashDown", "tick chkFlashDown"}, "ticks 11, enabled 1111, shown 1111, pages 0-2047"},
         {kFlashAndClearAll, {"click chkFlashDown", "tick chkFlashDown", "untick chkFlashDown"},
          "ticks 10, enabled 1111, shown 1110, pages 0-2047"},
-        {kFlashAndClearAll, {"click chkFlashDown", "click chkFlashDown"}, "ticks 11, enabled 1111, shown 1111, pages 0-2047"},
         // ... but changes nothing while the Upload button is hidden.
         {kFlashAndClearAll, {"hide cmdDownUpData", "click chkFlashDown", "click chkFlashDown"},
          "ticks 11, enabled 1111, shown 1110, pages 0-2047"},
