@@ -79,6 +79,17 @@ public:
     }
     // The next file dialog answers with `path`.
     void AnswerFileDialog(const std::string& path) { dialogs_.filePaths.push_back(path); }
+    // The Down mem tab with the EEPROM and pages first..last ticked, the next file dialog answered
+    // with `path`.
+    void PrepareDownMem(int first, int last, const std::string& path)
+    {
+        form_->SSTab1->setCurrentIndex(kDownMemTab);
+        Tick("chkEE2Down", true);
+        Tick("chkFlashDown", true);
+        SetText("txtDownDaPag", std::to_string(first));
+        SetText("txtDownaPag", std::to_string(last));
+        AnswerFileDialog(path);
+    }
 
 private:
     ScriptedDialogs& dialogs_;

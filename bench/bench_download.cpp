@@ -166,12 +166,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "the window did not start\n");
             return 1;
         }
-        form->form().SSTab1->setCurrentIndex(kDownMemTab);
-        form->Tick("chkEE2Down", true);
-        form->Tick("chkFlashDown", true);
-        form->SetText("txtDownDaPag", std::to_string(first));
-        form->SetText("txtDownaPag", std::to_string(last));
-        form->AnswerFileDialog(folder.filePath("chosen").toStdString());
+        form->PrepareDownMem(first, last, folder.filePath("chosen").toStdString());
     }
 
     std::printf("download of the EEPROM and pages %d..%d from %s (paced, 115200 baud, %s)\n", first, last,

@@ -152,12 +152,7 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "the window did not start\n");
                 return 1;
             }
-            form->form().SSTab1->setCurrentIndex(kDownMemTab);
-            form->Tick("chkEE2Down", true);
-            form->Tick("chkFlashDown", true);
-            form->SetText("txtDownDaPag", "0");
-            form->SetText("txtDownaPag", std::to_string(last));
-            form->AnswerFileDialog(epr.toStdString());  // the confirmation is answered Yes
+            form->PrepareDownMem(0, last, epr.toStdString());  // the confirmation is answered Yes
         }
 
         std::printf("upload of the EEPROM and pages 0..%d into %s (paced, 115200 baud, %s)\n", last,
